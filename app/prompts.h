@@ -1,0 +1,40 @@
+#pragma once
+// Everything that asks the user something or tells them something in a
+// modal window goes through here, so tests answer from a script and never
+// block on a modal window.
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+class QPrinter;
+
+enum class BoxIcon { None, Information, Error };
+
+// The title of every message box that has none of its own.
+inline const QString kDefaultBoxTitle = QStringLiteral("KVR7314");
+
+struct FileDialogSetup {
+    QString filter;        // "description|pattern|description|pattern"
+    QString fileName;      // the name the dialog starts with
+    bool mustExist = false;  // open: the file and its folder must exist
+};
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    // A modal box with one OK button; returns when it is closed.
+    virtual void showMessage(const QString &title, BoxIcon icon, const QString &text) = 0;
+    // The chosen path, or nothing when the user cancelled.
+    virtual std::optional<QString> askSaveFile(const FileDialogSetup &setup) = 0;
+    virtual std::optional<QString> askOpenFile(const FileDialogSetup &setup) = 0;
+    // Lets the user pick a printer into `printer`; false when cancelled.
+    virtual bool askPrinter(QPrinter &printer) = 0;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
+};

@@ -1,0 +1,1 @@
+// Replaced by the settings file and report code.

@@ -1,0 +1,40 @@
+# Shared by run.sh and test.sh: install what is missing, configure and build.
+# Sourced, not run.
+
+KVR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Debian 12 packages the tool, its tests and its demo need.
+KVR_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-serialport-dev libgl-dev
+  fonts-dejavu-core
+  poppler-utils
+  clang libclang-rt-14-dev
+  xvfb xauth
+)
+
+kvr_as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+kvr_install_packages() {
+  local missing=()
+  local p
+  for p in "${KVR_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    kvr_as_root apt-get update -qq
+    kvr_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+# kvr_build DIR [cmake options...]
+kvr_build() {
+  local dir=$1; shift
+  if [ ! -f "$KVR_ROOT/$dir/build.ninja" ]; then
+    cmake -S "$KVR_ROOT" -B "$KVR_ROOT/$dir" -G Ninja "$@" >/dev/null
+  fi
+  cmake --build "$KVR_ROOT/$dir"
+}

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole suite: once as it is,
+# once more under AddressSanitizer and UndefinedBehaviorSanitizer, then the
+# fuzz targets for a bounded time.
+set -euo pipefail
+source "$(dirname "$0")/scripts/common.sh"
+kvr_install_packages
+export QT_QPA_PLATFORM=offscreen
+
+echo "== build and test"
+kvr_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ctest --test-dir "$KVR_ROOT/build" --output-on-failure -j2
+
+echo "== build and test with AddressSanitizer + UndefinedBehaviorSanitizer"
+kvr_build build-asan -DCMAKE_BUILD_TYPE=Debug -DKVR_SANITIZE=ON
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$KVR_ROOT/tests/lsan-system-libraries.supp:print_suppressions=0
+ctest --test-dir "$KVR_ROOT/build-asan" --output-on-failure -j2
+
+echo "== fuzz"
+"$KVR_ROOT/scripts/fuzz.sh" "${KVR_FUZZ_SECONDS:-20}"
+
+echo "== all tests passed"

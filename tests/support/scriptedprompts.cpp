@@ -1,0 +1,33 @@
+#include "support/scriptedprompts.h"
+
+void ScriptedPrompts::showMessage(const QString &title, BoxIcon icon, const QString &text)
+{
+    boxes.append(RecordedBox{title, icon, text});
+    if (onBox)
+        onBox(boxes.last());
+}
+
+static std::optional<QString> takeAnswer(QList<std::optional<QString>> &answers)
+{
+    if (answers.isEmpty())
+        return std::nullopt;
+    return answers.takeFirst();
+}
+
+std::optional<QString> ScriptedPrompts::askSaveFile(const FileDialogSetup &setup)
+{
+    dialogs.append(RecordedDialog{RecordedDialog::Save, setup});
+    return takeAnswer(fileAnswers);
+}
+
+std::optional<QString> ScriptedPrompts::askOpenFile(const FileDialogSetup &setup)
+{
+    dialogs.append(RecordedDialog{RecordedDialog::Open, setup});
+    return takeAnswer(fileAnswers);
+}
+
+bool ScriptedPrompts::askPrinter(QPrinter &printer)
+{
+    dialogs.append(RecordedDialog{RecordedDialog::Print, FileDialogSetup{}});
+    return printAnswer ? printAnswer(printer) : true;
+}
