@@ -1,0 +1,12 @@
+#pragma once
+// The text a KVR7314 sends back when it is asked for its settings (read
+// request, code 99): its stored settings as labelled fields from "ALIAS01:"
+// to "VERSIE", in the layout the tool's dump parser cuts by fixed offsets.
+
+#include "settings/modulesettings.h"
+
+#include <QByteArray>
+
+// `stored` holds what the module took from the 26 programming steps (timers
+// as the 4 characters it received); `firmwareVersion` is what it reports.
+QByteArray moduleDump(const ModuleSettings &stored, const QString &firmwareVersion);
