@@ -1,0 +1,63 @@
+#pragma once
+// Everything the tool sends to the module is one module frame:
+//   SOH (0x01)  "("  message code  ")"  content  EOT (0x04)
+// with no length field, no checksum and no escapes. The functions here turn
+// settings into those bytes; nothing else in the program builds a frame.
+
+#include "settings/modulesettings.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+inline constexpr char kSoh = 0x01;
+inline constexpr char kEot = 0x04;
+
+inline constexpr int kProgrammingStepCount = 26;
+inline constexpr int kFirstStepCode = 51;        // step n has code 50 + n
+
+inline const QString kNoNetworkCode = QStringLiteral("17");
+inline const QString kNoNetworkText = QStringLiteral("STORING: GEEN NETWERK");
+inline const QString kReadRequestCode = QStringLiteral("99");
+inline const QString kDefaultTestMessage = QStringLiteral("TESTOPROEP NAAR DE KVR7314");
+
+// SOH "(" code ")" content EOT; the code is sent as its Windows-1252 bytes.
+QByteArray moduleFrame(const QString &code, const QByteArray &content);
+
+// --- The 26 programming steps ----------------------------------------------------
+
+// "51" .. "76" for steps 1 .. 26.
+QString programmingStepCode(int step);
+
+// The content of step 1..26, from the settings as they stand when it is sent.
+QByteArray programmingStepContent(int step, const ModuleSettings &settings);
+QByteArray programmingStepFrame(int step, const ModuleSettings &settings);
+
+// The timer that steps 19..23 carry (relay, sign, LCD, backlight, scroll),
+// or nothing for the other steps.
+std::optional<TimerField> timerOfStep(int step);
+
+// What the module is given for alias n (1..16): the text unchanged, or
+// "CAPCODE nn" when it is exactly empty (a text of spaces is sent as it is).
+QString aliasValue(const ModuleSettings &settings, int n);
+
+// A colour or speed code as the byte the module takes ("183" -> 0xB7).
+quint8 codeByte(const QString &code);
+
+// The values a module holds once it has taken all 26 steps of `settings`:
+// empty aliases as "CAPCODE nn", timers as the four characters sent.
+// Receiver type and firmware version are not sent and stay as they were.
+ModuleSettings settingsAsSent(ModuleSettings settings);
+
+// --- Other frames -----------------------------------------------------------------
+
+// A test call to capcode "1".."16" (FLEX) or RI-code "1D".."7D" (POCSAG); the
+// code is not checked. An exactly empty message sends the default test text.
+QByteArray testCallFrame(const QString &code, const QString &message);
+
+// Makes the module show the report it gives when it has no reception.
+QByteArray noNetworkFrame();
+
+// Asks the module for its settings dump; it has no content.
+QByteArray readRequestFrame();

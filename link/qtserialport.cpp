@@ -1,0 +1,86 @@
+#include "link/qtserialport.h"
+
+#include "settings/codec.h"
+
+#include <QTimer>
+
+QtSerialPort::QtSerialPort(ComDeviceMapper device, QObject *parent)
+    : SerialPort(parent), m_device(device ? std::move(device) : ComDeviceMapper(defaultComDevice))
+{
+    connect(&m_port, &QSerialPort::readyRead, this, [this] { m_lastEvent = kEventReceive; });
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
+}
+
+QtSerialPort::~QtSerialPort()
+{
+    // Closing here (rather than in QSerialPort's own destructor) keeps the
+    // error handler from running on a half-destroyed object.
+    m_port.disconnect(this);
+    m_port.close();
+}
+
+bool QtSerialPort::open(int comPort)
+{
+    m_port.setPortName(m_device(comPort));
+    m_port.setBaudRate(QSerialPort::Baud19200);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_failed = false;
+    if (m_port.isOpen() || m_port.open(QIODevice::ReadWrite))
+        return true;
+    m_errorString = m_port.errorString();
+    return false;
+}
+
+void QtSerialPort::writeText(const QString &text)
+{
+    writeBytes(cp1252::encode(text));
+}
+
+void QtSerialPort::writeByte(quint8 value)
+{
+    writeBytes(QByteArray(1, char(value)));
+}
+
+void QtSerialPort::writeBytes(const QByteArray &bytes)
+{
+    // After a failure the port is closed; further writes of the same
+    // operation go nowhere instead of producing more errors.
+    if (m_failed || !m_port.isOpen() || bytes.isEmpty())
+        return;
+    if (m_port.write(bytes) < 0)
+        fail(m_port.errorString());
+}
+
+QString QtSerialPort::readText()
+{
+    if (!m_port.isOpen() || m_port.bytesAvailable() <= 0)
+        return {};
+    char byte = 0;
+    if (m_port.read(&byte, 1) != 1)
+        return {};
+    return QString(cp1252::decodeByte(static_cast<unsigned char>(byte)));
+}
+
+void QtSerialPort::onError(QSerialPort::SerialPortError error)
+{
+    // A pulled USB adapter floods the port with these while write() still
+    // succeeds; the first one is the one that counts.
+    if (error == QSerialPort::ResourceError || error == QSerialPort::WriteError
+        || error == QSerialPort::ReadError)
+        fail(m_port.errorString());
+}
+
+void QtSerialPort::fail(const QString &description)
+{
+    if (m_failed)
+        return;
+    m_failed = true;
+    m_errorString = description;
+    m_port.close();
+    // Reported from the event loop, not from inside QSerialPort's notifier
+    // or the caller's write: the receiver may show a modal box.
+    QTimer::singleShot(0, this, [this, description] { emit failed(description); });
+}
