@@ -1,4 +1,56 @@
-// Stub until the read-back change fills it in.
 #include "sim/moduledump.h"
 
-QByteArray moduleDump(const ModuleSettings &, const QString &) { return {}; }
+#include "link/frames.h"
+#include "settings/codec.h"
+
+namespace {
+
+const QByteArray kLineEnd("\r\n");
+
+// How the module writes back the bytes of a programming step: printable
+// ASCII as itself, any other byte as its decimal value in angle brackets, so
+// a colour byte 0xB0 reads "<176>".
+QByteArray writtenForm(const QByteArray &content)
+{
+    QByteArray out;
+    for (char ch : content) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte >= 0x20 && byte <= 0x7E)
+            out.append(ch);
+        else
+            out.append('<').append(QByteArray::number(byte)).append('>');
+    }
+    return out;
+}
+
+// The module keeps the scroll time in three digits: the last three of the
+// four it was sent ("0350" -> "350").
+QByteArray threeDigitScrollTime(const QString &stored)
+{
+    QByteArray digits = cp1252::encode(stored).right(3);
+    digits.prepend(QByteArray(3 - digits.size(), '0'));
+    return digits;
+}
+
+} // namespace
+
+QByteArray moduleDump(const ModuleSettings &stored, const QString &firmwareVersion)
+{
+    QByteArray dump;
+    for (int n = 1; n <= kAliasCount; ++n) {
+        // The alias as programmed: an empty one reached the module as "CAPCODE nn".
+        dump += QByteArray("ALIAS") + QByteArray::number(n).rightJustified(2, '0') + ':'
+                + programmingStepContent(n + 2, stored) + kLineEnd;
+    }
+    dump += "TUSSENTEKST:" + writtenForm(programmingStepContent(26, stored)) + kLineEnd;
+    dump += "LEEGTEKST:" + cp1252::encode(stored.idleText) + kLineEnd;
+    dump += "LICHTKRANTLEEG:" + kLineEnd;
+    dump += "TIMER1:" + cp1252::encode(stored.relayTime) + kLineEnd;
+    dump += "TIMER2:" + cp1252::encode(stored.signClearTime) + kLineEnd;
+    dump += "WISTIMER:" + cp1252::encode(stored.lcdClearTime) + kLineEnd;
+    dump += "BACKLIGHT:" + cp1252::encode(stored.backlightTime) + kLineEnd;
+    dump += "SCROLLTIJD:" + threeDigitScrollTime(stored.scrollTime) + kLineEnd;
+    dump += "START:" + writtenForm(programmingStepContent(1, stored)) + kLineEnd;
+    dump += "VERSIE " + cp1252::encode(firmwareVersion) + kLineEnd;
+    return dump;
+}

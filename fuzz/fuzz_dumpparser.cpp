@@ -1,0 +1,34 @@
+// Feeds arbitrary bytes, as the serial line could deliver them, through the
+// dump parser and on into a settings record, as the window would apply them.
+
+#include "readback/dumpparser.h"
+#include "settings/codec.h"
+#include "settings/modulesettings.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QString dump = cp1252::decode(QByteArrayView(data, qsizetype(size)));
+    const DumpParse parse = parseModuleDump(dump);
+    if (parse.accepted() == !parse.rejection.isEmpty())
+        std::abort();   // exactly one of the two
+
+    if (parse.accepted()) {
+        const ModuleSettings after = applyUpdate(startupSettings(), *parse.update);
+        for (const QString &alias : after.aliases) {
+            if (alias.size() > kTextLimit)
+                std::abort();
+        }
+        for (TimerField f : kTimerFields) {
+            if (after.timer(f).size() > kTimerLimit)
+                std::abort();
+        }
+        if (after.receiverType != ReceiverType::Flex || !colourIndex(after.aliasColour)
+            || !speedIndex(after.scrollSpeed))
+            std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The KVR7314 answers a read request with a dump: its stored settings as
+// labelled fields from "ALIAS01:" to "VERSIE". The module gives no lengths,
+// so every value is cut at fixed offsets from the labels (keys) around it.
+// All 26 keys are found before anything is cut; a dump that lacks a key, or
+// whose keys leave no sensible place to cut, is rejected as a whole so that
+// nothing in the window changes.
+
+#include "settings/modulesettings.h"
+
+#include <QString>
+#include <QStringView>
+
+#include <array>
+#include <optional>
+
+// The keys in the order they are searched and cut.
+inline constexpr int kDumpKeyCount = 26;
+extern const std::array<QStringView, kDumpKeyCount> kDumpKeys;
+
+// Positions in a dump count from 1 and are held in 16 bits, as the module's
+// own tool did: a key that starts past this position is not found.
+inline constexpr int kLastDumpPosition = 32767;
+
+struct DumpParse {
+    // Set when the dump was accepted: every text, timer and code it carries
+    // and the firmware version. Codes are the three characters as cut;
+    // ::applyUpdate / the window keep the current choice for unknown ones.
+    std::optional<SettingsUpdate> update;
+    // Why the dump was rejected (empty when accepted).
+    QString rejection;
+
+    bool accepted() const { return update.has_value(); }
+};
+
+// The dump as received: one character per byte (Windows-1252).
+DumpParse parseModuleDump(QStringView dump);

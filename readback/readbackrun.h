@@ -1,0 +1,42 @@
+#pragma once
+// The receive side of one read-back run, as a state machine on values: the
+// window owns the timers and the port and calls these on each tick.
+//
+//   start()   "lezen": empty buffer, waiting for the module's reply
+//   poll()    one tick of Tmr_Inlezen with what readText gave (at most one
+//             character): the first poll decides between no data and
+//             collecting, and asks for the parse timer once
+//   finish()  the one tick of Tmr_Verwerken_Data: the buffer is parsed and
+//             nothing received afterwards is used
+//   abandon() the run ended otherwise (no data, port failure)
+
+#include "readback/dumpparser.h"
+
+#include <QString>
+#include <QStringView>
+
+class ReadBackRun {
+public:
+    enum class Phase { Idle, WaitingForReply, Collecting };
+    enum class PollStep {
+        Ignored,          // no run is collecting: nothing taken
+        NoData,           // the first poll found nothing: end the run
+        StartParseTimer,  // the first characters arrived: start the parse timer
+        KeepPolling,
+    };
+
+    void start();
+    PollStep poll(QStringView received);
+    DumpParse finish();
+    void abandon() { m_phase = Phase::Idle; }
+
+    Phase phase() const { return m_phase; }
+    bool isActive() const { return m_phase != Phase::Idle; }
+    // The reply so far, in arrival order, control characters included; kept
+    // after the run until the next one starts.
+    const QString &buffer() const { return m_buffer; }
+
+private:
+    Phase m_phase = Phase::Idle;
+    QString m_buffer;
+};
