@@ -12,6 +12,7 @@
 #include "app/prompts.h"
 #include "link/programmingrun.h"
 #include "link/serialport.h"
+#include "readback/readbackrun.h"
 #include "settings/modulesettings.h"
 
 #include <QPointer>
@@ -108,6 +109,10 @@ private:
     void abortProgramming();
     void reportWriteFailure();
     void restoreAliasesAfterFailedRead();
+    // Ends a read-back whose port failed (reportWriteFailure calls it while
+    // the window is busy reading): timers stopped, LED off, aliases back.
+    // The caller shows its box and then leaves the busy state.
+    void abortReadBack();
 
     WindowServices m_services;
 
@@ -130,6 +135,7 @@ private:
     QTimer *m_tmrKnippertijdLed = nullptr;
     QTimer *m_tmrFirstPoll = nullptr;
     std::array<QString, kAliasCount> m_aliasesBeforeRead;
+    ReadBackRun m_readBack;
 
     // File dialog: the file name carries over from one use to the next.
     QString m_dialogFileName;
