@@ -1,0 +1,26 @@
+#pragma once
+// The texts that the save, open and print commands show: dialog filters and
+// message boxes. The boxes are laid out with lines padded to a fixed width
+// and joined by CR LF; every space counts.
+
+#include "files/settingsfile.h"
+
+#include <QString>
+
+// "description|pattern|description|pattern"
+inline const QString kSaveFilter = QStringLiteral("KVR 7314 databestand|*.kvr| Alle bestanden (*.*)|*.*");
+inline const QString kOpenFilter = QStringLiteral("KVR 7314 bestand (*.KVR)|*.kvr | Alle bestanden (*.*)|*.*");
+inline const QString kOpenInitialName = QStringLiteral("*.kvr");
+
+inline const QString kSaveFailedText = QStringLiteral("Onverwachte fout. Er is geen bestand opgeslagen!");
+
+inline const QString kWrongProductTitle = QStringLiteral("Verkeerd bestandstype . . .");
+inline const QString kNothingLoadedTitle = QStringLiteral("Er is geen bestand geladen . . .");
+
+inline const QString kPrintCancelledText = QStringLiteral("de printopdracht is geannuleerd");
+
+// Five lines of 60 characters naming the product whose file it was.
+QString wrongProductText(SiblingProduct product);
+
+// Five lines of 59 characters.
+QString nothingLoadedText();

@@ -1,1 +1,0 @@
-// Replaced by the settings file and report code.

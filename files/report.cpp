@@ -1,0 +1,106 @@
+#include "files/report.h"
+
+#include "files/settingsfile.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPrinter>
+
+namespace {
+
+// Every printer failure carries the number technicians know as "printer
+// error"; the description says which step failed.
+constexpr int kPrinterErrorNumber = 482;
+
+QString twoDigitAliasNumber(int index)
+{
+    return QStringLiteral("%1").arg(index + 1, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+QList<ReportLine> reportLines(const ModuleSettings &settings, const QString &programVersion,
+                              const QString &monthName, const QDateTime &printedAt)
+{
+    QList<ReportLine> lines;
+    const auto title = [&](const QString &text) { lines.append({text, kReportTitlePointSize, true}); };
+    const auto body = [&](const QString &text) { lines.append({text, kReportBodyPointSize, false}); };
+    const QString blank = QStringLiteral(" ");
+    const bool flex = settings.receiverType == ReceiverType::Flex;
+
+    title(blank);
+    title(blank);
+    title(QStringLiteral("   KVR7314 - INSTELLINGEN"));
+    title(blank);
+
+    body(QStringLiteral("    Bestand gemaakt op : ") + savedMomentText(monthName, printedAt));
+    body(QStringLiteral("    Versie prg software : ") + programVersion);
+    body(flex ? QStringLiteral("    Type ontvanger : FLEX (RXM4F)")
+              : QStringLiteral("    Type ontvanger : POCSAG (RXM4P) "));
+    // A known version has a space before its colon; the "none read" line has not.
+    body(settings.firmwareVersion.isEmpty()
+             ? QStringLiteral("    Versie KVR firmware: 0.00 (de data is niet vanuit een KVR ingelezen)")
+             : QStringLiteral("    Versie KVR firmware : ") + settings.firmwareVersion);
+    body(blank);
+
+    const int aliasCount = flex ? kAliasCount : kPocsagAliasCount;
+    for (int i = 0; i < aliasCount; ++i)
+        body(QStringLiteral("    Alias ") + twoDigitAliasNumber(i) + QStringLiteral(": ") + settings.aliases[i]);
+    body(blank);
+
+    body(QStringLiteral("    Koppeltekst : ") + settings.couplingText);
+    body(QStringLiteral("    Tekst LCD in rust: ") + settings.idleText);
+    body(blank);
+
+    body(QStringLiteral("    Kleur van de alias        : ") + colourWord(settings.aliasColour));
+    body(QStringLiteral("    Kleur van de koppeltekst  : ") + colourWord(settings.couplingColour));
+    body(QStringLiteral("    Kleur van het bericht     : ") + colourWord(settings.messageColour));
+    body(QStringLiteral("    Loopsnelheid lichtkrant   : ") + speedWord(settings.scrollSpeed));
+    body(blank);
+
+    const QString seconds = QStringLiteral(" seconde");
+    body(QStringLiteral("    Tijd Relais : ") + settings.relayTime + seconds);
+    body(QStringLiteral("    Tijd Wissen lichtkrant : ") + settings.signClearTime + seconds);
+    body(QStringLiteral("    Tijd Wissen LCD : ") + settings.lcdClearTime + seconds);
+    body(QStringLiteral("    Tijd Achtergrondverlichting : ") + settings.backlightTime + seconds);
+    body(QStringLiteral("    Tijd Scrollen regel 3 en 4 : ") + settings.scrollTime + QStringLiteral(" mSec"));
+    return lines;
+}
+
+std::optional<PrintFailure> printReport(QPrinter &printer, const QList<ReportLine> &lines)
+{
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return PrintFailure{kPrinterErrorNumber, QStringLiteral("Printer error: the printer could not be started")};
+
+    // The painter starts with the printer's default font; only size and
+    // weight change between the title block and the body.
+    const QFont defaultFont = painter.font();
+    const int pageHeight = painter.viewport().height();
+    int top = 0;
+    for (const ReportLine &line : lines) {
+        QFont font = defaultFont;
+        font.setPointSize(line.pointSize);
+        font.setBold(line.bold);
+        painter.setFont(font);
+        const QFontMetrics metrics(font, &printer);
+        if (top > 0 && top + metrics.height() > pageHeight) {
+            if (!printer.newPage()) {
+                painter.end();
+                return PrintFailure{kPrinterErrorNumber, QStringLiteral("Printer error: a new page could not be started")};
+            }
+            top = 0;
+        }
+        painter.drawText(0, top + metrics.ascent(), line.text);
+        top += metrics.lineSpacing();
+    }
+    if (!painter.end() || printer.printerState() == QPrinter::Error)
+        return PrintFailure{kPrinterErrorNumber, QStringLiteral("Printer error: the document could not be finished")};
+    return std::nullopt;
+}
+
+QString printFailureText(const PrintFailure &failure)
+{
+    return QStringLiteral("Unexpected error. Err ") + QString::number(failure.number) + QStringLiteral(" : ")
+        + failure.description;
+}

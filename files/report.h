@@ -1,0 +1,42 @@
+#pragma once
+// The printed report: the settings that the window shows, laid out for
+// people. The lines are built as plain values; printing only draws them.
+
+#include "settings/modulesettings.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+class QPrinter;
+
+struct ReportLine {
+    QString text;     // printed as is, leading spaces included
+    int pointSize;
+    bool bold;
+
+    bool operator==(const ReportLine &) const = default;
+};
+
+inline constexpr int kReportTitlePointSize = 18;
+inline constexpr int kReportBodyPointSize = 10;
+
+// Every line of the report, in print order: a title block in large bold
+// type, then the date, versions, aliases (8 to 16 only for FLEX), texts,
+// colours and speed as words, and the timers.
+QList<ReportLine> reportLines(const ModuleSettings &settings, const QString &programVersion,
+                              const QString &monthName, const QDateTime &printedAt);
+
+struct PrintFailure {
+    int number;
+    QString description;
+};
+
+// Draws the lines one under the other in the printer's default font face,
+// starting a new page when one is full. Nothing on failure.
+std::optional<PrintFailure> printReport(QPrinter &printer, const QList<ReportLine> &lines);
+
+// "Unexpected error. Err 482 : ..." (the one English message of the tool).
+QString printFailureText(const PrintFailure &failure);

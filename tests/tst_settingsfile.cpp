@@ -1,0 +1,614 @@
+// The .kvr file on bytes: what the writer produces, and what the reader
+// makes of saved, edited, foreign and broken files.
+
+#include "files/settingsfile.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+Q_DECLARE_METATYPE(ModuleSettings)
+
+namespace {
+
+using Kind = SettingsFileOutcome::Kind;
+
+const QByteArray kExampleLine =
+    "kvrFlxDataALIAS01:KazerneALIAS02:ALIAS03:ALIAS04:ALIAS05:ALIAS06:ALIAS07:ALIAS08:ALIAS09:"
+    "ALIAS10:ALIAS11:ALIAS12:ALIAS13:ALIAS14:ALIAS15:ALIAS16:KOPPELTEKST:++TEKST_LCDRUST:RUST"
+    "KLEUR_ALIAS:183KLEUR_KOPPELTEKST:176KLEUR_BERICHT:183SNELHEID:192TIJD_RELAIS:10TIJD_WISLK:30"
+    "TIJD_WISLCD:60TIJD_BACKLIGHT:9999TIJD_SCROLLENLCD:350";
+
+const QString kMonth = QStringLiteral(" november ");
+const QDateTime kSavedAt(QDate(2006, 11, 12), QTime(14, 5, 9));
+
+ModuleSettings exampleSettings()
+{
+    ModuleSettings s;
+    s.receiverType = ReceiverType::Flex;
+    s.aliases[0] = QStringLiteral("Kazerne");
+    s.couplingText = QStringLiteral("++");
+    s.idleText = QStringLiteral("RUST");
+    s.aliasColour = QStringLiteral("183");
+    s.couplingColour = QStringLiteral("176");
+    s.messageColour = QStringLiteral("183");
+    s.scrollSpeed = QStringLiteral("192");
+    s.relayTime = QStringLiteral("10");
+    s.signClearTime = QStringLiteral("30");
+    s.lcdClearTime = QStringLiteral("60");
+    s.backlightTime = QStringLiteral("9999");
+    s.scrollTime = QStringLiteral("350");
+    return s;
+}
+
+// Settings that differ from every saved row in every field, so that a field
+// the reader forgets shows up as a difference.
+ModuleSettings otherSettings(ReceiverType receiver)
+{
+    ModuleSettings s;
+    s.receiverType = receiver;
+    for (int i = 0; i < kAliasCount; ++i)
+        s.aliases[i] = QStringLiteral("oud %1").arg(i);
+    s.couplingText = QStringLiteral("oude koppel");
+    s.idleText = QStringLiteral("oude rust");
+    s.aliasColour = s.couplingColour = s.messageColour = QStringLiteral("181");
+    s.scrollSpeed = QStringLiteral("195");
+    s.relayTime = s.signClearTime = s.lcdClearTime = s.backlightTime = s.scrollTime = QStringLiteral("77");
+    s.firmwareVersion = QStringLiteral("3.10");
+    return s;
+}
+
+QByteArray savedFile(const ModuleSettings &s)
+{
+    return settingsFileBytes(s, QStringLiteral("1.09"), kMonth, kSavedAt, QStringLiteral("/data/kvr/test.kvr"));
+}
+
+QByteArray withLineEnd(const QByteArray &line) { return line + "\r\n"; }
+
+// A data line with the example's pairs in their places and `marker` in front.
+QByteArray exampleWithMarker(const QByteArray &marker) { return marker + kExampleLine.mid(10); }
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+} // namespace
+
+class TestSettingsFile : public QObject {
+    Q_OBJECT
+private slots:
+    // Writing
+    void exactFileBytes_data();
+    void exactFileBytes();
+    void savedMoment_data();
+    void savedMoment();
+    void textsAreWindows1252();
+
+    // Save then open
+    void roundTrip_data();
+    void roundTrip();
+
+    // Reading
+    void lastLine_data();
+    void lastLine();
+    void outcomes_data();
+    void outcomes();
+    void values_data();
+    void values();
+    void unknownCodesKeepTheChoice();
+    void positionLimits_data();
+    void positionLimits();
+    void largeInputsAreFast_data();
+    void largeInputsAreFast();
+
+    // Files on disk
+    void writeAndReadFile();
+    void unreadableFilesFail_data();
+    void unreadableFilesFail();
+    void failedSaveCreatesNothing_data();
+    void failedSaveCreatesNothing();
+    void savingReplacesTheWholeFile();
+    void failedWriteKeepsTheOldFile();
+};
+
+// --- Writing ---------------------------------------------------------------------
+
+void TestSettingsFile::exactFileBytes_data()
+{
+    QTest::addColumn<int>("receiver");
+    QTest::addColumn<QString>("firmware");
+    QTest::addColumn<QByteArray>("firmwareLine");
+    QTest::addColumn<QByteArray>("receiverLine");
+    QTest::addColumn<QByteArray>("dataLine");
+
+    QTest::newRow("FLEX, no module read")
+        << int(ReceiverType::Flex) << ""
+        << QByteArray("Versie KVR firmware: 0.00 (de data is niet vanuit een KVR ingelezen)")
+        << QByteArray("Type ontvanger     : FLEX (RXM4F)") << kExampleLine;
+    QTest::newRow("POCSAG, version read")
+        << int(ReceiverType::Pocsag) << "2.05"
+        << QByteArray("Versie KVR firmware: 2.05")
+        << QByteArray("Type ontvanger     : POCSAG (RXM4P) ") << exampleWithMarker("kvrPocData");
+}
+
+void TestSettingsFile::exactFileBytes()
+{
+    QFETCH(int, receiver);
+    QFETCH(QString, firmware);
+    QFETCH(QByteArray, firmwareLine);
+    QFETCH(QByteArray, receiverLine);
+    QFETCH(QByteArray, dataLine);
+
+    ModuleSettings s = exampleSettings();
+    s.receiverType = ReceiverType(receiver);
+    s.firmwareVersion = firmware;
+    const QByteArray expected =
+        "KVR7314 - INSTELLINGEN\r\n"
+        "======================\r\n"
+        " \r\n"
+        "Bestand gemaakt op : 12 november 2006 | 14:05:09\r\n"
+        "Bestandsnaam       : C:\\KVR\\kazerne 12.kvr\r\n"
+        "Versie prg software: 1.09\r\n"
+        + firmwareLine + "\r\n"
+        + receiverLine + "\r\n"
+        " \r\n"
+        "LET OP: voor een goede werking in dit bestand geen wijzigingen aanbrengen!\r\n"
+        " \r\n"
+        + dataLine + "\r\n";
+    QCOMPARE(settingsFileBytes(s, QStringLiteral("1.09"), kMonth, kSavedAt, QStringLiteral("C:\\KVR\\kazerne 12.kvr")),
+             expected);
+}
+
+void TestSettingsFile::savedMoment_data()
+{
+    QTest::addColumn<QDateTime>("moment");
+    QTest::addColumn<QString>("monthName");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("example") << kSavedAt << " november " << "12 november 2006 | 14:05:09";
+    QTest::newRow("leading zeros") << QDateTime(QDate(2024, 1, 5), QTime(1, 2, 3)) << " januari "
+                                   << "05 januari 2024 | 01:02:03";
+    QTest::newRow("midnight") << QDateTime(QDate(2023, 12, 31), QTime(0, 0, 0)) << " december "
+                              << "31 december 2023 | 00:00:00";
+    // The month is the one set at start-up, not looked up again.
+    QTest::newRow("program started the month before")
+        << QDateTime(QDate(2024, 1, 1), QTime(23, 59, 59)) << " december " << "01 december 2024 | 23:59:59";
+}
+
+void TestSettingsFile::savedMoment()
+{
+    QFETCH(QDateTime, moment);
+    QFETCH(QString, monthName);
+    QTEST(savedMomentText(monthName, moment), "text");
+}
+
+void TestSettingsFile::textsAreWindows1252()
+{
+    ModuleSettings s = exampleSettings();
+    s.aliases[0] = QStringLiteral("Caf\u00e9 \u20ac5");
+    const QByteArray bytes = savedFile(s);
+    QVERIFY(bytes.contains("ALIAS01:Caf\xe9 \x80" "5ALIAS02:"));
+}
+
+// --- Save then open ----------------------------------------------------------------
+
+void TestSettingsFile::roundTrip_data()
+{
+    QTest::addColumn<ModuleSettings>("saved");
+
+    QTest::newRow("example") << exampleSettings();
+
+    ModuleSettings pocsag = exampleSettings();
+    pocsag.receiverType = ReceiverType::Pocsag;
+    for (int i = 0; i < kAliasCount; ++i)
+        pocsag.aliases[i] = QStringLiteral("RIC %1").arg(i + 1);  // all sixteen, used or not
+    QTest::newRow("POCSAG keeps all sixteen aliases") << pocsag;
+
+    ModuleSettings spaces = exampleSettings();
+    spaces.aliases[0] = QStringLiteral("  voor en achter  ");
+    spaces.aliases[7] = QStringLiteral(" ");
+    spaces.aliases[15] = QStringLiteral("1234567890123456789012345");
+    spaces.couplingText = QStringLiteral(" >>> ");
+    spaces.idleText = QStringLiteral("  ");
+    QTest::newRow("spaces and full length") << spaces;
+
+    ModuleSettings accents = exampleSettings();
+    accents.aliases[1] = QStringLiteral("Br\u00fbl\u00e9e \u20ac");
+    accents.idleText = QStringLiteral("\u00ab\u00e9\u00bb \u2122");
+    QTest::newRow("Windows-1252 characters") << accents;
+
+    ModuleSettings colours = exampleSettings();
+    colours.aliasColour = QStringLiteral("181");
+    colours.couplingColour = QStringLiteral("183");
+    colours.messageColour = QStringLiteral("176");
+    colours.scrollSpeed = QStringLiteral("199");
+    QTest::newRow("every colour and slowest speed") << colours;
+
+    const QStringList timerTexts = {"", "5", "12", "123", "1234"};
+    for (const QString &t : timerTexts) {
+        ModuleSettings timers = exampleSettings();
+        for (TimerField f : kTimerFields)
+            timers.timer(f) = t;
+        QTest::newRow(qPrintable(QStringLiteral("timers of %1 digits").arg(t.size()))) << timers;
+    }
+
+    ModuleSettings empty = exampleSettings();
+    empty.aliases[0].clear();
+    empty.couplingText.clear();
+    empty.idleText.clear();
+    QTest::newRow("all texts empty") << empty;
+}
+
+void TestSettingsFile::roundTrip()
+{
+    QFETCH(ModuleSettings, saved);
+    const SettingsFileOutcome outcome = decodeSettingsFile(savedFile(saved));
+    QCOMPARE(outcome.kind, Kind::Loaded);
+    QVERIFY(outcome.update.setsReceiverType);
+    QVERIFY(!outcome.update.setsFirmwareVersion);
+
+    const ReceiverType otherReceiver =
+        saved.receiverType == ReceiverType::Flex ? ReceiverType::Pocsag : ReceiverType::Flex;
+    const ModuleSettings before = otherSettings(otherReceiver);
+    ModuleSettings expected = saved;
+    expected.firmwareVersion = before.firmwareVersion;  // opening a file never changes it
+    QCOMPARE(applyUpdate(before, outcome.update), expected);
+}
+
+// --- Reading -------------------------------------------------------------------------
+
+void TestSettingsFile::lastLine_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("empty file") << QByteArray() << QByteArray();
+    QTest::newRow("one line without end") << QByteArray("abc") << QByteArray("abc");
+    QTest::newRow("one line with CR LF") << QByteArray("abc\r\n") << QByteArray("abc");
+    QTest::newRow("last of two") << QByteArray("h\r\nabc\r\n") << QByteArray("abc");
+    QTest::newRow("last without end") << QByteArray("h\r\nabc") << QByteArray("abc");
+    QTest::newRow("CR alone ends lines") << QByteArray("h\rabc\r") << QByteArray("abc");
+    QTest::newRow("lone LF is a character") << QByteArray("a\nb\r\n") << QByteArray("a\nb");
+    QTest::newRow("LF after a CR LF opens the line") << QByteArray("h\r\n\nabc\r\n") << QByteArray("\nabc");
+    QTest::newRow("empty line after") << QByteArray("abc\r\n\r\n") << QByteArray();
+    QTest::newRow("empty line ended by CR") << QByteArray("abc\r\r") << QByteArray();
+    QTest::newRow("CR then CR LF") << QByteArray("abc\r\r\n") << QByteArray();
+    QTest::newRow("LF line after") << QByteArray("abc\r\n\n") << QByteArray("\n");
+    QTest::newRow("only a line end") << QByteArray("\r\n") << QByteArray();
+}
+
+void TestSettingsFile::lastLine()
+{
+    QFETCH(QByteArray, bytes);
+    QTEST(::lastLine(bytes).toByteArray(), "line");
+}
+
+void TestSettingsFile::outcomes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("product");   // for a wrong product
+    QTest::addColumn<int>("receiver");  // for a loaded file
+
+    const int ksq = int(SiblingProduct::KSQ7314);
+    const int kdw = int(SiblingProduct::KDW7314);
+    const int flex = int(ReceiverType::Flex);
+    const int pocsag = int(ReceiverType::Pocsag);
+    const QByteArray saved = savedFile(exampleSettings());
+    const QByteArray header = saved.left(saved.indexOf("kvrFlxData"));
+
+    QTest::newRow("saved file") << saved << int(Kind::Loaded) << 0 << flex;
+    QTest::newRow("POCSAG marker") << withLineEnd(exampleWithMarker("kvrPocData")) << int(Kind::Loaded) << 0 << pocsag;
+    QTest::newRow("header removed") << withLineEnd(kExampleLine) << int(Kind::Loaded) << 0 << flex;
+    QTest::newRow("no line end at all") << kExampleLine << int(Kind::Loaded) << 0 << flex;
+    QTest::newRow("ended by CR alone") << kExampleLine + "\r" << int(Kind::Loaded) << 0 << flex;
+    QTest::newRow("header edited")
+        << "Kazerne Noord\r\nkvrPocData ksqFlxData\nALIAS01:\r\n" + withLineEnd(kExampleLine)
+        << int(Kind::Loaded) << 0 << flex;
+
+    QTest::newRow("empty file") << QByteArray() << int(Kind::Failed) << 0 << 0;
+    QByteArray binary;
+    for (int i = 0; i < 4096; ++i)
+        binary.append(char((i * 7919) % 256));
+    QTest::newRow("binary file") << binary << int(Kind::Failed) << 0 << 0;
+    QTest::newRow("text file") << QByteArray("Boodschappen:\r\nbrood\r\nmelk\r\n") << int(Kind::Failed) << 0 << 0;
+    QTest::newRow("empty line after the data line") << saved + "\r\n" << int(Kind::Failed) << 0 << 0;
+    QTest::newRow("other line after the data line") << saved + "einde\r\n" << int(Kind::Failed) << 0 << 0;
+    QTest::newRow("lone LF after the data line") << saved + "\n" << int(Kind::Failed) << 0 << 0;
+    QTest::newRow("data line broken by CR")
+        << header + kExampleLine.left(100) + "\r" + kExampleLine.mid(100) + "\r\n" << int(Kind::Failed) << 0 << 0;
+    QTest::newRow("no marker") << withLineEnd(kExampleLine.mid(10)) << int(Kind::Failed) << 0 << 0;
+    QTest::newRow("marker in other case") << withLineEnd(exampleWithMarker("KVRFLXDATA")) << int(Kind::Failed) << 0 << 0;
+    QTest::newRow("key in other case") << withLineEnd(QByteArray(kExampleLine).replace("SNELHEID:", "Snelheid:"))
+                                       << int(Kind::Failed) << 0 << 0;
+    QTest::newRow("key missing") << withLineEnd(QByteArray(kExampleLine).replace("TIJD_WISLK:", "TIJD_WISLK"))
+                                 << int(Kind::Failed) << 0 << 0;
+    // A text that holds a later key moves that key in front of an earlier one.
+    QTest::newRow("negative length")
+        << withLineEnd(QByteArray(kExampleLine).replace("Kazerne", "KOPPELTEKST:")) << int(Kind::Failed) << 0 << 0;
+
+    QTest::newRow("KSQ POCSAG") << withLineEnd(exampleWithMarker("ksqPocData")) << int(Kind::WrongProduct) << ksq << 0;
+    QTest::newRow("KSQ FLEX") << withLineEnd(exampleWithMarker("ksqFlxData")) << int(Kind::WrongProduct) << ksq << 0;
+    QTest::newRow("KDW POCSAG") << withLineEnd(exampleWithMarker("kdwPocData")) << int(Kind::WrongProduct) << kdw << 0;
+    QTest::newRow("KDW FLEX") << withLineEnd(exampleWithMarker("kdwFlxData")) << int(Kind::WrongProduct) << kdw << 0;
+    // Keys are looked for before the marker.
+    QTest::newRow("sibling file lacking a key")
+        << withLineEnd(exampleWithMarker("kdwFlxData").replace("KLEUR_BERICHT:", "KLEUR-BERICHT:"))
+        << int(Kind::Failed) << 0 << 0;
+    // The lowest marker decides, whichever product it names.
+    QTest::newRow("sibling marker inside a text")
+        << withLineEnd(QByteArray(kExampleLine).replace("Kazerne", "kdwFlxData")) << int(Kind::Loaded) << 0 << flex;
+    QTest::newRow("kvr marker inside a sibling's text")
+        << withLineEnd(exampleWithMarker("ksqFlxData").replace("Kazerne", "kvrPocData")) << int(Kind::WrongProduct)
+        << ksq << 0;
+    QTest::newRow("other marker inside a text")
+        << withLineEnd(QByteArray(kExampleLine).replace("LCDRUST:RUST", "LCDRUST:kvrPocData")) << int(Kind::Loaded) << 0 << flex;
+    QTest::newRow("marker at the end of the line")
+        << withLineEnd(kExampleLine.mid(10) + "kvrPocData") << int(Kind::Loaded) << 0 << pocsag;
+}
+
+void TestSettingsFile::outcomes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, kind);
+    const SettingsFileOutcome outcome = decodeSettingsFile(bytes);
+    QCOMPARE(int(outcome.kind), kind);
+    if (kind == Kind::WrongProduct)
+        QTEST(int(outcome.product), "product");
+    if (kind == Kind::Loaded)
+        QTEST(int(outcome.update.values.receiverType), "receiver");
+}
+
+// One value of a loaded line, as decoded (before it reaches the window).
+void TestSettingsFile::values_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+
+    const auto replaced = [](const char *from, const QByteArray &to) {
+        return QByteArray(kExampleLine).replace(from, to);
+    };
+    QTest::newRow("key directly followed by the next") << kExampleLine << "alias02" << "";
+    QTest::newRow("first alias") << kExampleLine << "alias01" << "Kazerne";
+    QTest::newRow("last alias runs to the coupling text")
+        << replaced("ALIAS16:", "ALIAS16:zestien") << "alias16" << "zestien";
+    QTest::newRow("not trimmed") << replaced("Kazerne", "  Kaz  ") << "alias01" << "  Kaz  ";
+    QTest::newRow("lone LF inside a text") << replaced("Kazerne", "Kaz\nerne") << "alias01" << "Kaz\nerne";
+    QTest::newRow("Windows-1252 byte") << replaced("LCDRUST:RUST", "LCDRUST:R\x80ST") << "idle" << QStringLiteral("R\u20acST");
+    QTest::newRow("longer than the field is taken whole")
+        << replaced("Kazerne", QByteArray(40, 'x')) << "alias01" << QString(40, 'x');
+    QTest::newRow("code is three characters") << replaced("SNELHEID:192", "SNELHEID:1920") << "speed" << "192";
+    QTest::newRow("code cut short by the line end")
+        << replaced("KLEUR_ALIAS:183", "") + "KLEUR_ALIAS:18" << "aliasColour" << "18";
+    QTest::newRow("scroll time runs to the end of the line")
+        << replaced("SCROLLENLCD:350", "SCROLLENLCD:35 0 x\n") << "scroll" << "35 0 x\n";
+    QTest::newRow("empty scroll time") << replaced("SCROLLENLCD:350", "SCROLLENLCD:") << "scroll" << "";
+    // A text holding a key is found before the real one.
+    QTest::newRow("alias holding a key shifts a code")
+        << replaced("Kazerne", "SNELHEID:") << "speed" << "ALI";
+    QTest::newRow("timer holding the next key ends early")
+        << replaced("TIJD_RELAIS:10", "TIJD_RELAIS:1TIJD_WISLK:0") << "relay" << "1";
+    QTest::newRow("the next text starts at the early key")
+        << replaced("TIJD_RELAIS:10", "TIJD_RELAIS:1TIJD_WISLK:0") << "signClear" << "0TIJD_WISLK:30";
+}
+
+void TestSettingsFile::values()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, field);
+    const SettingsFileOutcome outcome = decodeSettingsFile(withLineEnd(line));
+    QCOMPARE(outcome.kind, Kind::Loaded);
+    const ModuleSettings &v = outcome.update.values;
+    const QMap<QString, QString> fields = {
+        {"alias01", v.aliases[0]}, {"alias02", v.aliases[1]}, {"alias16", v.aliases[15]},
+        {"idle", v.idleText}, {"speed", v.scrollSpeed}, {"aliasColour", v.aliasColour},
+        {"scroll", v.scrollTime}, {"relay", v.relayTime}, {"signClear", v.signClearTime},
+    };
+    QVERIFY(fields.contains(field));
+    QTEST(fields.value(field), "value");
+}
+
+void TestSettingsFile::unknownCodesKeepTheChoice()
+{
+    QByteArray line = kExampleLine;
+    line.replace("KLEUR_ALIAS:183", "KLEUR_ALIAS:999").replace("SNELHEID:192", "SNELHEID:19 ");
+    const SettingsFileOutcome outcome = decodeSettingsFile(withLineEnd(line));
+    QCOMPARE(outcome.kind, Kind::Loaded);
+
+    const ModuleSettings before = otherSettings(ReceiverType::Pocsag);
+    const ModuleSettings after = applyUpdate(before, outcome.update);
+    QCOMPARE(after.aliasColour, before.aliasColour);
+    QCOMPARE(after.scrollSpeed, before.scrollSpeed);
+    // Everything else is still taken.
+    QCOMPARE(after.couplingColour, QString("176"));
+    QCOMPARE(after.messageColour, QString("183"));
+    QCOMPARE(after.aliases[0], QString("Kazerne"));
+    QCOMPARE(after.scrollTime, QString("350"));
+    QCOMPARE(after.receiverType, ReceiverType::Flex);
+}
+
+void TestSettingsFile::positionLimits_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("kind");
+
+    // Pads the backlight time so that "TIJD_SCROLLENLCD:" starts at `position`.
+    const auto scrollKeyAt = [](int position) {
+        const int at = int(kExampleLine.indexOf("TIJD_SCROLLENLCD:"));
+        QByteArray line = kExampleLine;
+        line.insert(at, QByteArray(position - 1 - at, '9'));
+        Q_ASSERT(line.indexOf("TIJD_SCROLLENLCD:") + 1 == position);
+        return line;
+    };
+    // The marker after every pair, at `position`.
+    const auto markerAt = [](int position) {
+        QByteArray line = kExampleLine.mid(10);
+        line.append(QByteArray(position - 1 - line.size(), ' ')).append("kvrPocData");
+        return line;
+    };
+
+    // The scroll time starts at the key's position + 17, which must stay a 16-bit position.
+    QTest::newRow("scroll time starting at 32767") << scrollKeyAt(32750) << int(Kind::Loaded);
+    QTest::newRow("scroll time starting at 32768") << scrollKeyAt(32751) << int(Kind::Failed);
+    QTest::newRow("marker at 32767") << markerAt(32767) << int(Kind::Loaded);
+    QTest::newRow("marker at 32768") << markerAt(32768) << int(Kind::Failed);
+    QTest::newRow("40 000 characters, keys early")
+        << QByteArray(kExampleLine).append(QByteArray(40000 - kExampleLine.size(), '7')) << int(Kind::Loaded);
+    QTest::newRow("40 000 characters, keys late")
+        << QByteArray(kExampleLine).replace("++", QByteArray(40000 - kExampleLine.size(), '+')) << int(Kind::Failed);
+    QTest::newRow("long text before keys within reach")
+        << QByteArray(kExampleLine).replace("LCDRUST:RUST", "LCDRUST:" + QByteArray(30000, 'R')) << int(Kind::Loaded);
+}
+
+void TestSettingsFile::positionLimits()
+{
+    QFETCH(QByteArray, line);
+    QTEST(int(decodeSettingsFile(withLineEnd(line)).kind), "kind");
+}
+
+// Files of megabytes, with the data line last or no line ends at all.
+void TestSettingsFile::largeInputsAreFast_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("kind");
+
+    constexpr int megabytes = 6;
+    QByteArray manyLines;
+    const QByteArray headerLine = QByteArray(78, 'h') + "\r\n";
+    while (manyLines.size() < megabytes * 1024 * 1024)
+        manyLines += headerLine;
+    QTest::newRow("many header lines") << manyLines + withLineEnd(kExampleLine) << int(Kind::Loaded);
+    QTest::newRow("one long data line")
+        << withLineEnd(kExampleLine + QByteArray(megabytes * 1024 * 1024, '0')) << int(Kind::Loaded);
+    QTest::newRow("one long line without keys") << QByteArray(megabytes * 1024 * 1024, 'A') << int(Kind::Failed);
+    QByteArray keysEverywhere;
+    while (keysEverywhere.size() < megabytes * 1024 * 1024)
+        keysEverywhere += "ALIAS0ALIAS01TIJD_SCROLLENLCDkvrFlxDat";
+    QTest::newRow("near misses everywhere") << keysEverywhere << int(Kind::Failed);
+}
+
+void TestSettingsFile::largeInputsAreFast()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("groot.kvr");
+    writeBytes(path, bytes);
+
+    QElapsedTimer clock;
+    clock.start();
+    const SettingsFileOutcome outcome = readSettingsFile(path);
+    const qint64 elapsed = clock.elapsed();
+    QTEST(int(outcome.kind), "kind");
+    QVERIFY2(elapsed < 1000, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
+    if (outcome.kind == Kind::Loaded)
+        QVERIFY(applyUpdate(exampleSettings(), outcome.update).scrollTime.startsWith(QLatin1String("350")));
+}
+
+// --- Files on disk -------------------------------------------------------------------
+
+void TestSettingsFile::writeAndReadFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("kazerne");  // no extension is added
+    ModuleSettings s = exampleSettings();
+    s.aliases[3] = QStringLiteral("\u20ac \u00e9");
+    QVERIFY(writeSettingsFile(path, s, QStringLiteral("1.09"), kMonth, kSavedAt));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kazerne"});
+    QCOMPARE(readBytes(path), settingsFileBytes(s, QStringLiteral("1.09"), kMonth, kSavedAt, path));
+
+    const SettingsFileOutcome outcome = readSettingsFile(path);
+    QCOMPARE(outcome.kind, Kind::Loaded);
+    QCOMPARE(outcome.update.values.aliases[3], s.aliases[3]);
+}
+
+void TestSettingsFile::unreadableFilesFail_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("missing file") << "bestaat-niet.kvr";
+    QTest::newRow("folder") << "map.kvr";
+    QTest::newRow("missing folder") << "geen-map/x.kvr";
+}
+
+void TestSettingsFile::unreadableFilesFail()
+{
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("map.kvr"));
+    QCOMPARE(readSettingsFile(dir.filePath(name)).kind, Kind::Failed);
+}
+
+void TestSettingsFile::failedSaveCreatesNothing_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("folder does not exist") << "geen-map/x.kvr";
+    QTest::newRow("name of a folder") << "map.kvr";
+    QTest::newRow("empty name") << "";
+}
+
+void TestSettingsFile::failedSaveCreatesNothing()
+{
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("map.kvr"));
+    const QString path = name.isEmpty() ? QString() : dir.filePath(name);
+    QVERIFY(!writeSettingsFile(path, exampleSettings(), QStringLiteral("1.09"), kMonth, kSavedAt));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"map.kvr"});
+    QVERIFY(QDir(dir.filePath("map.kvr")).isEmpty());
+}
+
+void TestSettingsFile::savingReplacesTheWholeFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("oud.kvr");
+    writeBytes(path, QByteArray(100000, 'o'));
+    QVERIFY(writeSettingsFile(path, exampleSettings(), QStringLiteral("1.09"), kMonth, kSavedAt));
+    QCOMPARE(readBytes(path), settingsFileBytes(exampleSettings(), QStringLiteral("1.09"), kMonth, kSavedAt, path));
+}
+
+// A disk that fills up part-way: the old file stays as it was and no
+// partial file is left beside it.
+void TestSettingsFile::failedWriteKeepsTheOldFile()
+{
+#ifdef Q_OS_UNIX
+    QTemporaryDir dir;
+    const QString path = dir.filePath("kazerne.kvr");
+    const QByteArray old = "oude inhoud\r\n";
+    writeBytes(path, old);
+
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 200;  // the file is longer than this
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool written = writeSettingsFile(path, exampleSettings(), QStringLiteral("1.09"), kMonth, kSavedAt);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY(!written);
+    QCOMPARE(readBytes(path), old);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"kazerne.kvr"});
+#else
+    QSKIP("needs a file size limit");
+#endif
+}
+
+QTEST_GUILESS_MAIN(TestSettingsFile)
+#include "tst_settingsfile.moc"
