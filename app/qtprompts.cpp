@@ -1,0 +1,70 @@
+#include "app/qtprompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+
+QString qtNameFilters(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters.append(parts[i] + QStringLiteral(" (") + patterns.simplified() + QLatin1Char(')'));
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+QString displayLineBreaks(const QString &text)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+void QtPrompts::showMessage(const QString &title, BoxIcon icon, const QString &text)
+{
+    QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
+    switch (icon) {
+    case BoxIcon::None: boxIcon = QMessageBox::NoIcon; break;
+    case BoxIcon::Information: boxIcon = QMessageBox::Information; break;
+    case BoxIcon::Error: boxIcon = QMessageBox::Critical; break;
+    }
+    QMessageBox box(boxIcon, title, displayLineBreaks(text), QMessageBox::Ok, m_parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+std::optional<QString> QtPrompts::askFile(const FileDialogSetup &setup, bool save)
+{
+    QFileDialog dialog(m_parent);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(setup.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    // An existing file is overwritten without a question, and the name is
+    // taken as typed: no extension is added.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    // The descriptions already name their patterns ("... (*.kvr)").
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    if (!setup.filter.isEmpty())
+        dialog.setNameFilters(qtNameFilters(setup.filter).split(QStringLiteral(";;")));
+    if (!setup.fileName.isEmpty())
+        dialog.selectFile(setup.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtPrompts::askSaveFile(const FileDialogSetup &setup) { return askFile(setup, true); }
+std::optional<QString> QtPrompts::askOpenFile(const FileDialogSetup &setup) { return askFile(setup, false); }
+
+bool QtPrompts::askPrinter(QPrinter &printer)
+{
+    QPrintDialog dialog(&printer, m_parent);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    return dialog.exec() == QDialog::Accepted;
+}
