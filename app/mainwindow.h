@@ -106,7 +106,13 @@ private:
     void connectGroupRule();
     void applyReceiverLayout(ReceiverType type);
     void selectBox(QCheckBox *box);
+    // Stops a programming run where it stands (timer, LED, label) without
+    // the success box; the caller shows its box and leaves the busy state.
     void abortProgramming();
+    // Connected to the open port's failed(): once per opening, it halts the
+    // run in progress (abortProgramming / abortReadBack) BEFORE its modal
+    // "Communicatiefout!" box, so no tick comes while the box is open, then
+    // leaves the busy state. Also reports a failed test call.
     void reportWriteFailure();
     void restoreAliasesAfterFailedRead();
     // Ends a read-back whose port failed (reportWriteFailure calls it while

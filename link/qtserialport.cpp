@@ -13,10 +13,18 @@ QtSerialPort::QtSerialPort(ComDeviceMapper device, QObject *parent)
 
 QtSerialPort::~QtSerialPort()
 {
-    // Closing here (rather than in QSerialPort's own destructor) keeps the
-    // error handler from running on a half-destroyed object.
+    // QSerialPort writes from its own buffer in the event loop, and closing
+    // throws away what is still there: hand it to the driver first, or a
+    // frame written just before the next opening (two quick test calls)
+    // would never reach the line. Closing here rather than in QSerialPort's
+    // destructor keeps the error handler from running on a half-destroyed
+    // object.
     m_port.disconnect(this);
-    m_port.close();
+    if (m_port.isOpen()) {
+        while (m_port.bytesToWrite() > 0 && m_port.flush()) {
+        }
+        m_port.close();
+    }
 }
 
 bool QtSerialPort::open(int comPort)

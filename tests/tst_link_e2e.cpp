@@ -2,12 +2,58 @@
 // what leaves the tool is what the module takes, and the faults of a real
 // line (a port that cannot be opened, an adapter pulled out) are handled.
 
+#include "app/mainwindow.h"
 #include "link/frames.h"
 #include "link/qtserialport.h"
 #include "support/ptymodule.h"
+#include "support/scriptedprompts.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
+
+namespace {
+
+struct Window {
+    explicit Window(ComDeviceMapper comDevice)
+    {
+        WindowServices services;
+        services.prompts = &prompts;
+        services.clock = &clock;
+        services.comDevice = std::move(comDevice);
+        window = std::make_unique<MainWindow>(services);
+        window->show();
+    }
+    template <typename T> T *child(const char *name)
+    {
+        T *widget = window->findChild<T *>(QString::fromLatin1(name));
+        if (!widget)
+            qFatal("no control %s", name);
+        return widget;
+    }
+    void click(const char *button) { child<QPushButton>(button)->click(); }
+    bool buttonsBack()
+    {
+        for (const char *name : {"CmdOpen", "CmdSave", "CmdPrint", "CmdPRG_Module", "CmdLeesModule",
+                                 "CmdTest_Bericht", "CmdGeen_Netwerk", "CmdInfo", "CmdAfsluiten"}) {
+            if (!child<QPushButton>(name)->isEnabled())
+                return false;
+        }
+        return !window->isBusy();
+    }
+
+    ScriptedPrompts prompts;
+    FixedClock clock;
+    std::unique_ptr<MainWindow> window;
+};
+
+const QString kProgrammed = QStringLiteral("De KVR7314 is geprogrammeerd.\r\r");
+
+} // namespace
 
 class TestLinkEndToEnd : public QObject {
     Q_OBJECT
@@ -19,6 +65,12 @@ private slots:
     void reopeningClosesThePreviousPort();
     void pulledAdapterFailsOnce_data();
     void pulledAdapterFailsOnce();
+
+    void windowProgramsTheModule();
+    void windowTestCallAndNotice();
+    void windowPortCannotBeOpened_data();
+    void windowPortCannotBeOpened();
+    void windowAdapterPulledMidRun();
 };
 
 void TestLinkEndToEnd::bytesArriveIntact()
@@ -93,9 +145,17 @@ void TestLinkEndToEnd::reopeningClosesThePreviousPort()
     QVERIFY(pty.isOpen());
     auto first = std::make_unique<QtSerialPort>(pty.comDevice());
     QVERIFY(first->open(1));
+    // Replaced straight after a write, before the event loop ran: the frame
+    // still reaches the line.
+    first->writeBytes(testCallFrame("1", "EERSTE"));
     first.reset();
     QtSerialPort second(pty.comDevice());
     QVERIFY2(second.open(1), qPrintable(second.errorString()));
+    second.writeBytes(testCallFrame("2", "TWEEDE"));
+    QVERIFY(pty.waitForFrames(2));
+    QCOMPARE(pty.module().testCalls().size(), 2);
+    QCOMPARE(pty.module().testCalls()[0].message, QString("EERSTE"));
+    QCOMPARE(pty.module().testCalls()[1].message, QString("TWEEDE"));
 }
 
 void TestLinkEndToEnd::pulledAdapterFailsOnce_data()
@@ -128,5 +188,155 @@ void TestLinkEndToEnd::pulledAdapterFailsOnce()
     QVERIFY(!failed[0][0].toString().isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestLinkEndToEnd)
+void TestLinkEndToEnd::windowProgramsTheModule()
+{
+    PtyModule pty;
+    QVERIFY(pty.isOpen());
+    Window w(pty.comDevice());
+    ModuleSettings wanted = w.window->settings();
+    wanted.aliases[0] = QStringLiteral("Brandweer Zuid é");
+    wanted.aliases[6] = QStringLiteral(" ");
+    wanted.aliases[15] = QString(25, u'X');
+    wanted.couplingText = QStringLiteral(" >>> ");
+    wanted.idleText = QStringLiteral("GEEN MELDING");
+    wanted.aliasColour = "181";
+    wanted.couplingColour = "183";
+    wanted.messageColour = "176";
+    wanted.scrollSpeed = "195";
+    wanted.relayTime = "10";
+    wanted.signClearTime = "30";
+    wanted.lcdClearTime = "60";
+    wanted.backlightTime = "9999";
+    wanted.scrollTime = "0";
+    w.window->showSettings(wanted);
+
+    QElapsedTimer clock;
+    clock.start();
+    w.click("CmdPRG_Module");
+    QVERIFY(QTest::qWaitFor([&] { return !w.prompts.boxes.isEmpty(); }, 12000));
+    const qint64 runMs = clock.elapsed();
+    QCOMPARE(w.prompts.boxes.size(), 1);
+    QCOMPARE(w.prompts.boxes[0].text, kProgrammed);
+    QVERIFY2(runMs >= 8000 && runMs < 9500, qPrintable(QString::number(runMs)));
+    QVERIFY(w.buttonsBack());
+
+    QCOMPARE(pty.module().frames().size(), kProgrammingStepCount);
+    QCOMPARE(pty.module().rejectedFrames(), 0);
+    ModuleSettings held = settingsAsSent(w.window->settings());
+    held.receiverType = pty.module().stored().receiverType;
+    held.firmwareVersion = pty.module().stored().firmwareVersion;
+    QCOMPARE(pty.module().stored(), held);
+    QCOMPARE(pty.module().stored().scrollTime, QString("0350"));
+    QCOMPARE(pty.module().stored().aliases[0], QStringLiteral("Brandweer Zuid é"));
+    QCOMPARE(pty.module().stored().aliases[1], QString("CAPCODE 02"));
+    // Frames were paced by the run, not sent in a burst.
+    const auto &frames = pty.module().frames();
+    const qint64 spread = frames.last().receivedAtMs - frames.first().receivedAtMs;
+    QVERIFY2(spread > 25 * 300 - 200 && spread < 25 * 300 + 500, qPrintable(QString::number(spread)));
+}
+
+void TestLinkEndToEnd::windowTestCallAndNotice()
+{
+    PtyModule pty;
+    QVERIFY(pty.isOpen());
+    Window w(pty.comDevice());
+    w.child<QLineEdit>("Txt_Testbericht")->setText(QStringLiteral("Oefening één"));
+    w.child<QComboBox>("CbxCapcode")->setCurrentText("12");
+    w.click("CmdTest_Bericht");
+    w.click("CmdGeen_Netwerk");
+    w.child<QCheckBox>("ChkOntvanger_Pocsag")->click();
+    w.child<QComboBox>("CbxRIC")->setCurrentText("3D");
+    w.child<QLineEdit>("Txt_Testbericht")->clear();
+    w.click("CmdTest_Bericht");
+    QVERIFY(pty.waitForFrames(3));
+    QTest::qWait(50);
+
+    const auto &calls = pty.module().testCalls();
+    QCOMPARE(calls.size(), 2);
+    QCOMPARE(calls[0].code, QString("12"));
+    QCOMPARE(calls[0].message, QStringLiteral("Oefening één"));
+    QCOMPARE(calls[1].code, QString("3D"));
+    QCOMPARE(calls[1].message, QString("TESTOPROEP NAAR DE KVR7314"));
+    QCOMPARE(pty.module().noNetworkNotices(), 1);
+    QCOMPARE(pty.module().frames()[1].content, QByteArray("STORING: GEEN NETWERK"));
+    QCOMPARE(pty.module().rejectedFrames(), 0);
+    QVERIFY(w.prompts.boxes.isEmpty());
+}
+
+void TestLinkEndToEnd::windowPortCannotBeOpened_data()
+{
+    QTest::addColumn<bool>("holdIt");
+    QTest::newRow("missing device") << false;
+    QTest::newRow("held by another port") << true;
+}
+
+void TestLinkEndToEnd::windowPortCannotBeOpened()
+{
+    QFETCH(bool, holdIt);
+    PtyModule pty;
+    QVERIFY(pty.isOpen());
+    const QString device = holdIt ? pty.devicePath() : QStringLiteral("/dev/kvr7314-no-such-port");
+    QtSerialPort holder(comDeviceTo(device));
+    if (holdIt)
+        QVERIFY(holder.open(1));
+
+    Window w(comDeviceTo(device));
+    w.child<QLineEdit>("Txt_Alias04")->setText(QStringLiteral("NIET KWIJT"));
+    const ModuleSettings before = w.window->settings();
+    w.click("CmdPRG_Module");
+    QVERIFY(QTest::qWaitFor([&] { return !w.prompts.boxes.isEmpty(); }, 2000));
+    QTest::qWait(600);  // no further tick, no second box
+
+    QCOMPARE(w.prompts.boxes.size(), 1);
+    const RecordedBox &box = w.prompts.boxes[0];
+    QCOMPARE(box.title, QString("Communicatiefout!"));
+    QCOMPARE(box.icon, BoxIcon::Error);
+    QCOMPARE(box.text, QString("Er is een fout opgetreden bij openen van de compoort !\r"
+                               "Mogelijk wordt de compoort door een ander programma\r"
+                               "gebruikt, of is de ingestelde compoort niet aanwezig.\r\r"
+                               "De ingestelde compoort = COM 1\r\r"
+                               "Start het programma opnieuw op en selecteer een andere com-poort.\r "));
+    QVERIFY(w.window->isVisible());
+    QVERIFY(w.buttonsBack());
+    QCOMPARE(w.window->settings().aliases[3], QStringLiteral("NIET KWIJT"));
+    ModuleSettings after = w.window->settings();
+    normaliseTimers(after);
+    ModuleSettings normalisedBefore = before;
+    normaliseTimers(normalisedBefore);
+    QCOMPARE(after, normalisedBefore);
+    QCOMPARE(pty.module().frames().size(), 0);
+
+    // The test call fails the same way and sends nothing.
+    w.click("CmdTest_Bericht");
+    QCOMPARE(w.prompts.boxes.size(), 2);
+    QCOMPARE(w.prompts.boxes[1].text, box.text);
+    QTest::qWait(50);
+    QCOMPARE(pty.module().frames().size(), 0);
+}
+
+void TestLinkEndToEnd::windowAdapterPulledMidRun()
+{
+    PtyModule pty;
+    QVERIFY(pty.isOpen());
+    Window w(pty.comDevice());
+    w.click("CmdPRG_Module");
+    QVERIFY(pty.waitForFrames(5, 4000));
+    pty.closeMaster();
+    QVERIFY(QTest::qWaitFor([&] { return !w.prompts.boxes.isEmpty(); }, 2000));
+    QVERIFY(!w.window->findChild<QTimer *>("Tmr_Pauze")->isActive());
+    QVERIFY(w.buttonsBack());
+    QVERIFY(w.window->findChild<QLabel *>("imgLED_DataUIT")->isHidden());
+
+    // Long past the end of a whole run: still that one box, never the success box.
+    QTest::qWait(1000);
+    QCOMPARE(w.prompts.boxes.size(), 1);
+    QCOMPARE(w.prompts.boxes[0].title, QString("Communicatiefout!"));
+    QCOMPARE(w.prompts.boxes[0].icon, BoxIcon::Error);
+    QVERIFY(w.prompts.boxes[0].text.contains("schrijven naar de KVR7314"));
+    for (int i = 0; i < 10; ++i)
+        w.window->programmingTick();
+    QCOMPARE(w.prompts.boxes.size(), 1);
+}
+
+QTEST_MAIN(TestLinkEndToEnd)
 #include "tst_link_e2e.moc"
