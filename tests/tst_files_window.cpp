@@ -1,0 +1,513 @@
+// The " Bestand " commands in the window: save, open and print through the
+// scripted dialogs, with their boxes, and the window left alone whenever a
+// file cannot be loaded.
+
+#include "app/mainwindow.h"
+#include "files/filemessages.h"
+#include "files/settingsfile.h"
+#include "support/scriptedprompts.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(ModuleSettings)
+
+namespace {
+
+const char *const kStandardBoxes[] = {"Chk_Standaard_Timers", "Chk_LCD_Standaard_Tekst", "Chk_Standaard_Koppeltekst"};
+
+const QByteArray kExampleLine =
+    "kvrFlxDataALIAS01:KazerneALIAS02:ALIAS03:ALIAS04:ALIAS05:ALIAS06:ALIAS07:ALIAS08:ALIAS09:"
+    "ALIAS10:ALIAS11:ALIAS12:ALIAS13:ALIAS14:ALIAS15:ALIAS16:KOPPELTEKST:++TEKST_LCDRUST:RUST"
+    "KLEUR_ALIAS:183KLEUR_KOPPELTEKST:176KLEUR_BERICHT:183SNELHEID:192TIJD_RELAIS:10TIJD_WISLK:30"
+    "TIJD_WISLCD:60TIJD_BACKLIGHT:9999TIJD_SCROLLENLCD:350";
+
+QString wrongProductBox(const char *product)
+{
+    return QStringLiteral("         Bestand is niet geschikt voor de KVR7314           \r\n")
+        + QString(60, ' ') + QStringLiteral("\r\n")
+        + QStringLiteral("   Het bestand dat u probeert te laden is voor de %1.  \r\n").arg(product)
+        + QStringLiteral("Gebruik voor dit programma bestanden met de extensie *.KVR  \r\n")
+        + QString(60, ' ');
+}
+
+QString nothingLoadedBox()
+{
+    return QStringLiteral("                     Er is geen bestand geladen            \r\n")
+        + QString(59, ' ') + QStringLiteral("\r\n")
+        + QStringLiteral("   Mogelijk probeert u een verkeerd bestandtype te laden.  \r\n")
+        + QStringLiteral("Gebruik voor dit programma bestanden met de extensie *.KVR \r\n")
+        + QString(59, ' ');
+}
+
+// A full set of values unlike the start-up ones.
+ModuleSettings richSettings()
+{
+    ModuleSettings s;
+    s.receiverType = ReceiverType::Flex;
+    for (int i = 0; i < kAliasCount; ++i)
+        s.aliases[i] = QStringLiteral(" Post %1 ").arg(i + 1);
+    s.aliases[2] = QStringLiteral("Caf\u00e9 \u20ac");
+    s.aliases[15] = QStringLiteral("1234567890123456789012345");
+    s.couplingText = QStringLiteral(" >>> ");
+    s.idleText = QStringLiteral("  GEEN MELDING  ");
+    s.aliasColour = QStringLiteral("181");
+    s.couplingColour = QStringLiteral("183");
+    s.messageColour = QStringLiteral("176");
+    s.scrollSpeed = QStringLiteral("199");
+    s.relayTime = QStringLiteral("5");
+    s.signClearTime = QStringLiteral("30");
+    s.lcdClearTime = QStringLiteral("600");
+    s.backlightTime = QStringLiteral("9999");
+    s.scrollTime = QStringLiteral("1");
+    return s;
+}
+
+ModuleSettings otherSettings()
+{
+    ModuleSettings s = startupSettings();
+    s.receiverType = ReceiverType::Pocsag;
+    for (int i = 0; i < kAliasCount; ++i)
+        s.aliases[i] = QStringLiteral("oud %1").arg(i + 1);
+    s.couplingText = QStringLiteral("oud");
+    s.idleText = QStringLiteral("oud");
+    s.aliasColour = QStringLiteral("176");
+    s.scrollSpeed = QStringLiteral("195");
+    s.relayTime = QStringLiteral("77");
+    s.firmwareVersion = QStringLiteral("3.10");
+    return s;
+}
+
+QString pdfText(const QString &pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    if (!p.waitForFinished(20000))
+        return QString();
+    return QString::fromUtf8(p.readAllStandardOutput()).simplified();
+}
+
+} // namespace
+
+class TestFilesWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void saveThenOpenRestoresEveryField_data();
+    void saveThenOpenRestoresEveryField();
+    void savedFileBytes();
+    void dialogSetupsAndCarriedName();
+    void cancelsAreSilent();
+    void saveFailures_data();
+    void saveFailures();
+    void failedOpensLeaveTheWindow_data();
+    void failedOpensLeaveTheWindow();
+    void boxTextWidths();
+    void openKeepsVersionAndStandardBoxes();
+    void pocsagFileSwitchesTheLayout();
+    void unknownColourKeepsTheChoice();
+    void printCancelled();
+    void printsTheShownSettings();
+    void printerFailure();
+
+private:
+    template <typename T>
+    T *child(const char *name) const
+    {
+        T *c = m_window->findChild<T *>(QString::fromLatin1(name));
+        if (!c)
+            qFatal("no child %s", name);
+        return c;
+    }
+    // Everything an open must not touch when it fails.
+    struct Snapshot {
+        ModuleSettings settings;
+        QList<bool> standardBoxes;
+        bool versionShown;
+        bool alias8Shown;
+        bool operator==(const Snapshot &) const = default;
+    };
+    Snapshot snapshot() const;
+    QString save(const QString &name);
+    void open(const QString &path);
+
+    ScriptedPrompts m_prompts;
+    FixedClock m_clock;
+    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestFilesWindow::init()
+{
+    m_prompts = ScriptedPrompts{};
+    m_clock = FixedClock{};
+    m_dir = std::make_unique<QTemporaryDir>();
+    WindowServices services;
+    services.prompts = &m_prompts;
+    services.clock = &m_clock;
+    m_window = std::make_unique<MainWindow>(services);
+}
+
+void TestFilesWindow::cleanup()
+{
+    m_window.reset();
+    m_dir.reset();
+}
+
+TestFilesWindow::Snapshot TestFilesWindow::snapshot() const
+{
+    Snapshot s{m_window->settings(), {}, !child<QLineEdit>("Txt_Versie")->isHidden(),
+               !child<QLineEdit>("Txt_Alias08")->isHidden()};
+    for (const char *name : kStandardBoxes)
+        s.standardBoxes << child<QCheckBox>(name)->isChecked();
+    return s;
+}
+
+// Saves under `name` in the test folder; returns the full path.
+QString TestFilesWindow::save(const QString &name)
+{
+    const QString path = m_dir->filePath(name);
+    m_prompts.fileAnswers = {path};
+    m_window->saveSettings();
+    return path;
+}
+
+void TestFilesWindow::open(const QString &path)
+{
+    m_prompts.fileAnswers = {path};
+    m_window->openSettings();
+}
+
+void TestFilesWindow::saveThenOpenRestoresEveryField_data()
+{
+    QTest::addColumn<ModuleSettings>("saved");
+    QTest::newRow("FLEX, every field") << richSettings();
+    ModuleSettings pocsag = richSettings();
+    pocsag.receiverType = ReceiverType::Pocsag;
+    QTest::newRow("POCSAG keeps all sixteen aliases") << pocsag;
+    for (const QString &t : {QString(), QStringLiteral("7"), QStringLiteral("42"), QStringLiteral("350"),
+                             QStringLiteral("1000")}) {
+        ModuleSettings timers = richSettings();
+        for (TimerField f : kTimerFields)
+            timers.timer(f) = t;
+        QTest::newRow(qPrintable(QStringLiteral("timers of %1 digits").arg(t.size()))) << timers;
+    }
+}
+
+void TestFilesWindow::saveThenOpenRestoresEveryField()
+{
+    QFETCH(ModuleSettings, saved);
+    m_window->showSettings(saved);
+    QCOMPARE(m_window->settings(), saved);
+    const QString path = save(QStringLiteral("alles.kvr"));
+
+    m_window->showSettings(otherSettings());
+    open(path);
+    QVERIFY(m_prompts.boxes.isEmpty());
+    ModuleSettings expected = saved;
+    expected.firmwareVersion = otherSettings().firmwareVersion;
+    QCOMPARE(m_window->settings(), expected);
+}
+
+void TestFilesWindow::savedFileBytes()
+{
+    m_window->showSettings(richSettings());
+    // The month name is the one of the start; day, year and time are the save's.
+    m_clock.moment = QDateTime(QDate(2007, 1, 5), QTime(8, 0, 7));
+    const QString path = save(QStringLiteral("kazerne.kvr"));
+    QVERIFY(m_prompts.boxes.isEmpty());
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QCOMPARE(bytes, settingsFileBytes(richSettings(), QStringLiteral("1.09"), QStringLiteral(" november "),
+                                      m_clock.moment, path));
+    QVERIFY(bytes.contains("\r\nBestand gemaakt op : 05 november 2007 | 08:00:07\r\n"));
+    QVERIFY(bytes.contains("\r\nBestandsnaam       : " + QFile::encodeName(path) + "\r\n"));
+}
+
+void TestFilesWindow::dialogSetupsAndCarriedName()
+{
+    const QString first = m_dir->filePath("een.kvr");
+    const QString second = m_dir->filePath("twee");
+    m_prompts.fileAnswers = {first, std::nullopt, second, std::nullopt, std::nullopt};
+    m_window->saveSettings();   // saves "een.kvr"
+    m_window->saveSettings();   // cancelled: the name stays
+    m_window->openSettings();   // opens "twee" (a file that is not there)
+    m_window->saveSettings();   // cancelled
+    m_window->openSettings();   // cancelled: the name becomes "*.kvr"
+    m_prompts.fileAnswers = {std::nullopt};
+    m_window->saveSettings();
+
+    const QList<RecordedDialog> &d = m_prompts.dialogs;
+    QCOMPARE(d.size(), 6);
+    const QList<RecordedDialog::Kind> kinds = {RecordedDialog::Save, RecordedDialog::Save, RecordedDialog::Open,
+                                               RecordedDialog::Save, RecordedDialog::Open, RecordedDialog::Save};
+    const QStringList names = {"", first, "*.kvr", second, "*.kvr", "*.kvr"};
+    for (int i = 0; i < d.size(); ++i) {
+        QCOMPARE(d[i].kind, kinds[i]);
+        QCOMPARE(d[i].setup.fileName, names[i]);
+        const bool opening = kinds[i] == RecordedDialog::Open;
+        QCOMPARE(d[i].setup.mustExist, opening);
+        QCOMPARE(d[i].setup.filter, opening ? QStringLiteral("KVR 7314 bestand (*.KVR)|*.kvr | Alle bestanden (*.*)|*.*")
+                                            : QStringLiteral("KVR 7314 databestand|*.kvr| Alle bestanden (*.*)|*.*"));
+    }
+    // Only the open of a missing file said something.
+    QCOMPARE(m_prompts.boxes.size(), 1);
+    QCOMPARE(m_prompts.boxes[0].title, QStringLiteral("Er is geen bestand geladen . . ."));
+}
+
+void TestFilesWindow::cancelsAreSilent()
+{
+    m_window->showSettings(richSettings());
+    const Snapshot before = snapshot();
+    m_prompts.fileAnswers = {std::nullopt, QString(), std::nullopt};
+    m_window->saveSettings();
+    m_window->saveSettings();   // an empty name is no choice
+    m_window->openSettings();
+    QVERIFY(m_prompts.boxes.isEmpty());
+    QCOMPARE(m_prompts.dialogs.size(), 3);
+    QVERIFY(snapshot() == before);
+    QVERIFY(QDir(m_dir->path()).isEmpty());
+}
+
+void TestFilesWindow::saveFailures_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("folder does not exist") << "geen-map/kazerne.kvr";
+    QTest::newRow("name of a folder") << "map";
+}
+
+void TestFilesWindow::saveFailures()
+{
+    QFETCH(QString, name);
+    QVERIFY(QDir(m_dir->path()).mkdir("map"));
+    m_window->showSettings(richSettings());
+    const Snapshot before = snapshot();
+    save(name);
+    QCOMPARE(m_prompts.boxes.size(), 1);
+    QCOMPARE(m_prompts.boxes[0].title, kDefaultBoxTitle);
+    QCOMPARE(m_prompts.boxes[0].icon, BoxIcon::None);
+    QCOMPARE(m_prompts.boxes[0].text, QStringLiteral("Onverwachte fout. Er is geen bestand opgeslagen!"));
+    QVERIFY(snapshot() == before);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{"map"});
+}
+
+void TestFilesWindow::failedOpensLeaveTheWindow_data()
+{
+    QTest::addColumn<QByteArray>("bytes");   // written to the file; "<none>" opens a missing file
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+
+    const QString wrongTitle = QStringLiteral("Verkeerd bestandstype . . .");
+    const QString failedTitle = QStringLiteral("Er is geen bestand geladen . . .");
+    const QByteArray header = "KVR7314 - INSTELLINGEN\r\n======================\r\n \r\n";
+    const auto sibling = [&](const char *marker) { return header + marker + kExampleLine.mid(10) + "\r\n"; };
+
+    QTest::newRow("KSQ POCSAG") << sibling("ksqPocData") << wrongTitle << wrongProductBox("KSQ7314");
+    QTest::newRow("KSQ FLEX") << sibling("ksqFlxData") << wrongTitle << wrongProductBox("KSQ7314");
+    QTest::newRow("KDW POCSAG") << sibling("kdwPocData") << wrongTitle << wrongProductBox("KDW7314");
+    QTest::newRow("KDW FLEX") << sibling("kdwFlxData") << wrongTitle << wrongProductBox("KDW7314");
+
+    QTest::newRow("empty file") << QByteArray() << failedTitle << nothingLoadedBox();
+    QByteArray binary;
+    for (int i = 0; i < 2000; ++i)
+        binary.append(char(i * 31 % 256));
+    QTest::newRow("binary file") << binary << failedTitle << nothingLoadedBox();
+    QTest::newRow("text file") << QByteArray("Dit is geen instellingenbestand.\r\n") << failedTitle << nothingLoadedBox();
+    QTest::newRow("empty line after the data line") << header + kExampleLine + "\r\n\r\n" << failedTitle
+                                                    << nothingLoadedBox();
+    QTest::newRow("sibling file lacking a key")
+        << sibling("kdwFlxData").replace("SNELHEID:", "SNELHEID") << failedTitle << nothingLoadedBox();
+    // Fails only after the receiver and the first values were taken.
+    QTest::newRow("negative length half-way")
+        << QByteArray(kExampleLine).replace("TIJD_RELAIS:10", "TIJD_RELAIS:1TIJD_WISLCD:") + "\r\n"
+        << failedTitle << nothingLoadedBox();
+    QTest::newRow("data line of 40 000 characters, keys late")
+        << QByteArray(kExampleLine).replace("++", QByteArray(40000 - kExampleLine.size(), '+')) + "\r\n"
+        << failedTitle << nothingLoadedBox();
+    QTest::newRow("missing file") << QByteArray("<none>") << failedTitle << nothingLoadedBox();
+    QTest::newRow("folder") << QByteArray("<folder>") << failedTitle << nothingLoadedBox();
+}
+
+void TestFilesWindow::failedOpensLeaveTheWindow()
+{
+    QFETCH(QByteArray, bytes);
+    QString path = m_dir->filePath("fout.kvr");
+    if (bytes == "<folder>") {
+        QVERIFY(QDir(m_dir->path()).mkdir("fout.kvr"));
+    } else if (bytes != "<none>") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    // A POCSAG window with every "standaard" box on: a file that would load
+    // switches it to FLEX and changes every text.
+    m_window->showSettings(otherSettings());
+    for (const char *name : kStandardBoxes)
+        child<QCheckBox>(name)->setChecked(true);
+    const Snapshot before = snapshot();
+    Snapshot duringBox{};
+    m_prompts.onBox = [&](const RecordedBox &) { duringBox = snapshot(); };
+
+    open(path);
+    QCOMPARE(m_prompts.boxes.size(), 1);
+    QTEST(m_prompts.boxes[0].title, "title");
+    QCOMPARE(m_prompts.boxes[0].icon, BoxIcon::Information);
+    QTEST(m_prompts.boxes[0].text, "text");
+    QVERIFY(duringBox == before);
+    QVERIFY(snapshot() == before);
+}
+
+void TestFilesWindow::boxTextWidths()
+{
+    for (SiblingProduct product : {SiblingProduct::KSQ7314, SiblingProduct::KDW7314}) {
+        const QStringList lines = wrongProductText(product).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 5);
+        for (const QString &line : lines) {
+            QCOMPARE(line.size(), 60);
+            QVERIFY(!line.contains(QLatin1Char('\r')) && !line.contains(QLatin1Char('\n')));
+        }
+    }
+    const QStringList lines = nothingLoadedText().split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 5);
+    for (const QString &line : lines) {
+        QCOMPARE(line.size(), 59);
+        QVERIFY(!line.contains(QLatin1Char('\r')) && !line.contains(QLatin1Char('\n')));
+    }
+}
+
+void TestFilesWindow::openKeepsVersionAndStandardBoxes()
+{
+    m_window->showSettings(richSettings());
+    const QString path = save(QStringLiteral("kazerne.kvr"));
+
+    ModuleSettings shown = otherSettings();
+    shown.receiverType = ReceiverType::Flex;
+    shown.firmwareVersion = QStringLiteral("2.05");
+    m_window->showSettings(shown);
+    for (const char *name : kStandardBoxes)
+        child<QCheckBox>(name)->setChecked(true);
+    const bool labelShown = !child<QLabel>("lbl_Versie")->isHidden();
+
+    open(path);
+    QVERIFY(m_prompts.boxes.isEmpty());
+    QCOMPARE(child<QLineEdit>("Txt_Versie")->text(), QStringLiteral("2.05"));
+    QCOMPARE(!child<QLabel>("lbl_Versie")->isHidden(), labelShown);
+    for (const char *name : kStandardBoxes)
+        QVERIFY2(child<QCheckBox>(name)->isChecked(), name);
+    QCOMPARE(child<QLineEdit>("Txt_Koppeltekst")->text(), richSettings().couplingText);
+    QCOMPARE(child<QLineEdit>("Timer_RelaisTijd")->text(), richSettings().relayTime);
+
+    // Saving again writes the version the window still shows.
+    const QString again = save(QStringLiteral("opnieuw.kvr"));
+    QFile file(again);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("\r\nVersie KVR firmware: 2.05\r\n"));
+}
+
+void TestFilesWindow::pocsagFileSwitchesTheLayout()
+{
+    ModuleSettings pocsag = richSettings();
+    pocsag.receiverType = ReceiverType::Pocsag;
+    m_window->showSettings(pocsag);
+    const QString path = save(QStringLiteral("pocsag.kvr"));
+
+    m_window->showSettings(startupSettings());
+    QVERIFY(child<QCheckBox>("ChkOntvanger_Flex")->isChecked());
+    QString alias1WhenSwitched;
+    connect(child<QCheckBox>("ChkOntvanger_Pocsag"), &QCheckBox::toggled, this, [&](bool on) {
+        if (on)
+            alias1WhenSwitched = child<QLineEdit>("Txt_Alias01")->text();
+    });
+    open(path);
+    QVERIFY(child<QCheckBox>("ChkOntvanger_Pocsag")->isChecked());
+    QVERIFY(!child<QCheckBox>("ChkOntvanger_Flex")->isChecked());
+    QVERIFY(child<QLineEdit>("Txt_Alias08")->isHidden());
+    QCOMPARE(child<QLineEdit>("Txt_Alias08")->text(), pocsag.aliases[7]);
+    // The layout switched before the texts arrived.
+    QCOMPARE(alias1WhenSwitched, QString());
+}
+
+void TestFilesWindow::unknownColourKeepsTheChoice()
+{
+    const QString path = m_dir->filePath("kleur.kvr");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(kExampleLine).replace("KLEUR_ALIAS:183", "KLEUR_ALIAS:999") + "\r\n");
+    file.close();
+
+    m_window->showSettings(otherSettings());
+    open(path);
+    QVERIFY(m_prompts.boxes.isEmpty());
+    const ModuleSettings s = m_window->settings();
+    QCOMPARE(s.aliasColour, otherSettings().aliasColour);
+    QCOMPARE(s.couplingColour, QStringLiteral("176"));
+    QCOMPARE(s.scrollSpeed, QStringLiteral("192"));
+    QCOMPARE(s.aliases[0], QStringLiteral("Kazerne"));
+    QCOMPARE(s.receiverType, ReceiverType::Flex);
+}
+
+void TestFilesWindow::printCancelled()
+{
+    m_prompts.printAnswer = [](QPrinter &) { return false; };
+    m_window->printReport();
+    QCOMPARE(m_prompts.dialogs.size(), 1);
+    QCOMPARE(m_prompts.dialogs[0].kind, RecordedDialog::Print);
+    QCOMPARE(m_prompts.boxes.size(), 1);
+    QCOMPARE(m_prompts.boxes[0].title, kDefaultBoxTitle);
+    QCOMPARE(m_prompts.boxes[0].icon, BoxIcon::None);
+    QCOMPARE(m_prompts.boxes[0].text, QStringLiteral("de printopdracht is geannuleerd"));
+}
+
+void TestFilesWindow::printsTheShownSettings()
+{
+    ModuleSettings pocsag = richSettings();
+    pocsag.receiverType = ReceiverType::Pocsag;
+    m_window->showSettings(pocsag);
+    const QString pdf = m_dir->filePath("rapport.pdf");
+    m_prompts.printAnswer = [&](QPrinter &printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    };
+    m_window->printReport();
+    QVERIFY(m_prompts.boxes.isEmpty());
+
+    const QString text = pdfText(pdf);
+    for (const char *expected : {"KVR7314 - INSTELLINGEN", "Bestand gemaakt op : 12 november 2006 | 14:05:09",
+                                 "Type ontvanger : POCSAG (RXM4P)", "Alias 07: Post 7",
+                                 "Kleur van de alias : Geel", "Loopsnelheid lichtkrant : 1",
+                                 "Tijd Scrollen regel 3 en 4 : 1 mSec"})
+        QVERIFY2(text.contains(QLatin1String(expected)), qPrintable(QStringLiteral("%1 in: %2").arg(expected, text)));
+    QVERIFY2(!text.contains(QLatin1String("Alias 08")), qPrintable(text));
+}
+
+void TestFilesWindow::printerFailure()
+{
+    m_prompts.printAnswer = [&](QPrinter &printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_dir->filePath("geen-map/rapport.pdf"));
+        return true;
+    };
+    QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
+    m_window->printReport();
+    QCOMPARE(m_prompts.boxes.size(), 1);
+    QCOMPARE(m_prompts.boxes[0].title, kDefaultBoxTitle);
+    QCOMPARE(m_prompts.boxes[0].icon, BoxIcon::None);
+    QVERIFY2(m_prompts.boxes[0].text.startsWith(QLatin1String("Unexpected error. Err 482 : ")),
+             qPrintable(m_prompts.boxes[0].text));
+}
+
+QTEST_MAIN(TestFilesWindow)
+#include "tst_files_window.moc"
