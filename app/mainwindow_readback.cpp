@@ -45,6 +45,7 @@ void MainWindow::startReadBack()
         m_tmrFirstPoll = new QTimer(this);
         m_tmrFirstPoll->setObjectName(QStringLiteral("Tmr_EerstePoll"));
         m_tmrFirstPoll->setSingleShot(true);
+        m_tmrFirstPoll->setTimerType(Qt::PreciseTimer);
         m_tmrFirstPoll->setInterval(kFirstPollDelayMs);
         connect(m_tmrFirstPoll, &QTimer::timeout, this, [this] {
             pollReceive();
