@@ -723,10 +723,12 @@ void MainWindow::showInfoWindow()
 {
     // One instance, without an owner: it stays open when this window closes,
     // and it deletes itself when closed, which clears m_infoWindow.
-    if (!m_infoWindow)
+    if (!m_infoWindow) {
         m_infoWindow = new InfoWindow;
+    } else if (m_infoWindow->isVisible()) {
+        m_infoWindow->raise();
+    }
     m_infoWindow->show();
-    m_infoWindow->raise();
     m_infoWindow->activateWindow();
 }
 
