@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -125,6 +126,8 @@ private slots:
     void failedSaveCreatesNothing();
     void savingReplacesTheWholeFile();
     void failedWriteKeepsTheOldFile();
+    void examplesComeFromTheWriter_data();
+    void examplesComeFromTheWriter();
 };
 
 // --- Writing ---------------------------------------------------------------------
@@ -608,6 +611,39 @@ void TestSettingsFile::failedWriteKeepsTheOldFile()
 #else
     QSKIP("needs a file size limit");
 #endif
+}
+
+void TestSettingsFile::examplesComeFromTheWriter_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("receiver");
+    QTest::newRow("FLEX") << "flex.kvr" << int(ReceiverType::Flex);
+    QTest::newRow("POCSAG") << "pocsag.kvr" << int(ReceiverType::Pocsag);
+}
+
+// The sample files load, and they are byte for byte what the writer makes
+// of their settings, date and path.
+void TestSettingsFile::examplesComeFromTheWriter()
+{
+    QFETCH(QString, name);
+    const QString root = qEnvironmentVariable("KVR_SOURCE_DIR");
+    QVERIFY(!root.isEmpty());
+    const QByteArray bytes = readBytes(root + QStringLiteral("/examples/") + name);
+    const SettingsFileOutcome outcome = decodeSettingsFile(bytes);
+    QCOMPARE(outcome.kind, Kind::Loaded);
+    QTEST(int(outcome.update.values.receiverType), "receiver");
+    const ModuleSettings settings = applyUpdate(startupSettings(), outcome.update);
+
+    const QList<QByteArray> lines = bytes.split('\n');
+    QVERIFY(lines.size() >= 5);
+    const QRegularExpression dateLine(
+        QStringLiteral(R"(^Bestand gemaakt op : (\d\d)( \w+ )(\d{4}) \| (\d\d:\d\d:\d\d)\r$)"));
+    const QRegularExpressionMatch date = dateLine.match(QString::fromLatin1(lines[3]));
+    QVERIFY2(date.hasMatch(), lines[3].constData());
+    const QDateTime savedAt(QDate(date.captured(3).toInt(), 1, date.captured(1).toInt()),
+                            QTime::fromString(date.captured(4), QStringLiteral("HH:mm:ss")));
+    const QString path = QString::fromLatin1(lines[4].mid(21).chopped(1));
+    QCOMPARE(bytes, settingsFileBytes(settings, QStringLiteral("1.09"), date.captured(2), savedAt, path));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)
