@@ -51,7 +51,7 @@ void MainWindow::openSettings()
 
 void MainWindow::printReport()
 {
-    QPrinter printer;
+    QPrinter printer(QPrinter::HighResolution);
     if (!m_services.prompts->askPrinter(printer)) {
         m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::None, kPrintCancelledText);
         return;

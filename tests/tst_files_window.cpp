@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -105,6 +106,7 @@ private slots:
     void saveThenOpenRestoresEveryField();
     void savedFileBytes();
     void dialogSetupsAndCarriedName();
+    void buttonsRunTheCommands();
     void cancelsAreSilent();
     void saveFailures_data();
     void saveFailures();
@@ -263,6 +265,17 @@ void TestFilesWindow::dialogSetupsAndCarriedName()
     // Only the open of a missing file said something.
     QCOMPARE(m_prompts.boxes.size(), 1);
     QCOMPARE(m_prompts.boxes[0].title, QStringLiteral("Er is geen bestand geladen . . ."));
+}
+
+void TestFilesWindow::buttonsRunTheCommands()
+{
+    m_prompts.printAnswer = [](QPrinter &) { return false; };
+    for (const char *name : {"CmdSave", "CmdOpen", "CmdPrint"})
+        QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton);
+    QCOMPARE(m_prompts.dialogs.size(), 3);
+    QCOMPARE(m_prompts.dialogs[0].kind, RecordedDialog::Save);
+    QCOMPARE(m_prompts.dialogs[1].kind, RecordedDialog::Open);
+    QCOMPARE(m_prompts.dialogs[2].kind, RecordedDialog::Print);
 }
 
 void TestFilesWindow::cancelsAreSilent()
