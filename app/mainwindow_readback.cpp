@@ -41,6 +41,8 @@ const QString kFaultyDataText = QStringLiteral(
 
 void MainWindow::startReadBack()
 {
+    if (isBusy())
+        return;   // the button is off while a run lasts; this guards calls from code
     if (!m_tmrFirstPoll) {
         m_tmrFirstPoll = new QTimer(this);
         m_tmrFirstPoll->setObjectName(QStringLiteral("Tmr_EerstePoll"));
