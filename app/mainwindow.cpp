@@ -537,7 +537,7 @@ void MainWindow::buildLayout()
     // The four timers, all stopped; no code changes their intervals.
     m_tmrPauze = makeTimer(this, QStringLiteral("Tmr_Pauze"), 150, Qt::PreciseTimer);
     m_tmrInlezen = makeTimer(this, QStringLiteral("Tmr_Inlezen"), 1, Qt::PreciseTimer);
-    m_tmrVerwerkenData = makeTimer(this, QStringLiteral("Tmr_Verwerken_Data"), 12000, Qt::CoarseTimer);
+    m_tmrVerwerkenData = makeTimer(this, QStringLiteral("Tmr_Verwerken_Data"), 12000, Qt::PreciseTimer);
     m_tmrKnippertijdLed = makeTimer(this, QStringLiteral("Tmr_Knippertijd_LED"), 150, Qt::CoarseTimer);
     connect(m_tmrPauze, &QTimer::timeout, this, &MainWindow::programmingTick);
     connect(m_tmrInlezen, &QTimer::timeout, this, &MainWindow::pollReceive);

@@ -9,7 +9,7 @@ kvr_build build-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
 shopt -s nullglob
 ran=0
 for target in "$KVR_ROOT"/build-fuzz/fuzz/fuzz_*; do
-  [ -x "$target" ] || continue
+  [ -f "$target" ] && [ -x "$target" ] || continue
   name=$(basename "$target")
   corpus="$KVR_ROOT/fuzz/corpus/${name#fuzz_}"
   work=$(mktemp -d)

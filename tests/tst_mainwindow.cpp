@@ -172,7 +172,7 @@ void TestMainWindow::timersAtStart_data()
     QTest::addColumn<bool>("precise");
     QTest::newRow("pacing") << "Tmr_Pauze" << 150 << true;
     QTest::newRow("polling") << "Tmr_Inlezen" << 1 << true;
-    QTest::newRow("parse delay") << "Tmr_Verwerken_Data" << 12000 << false;
+    QTest::newRow("parse delay") << "Tmr_Verwerken_Data" << 12000 << true;
     QTest::newRow("read LED") << "Tmr_Knippertijd_LED" << 150 << false;
 }
 
