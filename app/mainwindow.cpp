@@ -6,6 +6,7 @@
 #include "app/mainwindow.h"
 
 #include "app/infowindow.h"
+#include "files/settingsfile.h"
 #include "settings/codec.h"
 
 #include <QCheckBox>
@@ -535,9 +536,9 @@ void MainWindow::buildLayout()
     root->addLayout(bottom);
 
     // The four timers, all stopped; no code changes their intervals.
-    m_tmrPauze = makeTimer(this, QStringLiteral("Tmr_Pauze"), 150, Qt::PreciseTimer);
-    m_tmrInlezen = makeTimer(this, QStringLiteral("Tmr_Inlezen"), 1, Qt::PreciseTimer);
-    m_tmrVerwerkenData = makeTimer(this, QStringLiteral("Tmr_Verwerken_Data"), 12000, Qt::PreciseTimer);
+    m_tmrPauze = makeTimer(this, QStringLiteral("Tmr_Pauze"), ProgrammingRun::kTickIntervalMs, Qt::PreciseTimer);
+    m_tmrInlezen = makeTimer(this, QStringLiteral("Tmr_Inlezen"), kPollIntervalMs, Qt::PreciseTimer);
+    m_tmrVerwerkenData = makeTimer(this, QStringLiteral("Tmr_Verwerken_Data"), kParseDelayMs, Qt::PreciseTimer);
     m_tmrKnippertijdLed = makeTimer(this, QStringLiteral("Tmr_Knippertijd_LED"), 150, Qt::CoarseTimer);
     connect(m_tmrPauze, &QTimer::timeout, this, &MainWindow::programmingTick);
     connect(m_tmrInlezen, &QTimer::timeout, this, &MainWindow::pollReceive);
@@ -706,15 +707,7 @@ void MainWindow::leaveBusy()
 
 QString MainWindow::monthNameFor(int month)
 {
-    static const std::array<QString, 12> names = {
-        QStringLiteral(" januari "), QStringLiteral(" februari "), QStringLiteral(" maart "),
-        QStringLiteral(" april "), QStringLiteral(" mei "), QStringLiteral(" juni "),
-        QStringLiteral(" juli "), QStringLiteral(" augustus "), QStringLiteral(" september "),
-        QStringLiteral(" oktober "), QStringLiteral(" november "), QStringLiteral(" december "),
-    };
-    if (month < 1 || month > 12)
-        return {};
-    return names[month - 1];
+    return dutchMonthName(month);
 }
 
 // --- Info window and closing ---------------------------------------------------------------

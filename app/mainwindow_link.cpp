@@ -3,38 +3,13 @@
 #include "app/mainwindow.h"
 
 #include "link/frames.h"
+#include "link/linkmessages.h"
 #include "link/qtserialport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-
-namespace {
-
-const QString kCommunicationErrorTitle = QStringLiteral("Communicatiefout!");
-
-QString openFailureText(const QString &comPort)
-{
-    return QStringLiteral("Er is een fout opgetreden bij openen van de compoort !\r"
-                          "Mogelijk wordt de compoort door een ander programma\r"
-                          "gebruikt, of is de ingestelde compoort niet aanwezig.\r"
-                          "\r"
-                          "De ingestelde compoort = COM ")
-        + comPort
-        + QStringLiteral("\r"
-                         "\r"
-                         "Start het programma opnieuw op en selecteer een andere com-poort.\r"
-                         " ");
-}
-
-const QString kWriteFailureText = QStringLiteral(
-    "Er is een fout opgetreden bij het schrijven naar de KVR7314 !\r"
-    "Controleer de verbinding en programmeer de KVR7314 opnieuw.");
-
-const QString kProgrammedText = QStringLiteral("De KVR7314 is geprogrammeerd.\r\r");
-
-} // namespace
 
 // --- Serial port ------------------------------------------------------------------------
 

@@ -3,41 +3,10 @@
 #include "app/mainwindow.h"
 
 #include "link/frames.h"
+#include "readback/readbackmessages.h"
 
 #include <QLabel>
 #include <QLineEdit>
-
-namespace {
-
-// The first poll decides whether the module answered at all, so it must not
-// come before a real module can have begun its reply: the 6-byte request
-// needs about 3 ms on the line at 19200 baud, and the module's processor then
-// has to take the frame and start sending. 250 ms covers both with a wide
-// margin (a KVR7314 answers within tens of milliseconds) and still feels
-// immediate to the user; the characters that arrive meanwhile wait in the
-// port's receive buffer and are taken one per poll from then on.
-constexpr int kFirstPollDelayMs = 250;
-
-const QString kReadDoneTitle = QStringLiteral("KVR7314");
-const QString kReadDoneText = QStringLiteral("De data uit de KVR7314 is ingelezen.\r\r\r");
-
-const QString kReadFailedTitle = QStringLiteral("Foutmelding bij inlezen data");
-const QString kNoDataText = QStringLiteral(
-    "              FOUTMELDING: Geen data kunnen lezen van de KVR7314.\r"
-    "\r"
-    "1 - controleer of de KVR7314 is aangesloten op de 9 polige connector\r"
-    "2 - controleer of de jumper naast het relais in de onderste stand staat\r"
-    "3 - controleer of de RUN-LED op de KVR7314 knippert\r"
-    "4 - controleer of de DATA-LED op de KVR7314 even oplicht als op de knop lezen wordt gedrukt\r"
-    "\r");
-// A reply that came but could not be cut into settings: nothing was changed.
-const QString kFaultyDataText = QStringLiteral(
-    "              FOUTMELDING: De data uit de KVR7314 is onvolledig of onleesbaar.\r"
-    "\r"
-    "Er is niets gewijzigd. Druk nogmaals op de knop lezen.\r"
-    "\r");
-
-} // namespace
 
 void MainWindow::startReadBack()
 {

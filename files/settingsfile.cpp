@@ -114,6 +114,19 @@ SettingsFileOutcome failed() { return SettingsFileOutcome{}; }
 
 } // namespace
 
+QString dutchMonthName(int month)
+{
+    static const std::array<QString, 12> names = {
+        QStringLiteral(" januari "), QStringLiteral(" februari "), QStringLiteral(" maart "),
+        QStringLiteral(" april "), QStringLiteral(" mei "), QStringLiteral(" juni "),
+        QStringLiteral(" juli "), QStringLiteral(" augustus "), QStringLiteral(" september "),
+        QStringLiteral(" oktober "), QStringLiteral(" november "), QStringLiteral(" december "),
+    };
+    if (month < 1 || month > 12)
+        return {};
+    return names[size_t(month - 1)];
+}
+
 QString savedMomentText(const QString &monthName, const QDateTime &moment)
 {
     const QDate date = moment.date();

@@ -16,6 +16,10 @@
 #include <QDateTime>
 #include <QString>
 
+// The Dutch name of month 1..12 with a space on each side (" november "),
+// as the file and the report put it between day and year; empty otherwise.
+QString dutchMonthName(int month);
+
 // "12 november 2006 | 14:05:09": day, month name (with its own spaces),
 // year, separator and time, as the file and the printed report show them.
 QString savedMomentText(const QString &monthName, const QDateTime &moment);

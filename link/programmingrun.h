@@ -12,6 +12,8 @@ struct ProgrammingTick {
 class ProgrammingRun {
 public:
     static constexpr int kStepCount = 26;
+    // Tmr_Pauze: a send tick and an advance tick, so a step every 300 ms.
+    static constexpr int kTickIntervalMs = 150;
 
     void start() { programStep = 0; }
     ProgrammingTick tick();

@@ -15,6 +15,19 @@
 #include <QString>
 #include <QStringView>
 
+// The run's timing, one definition for every caller that drives it.
+//
+// The first poll decides whether the module answered at all, so it must not
+// come before a real module can have begun its reply: the 6-byte request
+// needs about 3 ms on the line at 19200 baud, and the module's processor then
+// has to take the frame and start sending. 250 ms covers both with a wide
+// margin (a KVR7314 answers within tens of milliseconds) and still feels
+// immediate to the user; the characters that arrive meanwhile wait in the
+// port's receive buffer and are taken one per poll from then on.
+inline constexpr int kFirstPollDelayMs = 250;
+inline constexpr int kPollIntervalMs = 1;       // Tmr_Inlezen: one character a poll
+inline constexpr int kParseDelayMs = 12000;     // Tmr_Verwerken_Data: from the first character
+
 class ReadBackRun {
 public:
     enum class Phase { Idle, WaitingForReply, Collecting };

@@ -1,0 +1,30 @@
+#pragma once
+// What the module link tells the user: the window shows these in its
+// message boxes, the command-line companion prints them. Lines are joined
+// by CR alone; every space counts.
+
+#include <QString>
+
+inline const QString kCommunicationErrorTitle = QStringLiteral("Communicatiefout!");
+
+// The port COM `comPort` could not be opened.
+inline QString openFailureText(const QString &comPort)
+{
+    return QStringLiteral("Er is een fout opgetreden bij openen van de compoort !\r"
+                          "Mogelijk wordt de compoort door een ander programma\r"
+                          "gebruikt, of is de ingestelde compoort niet aanwezig.\r"
+                          "\r"
+                          "De ingestelde compoort = COM ")
+        + comPort
+        + QStringLiteral("\r"
+                         "\r"
+                         "Start het programma opnieuw op en selecteer een andere com-poort.\r"
+                         " ");
+}
+
+// A write or read on the opened port failed (adapter pulled, line gone).
+inline const QString kWriteFailureText = QStringLiteral(
+    "Er is een fout opgetreden bij het schrijven naar de KVR7314 !\r"
+    "Controleer de verbinding en programmeer de KVR7314 opnieuw.");
+
+inline const QString kProgrammedText = QStringLiteral("De KVR7314 is geprogrammeerd.\r\r");
