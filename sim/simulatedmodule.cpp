@@ -26,6 +26,8 @@ std::optional<QString> colourAt(const QByteArray &content, qsizetype at)
     return codeText(content[at + 3]);
 }
 
+} // namespace
+
 bool isTestCallCode(const QString &code)
 {
     bool ok = false;
@@ -35,8 +37,6 @@ bool isTestCallCode(const QString &code)
     // RI-codes "1D" .. "7D"
     return code.size() == 2 && code[0] >= u'1' && code[0] <= u'7' && code[1] == u'D';
 }
-
-} // namespace
 
 SimulatedModule::SimulatedModule()
     : m_stored(settingsAsSent([] {

@@ -25,6 +25,10 @@ struct ReceivedTestCall {
     QString message;
 };
 
+// Whether the module takes a frame with this code as a test call: capcode
+// "1".."16" or RI-code "1D".."7D".
+bool isTestCallCode(const QString &code);
+
 // How the module answers a read request; the faults let tests play a module
 // that is slow, silent, cut off or noisy.
 struct ModuleBehaviour {
