@@ -7,7 +7,6 @@
 //
 // The date and time are the moment of running, as when a user saves.
 
-#include "app/mainwindow.h"
 #include "files/report.h"
 #include "files/settingsfile.h"
 
@@ -80,11 +79,11 @@ int main(int argc, char *argv[])
     const QString &kind = args[1];
     const QString &path = args[2];
     const QDateTime now = QDateTime::currentDateTime();
-    const QString month = MainWindow::monthNameFor(now.date().month());
+    const QString month = dutchMonthName(now.date().month());
 
     if (kind == u"flex" || kind == u"pocsag") {
         const ModuleSettings settings = kind == u"flex" ? flexExample() : pocsagExample();
-        if (!writeSettingsFile(path, settings, MainWindow::programVersion(), month, now)) {
+        if (!writeSettingsFile(path, settings, kProgramVersion, month, now)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
             return 1;
         }
@@ -95,7 +94,7 @@ int main(int argc, char *argv[])
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(path);
         const auto failure =
-            printReport(printer, reportLines(flexExample(), MainWindow::programVersion(), month, now));
+            printReport(printer, reportLines(flexExample(), kProgramVersion, month, now));
         if (failure) {
             std::fprintf(stderr, "%s\n", qPrintable(printFailureText(*failure)));
             return 1;
