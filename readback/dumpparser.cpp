@@ -143,3 +143,16 @@ DumpParse parseModuleDump(QStringView dump)
     result.update = update;
     return result;
 }
+
+QByteArray dumpWrittenForm(QByteArrayView content)
+{
+    QByteArray out;
+    for (char ch : content) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte >= 0x20 && byte <= 0x7E)
+            out.append(ch);
+        else
+            out.append('<').append(QByteArray::number(byte)).append('>');
+    }
+    return out;
+}

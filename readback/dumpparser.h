@@ -8,6 +8,8 @@
 
 #include "settings/modulesettings.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -35,3 +37,9 @@ struct DumpParse {
 
 // The dump as received: one character per byte (Windows-1252).
 DumpParse parseModuleDump(QStringView dump);
+
+// How the module writes back the bytes of a programming step in its dump
+// (step 26 after "TUSSENTEKST:", step 1 after "START:"): printable ASCII as
+// itself, any other byte as its decimal value in angle brackets, so a colour
+// byte 0xB0 reads "<176>" and a coupling text "café" reads "caf<233>".
+QByteArray dumpWrittenForm(QByteArrayView content);

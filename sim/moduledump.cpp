@@ -1,27 +1,12 @@
 #include "sim/moduledump.h"
 
 #include "link/frames.h"
+#include "readback/dumpparser.h"
 #include "settings/codec.h"
 
 namespace {
 
 const QByteArray kLineEnd("\r\n");
-
-// How the module writes back the bytes of a programming step: printable
-// ASCII as itself, any other byte as its decimal value in angle brackets, so
-// a colour byte 0xB0 reads "<176>".
-QByteArray writtenForm(const QByteArray &content)
-{
-    QByteArray out;
-    for (char ch : content) {
-        const auto byte = static_cast<unsigned char>(ch);
-        if (byte >= 0x20 && byte <= 0x7E)
-            out.append(ch);
-        else
-            out.append('<').append(QByteArray::number(byte)).append('>');
-    }
-    return out;
-}
 
 // The module keeps the scroll time in three digits: the last three of the
 // four it was sent ("0350" -> "350").
@@ -42,7 +27,7 @@ QByteArray moduleDump(const ModuleSettings &stored, const QString &firmwareVersi
         dump += QByteArray("ALIAS") + QByteArray::number(n).rightJustified(2, '0') + ':'
                 + programmingStepContent(n + 2, stored) + kLineEnd;
     }
-    dump += "TUSSENTEKST:" + writtenForm(programmingStepContent(26, stored)) + kLineEnd;
+    dump += "TUSSENTEKST:" + dumpWrittenForm(programmingStepContent(26, stored)) + kLineEnd;
     dump += "LEEGTEKST:" + cp1252::encode(stored.idleText) + kLineEnd;
     dump += "LICHTKRANTLEEG:" + kLineEnd;
     dump += "TIMER1:" + cp1252::encode(stored.relayTime) + kLineEnd;
@@ -50,7 +35,7 @@ QByteArray moduleDump(const ModuleSettings &stored, const QString &firmwareVersi
     dump += "WISTIMER:" + cp1252::encode(stored.lcdClearTime) + kLineEnd;
     dump += "BACKLIGHT:" + cp1252::encode(stored.backlightTime) + kLineEnd;
     dump += "SCROLLTIJD:" + threeDigitScrollTime(stored.scrollTime) + kLineEnd;
-    dump += "START:" + writtenForm(programmingStepContent(1, stored)) + kLineEnd;
+    dump += "START:" + dumpWrittenForm(programmingStepContent(1, stored)) + kLineEnd;
     dump += "VERSIE " + cp1252::encode(firmwareVersion) + kLineEnd;
     return dump;
 }

@@ -1,0 +1,37 @@
+#pragma once
+// Where kvr7314-cli's lines go. Messages and progress go to standard output,
+// or to standard error when standard output carries a file (read without -o);
+// errors always go to standard error, one line each, after the program name.
+// On a terminal a progress line is rewritten in place; otherwise each
+// progress report is a line of its own, so logs stay readable.
+
+#include <QString>
+
+#include <cstdio>
+
+class CliConsole {
+public:
+    explicit CliConsole(bool dataOnStandardOutput = false);
+    ~CliConsole();
+
+    void line(const QString &text);
+    void progress(const QString &text);
+    void error(const QString &text);
+
+    // Raw bytes on standard output (a .kvr file keeps its Windows-1252 bytes).
+    void data(const QByteArray &bytes);
+
+    bool progressInPlace() const { return m_inPlace; }
+
+private:
+    void endProgress();
+
+    std::FILE *m_messages;
+    bool m_inPlace;
+    bool m_progressOpen = false;
+    qsizetype m_progressWidth = 0;
+};
+
+// A message box's text as one line: its lines trimmed, empty ones dropped,
+// joined by single spaces.
+QString oneLine(const QString &boxText);

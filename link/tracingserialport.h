@@ -1,0 +1,60 @@
+#pragma once
+// A SerialPort that records what passes through another one: every frame
+// sent, every character received, the opening and any failure, each with its
+// time since the trace began, as readable lines for a bug report:
+//
+//      0.300 s  TX  01 28 35 31 29 00 FF FF 00 0B 00 FF 30 31 02 EF  |.(51)......01...|
+//               ..  B0 EF B7 EF C1 04                                |......|
+//     12.004 s  RX  41 4C 49 41 53 30 31 3A 42 72 61 6E 64 77 65 72  |ALIAS01:Brandwer|
+//
+// Received characters are gathered into lines of up to 16 that arrived
+// without a pause; the time shown is that of the line's first byte.
+
+#include "link/serialport.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+
+#include <memory>
+
+class QIODevice;
+
+class TracingSerialPort : public SerialPort {
+    Q_OBJECT
+public:
+    // `log` must outlive this port; `clock` is the trace's start and is
+    // shared by every port of one trace, so their times follow on.
+    TracingSerialPort(std::unique_ptr<SerialPort> inner, QIODevice *log, const QElapsedTimer &clock,
+                      QObject *parent = nullptr);
+    ~TracingSerialPort() override;
+
+    bool open(int comPort) override;
+    QString errorString() const override { return m_inner->errorString(); }
+
+    void writeText(const QString &text) override;
+    void writeByte(quint8 value) override;
+    void writeBytes(const QByteArray &bytes) override;
+
+    int lastEvent() const override { return m_inner->lastEvent(); }
+    QString readText() override;
+
+    // A free line in the trace, with the time (what the caller is about to do).
+    void note(const QString &text);
+
+private:
+    void traced(const QByteArray &bytes);
+    void flushReceived();
+    double seconds() const { return m_clock.nsecsElapsed() / 1e9; }
+
+    std::unique_ptr<SerialPort> m_inner;
+    QIODevice *m_log;
+    QElapsedTimer m_clock;
+
+    QByteArray m_received;           // not written to the log yet
+    double m_receivedStart = 0;      // time of its first byte
+    double m_receivedLast = 0;       // time of its last byte
+};
+
+// The trace lines for `bytes` going in `direction` ("TX", "RX") at `seconds`:
+// hex and text, 16 bytes a line, continuation lines marked "..".
+QString traceLines(double seconds, const QString &direction, const QByteArray &bytes);
