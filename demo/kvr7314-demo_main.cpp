@@ -1,1 +1,71 @@
-int main() { return 0; }
+// kvr7314-demo: the configuration tool against a simulated KVR7314, for
+// trying it without a module. The main window is the real one; beside it a
+// view shows what the module would display.
+//
+//   kvr7314-demo                  the two windows
+//   kvr7314-demo --picture FILE   renders them offscreen after a test call
+//                                 into FILE (the README's picture)
+
+#include "app/qtprompts.h"
+#include "demo/demo.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+bool savePicture(Demo &demo, const QString &path)
+{
+    // As after "lezen": the window shows what the module holds.
+    demo.window()->showSettings(demo.host().module().stored());
+    demo.show();
+    demo.window()->findChild<QLineEdit *>(QStringLiteral("Txt_Testbericht"))
+        ->setText(QStringLiteral("P 1 BDH-02 Woningbrand Dorpsstraat 12 Noorddorp 071131"));
+    demo.window()->findChild<QPushButton *>(QStringLiteral("CmdTest_Bericht"))->click();
+
+    const QDeadlineTimer deadline(5000);
+    while (!lastCall(demo.host().module()) && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    if (!lastCall(demo.host().module())) {
+        std::fprintf(stderr, "kvr7314-demo: the simulated module took no test call\n");
+        return false;
+    }
+    demo.refresh();
+    if (demo.picture().save(path))
+        return true;
+    std::fprintf(stderr, "kvr7314-demo: cannot write %s\n", qPrintable(path));
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const bool picture = argc == 3 && std::strcmp(argv[1], "--picture") == 0;
+    if (picture)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 1 && !picture) {
+        std::fprintf(stderr, "usage: kvr7314-demo [--picture FILE]\n");
+        return 2;
+    }
+
+    QtPrompts prompts;
+    SystemClock clock;
+    Demo demo(prompts, clock);
+    if (!demo.start()) {
+        std::fprintf(stderr, "kvr7314-demo: no simulated module: %s\n", qPrintable(demo.errorString()));
+        return 1;
+    }
+    prompts.setDialogParent(demo.window());
+    if (picture)
+        return savePicture(demo, QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+
+    demo.show();
+    return app.exec();
+}

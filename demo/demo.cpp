@@ -1,0 +1,88 @@
+#include "demo/demo.h"
+
+#include "link/frames.h"
+
+#include <QEvent>
+#include <QPainter>
+
+namespace {
+
+constexpr int kWindowGap = 12;
+
+} // namespace
+
+ModuleSettings demoModuleSettings()
+{
+    ModuleSettings settings = startupSettings();
+    const char *aliases[] = {"Brandweer Noord", "Brandweer Zuid", "Ambulance post 3", "Officier van dienst"};
+    for (size_t i = 0; i < std::size(aliases); ++i)
+        settings.aliases[i] = QString::fromLatin1(aliases[i]);
+    settings.idleText = kStandardIdleText.checked;
+    settings.couplingText = kStandardCouplingText.checked;
+    settings.aliasColour = QString::fromLatin1(kColourChoices[2].code);   // yellow: the sign shows all three colours
+    for (size_t i = 0; i < kTimerFields.size(); ++i)
+        settings.timer(kTimerFields[i]) = kStandardTimersChecked[i];
+    return settingsAsSent(settings);
+}
+
+Demo::Demo(Prompts &prompts, Clock &clock, QObject *parent)
+    : QObject(parent), m_prompts(prompts), m_clock(clock)
+{
+    m_host.module().setStored(demoModuleSettings());
+    m_refreshTimer.setInterval(kRefreshMs);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &Demo::refresh);
+    // A call shows at once, not only at the next tick.
+    connect(&m_host, &PtyHost::frameReceived, this, &Demo::refresh);
+}
+
+Demo::~Demo() = default;
+
+bool Demo::start()
+{
+    if (!m_host.open())
+        return false;
+    PtyHost *host = &m_host;
+    WindowServices services{&m_prompts, &m_clock, [host](int) { return host->devicePath(); }, {}};
+    m_window = std::make_unique<MainWindow>(services);
+    m_window->installEventFilter(this);
+    m_view = std::make_unique<ModuleView>(m_host.devicePath());
+    m_view->resize(m_view->sizeHint().width(), m_window->height());
+    refresh();
+    m_refreshTimer.start();
+    return true;
+}
+
+void Demo::show()
+{
+    m_window->show();
+    m_view->move(m_window->frameGeometry().topRight() + QPoint(kWindowGap, 0));
+    m_view->show();
+}
+
+void Demo::refresh()
+{
+    if (!m_view)
+        return;
+    const SimulatedModule &module = m_host.module();
+    m_view->showModule(moduleDisplay(module.stored(), lastCall(module), m_host.elapsedMs()), module.stored());
+}
+
+QImage Demo::picture()
+{
+    const QPixmap window = m_window->grab();
+    const QPixmap view = m_view->grab();
+    QImage picture(window.width() + kWindowGap + view.width(), std::max(window.height(), view.height()),
+                   QImage::Format_RGB32);
+    picture.fill(m_window->palette().color(QPalette::Window).darker(115));
+    QPainter painter(&picture);
+    painter.drawPixmap(0, 0, window);
+    painter.drawPixmap(window.width() + kWindowGap, 0, view);
+    return picture;
+}
+
+bool Demo::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window.get() && event->type() == QEvent::Close && m_view)
+        m_view->close();
+    return QObject::eventFilter(watched, event);
+}
