@@ -1,0 +1,772 @@
+// kvr7314-cli as a user runs it: the built executable in its own process,
+// talking over a pseudo-terminal to a simulated module that lives in this
+// test's event loop (or to the one built into the program).
+//
+// A write takes 8.1 s and a read 12.3 s of real time, so the long runs are
+// started together in initTestCase, each against its own module, and the
+// tests that check them wait for their lane; the short tests run meanwhile.
+
+#include "cli/clicommandline.h"
+#include "cli/verify.h"
+#include "files/settingsfile.h"
+#include "link/frames.h"
+#include "sim/moduledump.h"
+#include "support/ptymodule.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(ModuleSettings)
+
+namespace {
+
+constexpr int kLaneTimeoutMs = 60000;
+
+QString cliPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/../cli/kvr7314-cli");
+}
+
+QString example(const char *name)
+{
+    return qEnvironmentVariable("KVR_SOURCE_DIR") + QStringLiteral("/examples/") + QLatin1String(name);
+}
+
+ModuleSettings settingsOf(const QString &path)
+{
+    const SettingsFileOutcome outcome = readSettingsFile(path);
+    if (outcome.kind != SettingsFileOutcome::Loaded)
+        qFatal("cannot load %s", qPrintable(path));
+    return applyUpdate(startupSettings(), outcome.update);
+}
+
+QStringList linesOf(const QByteArray &text)
+{
+    return QString::fromLocal8Bit(text).split(u'\n', Qt::SkipEmptyParts);
+}
+
+// What a user on a headless machine has: no display, no platform chosen,
+// no runtime directory.
+QProcessEnvironment headlessEnvironment()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
+        env.remove(QLatin1String(name));
+    return env;
+}
+
+struct CliResult {
+    int exitCode = -1;
+    bool finished = false;
+    QByteArray out;
+    QByteArray err;
+
+    QStringList outLines() const { return linesOf(out); }
+    QStringList errLines() const { return linesOf(err); }
+};
+
+// One kvr7314-cli process, started at once; it finishes while the test's
+// event loop runs (so a module in this process can answer it).
+class CliProcess : public QObject {
+public:
+    explicit CliProcess(const QStringList &arguments, QObject *parent = nullptr) : QObject(parent)
+    {
+        m_process.setProcessEnvironment(headlessEnvironment());
+        connect(&m_process, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
+            m_result.exitCode = status == QProcess::NormalExit ? exitCode : -1;
+            m_result.out = m_process.readAllStandardOutput();
+            m_result.err = m_process.readAllStandardError();
+            m_result.finished = true;
+        });
+        m_process.start(cliPath(), arguments);
+    }
+    ~CliProcess() override
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(2000);
+        }
+    }
+
+    bool isFinished() const { return m_result.finished; }
+    bool wait(int timeoutMs) { return QTest::qWaitFor([this] { return m_result.finished; }, timeoutMs); }
+    const CliResult &result() const { return m_result; }
+    QProcess &process() { return m_process; }
+
+private:
+    QProcess m_process;
+    CliResult m_result;
+};
+
+CliResult runCli(const QStringList &arguments, int timeoutMs = 10000)
+{
+    CliProcess process(arguments);
+    process.wait(timeoutMs);
+    return process.result();
+}
+
+// Commands run one after the other against one simulated module. "PORT" in
+// an argument list stands for the module's device.
+class Lane : public QObject {
+public:
+    explicit Lane(QList<QStringList> commands, QObject *parent = nullptr)
+        : QObject(parent), m_commands(std::move(commands))
+    {
+    }
+
+    PtyModule module;
+
+    void start() { next(); }
+    bool wait() { return QTest::qWaitFor([this] { return m_results.size() == m_commands.size(); }, kLaneTimeoutMs); }
+    const CliResult &result(int i) const { return m_results.at(i); }
+
+private:
+    void next()
+    {
+        if (m_results.size() == m_commands.size())
+            return;
+        QStringList arguments = m_commands.at(m_results.size());
+        arguments.replaceInStrings(QRegularExpression(QStringLiteral("^PORT$")), module.devicePath());
+        m_current = std::make_unique<CliProcess>(arguments);
+        connect(&m_current->process(), &QProcess::finished, this, [this] {
+            // The process's own handler ran first (connected earlier).
+            m_results.append(m_current->result());
+            QTimer::singleShot(0, this, [this] { next(); });
+        });
+    }
+
+    QList<QStringList> m_commands;
+    QList<CliResult> m_results;
+    std::unique_ptr<CliProcess> m_current;
+};
+
+// A file whose values exercise what the module gives back differently from
+// what the file holds: empty aliases, short timers, an empty scroll time, a
+// coupling text outside ASCII, a text of spaces.
+ModuleSettings unevenSettings()
+{
+    ModuleSettings s = startupSettings();
+    s.receiverType = ReceiverType::Pocsag;
+    s.aliases[0] = QStringLiteral("Gemaal Noordzijde");
+    s.aliases[1] = QStringLiteral("Brug één");
+    s.aliases[2] = QStringLiteral("   ");
+    s.couplingText = QStringLiteral(" » ");
+    s.idleText = QStringLiteral("Rust");
+    s.aliasColour = QStringLiteral("181");
+    s.couplingColour = QStringLiteral("176");
+    s.messageColour = QStringLiteral("183");
+    s.scrollSpeed = QStringLiteral("197");
+    s.relayTime = QStringLiteral("5");
+    s.signClearTime = QString();
+    s.lcdClearTime = QStringLiteral("300");
+    s.backlightTime = QStringLiteral("60");
+    s.scrollTime = QString();
+    return s;
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+
+    void writeThenReadGivesTheFileBack();
+    void writeIsPacedAndTraced();
+    void verifyCatchesAValueTheModuleDidNotKeep();
+    void verifyAcceptsWhatTheModuleGivesBackDifferently();
+    void readWritesTheFileToStandardOutput();
+    void readRefusesAFaultyDump();
+    void builtInModuleServesWhenNoPortIsGiven();
+
+    void helpForTheProgramAndEachCommand_data();
+    void helpForTheProgramAndEachCommand();
+    void usageErrors_data();
+    void usageErrors();
+    void fileErrors_data();
+    void fileErrors();
+    void portThatCannotBeOpened_data();
+    void portThatCannotBeOpened();
+    void pulledAdapterEndsTheWrite();
+    void testCall_data();
+    void testCall();
+    void noNetwork();
+    void readWithoutAnswer();
+    void reportAsPdf();
+    void simCommandServesAnotherProcess();
+
+    void portTargets_data();
+    void portTargets();
+    void differences_data();
+    void differences();
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<Lane> m_roundTrip;
+    std::unique_ptr<Lane> m_verifyCatches;
+    std::unique_ptr<Lane> m_verifyPasses;
+    std::unique_ptr<Lane> m_readToStdout;
+    std::unique_ptr<Lane> m_faultyDump;
+    std::unique_ptr<CliProcess> m_builtInRead;
+    ModuleSettings m_storedForRead;
+};
+
+void TestCli::initTestCase()
+{
+    QVERIFY2(QFileInfo(cliPath()).isExecutable(), qPrintable(cliPath()));
+    QVERIFY(m_dir.isValid());
+
+    m_roundTrip = std::make_unique<Lane>(QList<QStringList>{
+        {"write", example("flex.kvr"), "--port", "PORT", "--trace", m_dir.filePath("write-trace.txt")},
+        {"read", "--port", "PORT", "-o", m_dir.filePath("read-back.kvr"), "--trace", m_dir.filePath("read-trace.txt")},
+    });
+
+    // A module that loses alias 5 once it has been programmed.
+    m_verifyCatches = std::make_unique<Lane>(QList<QStringList>{
+        {"write", example("flex.kvr"), "--port", "PORT", "--verify"},
+    });
+    PtyModule &forgetful = m_verifyCatches->module;
+    connect(&forgetful, &PtyHost::frameReceived, this, [&forgetful](const ReceivedFrame &frame) {
+        if (frame.code != programmingStepCode(kProgrammingStepCount))
+            return;
+        ModuleSettings stored = forgetful.module().stored();
+        stored.aliases[4] = QStringLiteral("Duikteam 2");
+        forgetful.module().setStored(stored);
+    });
+
+    const QString uneven = m_dir.filePath("uneven.kvr");
+    QVERIFY(writeSettingsFile(uneven, unevenSettings(), kProgramVersion, dutchMonthName(3),
+                              QDateTime(QDate(2025, 3, 14), QTime(9, 30))));
+    m_verifyPasses = std::make_unique<Lane>(QList<QStringList>{{"write", uneven, "--port", "PORT", "--verify"}});
+
+    m_storedForRead = settingsAsSent(settingsOf(example("pocsag.kvr")));
+    m_storedForRead.scrollTime = QStringLiteral("0250");
+    m_readToStdout = std::make_unique<Lane>(QList<QStringList>{{"read", "--port", "PORT", "--receiver", "pocsag"}});
+    m_readToStdout->module.module().setStored(m_storedForRead);
+    m_readToStdout->module.module().behaviour.firmwareVersion = QStringLiteral("2.07");
+
+    m_faultyDump = std::make_unique<Lane>(QList<QStringList>{{"read", "--port", "PORT"}});
+    m_faultyDump->module.module().behaviour.cutAfter = 300;
+
+    for (Lane *lane : {m_roundTrip.get(), m_verifyCatches.get(), m_verifyPasses.get(), m_readToStdout.get(),
+                       m_faultyDump.get()}) {
+        QVERIFY(lane->module.isOpen());
+        lane->start();
+    }
+    m_builtInRead = std::make_unique<CliProcess>(QStringList{"read", "-o", m_dir.filePath("built-in.kvr")});
+}
+
+void TestCli::writeThenReadGivesTheFileBack()
+{
+    QVERIFY(m_roundTrip->wait());
+    const CliResult &write = m_roundTrip->result(0);
+    QCOMPARE(write.exitCode, 0);
+    QCOMPARE(write.err, QByteArray());
+    QVERIFY(write.outLines().contains("step 26 of 26"));
+    QCOMPARE(write.outLines().last(), QString("De KVR7314 is geprogrammeerd."));
+
+    const CliResult &read = m_roundTrip->result(1);
+    QCOMPARE(read.exitCode, 0);
+    QCOMPARE(read.err, QByteArray());
+    QVERIFY(read.outLines().contains("De data uit de KVR7314 is ingelezen. (firmware 1.30)"));
+
+    // The file's values as the module holds them: timers in four characters
+    // as the steps carried them, the scroll time in the module's three.
+    ModuleSettings expected = settingsOf(example("flex.kvr"));
+    expected.relayTime = "0010";
+    expected.signClearTime = "0030";
+    expected.lcdClearTime = "0060";
+    expected.backlightTime = "9999";
+    expected.scrollTime = "350";
+    QCOMPARE(settingsOf(m_dir.filePath("read-back.kvr")), expected);
+
+    QFile file(m_dir.filePath("read-back.kvr"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("Versie KVR firmware: 1.30\r\n"));
+}
+
+void TestCli::writeIsPacedAndTraced()
+{
+    QVERIFY(m_roundTrip->wait());
+    QFile trace(m_dir.filePath("write-trace.txt"));
+    QVERIFY(trace.open(QIODevice::ReadOnly | QIODevice::Text));
+    static const QRegularExpression sent(QStringLiteral("^\\s*(\\d+\\.\\d{3}) s  TX  01 28 ([0-9A-F ]{5}) 29"));
+    QList<double> times;
+    QStringList codes;
+    for (const QByteArray &line : trace.readAll().split('\n')) {
+        const QRegularExpressionMatch m = sent.match(QString::fromUtf8(line));
+        if (m.hasMatch()) {
+            times.append(m.captured(1).toDouble());
+            codes.append(QString::fromLatin1(QByteArray::fromHex(m.captured(2).toLatin1())));
+        }
+    }
+    QCOMPARE(codes.size(), kProgrammingStepCount);
+    for (int step = 1; step <= kProgrammingStepCount; ++step)
+        QCOMPARE(codes[step - 1], programmingStepCode(step));
+    // A step every 300 ms from the precise 150 ms tick: 7.5 s from first to last.
+    const double span = times.last() - times.first();
+    QVERIFY2(span > 7.4 && span < 7.7, qPrintable(QString::number(span)));
+    for (int i = 1; i < times.size(); ++i)
+        QVERIFY2(times[i] - times[i - 1] > 0.2 && times[i] - times[i - 1] < 0.4, qPrintable(QString::number(i)));
+
+    // The read's trace shows the request and the dump coming back.
+    QFile readTrace(m_dir.filePath("read-trace.txt"));
+    QVERIFY(readTrace.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString text = QString::fromUtf8(readTrace.readAll());
+    QVERIFY(text.contains("TX  01 28 39 39 29 04"));
+    QVERIFY(text.contains(QRegularExpression("RX  41 4C 49 41 53 30 31 3A .*\\|ALIAS01:")));
+    // Every byte of the dump is in it, in lines of at most 16.
+    static const QRegularExpression received(QStringLiteral("(?:RX|\\.\\.)  ((?:[0-9A-F]{2} )*[0-9A-F]{2})\\s+\\|"));
+    qsizetype bytes = 0;
+    for (const QRegularExpressionMatch &m : received.globalMatch(text.section("TX  01 28 39 39 29 04", 1)))
+        bytes += (m.captured(1).size() + 1) / 3;
+    QCOMPARE(bytes, moduleDump(m_roundTrip->module.module().stored(), QStringLiteral("1.30")).size());
+}
+
+void TestCli::verifyCatchesAValueTheModuleDidNotKeep()
+{
+    QVERIFY(m_verifyCatches->wait());
+    const CliResult &run = m_verifyCatches->result(0);
+    QCOMPARE(run.exitCode, int(CliExit::Differences));
+    const QStringList differences = run.outLines().filter(QRegularExpression("^  \\S"));
+    QCOMPARE(differences, QStringList{"  alias 05: written \"Duikteam\", module holds \"Duikteam 2\""});
+    QCOMPARE(run.errLines().size(), 1);
+    QVERIFY(run.errLines()[0].startsWith("kvr7314-cli: verify: 1 value(s) in the module differ"));
+}
+
+void TestCli::verifyAcceptsWhatTheModuleGivesBackDifferently()
+{
+    QVERIFY(m_verifyPasses->wait());
+    const CliResult &run = m_verifyPasses->result(0);
+    QVERIFY2(run.exitCode == 0, run.out + run.err);
+    QCOMPARE(run.err, QByteArray());
+    QVERIFY(run.outLines().last().startsWith("verify: the module holds every value of"));
+    // It really was written as the file says, normalised and padded.
+    const ModuleSettings stored = m_verifyPasses->module.module().stored();
+    QCOMPARE(stored.aliases[2], QString("   "));
+    QCOMPARE(stored.aliases[3], QString("CAPCODE 04"));
+    QCOMPARE(stored.couplingText, QString(" » "));
+    QCOMPARE(stored.signClearTime, QString("0000"));
+    QCOMPARE(stored.scrollTime, QString("0350"));
+}
+
+void TestCli::readWritesTheFileToStandardOutput()
+{
+    QVERIFY(m_readToStdout->wait());
+    const CliResult &run = m_readToStdout->result(0);
+    QCOMPARE(run.exitCode, 0);
+    // Messages went to standard error; standard output is the file alone.
+    QVERIFY(run.errLines().contains("De data uit de KVR7314 is ingelezen. (firmware 2.07)"));
+    QVERIFY(run.out.startsWith("KVR7314 - INSTELLINGEN\r\n"));
+    QVERIFY(run.out.contains("Versie KVR firmware: 2.07\r\n"));
+    QVERIFY(run.out.contains("Type ontvanger     : POCSAG"));
+
+    const SettingsFileOutcome outcome = decodeSettingsFile(run.out);
+    QCOMPARE(outcome.kind, SettingsFileOutcome::Loaded);
+    ModuleSettings expected = m_storedForRead;
+    expected.scrollTime = "250";
+    expected.firmwareVersion.clear();   // the data line does not carry it
+    QCOMPARE(applyUpdate(startupSettings(), outcome.update), expected);
+}
+
+void TestCli::readRefusesAFaultyDump()
+{
+    QVERIFY(m_faultyDump->wait());
+    const CliResult &run = m_faultyDump->result(0);
+    QCOMPARE(run.exitCode, int(CliExit::Module));
+    // Without -o the messages share standard error; the error is the last line.
+    QVERIFY(run.errLines().filter("kvr7314-cli: ").size() == 1);
+    QVERIFY2(run.errLines().last().startsWith(
+                 "kvr7314-cli: FOUTMELDING: De data uit de KVR7314 is onvolledig of onleesbaar. Er is niets gewijzigd."),
+             qPrintable(run.errLines().last()));
+    QCOMPARE(run.out, QByteArray());   // no file on standard output
+}
+
+void TestCli::builtInModuleServesWhenNoPortIsGiven()
+{
+    QVERIFY(m_builtInRead->wait(kLaneTimeoutMs));
+    const CliResult &run = m_builtInRead->result();
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    QVERIFY(run.outLines().first().startsWith("No --port given: using the built-in simulated KVR7314 on /dev/"));
+    // A fresh simulated module holds what programming the start-up values gives.
+    ModuleSettings expected = startupSettings();
+    normaliseTimers(expected);
+    expected = settingsAsSent(expected);
+    expected.scrollTime = "350";
+    QCOMPARE(settingsOf(m_dir.filePath("built-in.kvr")), expected);
+}
+
+void TestCli::helpForTheProgramAndEachCommand_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("usage");
+    QTest::newRow("--help") << QStringList{"--help"} << "Usage: kvr7314-cli COMMAND";
+    QTest::newRow("help") << QStringList{"help"} << "Usage: kvr7314-cli COMMAND";
+    QTest::newRow("help write") << QStringList{"help", "write"} << "Usage: kvr7314-cli write FILE.kvr";
+    QTest::newRow("write --help") << QStringList{"write", "--help"} << "Usage: kvr7314-cli write FILE.kvr";
+    QTest::newRow("read -h") << QStringList{"read", "-h"} << "Usage: kvr7314-cli read";
+    QTest::newRow("test-call --help") << QStringList{"test-call", "--help"} << "Usage: kvr7314-cli test-call CODE";
+    QTest::newRow("no-network --help") << QStringList{"no-network", "--help"} << "Usage: kvr7314-cli no-network";
+    QTest::newRow("report --help") << QStringList{"report", "--help"} << "Usage: kvr7314-cli report FILE.kvr";
+    QTest::newRow("sim --help") << QStringList{"sim", "--help"} << "Usage: kvr7314-cli sim";
+}
+
+void TestCli::helpForTheProgramAndEachCommand()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, usage);
+    const CliResult run = runCli(arguments);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.outLines().first().startsWith(usage));
+    for (const char *code : {"  2  usage", "  3  file", "  4  port", "  5  module", "  6  verify"})
+        QVERIFY2(!run.outLines().filter(QRegularExpression(QString("^") + code)).isEmpty(), code);
+    QCOMPARE(run.err, QByteArray());
+}
+
+void TestCli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("nothing") << QStringList{} << "no command given";
+    QTest::newRow("unknown command") << QStringList{"erase"} << "unknown command \"erase\"";
+    QTest::newRow("option first") << QStringList{"--port", "COM1"} << "a command comes first";
+    QTest::newRow("write without file") << QStringList{"write"} << "write: missing FILE.kvr";
+    QTest::newRow("write two files") << QStringList{"write", "a.kvr", "b.kvr"} << "unexpected argument \"b.kvr\"";
+    QTest::newRow("unknown option") << QStringList{"read", "--fast"} << "read: Unknown option 'fast'";
+    QTest::newRow("read --verify") << QStringList{"read", "--verify"} << "Unknown option 'verify'";
+    QTest::newRow("--port without DEV") << QStringList{"no-network", "--port"} << "Missing value after '--port'";
+    QTest::newRow("COM5") << QStringList{"no-network", "--port", "COM5"} << "--port takes COM1 to COM4";
+    QTest::newRow("report without -o") << QStringList{"report", "a.kvr"} << "missing -o REPORT.pdf";
+    QTest::newRow("report --port") << QStringList{"report", "a.kvr", "-o", "r.pdf", "--port", "COM1"} << "Unknown option 'port'";
+    QTest::newRow("receiver") << QStringList{"read", "--receiver", "ermes"} << "--receiver takes flex or pocsag";
+    QTest::newRow("no code") << QStringList{"test-call"} << "missing CODE";
+    QTest::newRow("capcode 0") << QStringList{"test-call", "0"} << "not \"0\"";
+    QTest::newRow("capcode 17") << QStringList{"test-call", "17"} << "not \"17\"";
+    QTest::newRow("leading zero") << QStringList{"test-call", "05"} << "not \"05\"";
+    QTest::newRow("RI-code 8D") << QStringList{"test-call", "8D"} << "not \"8D\"";
+    QTest::newRow("lower-case RI-code") << QStringList{"test-call", "3d"} << "not \"3d\"";
+    QTest::newRow("EOT in text") << QStringList{"test-call", "3", QString("AB") + QChar(4) + "CD"}
+                                 << "TEXT cannot hold control characters";
+    QTest::newRow("help for nothing") << QStringList{"help", "erase"} << "no help for the unknown command";
+}
+
+void TestCli::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, says);
+    const CliResult run = runCli(arguments);
+    QCOMPARE(run.exitCode, int(CliExit::Usage));
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(run.errLines().size(), 1);
+    QVERIFY(run.errLines()[0].startsWith("kvr7314-cli: "));
+    QVERIFY2(run.errLines()[0].contains(says), qPrintable(run.errLines()[0]));
+}
+
+void TestCli::fileErrors_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("content");   // empty: no file at all
+    QTest::addColumn<QString>("says");
+
+    QFile flex(example("flex.kvr"));
+    QVERIFY(flex.open(QIODevice::ReadOnly));
+    const QByteArray bytes = flex.readAll();
+    const QByteArray ksq = QByteArray(bytes).replace("kvrFlxData", "ksqFlxData");
+    const QByteArray kdw = QByteArray(bytes).replace("kvrFlxData", "kdwPocData");
+    const QString wrong = "Bestand is niet geschikt voor de KVR7314 Het bestand dat u probeert te laden is voor de ";
+    const QString nothing = "Er is geen bestand geladen Mogelijk probeert u een verkeerd bestandtype te laden. "
+                            "Gebruik voor dit programma bestanden met de extensie *.KVR";
+
+    QTest::newRow("write, missing") << "write" << QByteArray() << nothing + " (no such file)";
+    QTest::newRow("write, KSQ7314 file") << "write" << ksq << wrong + "KSQ7314. Gebruik";
+    QTest::newRow("write, KDW7314 file") << "write" << kdw << wrong + "KDW7314. Gebruik";
+    QTest::newRow("write, no data line") << "write" << QByteArray("KVR7314\r\n\r\n") << nothing;
+    QTest::newRow("report, KSQ7314 file") << "report" << ksq << wrong + "KSQ7314.";
+    QTest::newRow("report, cut data line") << "report" << bytes.left(bytes.size() - 40) << nothing;
+}
+
+void TestCli::fileErrors()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, says);
+    const QString path = m_dir.filePath(QString("file-error-%1.kvr").arg(QTest::currentDataTag()));
+    if (!content.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QStringList arguments{command, path, "--port", "/dev/null-no-module"};
+    if (command == "report")
+        arguments = QStringList{command, path, "-o", m_dir.filePath("never.pdf")};
+    const CliResult run = runCli(arguments);
+    QCOMPARE(run.exitCode, int(CliExit::File));
+    QCOMPARE(run.errLines().size(), 1);
+    QVERIFY2(run.errLines()[0].startsWith("kvr7314-cli: " + path + ": "), qPrintable(run.errLines()[0]));
+    QVERIFY2(run.errLines()[0].contains(says), qPrintable(run.errLines()[0]));
+    QCOMPARE(run.out, QByteArray());   // nothing was sent, nothing printed
+    QVERIFY(!QFile::exists(m_dir.filePath("never.pdf")));
+}
+
+void TestCli::portThatCannotBeOpened_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("write") << QStringList{"write", example("flex.kvr")};
+    QTest::newRow("read") << QStringList{"read", "-o", m_dir.filePath("never.kvr")};
+    QTest::newRow("test-call") << QStringList{"test-call", "7"};
+    QTest::newRow("no-network") << QStringList{"no-network"};
+}
+
+void TestCli::portThatCannotBeOpened()
+{
+    QFETCH(QStringList, arguments);
+    const QString missing = m_dir.filePath("ttyUSB9");
+    const CliResult run = runCli(arguments + QStringList{"--port", missing});
+    QCOMPARE(run.exitCode, int(CliExit::Port));
+    QCOMPARE(run.errLines(), QStringList{"kvr7314-cli: cannot open the port " + missing + ": No such file or directory"});
+    QVERIFY(!run.out.contains("step 1 of"));
+    QVERIFY(!QFile::exists(m_dir.filePath("never.kvr")));
+}
+
+void TestCli::pulledAdapterEndsTheWrite()
+{
+    PtyModule module;
+    QVERIFY(module.isOpen());
+    connect(&module, &PtyHost::frameReceived, &module, [&module](const ReceivedFrame &frame) {
+        if (frame.code == programmingStepCode(5))
+            module.closeMaster();
+    });
+    const CliResult run = runCli({"write", example("flex.kvr"), "--port", module.devicePath()}, 15000);
+    QCOMPARE(run.exitCode, int(CliExit::Port));
+    QCOMPARE(run.errLines().size(), 1);
+    QVERIFY2(run.errLines()[0].startsWith("kvr7314-cli: Er is een fout opgetreden bij het schrijven naar de KVR7314 ! "
+                                          "Controleer de verbinding en programmeer de KVR7314 opnieuw. ("),
+             qPrintable(run.errLines()[0]));
+    QVERIFY(run.errLines()[0].contains(QRegularExpression("; [56] of 26 steps were sent$")));
+    QVERIFY(!run.out.contains("step 26 of 26"));
+    QVERIFY(!run.out.contains("geprogrammeerd"));
+    QCOMPARE(module.module().frames().size(), 5);
+}
+
+void TestCli::testCall_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("capcode with text") << QStringList{"5", "BRAND Kerkstraat 12"} << "5" << "BRAND Kerkstraat 12";
+    QTest::newRow("capcode 16, default text") << QStringList{"16"} << "16" << "TESTOPROEP NAAR DE KVR7314";
+    QTest::newRow("RI-code, empty text") << QStringList{"7D", ""} << "7D" << "TESTOPROEP NAAR DE KVR7314";
+    QTest::newRow("text of spaces") << QStringList{"1D", "   "} << "1D" << "   ";
+    QTest::newRow("Windows-1252 text") << QStringList{"9", "Café € 5"} << "9" << "Café € 5";
+}
+
+void TestCli::testCall()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, code);
+    QFETCH(QString, message);
+    PtyModule module;
+    QVERIFY(module.isOpen());
+    const CliResult run = runCli(QStringList{"test-call"} + arguments + QStringList{"--port", module.devicePath()});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.outLines(), QStringList{QString("sent a test call to %1 on %2: \"%3\"").arg(code, module.devicePath(), message)});
+    QVERIFY(module.waitForFrames(1));
+    QCOMPARE(module.module().testCalls().size(), 1);
+    QCOMPARE(module.module().testCalls()[0].code, code);
+    QCOMPARE(module.module().testCalls()[0].message, message);
+    QCOMPARE(module.module().frames().size(), 1);
+}
+
+void TestCli::noNetwork()
+{
+    PtyModule module;
+    QVERIFY(module.isOpen());
+    const QString trace = m_dir.filePath("no-network-trace.txt");
+    const CliResult run = runCli({"no-network", "--port", module.devicePath(), "--trace", trace});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    QVERIFY(module.waitForFrames(1));
+    QCOMPARE(module.module().noNetworkNotices(), 1);
+    QCOMPARE(module.module().frames().size(), 1);
+
+    QFile file(trace);
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 5);
+    QVERIFY(lines[0].startsWith("kvr7314-cli trace, "));
+    QVERIFY(lines[1].endsWith(" s  open COM 1"));
+    QVERIFY(lines[2].endsWith("TX  01 28 31 37 29 53 54 4F 52 49 4E 47 3A 20 47 45  |.(17)STORING: GE|"));
+    QVERIFY(lines[3].endsWith("..  45 4E 20 4E 45 54 57 45 52 4B 04                 |EN NETWERK.|"));
+    QVERIFY(lines[4].endsWith(" s  port closed"));
+}
+
+void TestCli::readWithoutAnswer()
+{
+    PtyModule module;
+    QVERIFY(module.isOpen());
+    module.module().behaviour.answers = false;
+    const QString output = m_dir.filePath("silent.kvr");
+    QElapsedTimer clock;
+    clock.start();
+    const CliResult run = runCli({"read", "--port", module.devicePath(), "-o", output});
+    QCOMPARE(run.exitCode, int(CliExit::Module));
+    QCOMPARE(run.errLines(), QStringList{
+        "kvr7314-cli: FOUTMELDING: Geen data kunnen lezen van de KVR7314. "
+        "1 - controleer of de KVR7314 is aangesloten op de 9 polige connector "
+        "2 - controleer of de jumper naast het relais in de onderste stand staat "
+        "3 - controleer of de RUN-LED op de KVR7314 knippert "
+        "4 - controleer of de DATA-LED op de KVR7314 even oplicht als op de knop lezen wordt gedrukt"});
+    QVERIFY(clock.elapsed() < 5000);   // decided at the first poll, not after the collection window
+    QCOMPARE(module.module().readRequests(), 1);
+    QVERIFY(!QFile::exists(output));
+}
+
+void TestCli::reportAsPdf()
+{
+    const QString pdf = m_dir.filePath("report.pdf");
+    const CliResult run = runCli({"report", example("pocsag.kvr"), "-o", pdf}, 20000);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());   // no display, yet not a word from Qt
+    QFile file(pdf);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.read(5) == "%PDF-");
+
+    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+    if (pdftotext.isEmpty())
+        QSKIP("pdftotext is not installed; the report's text is not checked");
+    QProcess text;
+    text.start(pdftotext, {"-layout", pdf, "-"});
+    QVERIFY(text.waitForFinished(10000));
+    const QString content = QString::fromUtf8(text.readAllStandardOutput());
+    QVERIFY(content.contains("KVR7314 - INSTELLINGEN"));
+    QVERIFY(content.contains("POCSAG (RXM4P)"));
+    QVERIFY(content.contains("Alias 07: Test RIC 7"));
+    QVERIFY(!content.contains("Alias 08"));   // a POCSAG receiver holds 7
+    QVERIFY(content.contains(QRegularExpression("Tijd Scrollen regel 3 en 4 : 350 mSec")));
+}
+
+void TestCli::simCommandServesAnotherProcess()
+{
+    CliProcess sim({"sim"});
+    QVERIFY(QTest::qWaitFor([&] { return sim.process().canReadLine(); }, 5000));
+    const QString device = QString::fromLocal8Bit(sim.process().readLine()).trimmed();
+    QVERIFY2(device.startsWith("/dev/"), qPrintable(device));
+
+    const CliResult call = runCli({"test-call", "3D", "NOODSTROOM", "--port", device});
+    QCOMPARE(call.exitCode, 0);
+    QVERIFY(QTest::qWaitFor([&] { return sim.process().canReadLine(); }, 5000));
+    const QString logged = QString::fromLocal8Bit(sim.process().readLine());
+    QVERIFY2(logged.contains("(3D)  4E 4F 4F 44 53 54 52 4F 4F 4D") && logged.contains("|NOODSTROOM|"), qPrintable(logged));
+
+    sim.process().terminate();   // SIGTERM: a normal end
+    QVERIFY(sim.wait(5000));
+    QCOMPARE(sim.result().exitCode, 0);
+}
+
+void TestCli::portTargets_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("comPort");
+    QTest::addColumn<QString>("device");
+    QTest::newRow("COM1") << "COM1" << true << 1 << "/dev/ttyS0";
+    QTest::newRow("com4") << "com4" << true << 4 << "/dev/ttyS3";
+    QTest::newRow("COM 2") << "COM 2" << true << 2 << "/dev/ttyS1";
+    QTest::newRow("COM0") << "COM0" << false << 0 << "";
+    QTest::newRow("COM5") << "COM5" << false << 0 << "";
+    QTest::newRow("empty") << "" << false << 0 << "";
+    QTest::newRow("USB adapter") << "/dev/ttyUSB0" << true << 1 << "/dev/ttyUSB0";
+    QTest::newRow("relative path") << "pts/3" << true << 1 << "pts/3";
+}
+
+void TestCli::portTargets()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(int, comPort);
+    QFETCH(QString, device);
+    const std::optional<PortTarget> target = portTarget(text);
+    QCOMPARE(target.has_value(), valid);
+    if (valid)
+        QCOMPARE(*target, (PortTarget{comPort, device}));
+}
+
+void TestCli::differences_data()
+{
+    QTest::addColumn<ModuleSettings>("written");
+    QTest::addColumn<ModuleSettings>("read");
+    QTest::addColumn<QStringList>("fields");
+
+    ModuleSettings written = settingsOf(example("flex.kvr"));
+    normaliseTimers(written);
+    ModuleSettings held = settingsAsSent(written);
+    held.scrollTime = "350";
+    held.firmwareVersion = "1.30";
+    held.receiverType = ReceiverType::Pocsag;   // neither is sent, neither is compared
+
+    QTest::newRow("as the module gives it back") << written << held << QStringList{};
+
+    ModuleSettings r = held;
+    r.relayTime = "10";
+    QTest::newRow("timer not padded") << written << r << QStringList{"relay time"};
+
+    r = held;
+    r.scrollTime = "0350";
+    QTest::newRow("scroll time in four") << written << r << QStringList{"scroll time"};
+
+    ModuleSettings longScroll = written;
+    longScroll.scrollTime = "1350";
+    r = held;
+    r.scrollTime = "350";
+    QTest::newRow("scroll time the module cannot hold") << longScroll << r << QStringList{"scroll time"};
+
+    ModuleSettings emptyAlias = written;
+    emptyAlias.aliases[6].clear();
+    r = held;
+    r.aliases[6] = "CAPCODE 07";
+    QTest::newRow("empty alias comes back as its capcode") << emptyAlias << r << QStringList{};
+    r.aliases[6] = "";
+    QTest::newRow("empty alias comes back empty") << emptyAlias << r << QStringList{"alias 07"};
+
+    ModuleSettings accented = written;
+    accented.couplingText = "café»";
+    r = held;
+    r.couplingText = "caf<233><187>";
+    QTest::newRow("coupling text outside ASCII") << accented << r << QStringList{};
+    r.couplingText = "café»";
+    QTest::newRow("coupling text outside ASCII, as typed") << accented << r << QStringList{"coupling text"};
+    accented.idleText = "één";
+    r = held;
+    r.couplingText = "caf<233><187>";
+    r.idleText = "één";
+    QTest::newRow("idle text comes back as it is") << accented << r << QStringList{};
+
+    r = held;
+    r.aliasColour = "176";
+    r.scrollSpeed = "199";
+    r.aliases[15] = "Proefalarm ";
+    r.idleText = "GEEN MELDIN";
+    QTest::newRow("several") << written << r
+                             << QStringList{"alias 16", "idle text", "alias colour", "scroll speed"};
+}
+
+void TestCli::differences()
+{
+    QFETCH(ModuleSettings, written);
+    QFETCH(ModuleSettings, read);
+    QFETCH(QStringList, fields);
+    QStringList found;
+    for (const FieldDifference &d : moduleDifferences(written, read))
+        found.append(d.field);
+    QCOMPARE(found, fields);
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
