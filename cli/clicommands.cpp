@@ -160,8 +160,7 @@ CliExit runRead(const CliRequest &request)
 
 // Opens the port, sends one frame, and gives it time to leave (and the
 // built-in module time to take it) before the port closes.
-CliExit sendSingleFrame(const CliRequest &request, const QByteArray &frame, const QString &what,
-                        CliConsole &console, ModuleLink &link)
+CliExit sendSingleFrame(const QByteArray &frame, const QString &what, CliConsole &console, ModuleLink &link)
 {
     QString error;
     std::unique_ptr<SerialPort> port = link.open(&error);
@@ -185,7 +184,6 @@ CliExit sendSingleFrame(const CliRequest &request, const QByteArray &frame, cons
         console.error(failure);
         return CliExit::Port;
     }
-    Q_UNUSED(request);
     console.line(what);
     return CliExit::Ok;
 }
@@ -198,7 +196,7 @@ CliExit runTestCall(const CliRequest &request)
     if (!prepareLink(link, console, &exit))
         return exit;
     const QString message = request.text.isEmpty() ? kDefaultTestMessage : request.text;
-    exit = sendSingleFrame(request, testCallFrame(request.code, request.text),
+    exit = sendSingleFrame(testCallFrame(request.code, request.text),
                            QStringLiteral("sent a test call to %1 on %2: %3")
                                .arg(request.code, link.description(), quoted(message)),
                            console, link);
@@ -216,7 +214,7 @@ CliExit runNoNetwork(const CliRequest &request)
     CliExit exit = CliExit::Ok;
     if (!prepareLink(link, console, &exit))
         return exit;
-    exit = sendSingleFrame(request, noNetworkFrame(),
+    exit = sendSingleFrame(noNetworkFrame(),
                            QStringLiteral("sent the no-network notice on %1").arg(link.description()), console, link);
     if (exit == CliExit::Ok && link.builtInModule() && link.builtInModule()->module().noNetworkNotices() > 0)
         console.line(QStringLiteral("the simulated module shows its fault: %1").arg(quoted(kNoNetworkText)));

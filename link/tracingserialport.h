@@ -3,9 +3,10 @@
 // sent, every character received, the opening and any failure, each with its
 // time since the trace began, as readable lines for a bug report:
 //
-//      0.300 s  TX  01 28 35 31 29 00 FF FF 00 0B 00 FF 30 31 02 EF  |.(51)......01...|
-//               ..  B0 EF B7 EF C1 04                                |......|
-//     12.004 s  RX  41 4C 49 41 53 30 31 3A 42 72 61 6E 64 77 65 72  |ALIAS01:Brandwer|
+//      0.453 s  open COM 1
+//      0.453 s  TX  01 28 35 31 29 00 FF FF 00 0B 00 FF 01 30 31 02  |.(51)........01.|
+//               ..  EF B0 EF B0 EF C0 04                             |.......|
+//      8.352 s  RX  41 4C 49 41 53 30 31 3A 53 74 6F 72 69 6E 67 20  |ALIAS01:Storing |
 //
 // Received characters are gathered into lines of up to 16 that arrived
 // without a pause; the time shown is that of the line's first byte.
