@@ -46,11 +46,13 @@ void MainWindow::reportWriteFailure()
         return;
     m_portFailed = true;
     // Halt the run before the box: its timers must not tick while it is open.
+    const bool reading = m_busy == BusyKind::Reading;
     if (m_busy == BusyKind::Writing)
         abortProgramming();
-    else if (m_busy == BusyKind::Reading)
+    else if (reading)
         abortReadBack();
-    m_services.prompts->showMessage(kCommunicationErrorTitle, BoxIcon::Error, kWriteFailureText);
+    m_services.prompts->showMessage(kCommunicationErrorTitle, BoxIcon::Error,
+                                    reading ? kReadPortFailureText : kWriteFailureText);
     if (isBusy())
         leaveBusy();
 }

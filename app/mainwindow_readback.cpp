@@ -110,17 +110,7 @@ void MainWindow::finishReadBack()
 
 void MainWindow::failReadBack()
 {
-    m_tmrKnippertijdLed->stop();
-    m_tmrVerwerkenData->stop();
-    m_tmrInlezen->stop();
-    m_tmrFirstPoll->stop();
-    m_readBack.abandon();
-
-    m_imgLedDataIn->hide();
-    m_lblDataIn->setEnabled(false);
-    m_txtInlezen->setText(m_readBack.buffer());
-    restoreAliasesAfterFailedRead();
-
+    abortReadBack();
     m_services.prompts->showMessage(kReadFailedTitle, BoxIcon::Information, kNoDataText);
     leaveBusy();
 }

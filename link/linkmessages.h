@@ -27,4 +27,9 @@ inline const QString kWriteFailureText = QStringLiteral(
     "Er is een fout opgetreden bij het schrijven naar de KVR7314 !\r"
     "Controleer de verbinding en programmeer de KVR7314 opnieuw.");
 
+// The same during a read-back: nothing was changed, the read can be repeated.
+inline const QString kReadPortFailureText = QStringLiteral(
+    "Er is een fout opgetreden bij het lezen van de KVR7314 !\r"
+    "Controleer de verbinding en druk nogmaals op de knop lezen.");
+
 inline const QString kProgrammedText = QStringLiteral("De KVR7314 is geprogrammeerd.\r\r");

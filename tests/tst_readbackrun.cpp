@@ -505,6 +505,12 @@ void TestReadBackRun::portFailureDuringTheRunEndsIt()
     emit static_cast<FakePort *>(h.window.serialPort())->failed(QStringLiteral("Input/output error"));
 
     QCOMPARE(h.prompts.boxes.size(), 1);
+    QCOMPARE(h.prompts.boxes[0].title, QString("Communicatiefout!"));
+    QCOMPARE(h.prompts.boxes[0].icon, BoxIcon::Error);
+    // The box speaks of reading, not of programming.
+    QCOMPARE(h.prompts.boxes[0].text,
+             QString("Er is een fout opgetreden bij het lezen van de KVR7314 !\r"
+                     "Controleer de verbinding en druk nogmaals op de knop lezen."));
     QCOMPARE(h.window.settings(), before);
     QVERIFY(!h.window.isBusy());
     QVERIFY(h.buttonsEnabled(true));
