@@ -11,6 +11,7 @@
 #include "files/settingsfile.h"
 #include "link/frames.h"
 #include "sim/moduledump.h"
+#include "support/fixtures.h"
 #include "support/ptymodule.h"
 
 #include <QProcess>
@@ -21,8 +22,6 @@
 
 #include <memory>
 
-Q_DECLARE_METATYPE(ModuleSettings)
-
 namespace {
 
 constexpr int kLaneTimeoutMs = 60000;
@@ -30,11 +29,6 @@ constexpr int kLaneTimeoutMs = 60000;
 QString cliPath()
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/../cli/kvr7314-cli");
-}
-
-QString example(const char *name)
-{
-    return qEnvironmentVariable("KVR_SOURCE_DIR") + QStringLiteral("/examples/") + QLatin1String(name);
 }
 
 ModuleSettings settingsOf(const QString &path)
@@ -157,15 +151,8 @@ ModuleSettings unevenSettings()
     s.aliases[2] = QStringLiteral("   ");
     s.couplingText = QStringLiteral(" » ");
     s.idleText = QStringLiteral("Rust");
-    s.aliasColour = QStringLiteral("181");
-    s.couplingColour = QStringLiteral("176");
-    s.messageColour = QStringLiteral("183");
-    s.scrollSpeed = QStringLiteral("197");
-    s.relayTime = QStringLiteral("5");
-    s.signClearTime = QString();
-    s.lcdClearTime = QStringLiteral("300");
-    s.backlightTime = QStringLiteral("60");
-    s.scrollTime = QString();
+    setCodes(s, "181", "176", "183", "197");
+    setTimers(s, {"5", QString(), "300", "60", QString()});
     return s;
 }
 
@@ -222,13 +209,13 @@ void TestCli::initTestCase()
     QVERIFY(m_dir.isValid());
 
     m_roundTrip = std::make_unique<Lane>(QList<QStringList>{
-        {"write", example("flex.kvr"), "--port", "PORT", "--trace", m_dir.filePath("write-trace.txt")},
+        {"write", examplePath("flex.kvr"), "--port", "PORT", "--trace", m_dir.filePath("write-trace.txt")},
         {"read", "--port", "PORT", "-o", m_dir.filePath("read-back.kvr"), "--trace", m_dir.filePath("read-trace.txt")},
     });
 
     // A module that loses alias 5 once it has been programmed.
     m_verifyCatches = std::make_unique<Lane>(QList<QStringList>{
-        {"write", example("flex.kvr"), "--port", "PORT", "--verify"},
+        {"write", examplePath("flex.kvr"), "--port", "PORT", "--verify"},
     });
     PtyModule &forgetful = m_verifyCatches->module;
     connect(&forgetful, &PtyHost::frameReceived, this, [&forgetful](const ReceivedFrame &frame) {
@@ -244,7 +231,7 @@ void TestCli::initTestCase()
                               QDateTime(QDate(2025, 3, 14), QTime(9, 30))));
     m_verifyPasses = std::make_unique<Lane>(QList<QStringList>{{"write", uneven, "--port", "PORT", "--verify"}});
 
-    m_storedForRead = settingsAsSent(settingsOf(example("pocsag.kvr")));
+    m_storedForRead = settingsAsSent(settingsOf(examplePath("pocsag.kvr")));
     m_storedForRead.scrollTime = QStringLiteral("0250");
     m_readToStdout = std::make_unique<Lane>(QList<QStringList>{{"read", "--port", "PORT", "--receiver", "pocsag"}});
     m_readToStdout->module.module().setStored(m_storedForRead);
@@ -277,7 +264,7 @@ void TestCli::writeThenReadGivesTheFileBack()
 
     // The file's values as the module holds them: timers in four characters
     // as the steps carried them, the scroll time in the module's three.
-    ModuleSettings expected = settingsOf(example("flex.kvr"));
+    ModuleSettings expected = settingsOf(examplePath("flex.kvr"));
     expected.relayTime = "0010";
     expected.signClearTime = "0030";
     expected.lcdClearTime = "0060";
@@ -285,9 +272,7 @@ void TestCli::writeThenReadGivesTheFileBack()
     expected.scrollTime = "350";
     QCOMPARE(settingsOf(m_dir.filePath("read-back.kvr")), expected);
 
-    QFile file(m_dir.filePath("read-back.kvr"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().contains("Versie KVR firmware: 1.30\r\n"));
+    QVERIFY(readFile(m_dir.filePath("read-back.kvr")).contains("Versie KVR firmware: 1.30\r\n"));
 }
 
 void TestCli::writeIsPacedAndTraced()
@@ -475,9 +460,8 @@ void TestCli::fileErrors_data()
     QTest::addColumn<QByteArray>("content");   // empty: no file at all
     QTest::addColumn<QString>("says");
 
-    QFile flex(example("flex.kvr"));
-    QVERIFY(flex.open(QIODevice::ReadOnly));
-    const QByteArray bytes = flex.readAll();
+    const QByteArray bytes = readFile(examplePath("flex.kvr"));
+    QVERIFY(bytes.contains("kvrFlxData"));
     const QByteArray ksq = QByteArray(bytes).replace("kvrFlxData", "ksqFlxData");
     const QByteArray kdw = QByteArray(bytes).replace("kvrFlxData", "kdwPocData");
     const QString wrong = "Bestand is niet geschikt voor de KVR7314 Het bestand dat u probeert te laden is voor de ";
@@ -498,11 +482,8 @@ void TestCli::fileErrors()
     QFETCH(QByteArray, content);
     QFETCH(QString, says);
     const QString path = m_dir.filePath(QString("file-error-%1.kvr").arg(QTest::currentDataTag()));
-    if (!content.isEmpty()) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
+    if (!content.isEmpty())
+        writeFile(path, content);
     QStringList arguments{command, path, "--port", "/dev/null-no-module"};
     if (command == "report")
         arguments = QStringList{command, path, "-o", m_dir.filePath("never.pdf")};
@@ -518,7 +499,7 @@ void TestCli::fileErrors()
 void TestCli::portThatCannotBeOpened_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("write") << QStringList{"write", example("flex.kvr")};
+    QTest::newRow("write") << QStringList{"write", examplePath("flex.kvr")};
     QTest::newRow("read") << QStringList{"read", "-o", m_dir.filePath("never.kvr")};
     QTest::newRow("test-call") << QStringList{"test-call", "7"};
     QTest::newRow("no-network") << QStringList{"no-network"};
@@ -543,7 +524,7 @@ void TestCli::pulledAdapterEndsTheWrite()
         if (frame.code == programmingStepCode(5))
             module.closeMaster();
     });
-    const CliResult run = runCli({"write", example("flex.kvr"), "--port", module.devicePath()}, 15000);
+    const CliResult run = runCli({"write", examplePath("flex.kvr"), "--port", module.devicePath()}, 15000);
     QCOMPARE(run.exitCode, int(CliExit::Port));
     QCOMPARE(run.errLines().size(), 1);
     QVERIFY2(run.errLines()[0].startsWith("kvr7314-cli: Er is een fout opgetreden bij het schrijven naar de KVR7314 ! "
@@ -632,20 +613,14 @@ void TestCli::readWithoutAnswer()
 void TestCli::reportAsPdf()
 {
     const QString pdf = m_dir.filePath("report.pdf");
-    const CliResult run = runCli({"report", example("pocsag.kvr"), "-o", pdf}, 20000);
+    const CliResult run = runCli({"report", examplePath("pocsag.kvr"), "-o", pdf}, 20000);
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err, QByteArray());   // no display, yet not a word from Qt
-    QFile file(pdf);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.read(5) == "%PDF-");
+    QVERIFY(readFile(pdf).startsWith("%PDF-"));
 
-    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
-    if (pdftotext.isEmpty())
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
         QSKIP("pdftotext is not installed; the report's text is not checked");
-    QProcess text;
-    text.start(pdftotext, {"-layout", pdf, "-"});
-    QVERIFY(text.waitForFinished(10000));
-    const QString content = QString::fromUtf8(text.readAllStandardOutput());
+    const QString content = pdfText(pdf);
     QVERIFY(content.contains("KVR7314 - INSTELLINGEN"));
     QVERIFY(content.contains("POCSAG (RXM4P)"));
     QVERIFY(content.contains("Alias 07: Test RIC 7"));
@@ -705,7 +680,7 @@ void TestCli::differences_data()
     QTest::addColumn<ModuleSettings>("read");
     QTest::addColumn<QStringList>("fields");
 
-    ModuleSettings written = settingsOf(example("flex.kvr"));
+    ModuleSettings written = settingsOf(examplePath("flex.kvr"));
     normaliseTimers(written);
     ModuleSettings held = settingsAsSent(written);
     held.scrollTime = "350";

@@ -3,7 +3,7 @@
 // module's example settings must come through a read-back.
 
 #include "demo/demo.h"
-#include "support/scriptedprompts.h"
+#include "support/windowharness.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,16 +21,9 @@ struct Started {
         if (ok)
             demo.show();
     }
-    template <typename T> T *child(QWidget *parent, const QString &name)
-    {
-        T *widget = parent->findChild<T *>(name);
-        if (!widget)
-            qFatal("no control %s", qPrintable(name));
-        return widget;
-    }
-    void click(const char *button) { child<QPushButton>(demo.window(), QString::fromLatin1(button))->click(); }
-    QString lcdLine(int n) { return child<QLabel>(demo.view(), QStringLiteral("lcdLine%1").arg(n))->text(); }
-    QString viewText(const char *name) { return child<QLabel>(demo.view(), QString::fromLatin1(name))->text(); }
+    void click(const char *button) { control<QPushButton>(demo.window(), QString::fromLatin1(button))->click(); }
+    QString lcdLine(int n) { return control<QLabel>(demo.view(), QStringLiteral("lcdLine%1").arg(n))->text(); }
+    QString viewText(const char *name) { return control<QLabel>(demo.view(), QString::fromLatin1(name))->text(); }
     bool waitForFrames(int count)
     {
         return QTest::qWaitFor([&] { return demo.host().module().frames().size() >= count; }, 5000);
@@ -68,9 +61,9 @@ void TestDemo::everyComBoxReachesTheModule()
     QFETCH(int, port);
     Started s;
     QVERIFY(s.ok);
-    s.child<QCheckBox>(s.demo.window(), QStringLiteral("ChkCOM%1").arg(port))->click();
+    control<QCheckBox>(s.demo.window(), QStringLiteral("ChkCOM%1").arg(port))->click();
     QCOMPARE(s.demo.window()->comPort(), QString::number(port));
-    s.child<QLineEdit>(s.demo.window(), QStringLiteral("Txt_Testbericht"))->setText(QStringLiteral("Proef %1").arg(port));
+    control<QLineEdit>(s.demo.window(), QStringLiteral("Txt_Testbericht"))->setText(QStringLiteral("Proef %1").arg(port));
 
     s.click("CmdTest_Bericht");
     QVERIFY(s.waitForFrames(1));
@@ -96,8 +89,8 @@ void TestDemo::viewFollowsCallsAndNotices()
 {
     Started s;
     QVERIFY(s.ok);
-    s.child<QComboBox>(s.demo.window(), QStringLiteral("CbxCapcode"))->setCurrentText(QStringLiteral("3"));
-    s.child<QLineEdit>(s.demo.window(), QStringLiteral("Txt_Testbericht"))->setText(QStringLiteral("Reanimatie <A&B>"));
+    control<QComboBox>(s.demo.window(), QStringLiteral("CbxCapcode"))->setCurrentText(QStringLiteral("3"));
+    control<QLineEdit>(s.demo.window(), QStringLiteral("Txt_Testbericht"))->setText(QStringLiteral("Reanimatie <A&B>"));
     s.click("CmdTest_Bericht");
     QVERIFY(s.waitForFrames(1));
 

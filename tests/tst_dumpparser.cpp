@@ -4,6 +4,7 @@
 #include "readback/dumpparser.h"
 #include "settings/codec.h"
 #include "sim/moduledump.h"
+#include "support/fixtures.h"
 
 #include <QtTest>
 
@@ -51,15 +52,8 @@ ModuleSettings knownValues()
     s.aliases = knownAliases();
     s.couplingText = " >>> ";
     s.idleText = "GEEN MELDING";
-    s.aliasColour = "176";
-    s.couplingColour = "181";
-    s.messageColour = "183";
-    s.scrollSpeed = "197";
-    s.relayTime = "0010";
-    s.signClearTime = "0030";
-    s.lcdClearTime = "0060";
-    s.backlightTime = "9999";
-    s.scrollTime = "350";
+    setCodes(s, "176", "181", "183", "197");
+    setTimers(s, {"0010", "0030", "0060", "9999", "350"});
     s.firmwareVersion = "1.30";
     return s;
 }
@@ -107,8 +101,7 @@ QString withKeyAt(const QString &dump, const QString &key, int position)
 ModuleSettings otherSettings()
 {
     ModuleSettings s = startupSettings();
-    for (int i = 0; i < kAliasCount; ++i)
-        s.aliases[i] = QStringLiteral("eigen %1").arg(i + 1);
+    setAliases(s, QStringLiteral("eigen %1"));
     s.couplingText = "koppel";
     s.idleText = "rust";
     s.relayTime = "1";
@@ -366,15 +359,8 @@ void TestDumpParser::roundTripThroughTheSimulatedModule_data()
         full.aliases[i] = QString(kTextLimit, QChar('A' + i));
     full.couplingText = QString(kTextLimit, '>');
     full.idleText = QString(kTextLimit, '_');
-    full.aliasColour = "181";
-    full.couplingColour = "183";
-    full.messageColour = "176";
-    full.scrollSpeed = "199";
-    full.relayTime = "9999";
-    full.signClearTime = "0001";
-    full.lcdClearTime = "0600";
-    full.backlightTime = "0030";
-    full.scrollTime = "1200";
+    setCodes(full, "181", "183", "176", "199");
+    setTimers(full, {"9999", "0001", "0600", "0030", "1200"});
     ModuleSettings fullBack = full;
     fullBack.scrollTime = "200";   // three digits in the module
     fullBack.firmwareVersion = "1.30";

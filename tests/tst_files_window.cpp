@@ -2,32 +2,23 @@
 // scripted dialogs, with their boxes, and the window left alone whenever a
 // file cannot be loaded.
 
-#include "app/mainwindow.h"
 #include "files/filemessages.h"
 #include "files/settingsfile.h"
-#include "support/scriptedprompts.h"
+#include "support/fixtures.h"
+#include "support/windowharness.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
-Q_DECLARE_METATYPE(ModuleSettings)
-
 namespace {
 
 const char *const kStandardBoxes[] = {"Chk_Standaard_Timers", "Chk_LCD_Standaard_Tekst", "Chk_Standaard_Koppeltekst"};
-
-const QByteArray kExampleLine =
-    "kvrFlxDataALIAS01:KazerneALIAS02:ALIAS03:ALIAS04:ALIAS05:ALIAS06:ALIAS07:ALIAS08:ALIAS09:"
-    "ALIAS10:ALIAS11:ALIAS12:ALIAS13:ALIAS14:ALIAS15:ALIAS16:KOPPELTEKST:++TEKST_LCDRUST:RUST"
-    "KLEUR_ALIAS:183KLEUR_KOPPELTEKST:176KLEUR_BERICHT:183SNELHEID:192TIJD_RELAIS:10TIJD_WISLK:30"
-    "TIJD_WISLCD:60TIJD_BACKLIGHT:9999TIJD_SCROLLENLCD:350";
 
 QString wrongProductBox(const char *product)
 {
@@ -52,21 +43,13 @@ ModuleSettings richSettings()
 {
     ModuleSettings s;
     s.receiverType = ReceiverType::Flex;
-    for (int i = 0; i < kAliasCount; ++i)
-        s.aliases[i] = QStringLiteral(" Post %1 ").arg(i + 1);
+    setAliases(s, QStringLiteral(" Post %1 "));
     s.aliases[2] = QStringLiteral("Caf\u00e9 \u20ac");
     s.aliases[15] = QStringLiteral("1234567890123456789012345");
     s.couplingText = QStringLiteral(" >>> ");
     s.idleText = QStringLiteral("  GEEN MELDING  ");
-    s.aliasColour = QStringLiteral("181");
-    s.couplingColour = QStringLiteral("183");
-    s.messageColour = QStringLiteral("176");
-    s.scrollSpeed = QStringLiteral("199");
-    s.relayTime = QStringLiteral("5");
-    s.signClearTime = QStringLiteral("30");
-    s.lcdClearTime = QStringLiteral("600");
-    s.backlightTime = QStringLiteral("9999");
-    s.scrollTime = QStringLiteral("1");
+    setCodes(s, "181", "183", "176", "199");
+    setTimers(s, {"5", "30", "600", "9999", "1"});
     return s;
 }
 
@@ -74,8 +57,7 @@ ModuleSettings otherSettings()
 {
     ModuleSettings s = startupSettings();
     s.receiverType = ReceiverType::Pocsag;
-    for (int i = 0; i < kAliasCount; ++i)
-        s.aliases[i] = QStringLiteral("oud %1").arg(i + 1);
+    setAliases(s, QStringLiteral("oud %1"));
     s.couplingText = QStringLiteral("oud");
     s.idleText = QStringLiteral("oud");
     s.aliasColour = QStringLiteral("176");
@@ -83,15 +65,6 @@ ModuleSettings otherSettings()
     s.relayTime = QStringLiteral("77");
     s.firmwareVersion = QStringLiteral("3.10");
     return s;
-}
-
-QString pdfText(const QString &pdf)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-    if (!p.waitForFinished(20000))
-        return QString();
-    return QString::fromUtf8(p.readAllStandardOutput()).simplified();
 }
 
 } // namespace
@@ -122,13 +95,7 @@ private slots:
 
 private:
     template <typename T>
-    T *child(const char *name) const
-    {
-        T *c = m_window->findChild<T *>(QString::fromLatin1(name));
-        if (!c)
-            qFatal("no child %s", name);
-        return c;
-    }
+    T *child(const char *name) const { return m_h->child<T>(QString::fromLatin1(name)); }
     // Everything an open must not touch when it fails.
     struct Snapshot {
         ModuleSettings settings;
@@ -141,32 +108,25 @@ private:
     QString save(const QString &name);
     void open(const QString &path);
 
-    ScriptedPrompts m_prompts;
-    FixedClock m_clock;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<WindowHarness> m_h;
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
 void TestFilesWindow::init()
 {
-    m_prompts = ScriptedPrompts{};
-    m_clock = FixedClock{};
     m_dir = std::make_unique<QTemporaryDir>();
-    WindowServices services;
-    services.prompts = &m_prompts;
-    services.clock = &m_clock;
-    m_window = std::make_unique<MainWindow>(services);
+    m_h = std::make_unique<WindowHarness>();
 }
 
 void TestFilesWindow::cleanup()
 {
-    m_window.reset();
+    m_h.reset();
     m_dir.reset();
 }
 
 TestFilesWindow::Snapshot TestFilesWindow::snapshot() const
 {
-    Snapshot s{m_window->settings(), {}, !child<QLineEdit>("Txt_Versie")->isHidden(),
+    Snapshot s{m_h->window->settings(), {}, !child<QLineEdit>("Txt_Versie")->isHidden(),
                !child<QLineEdit>("Txt_Alias08")->isHidden()};
     for (const char *name : kStandardBoxes)
         s.standardBoxes << child<QCheckBox>(name)->isChecked();
@@ -177,15 +137,15 @@ TestFilesWindow::Snapshot TestFilesWindow::snapshot() const
 QString TestFilesWindow::save(const QString &name)
 {
     const QString path = m_dir->filePath(name);
-    m_prompts.fileAnswers = {path};
-    m_window->saveSettings();
+    m_h->prompts.fileAnswers = {path};
+    m_h->window->saveSettings();
     return path;
 }
 
 void TestFilesWindow::open(const QString &path)
 {
-    m_prompts.fileAnswers = {path};
-    m_window->openSettings();
+    m_h->prompts.fileAnswers = {path};
+    m_h->window->openSettings();
 }
 
 void TestFilesWindow::saveThenOpenRestoresEveryField_data()
@@ -207,31 +167,29 @@ void TestFilesWindow::saveThenOpenRestoresEveryField_data()
 void TestFilesWindow::saveThenOpenRestoresEveryField()
 {
     QFETCH(ModuleSettings, saved);
-    m_window->showSettings(saved);
-    QCOMPARE(m_window->settings(), saved);
+    m_h->window->showSettings(saved);
+    QCOMPARE(m_h->window->settings(), saved);
     const QString path = save(QStringLiteral("alles.kvr"));
 
-    m_window->showSettings(otherSettings());
+    m_h->window->showSettings(otherSettings());
     open(path);
-    QVERIFY(m_prompts.boxes.isEmpty());
+    QVERIFY(m_h->prompts.boxes.isEmpty());
     ModuleSettings expected = saved;
     expected.firmwareVersion = otherSettings().firmwareVersion;
-    QCOMPARE(m_window->settings(), expected);
+    QCOMPARE(m_h->window->settings(), expected);
 }
 
 void TestFilesWindow::savedFileBytes()
 {
-    m_window->showSettings(richSettings());
+    m_h->window->showSettings(richSettings());
     // The month name is the one of the start; day, year and time are the save's.
-    m_clock.moment = QDateTime(QDate(2007, 1, 5), QTime(8, 0, 7));
+    m_h->clock.moment = QDateTime(QDate(2007, 1, 5), QTime(8, 0, 7));
     const QString path = save(QStringLiteral("kazerne.kvr"));
-    QVERIFY(m_prompts.boxes.isEmpty());
+    QVERIFY(m_h->prompts.boxes.isEmpty());
 
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = readFile(path);
     QCOMPARE(bytes, settingsFileBytes(richSettings(), QStringLiteral("1.09"), QStringLiteral(" november "),
-                                      m_clock.moment, path));
+                                      m_h->clock.moment, path));
     QVERIFY(bytes.contains("\r\nBestand gemaakt op : 05 november 2007 | 08:00:07\r\n"));
     QVERIFY(bytes.contains("\r\nBestandsnaam       : " + QFile::encodeName(path) + "\r\n"));
 }
@@ -240,16 +198,16 @@ void TestFilesWindow::dialogSetupsAndCarriedName()
 {
     const QString first = m_dir->filePath("een.kvr");
     const QString second = m_dir->filePath("twee");
-    m_prompts.fileAnswers = {first, std::nullopt, second, std::nullopt, std::nullopt};
-    m_window->saveSettings();   // saves "een.kvr"
-    m_window->saveSettings();   // cancelled: the name stays
-    m_window->openSettings();   // opens "twee" (a file that is not there)
-    m_window->saveSettings();   // cancelled
-    m_window->openSettings();   // cancelled: the name becomes "*.kvr"
-    m_prompts.fileAnswers = {std::nullopt};
-    m_window->saveSettings();
+    m_h->prompts.fileAnswers = {first, std::nullopt, second, std::nullopt, std::nullopt};
+    m_h->window->saveSettings();   // saves "een.kvr"
+    m_h->window->saveSettings();   // cancelled: the name stays
+    m_h->window->openSettings();   // opens "twee" (a file that is not there)
+    m_h->window->saveSettings();   // cancelled
+    m_h->window->openSettings();   // cancelled: the name becomes "*.kvr"
+    m_h->prompts.fileAnswers = {std::nullopt};
+    m_h->window->saveSettings();
 
-    const QList<RecordedDialog> &d = m_prompts.dialogs;
+    const QList<RecordedDialog> &d = m_h->prompts.dialogs;
     QCOMPARE(d.size(), 6);
     const QList<RecordedDialog::Kind> kinds = {RecordedDialog::Save, RecordedDialog::Save, RecordedDialog::Open,
                                                RecordedDialog::Save, RecordedDialog::Open, RecordedDialog::Save};
@@ -263,31 +221,31 @@ void TestFilesWindow::dialogSetupsAndCarriedName()
                                             : QStringLiteral("KVR 7314 databestand|*.kvr| Alle bestanden (*.*)|*.*"));
     }
     // Only the open of a missing file said something.
-    QCOMPARE(m_prompts.boxes.size(), 1);
-    QCOMPARE(m_prompts.boxes[0].title, QStringLiteral("Er is geen bestand geladen . . ."));
+    QCOMPARE(m_h->prompts.boxes.size(), 1);
+    QCOMPARE(m_h->prompts.boxes[0].title, QStringLiteral("Er is geen bestand geladen . . ."));
 }
 
 void TestFilesWindow::buttonsRunTheCommands()
 {
-    m_prompts.printAnswer = [](QPrinter &) { return false; };
+    m_h->prompts.printAnswer = [](QPrinter &) { return false; };
     for (const char *name : {"CmdSave", "CmdOpen", "CmdPrint"})
         QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton);
-    QCOMPARE(m_prompts.dialogs.size(), 3);
-    QCOMPARE(m_prompts.dialogs[0].kind, RecordedDialog::Save);
-    QCOMPARE(m_prompts.dialogs[1].kind, RecordedDialog::Open);
-    QCOMPARE(m_prompts.dialogs[2].kind, RecordedDialog::Print);
+    QCOMPARE(m_h->prompts.dialogs.size(), 3);
+    QCOMPARE(m_h->prompts.dialogs[0].kind, RecordedDialog::Save);
+    QCOMPARE(m_h->prompts.dialogs[1].kind, RecordedDialog::Open);
+    QCOMPARE(m_h->prompts.dialogs[2].kind, RecordedDialog::Print);
 }
 
 void TestFilesWindow::cancelsAreSilent()
 {
-    m_window->showSettings(richSettings());
+    m_h->window->showSettings(richSettings());
     const Snapshot before = snapshot();
-    m_prompts.fileAnswers = {std::nullopt, QString(), std::nullopt};
-    m_window->saveSettings();
-    m_window->saveSettings();   // an empty name is no choice
-    m_window->openSettings();
-    QVERIFY(m_prompts.boxes.isEmpty());
-    QCOMPARE(m_prompts.dialogs.size(), 3);
+    m_h->prompts.fileAnswers = {std::nullopt, QString(), std::nullopt};
+    m_h->window->saveSettings();
+    m_h->window->saveSettings();   // an empty name is no choice
+    m_h->window->openSettings();
+    QVERIFY(m_h->prompts.boxes.isEmpty());
+    QCOMPARE(m_h->prompts.dialogs.size(), 3);
     QVERIFY(snapshot() == before);
     QVERIFY(QDir(m_dir->path()).isEmpty());
 }
@@ -303,13 +261,13 @@ void TestFilesWindow::saveFailures()
 {
     QFETCH(QString, name);
     QVERIFY(QDir(m_dir->path()).mkdir("map"));
-    m_window->showSettings(richSettings());
+    m_h->window->showSettings(richSettings());
     const Snapshot before = snapshot();
     save(name);
-    QCOMPARE(m_prompts.boxes.size(), 1);
-    QCOMPARE(m_prompts.boxes[0].title, kDefaultBoxTitle);
-    QCOMPARE(m_prompts.boxes[0].icon, BoxIcon::None);
-    QCOMPARE(m_prompts.boxes[0].text, QStringLiteral("Onverwachte fout. Er is geen bestand opgeslagen!"));
+    QCOMPARE(m_h->prompts.boxes.size(), 1);
+    QCOMPARE(m_h->prompts.boxes[0].title, kDefaultBoxTitle);
+    QCOMPARE(m_h->prompts.boxes[0].icon, BoxIcon::None);
+    QCOMPARE(m_h->prompts.boxes[0].text, QStringLiteral("Onverwachte fout. Er is geen bestand opgeslagen!"));
     QVERIFY(snapshot() == before);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{"map"});
@@ -359,25 +317,23 @@ void TestFilesWindow::failedOpensLeaveTheWindow()
     if (bytes == "<folder>") {
         QVERIFY(QDir(m_dir->path()).mkdir("fout.kvr"));
     } else if (bytes != "<none>") {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        writeFile(path, bytes);
     }
 
     // A POCSAG window with every "standaard" box on: a file that would load
     // switches it to FLEX and changes every text.
-    m_window->showSettings(otherSettings());
+    m_h->window->showSettings(otherSettings());
     for (const char *name : kStandardBoxes)
         child<QCheckBox>(name)->setChecked(true);
     const Snapshot before = snapshot();
     Snapshot duringBox{};
-    m_prompts.onBox = [&](const RecordedBox &) { duringBox = snapshot(); };
+    m_h->prompts.onBox = [&](const RecordedBox &) { duringBox = snapshot(); };
 
     open(path);
-    QCOMPARE(m_prompts.boxes.size(), 1);
-    QTEST(m_prompts.boxes[0].title, "title");
-    QCOMPARE(m_prompts.boxes[0].icon, BoxIcon::Information);
-    QTEST(m_prompts.boxes[0].text, "text");
+    QCOMPARE(m_h->prompts.boxes.size(), 1);
+    QTEST(m_h->prompts.boxes[0].title, "title");
+    QCOMPARE(m_h->prompts.boxes[0].icon, BoxIcon::Information);
+    QTEST(m_h->prompts.boxes[0].text, "text");
     QVERIFY(duringBox == before);
     QVERIFY(snapshot() == before);
 }
@@ -402,19 +358,19 @@ void TestFilesWindow::boxTextWidths()
 
 void TestFilesWindow::openKeepsVersionAndStandardBoxes()
 {
-    m_window->showSettings(richSettings());
+    m_h->window->showSettings(richSettings());
     const QString path = save(QStringLiteral("kazerne.kvr"));
 
     ModuleSettings shown = otherSettings();
     shown.receiverType = ReceiverType::Flex;
     shown.firmwareVersion = QStringLiteral("2.05");
-    m_window->showSettings(shown);
+    m_h->window->showSettings(shown);
     for (const char *name : kStandardBoxes)
         child<QCheckBox>(name)->setChecked(true);
     const bool labelShown = !child<QLabel>("lbl_Versie")->isHidden();
 
     open(path);
-    QVERIFY(m_prompts.boxes.isEmpty());
+    QVERIFY(m_h->prompts.boxes.isEmpty());
     QCOMPARE(child<QLineEdit>("Txt_Versie")->text(), QStringLiteral("2.05"));
     QCOMPARE(!child<QLabel>("lbl_Versie")->isHidden(), labelShown);
     for (const char *name : kStandardBoxes)
@@ -424,19 +380,17 @@ void TestFilesWindow::openKeepsVersionAndStandardBoxes()
 
     // Saving again writes the version the window still shows.
     const QString again = save(QStringLiteral("opnieuw.kvr"));
-    QFile file(again);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().contains("\r\nVersie KVR firmware: 2.05\r\n"));
+    QVERIFY(readFile(again).contains("\r\nVersie KVR firmware: 2.05\r\n"));
 }
 
 void TestFilesWindow::pocsagFileSwitchesTheLayout()
 {
     ModuleSettings pocsag = richSettings();
     pocsag.receiverType = ReceiverType::Pocsag;
-    m_window->showSettings(pocsag);
+    m_h->window->showSettings(pocsag);
     const QString path = save(QStringLiteral("pocsag.kvr"));
 
-    m_window->showSettings(startupSettings());
+    m_h->window->showSettings(startupSettings());
     QVERIFY(child<QCheckBox>("ChkOntvanger_Flex")->isChecked());
     QString alias1WhenSwitched;
     connect(child<QCheckBox>("ChkOntvanger_Pocsag"), &QCheckBox::toggled, this, [&](bool on) {
@@ -455,15 +409,12 @@ void TestFilesWindow::pocsagFileSwitchesTheLayout()
 void TestFilesWindow::unknownColourKeepsTheChoice()
 {
     const QString path = m_dir->filePath("kleur.kvr");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(kExampleLine).replace("KLEUR_ALIAS:183", "KLEUR_ALIAS:999") + "\r\n");
-    file.close();
+    writeFile(path, QByteArray(kExampleLine).replace("KLEUR_ALIAS:183", "KLEUR_ALIAS:999") + "\r\n");
 
-    m_window->showSettings(otherSettings());
+    m_h->window->showSettings(otherSettings());
     open(path);
-    QVERIFY(m_prompts.boxes.isEmpty());
-    const ModuleSettings s = m_window->settings();
+    QVERIFY(m_h->prompts.boxes.isEmpty());
+    const ModuleSettings s = m_h->window->settings();
     QCOMPARE(s.aliasColour, otherSettings().aliasColour);
     QCOMPARE(s.couplingColour, QStringLiteral("176"));
     QCOMPARE(s.scrollSpeed, QStringLiteral("192"));
@@ -473,29 +424,29 @@ void TestFilesWindow::unknownColourKeepsTheChoice()
 
 void TestFilesWindow::printCancelled()
 {
-    m_prompts.printAnswer = [](QPrinter &) { return false; };
-    m_window->printReport();
-    QCOMPARE(m_prompts.dialogs.size(), 1);
-    QCOMPARE(m_prompts.dialogs[0].kind, RecordedDialog::Print);
-    QCOMPARE(m_prompts.boxes.size(), 1);
-    QCOMPARE(m_prompts.boxes[0].title, kDefaultBoxTitle);
-    QCOMPARE(m_prompts.boxes[0].icon, BoxIcon::None);
-    QCOMPARE(m_prompts.boxes[0].text, QStringLiteral("de printopdracht is geannuleerd"));
+    m_h->prompts.printAnswer = [](QPrinter &) { return false; };
+    m_h->window->printReport();
+    QCOMPARE(m_h->prompts.dialogs.size(), 1);
+    QCOMPARE(m_h->prompts.dialogs[0].kind, RecordedDialog::Print);
+    QCOMPARE(m_h->prompts.boxes.size(), 1);
+    QCOMPARE(m_h->prompts.boxes[0].title, kDefaultBoxTitle);
+    QCOMPARE(m_h->prompts.boxes[0].icon, BoxIcon::None);
+    QCOMPARE(m_h->prompts.boxes[0].text, QStringLiteral("de printopdracht is geannuleerd"));
 }
 
 void TestFilesWindow::printsTheShownSettings()
 {
     ModuleSettings pocsag = richSettings();
     pocsag.receiverType = ReceiverType::Pocsag;
-    m_window->showSettings(pocsag);
+    m_h->window->showSettings(pocsag);
     const QString pdf = m_dir->filePath("rapport.pdf");
-    m_prompts.printAnswer = [&](QPrinter &printer) {
+    m_h->prompts.printAnswer = [&](QPrinter &printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
         return true;
     };
-    m_window->printReport();
-    QVERIFY(m_prompts.boxes.isEmpty());
+    m_h->window->printReport();
+    QVERIFY(m_h->prompts.boxes.isEmpty());
 
     const QString text = pdfText(pdf);
     for (const char *expected : {"KVR7314 - INSTELLINGEN", "Bestand gemaakt op : 12 november 2006 | 14:05:09",
@@ -508,18 +459,18 @@ void TestFilesWindow::printsTheShownSettings()
 
 void TestFilesWindow::printerFailure()
 {
-    m_prompts.printAnswer = [&](QPrinter &printer) {
+    m_h->prompts.printAnswer = [&](QPrinter &printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_dir->filePath("geen-map/rapport.pdf"));
         return true;
     };
     QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
-    m_window->printReport();
-    QCOMPARE(m_prompts.boxes.size(), 1);
-    QCOMPARE(m_prompts.boxes[0].title, kDefaultBoxTitle);
-    QCOMPARE(m_prompts.boxes[0].icon, BoxIcon::None);
-    QVERIFY2(m_prompts.boxes[0].text.startsWith(QLatin1String("Unexpected error. Err 482 : ")),
-             qPrintable(m_prompts.boxes[0].text));
+    m_h->window->printReport();
+    QCOMPARE(m_h->prompts.boxes.size(), 1);
+    QCOMPARE(m_h->prompts.boxes[0].title, kDefaultBoxTitle);
+    QCOMPARE(m_h->prompts.boxes[0].icon, BoxIcon::None);
+    QVERIFY2(m_h->prompts.boxes[0].text.startsWith(QLatin1String("Unexpected error. Err 482 : ")),
+             qPrintable(m_h->prompts.boxes[0].text));
 }
 
 QTEST_MAIN(TestFilesWindow)

@@ -6,6 +6,7 @@
 #include "settings/codec.h"
 #include "sim/framedecoder.h"
 #include "sim/simulatedmodule.h"
+#include "support/fixtures.h"
 
 #include <QtTest>
 
@@ -316,15 +317,8 @@ void TestFrames::moduleHoldsWhatWasSent_data()
     full.aliases[6] = " ";
     full.couplingText = QString(25, u'>');
     full.idleText = "GEEN MELDING";
-    full.aliasColour = "181";
-    full.messageColour = "176";
-    full.couplingColour = "183";
-    full.scrollSpeed = "199";
-    full.relayTime = "10";
-    full.signClearTime = "30";
-    full.lcdClearTime = "60";
-    full.backlightTime = "9999";
-    full.scrollTime = "1a";
+    setCodes(full, "181", "183", "176", "199");
+    setTimers(full, {"10", "30", "60", "9999", "1a"});
     QTest::newRow("every field set") << full;
 }
 

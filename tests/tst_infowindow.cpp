@@ -2,8 +2,7 @@
 // an owner and without blocking, and its life after the main window closed.
 
 #include "app/infowindow.h"
-#include "app/mainwindow.h"
-#include "support/scriptedprompts.h"
+#include "support/windowharness.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -52,23 +51,20 @@ private slots:
     void programEndsWithItsLastWindow();
 
 private:
-    void pressInfo() { QTest::mouseClick(m_window->findChild<QPushButton *>("CmdInfo"), Qt::LeftButton); }
+    void pressInfo() { QTest::mouseClick(m_h->child<QPushButton>("CmdInfo"), Qt::LeftButton); }
 
-    ScriptedPrompts m_prompts;
-    FixedClock m_clock;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<WindowHarness> m_h;
 };
 
 void TestInfoWindow::init()
 {
-    m_window = std::make_unique<MainWindow>(WindowServices{&m_prompts, &m_clock, {}, {}});
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_h = std::make_unique<WindowHarness>();
+    QVERIFY(m_h->show());
 }
 
 void TestInfoWindow::cleanup()
 {
-    m_window.reset();
+    m_h.reset();
     // Info windows have no owner: a test that leaves one open removes it here.
     for (QWidget *w : QApplication::topLevelWidgets()) {
         if (qobject_cast<InfoWindow *>(w))
@@ -127,7 +123,7 @@ void TestInfoWindow::helpGrid()
 void TestInfoWindow::closeButtonHasTheFocus()
 {
     pressInfo();
-    InfoWindow *info = m_window->infoWindow();
+    InfoWindow *info = m_h->window->infoWindow();
     QVERIFY(info);
     QVERIFY(QTest::qWaitForWindowActive(info));
     QCOMPARE(info->focusWidget(), info->findChild<QPushButton *>("Cmd_Sluit"));
@@ -135,24 +131,24 @@ void TestInfoWindow::closeButtonHasTheFocus()
 
 void TestInfoWindow::oneInstanceWithoutOwner()
 {
-    QVERIFY(!m_window->infoWindow());
+    QVERIFY(!m_h->window->infoWindow());
     pressInfo();
-    InfoWindow *first = m_window->infoWindow();
+    InfoWindow *first = m_h->window->infoWindow();
     QVERIFY(first);
     QVERIFY(first->isVisible());
     QVERIFY(!first->parentWidget());
     // Shown without blocking: no modal window, the main window stays usable.
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(!first->isModal());
-    QVERIFY(m_window->findChild<QPushButton *>("CmdInfo")->isEnabled());
+    QVERIFY(m_h->child<QPushButton>("CmdInfo")->isEnabled());
 
     pressInfo();
-    QCOMPARE(m_window->infoWindow(), first);
+    QCOMPARE(m_h->window->infoWindow(), first);
     QCOMPARE(openInfoWindows().size(), qsizetype(1));
 
     // Pressed again while it is behind the main window: brought forward.
-    m_window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    m_h->window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_h->window.get()));
     pressInfo();
     QVERIFY(QTest::qWaitForWindowActive(first));
     QCOMPARE(openInfoWindows().size(), qsizetype(1));
@@ -161,23 +157,23 @@ void TestInfoWindow::oneInstanceWithoutOwner()
 void TestInfoWindow::closedByItsButton()
 {
     pressInfo();
-    QPointer<InfoWindow> info = m_window->infoWindow();
+    QPointer<InfoWindow> info = m_h->window->infoWindow();
     QTest::mouseClick(info->findChild<QPushButton *>("Cmd_Sluit"), Qt::LeftButton);
     QTRY_VERIFY(!info);                  // gone, not merely hidden
-    QVERIFY(!m_window->infoWindow());    // and the main window does not hold on to it
-    QVERIFY(m_window->isVisible());
+    QVERIFY(!m_h->window->infoWindow());    // and the main window does not hold on to it
+    QVERIFY(m_h->window->isVisible());
 
     pressInfo();                         // a new one on the next press
-    QVERIFY(m_window->infoWindow());
-    QVERIFY(m_window->infoWindow()->isVisible());
+    QVERIFY(m_h->window->infoWindow());
+    QVERIFY(m_h->window->infoWindow()->isVisible());
 }
 
 void TestInfoWindow::staysWhenMainWindowCloses()
 {
     pressInfo();
-    QPointer<InfoWindow> info = m_window->infoWindow();
-    QTest::mouseClick(m_window->findChild<QPushButton *>("CmdAfsluiten"), Qt::LeftButton);
-    QVERIFY(!m_window->isVisible());
+    QPointer<InfoWindow> info = m_h->window->infoWindow();
+    QTest::mouseClick(m_h->child<QPushButton>("CmdAfsluiten"), Qt::LeftButton);
+    QVERIFY(!m_h->window->isVisible());
     QTest::qWait(20);
     QVERIFY(info);
     QVERIFY(info->isVisible());
@@ -186,8 +182,8 @@ void TestInfoWindow::staysWhenMainWindowCloses()
 void TestInfoWindow::staysWhenMainWindowIsDeleted()
 {
     pressInfo();
-    QPointer<InfoWindow> info = m_window->infoWindow();
-    m_window.reset();
+    QPointer<InfoWindow> info = m_h->window->infoWindow();
+    m_h->window.reset();
     QVERIFY(info);
     QVERIFY(info->isVisible());
     QTest::mouseClick(info->findChild<QPushButton *>("Cmd_Sluit"), Qt::LeftButton);
@@ -209,13 +205,13 @@ void TestInfoWindow::programEndsWithItsLastWindow()
     QApplication::setQuitOnLastWindowClosed(true);
     if (infoOpen)
         pressInfo();
-    QPointer<InfoWindow> info = m_window->infoWindow();
+    QPointer<InfoWindow> info = m_h->window->infoWindow();
 
     bool mainClosed = false;
     bool stillRunningAfterMainClosed = false;
     bool infoClosed = false;
     QTimer::singleShot(0, this, [&] {
-        QTest::mouseClick(m_window->findChild<QPushButton *>("CmdAfsluiten"), Qt::LeftButton);
+        QTest::mouseClick(m_h->child<QPushButton>("CmdAfsluiten"), Qt::LeftButton);
         mainClosed = true;
         if (!infoOpen)
             return;

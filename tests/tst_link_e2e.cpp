@@ -2,53 +2,25 @@
 // what leaves the tool is what the module takes, and the faults of a real
 // line (a port that cannot be opened, an adapter pulled out) are handled.
 
-#include "app/mainwindow.h"
 #include "link/frames.h"
 #include "link/qtserialport.h"
+#include "support/fixtures.h"
 #include "support/ptymodule.h"
-#include "support/scriptedprompts.h"
+#include "support/windowharness.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
 
 namespace {
 
-struct Window {
-    explicit Window(ComDeviceMapper comDevice)
-    {
-        WindowServices services;
-        services.prompts = &prompts;
-        services.clock = &clock;
-        services.comDevice = std::move(comDevice);
-        window = std::make_unique<MainWindow>(services);
-        window->show();
-    }
-    template <typename T> T *child(const char *name)
-    {
-        T *widget = window->findChild<T *>(QString::fromLatin1(name));
-        if (!widget)
-            qFatal("no control %s", name);
-        return widget;
-    }
-    void click(const char *button) { child<QPushButton>(button)->click(); }
-    bool buttonsBack()
-    {
-        for (const char *name : {"CmdOpen", "CmdSave", "CmdPrint", "CmdPRG_Module", "CmdLeesModule",
-                                 "CmdTest_Bericht", "CmdGeen_Netwerk", "CmdInfo", "CmdAfsluiten"}) {
-            if (!child<QPushButton>(name)->isEnabled())
-                return false;
-        }
-        return !window->isBusy();
-    }
-
-    ScriptedPrompts prompts;
-    FixedClock clock;
-    std::unique_ptr<MainWindow> window;
+// A shown window whose ports open the given devices.
+struct Window : WindowHarness {
+    explicit Window(ComDeviceMapper comDevice) : WindowHarness(std::move(comDevice)) { window->show(); }
+    bool buttonsBack() const { return buttonsEnabled(true) && !window->isBusy(); }
 };
 
 const QString kProgrammed = QStringLiteral("De KVR7314 is geprogrammeerd.\r\r");
@@ -199,15 +171,8 @@ void TestLinkEndToEnd::windowProgramsTheModule()
     wanted.aliases[15] = QString(25, u'X');
     wanted.couplingText = QStringLiteral(" >>> ");
     wanted.idleText = QStringLiteral("GEEN MELDING");
-    wanted.aliasColour = "181";
-    wanted.couplingColour = "183";
-    wanted.messageColour = "176";
-    wanted.scrollSpeed = "195";
-    wanted.relayTime = "10";
-    wanted.signClearTime = "30";
-    wanted.lcdClearTime = "60";
-    wanted.backlightTime = "9999";
-    wanted.scrollTime = "0";
+    setCodes(wanted, "181", "183", "176", "195");
+    setTimers(wanted, {"10", "30", "60", "9999", "0"});
     w.window->showSettings(wanted);
 
     QElapsedTimer clock;
@@ -263,12 +228,7 @@ void TestLinkEndToEnd::windowTestCallAndNotice()
     QVERIFY(w.prompts.boxes.isEmpty());
 }
 
-void TestLinkEndToEnd::windowPortCannotBeOpened_data()
-{
-    QTest::addColumn<bool>("holdIt");
-    QTest::newRow("missing device") << false;
-    QTest::newRow("held by another port") << true;
-}
+void TestLinkEndToEnd::windowPortCannotBeOpened_data() { openFailures_data(); }
 
 void TestLinkEndToEnd::windowPortCannotBeOpened()
 {
@@ -323,9 +283,9 @@ void TestLinkEndToEnd::windowAdapterPulledMidRun()
     QVERIFY(pty.waitForFrames(5, 4000));
     pty.closeMaster();
     QVERIFY(QTest::qWaitFor([&] { return !w.prompts.boxes.isEmpty(); }, 2000));
-    QVERIFY(!w.window->findChild<QTimer *>("Tmr_Pauze")->isActive());
+    QVERIFY(!w.timerRunning("Tmr_Pauze"));
     QVERIFY(w.buttonsBack());
-    QVERIFY(w.window->findChild<QLabel *>("imgLED_DataUIT")->isHidden());
+    QVERIFY(!w.writeLedShown());
 
     // Long past the end of a whole run: still that one box, never the success box.
     QTest::qWait(1000);

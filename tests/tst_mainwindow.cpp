@@ -3,9 +3,9 @@
 // limits and character set, and the busy state. Plus the two small pieces
 // of logic in the Qt dialogs.
 
-#include "app/mainwindow.h"
 #include "app/qtprompts.h"
-#include "support/scriptedprompts.h"
+#include "support/fixtures.h"
+#include "support/windowharness.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,10 +18,6 @@
 #include <memory>
 
 namespace {
-
-const QStringList kNineButtons = {
-    "CmdOpen", "CmdSave", "CmdPrint", "CmdPRG_Module", "CmdLeesModule",
-    "CmdTest_Bericht", "CmdGeen_Netwerk", "CmdInfo", "CmdAfsluiten"};
 
 QString aliasName(int n) { return QStringLiteral("Txt_Alias%1").arg(n, 2, 10, QLatin1Char('0')); }
 
@@ -88,44 +84,25 @@ private slots:
     void messageLineBreaks();
 
 private:
-    void makeWindow(WindowServices services);
-    template <typename T>
-    T *get(const QString &name) const
-    {
-        T *widget = m_window->findChild<T *>(name);
-        if (!widget)
-            qFatal("no control %s", qPrintable(name));
-        return widget;
-    }
-    QCheckBox *box(const QString &name) const { return get<QCheckBox>(name); }
-    QLineEdit *edit(const QString &name) const { return get<QLineEdit>(name); }
+    QCheckBox *box(const QString &name) const { return m_h->child<QCheckBox>(name); }
+    QLineEdit *edit(const QString &name) const { return m_h->child<QLineEdit>(name); }
 
-    ScriptedPrompts m_prompts;
-    FixedClock m_clock;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<WindowHarness> m_h;
 };
-
-void TestMainWindow::makeWindow(WindowServices services)
-{
-    m_window = std::make_unique<MainWindow>(std::move(services));
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-}
 
 void TestMainWindow::init()
 {
-    m_prompts = ScriptedPrompts();
-    m_clock = FixedClock();
-    makeWindow(WindowServices{&m_prompts, &m_clock, {}, {}});
+    m_h = std::make_unique<WindowHarness>();
+    QVERIFY(m_h->show());
 }
 
-void TestMainWindow::cleanup() { m_window.reset(); }
+void TestMainWindow::cleanup() { m_h.reset(); }
 
 // --- Start-up ----------------------------------------------------------------------------
 
 void TestMainWindow::startUpState()
 {
-    MainWindow &w = *m_window;
+    MainWindow &w = *m_h->window;
     QCOMPARE(w.objectName(), QString("frmKVR7314"));
     QCOMPARE(w.windowTitle(), "KVR7314 - Versie 1.09" + QString(161, ' ') + "Velto Software");
     QCOMPARE(w.size(), QSize(966, 518));
@@ -137,32 +114,31 @@ void TestMainWindow::startUpState()
     // One box per group, the start-up choices.
     const QStringList startChoices = {"Chk_Kleur_Alias_GN", "Chk_Kleur_Bericht_GN", "Chk_Kleur_Koppel_RD",
                                       "Chk_Snelheid_5", "ChkCOM1", "ChkOntvanger_Flex"};
-    for (QCheckBox *b : m_window->findChildren<QCheckBox *>())
+    for (QCheckBox *b : m_h->window->findChildren<QCheckBox *>())
         QVERIFY2(b->isChecked() == startChoices.contains(b->objectName()), qPrintable(b->objectName()));
 
     // FLEX layout.
     for (int n = 1; n <= 16; ++n) {
         QVERIFY(edit(aliasName(n))->isVisible());
-        QVERIFY(get<QLabel>(QStringLiteral("LblAlias%1").arg(n))->isVisible());
+        QVERIFY(m_h->child<QLabel>(QStringLiteral("LblAlias%1").arg(n))->isVisible());
     }
-    QVERIFY(get<QLabel>("LblPocsag_aan")->isHidden());
-    QVERIFY(get<QComboBox>("CbxCapcode")->isVisible());
-    QVERIFY(get<QComboBox>("CbxRIC")->isHidden());
+    QVERIFY(m_h->child<QLabel>("LblPocsag_aan")->isHidden());
+    QVERIFY(m_h->child<QComboBox>("CbxCapcode")->isVisible());
+    QVERIFY(m_h->child<QComboBox>("CbxRIC")->isHidden());
 
     // LEDs off, labels grey, version label hidden, version box empty.
-    QVERIFY(get<QLabel>("imgLED_DataIN")->isHidden());
-    QVERIFY(get<QLabel>("imgLED_DataUIT")->isHidden());
-    QVERIFY(!get<QLabel>("lblDataIN")->isEnabled());
-    QVERIFY(!get<QLabel>("lblDataUIT")->isEnabled());
-    QVERIFY(get<QLabel>("lbl_Versie")->isHidden());
+    QVERIFY(m_h->child<QLabel>("imgLED_DataIN")->isHidden());
+    QVERIFY(m_h->child<QLabel>("imgLED_DataUIT")->isHidden());
+    QVERIFY(!m_h->child<QLabel>("lblDataIN")->isEnabled());
+    QVERIFY(!m_h->child<QLabel>("lblDataUIT")->isEnabled());
+    QVERIFY(m_h->child<QLabel>("lbl_Versie")->isHidden());
     QVERIFY(edit("Txt_Versie")->isVisible());
     QVERIFY(edit("Txt_Versie")->text().isEmpty());
     QVERIFY(!(edit("Txt_Versie")->focusPolicy() & Qt::TabFocus));
     QVERIFY(edit("txt_Inlezen")->isHidden());
-    for (const QString &name : kNineButtons)
-        QVERIFY2(get<QPushButton>(name)->isEnabled(), qPrintable(name));
-    QCOMPARE(get<QComboBox>("CbxCapcode")->currentText(), QString("1"));
-    QCOMPARE(get<QComboBox>("CbxRIC")->currentText(), QString("1D"));
+    QVERIFY(m_h->buttonsEnabled(true));
+    QCOMPARE(m_h->child<QComboBox>("CbxCapcode")->currentText(), QString("1"));
+    QCOMPARE(m_h->child<QComboBox>("CbxRIC")->currentText(), QString("1D"));
 }
 
 void TestMainWindow::timersAtStart_data()
@@ -179,7 +155,7 @@ void TestMainWindow::timersAtStart_data()
 void TestMainWindow::timersAtStart()
 {
     QFETCH(QString, name);
-    const QTimer *timer = m_window->findChild<QTimer *>(name);
+    const QTimer *timer = m_h->window->findChild<QTimer *>(name);
     QVERIFY(timer);
     QVERIFY(!timer->isActive());
     QTEST(timer->interval(), "interval");
@@ -239,7 +215,7 @@ void TestMainWindow::controlTexts_data()
 void TestMainWindow::controlTexts()
 {
     QFETCH(QString, name);
-    QWidget *widget = get<QWidget>(name);
+    QWidget *widget = m_h->child<QWidget>(name);
     QString text;
     if (auto *button = qobject_cast<QAbstractButton *>(widget))
         text = button->text();
@@ -257,11 +233,10 @@ void TestMainWindow::controlTexts()
 
 void TestMainWindow::portToolTipsNameTheirDevice()
 {
-    WindowServices services{&m_prompts, &m_clock, {}, {}};
-    services.comDevice = [](int port) { return QStringLiteral("/dev/pts/%1").arg(40 + port); };
-    makeWindow(services);
-    QVERIFY(box("ChkCOM1")->toolTip().contains("/dev/pts/41"));
-    QVERIFY(box("ChkCOM4")->toolTip().contains("/dev/pts/44"));
+    WindowHarness h([](int port) { return QStringLiteral("/dev/pts/%1").arg(40 + port); });
+    QVERIFY(h.show());
+    QVERIFY(h.child<QCheckBox>("ChkCOM1")->toolTip().contains("/dev/pts/41"));
+    QVERIFY(h.child<QCheckBox>("ChkCOM4")->toolTip().contains("/dev/pts/44"));
 }
 
 // --- Group rule ----------------------------------------------------------------------------
@@ -325,12 +300,12 @@ void TestMainWindow::groupRule()
     QFETCH(QString, field);
 
     auto value = [this](const QString &f) -> QString {
-        const ModuleSettings s = m_window->settings();
+        const ModuleSettings s = m_h->window->settings();
         if (f == "aliasColour") return s.aliasColour;
         if (f == "messageColour") return s.messageColour;
         if (f == "couplingColour") return s.couplingColour;
         if (f == "scrollSpeed") return s.scrollSpeed;
-        if (f == "comPort") return m_window->comPort();
+        if (f == "comPort") return m_h->window->comPort();
         return s.receiverType == ReceiverType::Flex ? "FLEX" : "POCSAG";
     };
     const QStringList allFields = {"aliasColour", "messageColour", "couplingColour", "scrollSpeed",
@@ -382,23 +357,23 @@ void TestMainWindow::receiverLayout()
     auto checkLayout = [&](bool flex) {
         for (int n = 8; n <= 16; ++n) {
             QCOMPARE(edit(aliasName(n))->isVisible(), flex);
-            QCOMPARE(get<QLabel>(QStringLiteral("LblAlias%1").arg(n))->isVisible(), flex);
+            QCOMPARE(m_h->child<QLabel>(QStringLiteral("LblAlias%1").arg(n))->isVisible(), flex);
         }
         for (int n = 1; n <= 7; ++n)
             QVERIFY(edit(aliasName(n))->isVisible());
-        QCOMPARE(get<QLabel>("LblPocsag_aan")->isVisible(), !flex);
-        QCOMPARE(get<QPushButton>("CmdGeen_Netwerk")->isVisible(), flex);
-        QCOMPARE(get<QLabel>("LblCapcode")->isVisible(), flex);
-        QCOMPARE(get<QLabel>("LblRicode")->isVisible(), !flex);
-        QCOMPARE(get<QComboBox>("CbxCapcode")->isVisible(), flex);
-        QCOMPARE(get<QComboBox>("CbxRIC")->isVisible(), !flex);
+        QCOMPARE(m_h->child<QLabel>("LblPocsag_aan")->isVisible(), !flex);
+        QCOMPARE(m_h->child<QPushButton>("CmdGeen_Netwerk")->isVisible(), flex);
+        QCOMPARE(m_h->child<QLabel>("LblCapcode")->isVisible(), flex);
+        QCOMPARE(m_h->child<QLabel>("LblRicode")->isVisible(), !flex);
+        QCOMPARE(m_h->child<QComboBox>("CbxCapcode")->isVisible(), flex);
+        QCOMPARE(m_h->child<QComboBox>("CbxRIC")->isVisible(), !flex);
     };
 
     choose("ChkOntvanger_Pocsag");
     checkLayout(false);
     // Hidden aliases are still part of the settings.
-    QCOMPARE(m_window->settings().aliases[15], QString("alias 16"));
-    QCOMPARE(m_window->settings().receiverType, ReceiverType::Pocsag);
+    QCOMPARE(m_h->window->settings().aliases[15], QString("alias 16"));
+    QCOMPARE(m_h->window->settings().receiverType, ReceiverType::Pocsag);
 
     choose("ChkOntvanger_Flex");
     checkLayout(true);
@@ -459,7 +434,7 @@ void TestMainWindow::standardBoxDoesNotFollowEdits()
     relay->clear();
     QTest::keyClicks(relay, "5");
     QVERIFY(box("Chk_Standaard_Timers")->isChecked());
-    QCOMPARE(m_window->settings().relayTime, QString("5"));
+    QCOMPARE(m_h->window->settings().relayTime, QString("5"));
 }
 
 // --- Input limits and character set -----------------------------------------------------------
@@ -495,24 +470,24 @@ void TestMainWindow::textSetByCodeIsLimited()
 {
     const QString thirty = QString("0123456789").repeated(3);
     SettingsUpdate update;
-    update.values = m_window->settings();
+    update.values = m_h->window->settings();
     update.values.aliases[0] = thirty;
     update.values.aliases[15] = thirty;
     update.values.couplingText = thirty;
     update.values.idleText = thirty;
     update.values.scrollTime = "12345";
-    m_window->applyUpdate(update);
-    const ModuleSettings s = m_window->settings();
+    m_h->window->applyUpdate(update);
+    const ModuleSettings s = m_h->window->settings();
     QCOMPARE(s.aliases[0], thirty.left(25));
     QCOMPARE(s.aliases[15], thirty.left(25));
     QCOMPARE(s.couplingText, thirty.left(25));
     QCOMPARE(s.idleText, thirty.left(25));
     QCOMPARE(s.scrollTime, QString("1234"));
 
-    m_window->setTimerText(TimerField::Backlight, "99999");
-    QCOMPARE(m_window->settings().backlightTime, QString("9999"));
-    m_window->setTimerText(TimerField::Relay, "0007");
-    QCOMPARE(m_window->settings().relayTime, QString("0007"));
+    m_h->window->setTimerText(TimerField::Backlight, "99999");
+    QCOMPARE(m_h->window->settings().backlightTime, QString("9999"));
+    m_h->window->setTimerText(TimerField::Relay, "0007");
+    QCOMPARE(m_h->window->settings().relayTime, QString("0007"));
 }
 
 void TestMainWindow::charsetRefusal_data()
@@ -547,22 +522,14 @@ void TestMainWindow::settingsThroughTheControls()
 {
     ModuleSettings s = startupSettings();
     s.receiverType = ReceiverType::Pocsag;
-    for (int i = 0; i < kAliasCount; ++i)
-        s.aliases[i] = QStringLiteral("Alias %1").arg(i + 1);
+    setAliases(s, QStringLiteral("Alias %1"));
     s.couplingText = " - ";
     s.idleText = "RUST";
-    s.aliasColour = "181";
-    s.messageColour = "176";
-    s.couplingColour = "183";
-    s.scrollSpeed = "195";
-    s.relayTime = "1";
-    s.signClearTime = "22";
-    s.lcdClearTime = "333";
-    s.backlightTime = "4444";
-    s.scrollTime = "0350";
+    setCodes(s, "181", "183", "176", "195");
+    setTimers(s, {"1", "22", "333", "4444", "0350"});
     s.firmwareVersion = "1.32";
-    m_window->showSettings(s);
-    QCOMPARE(m_window->settings(), s);
+    m_h->window->showSettings(s);
+    QCOMPARE(m_h->window->settings(), s);
     QVERIFY(box("Chk_Kleur_Alias_GL")->isChecked());
     QVERIFY(box("Chk_Snelheid_3")->isChecked());
     QVERIFY(edit(aliasName(9))->isHidden());   // the POCSAG layout came along
@@ -570,20 +537,20 @@ void TestMainWindow::settingsThroughTheControls()
 
 void TestMainWindow::updateKeepsWhatItDoesNotCarry()
 {
-    m_window->showSettings([] {
+    m_h->window->showSettings([] {
         ModuleSettings s = startupSettings();
         s.firmwareVersion = "1.30";
         return s;
     }());
     SettingsUpdate update;
-    update.values = m_window->settings();
+    update.values = m_h->window->settings();
     update.values.aliasColour = "999";            // no such colour: keeps green
     update.values.scrollSpeed = "";               // keeps speed 5
     update.values.messageColour = "176";
     update.values.receiverType = ReceiverType::Pocsag;   // not carried
     update.values.firmwareVersion = "9.99";              // not carried
-    m_window->applyUpdate(update);
-    const ModuleSettings s = m_window->settings();
+    m_h->window->applyUpdate(update);
+    const ModuleSettings s = m_h->window->settings();
     QCOMPARE(s.aliasColour, QString("183"));
     QCOMPARE(s.scrollSpeed, QString("192"));
     QCOMPARE(s.messageColour, QString("176"));
@@ -592,9 +559,9 @@ void TestMainWindow::updateKeepsWhatItDoesNotCarry()
 
     update.setsReceiverType = true;
     update.setsFirmwareVersion = true;
-    m_window->applyUpdate(update);
-    QCOMPARE(m_window->settings().receiverType, ReceiverType::Pocsag);
-    QCOMPARE(m_window->settings().firmwareVersion, QString("9.99"));
+    m_h->window->applyUpdate(update);
+    QCOMPARE(m_h->window->settings().receiverType, ReceiverType::Pocsag);
+    QCOMPARE(m_h->window->settings().firmwareVersion, QString("9.99"));
 }
 
 // --- Busy state ---------------------------------------------------------------------------------
@@ -610,29 +577,27 @@ void TestMainWindow::busyState()
 {
     QFETCH(BusyKind, kind);
     const bool reading = kind == BusyKind::Reading;
-    m_window->enterBusy(kind);
-    QVERIFY(m_window->isBusy());
-    for (const QString &name : kNineButtons)
-        QVERIFY2(!get<QPushButton>(name)->isEnabled(), qPrintable(name));
-    QCOMPARE(get<QLabel>("lblDataIN")->isEnabled(), reading);
-    QCOMPARE(get<QLabel>("lblDataUIT")->isEnabled(), !reading);
-    QCOMPARE(get<QLabel>("lbl_Versie")->isHidden(), true);
+    m_h->window->enterBusy(kind);
+    QVERIFY(m_h->window->isBusy());
+    QVERIFY(m_h->buttonsEnabled(false));
+    QCOMPARE(m_h->child<QLabel>("lblDataIN")->isEnabled(), reading);
+    QCOMPARE(m_h->child<QLabel>("lblDataUIT")->isEnabled(), !reading);
+    QCOMPARE(m_h->child<QLabel>("lbl_Versie")->isHidden(), true);
     QCOMPARE(edit("Txt_Versie")->isHidden(), reading);
 
     // Nothing else is disabled: the user can still type and choose.
-    for (QWidget *w : m_window->findChildren<QWidget *>()) {
+    for (QWidget *w : m_h->window->findChildren<QWidget *>()) {
         if (qobject_cast<QLineEdit *>(w) || qobject_cast<QCheckBox *>(w) || qobject_cast<QComboBox *>(w))
             QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
     }
     QTest::keyClicks(edit(aliasName(2)), "tijdens");
     QCOMPARE(edit(aliasName(2))->text(), QString("tijdens"));
     clickBox(box("ChkCOM2"));
-    QCOMPARE(m_window->comPort(), QString("2"));
+    QCOMPARE(m_h->window->comPort(), QString("2"));
 
-    m_window->leaveBusy();
-    QVERIFY(!m_window->isBusy());
-    for (const QString &name : kNineButtons)
-        QVERIFY2(get<QPushButton>(name)->isEnabled(), qPrintable(name));
+    m_h->window->leaveBusy();
+    QVERIFY(!m_h->window->isBusy());
+    QVERIFY(m_h->buttonsEnabled(true));
 }
 
 // --- Month name --------------------------------------------------------------------------------------
@@ -653,7 +618,7 @@ void TestMainWindow::monthName()
     // The last day of the month, a second before midnight: the edge where
     // a wrong day/month order would show.
     FixedClock clock(QDateTime(QDate(2024, month, 1).addMonths(1).addDays(-1), QTime(23, 59, 59)));
-    MainWindow window(WindowServices{&m_prompts, &clock, {}, {}});
+    MainWindow window(WindowServices{&m_h->prompts, &clock, {}, {}});
     QTEST(window.monthName(), "name");
     QTEST(MainWindow::monthNameFor(month), "name");
 }
@@ -661,7 +626,7 @@ void TestMainWindow::monthName()
 void TestMainWindow::monthNameIsTakenOnceAtStart()
 {
     FixedClock clock(QDateTime(QDate(2006, 1, 31), QTime(23, 59, 59)));
-    MainWindow window(WindowServices{&m_prompts, &clock, {}, {}});
+    MainWindow window(WindowServices{&m_h->prompts, &clock, {}, {}});
     clock.moment = QDateTime(QDate(2006, 2, 1), QTime(0, 0, 1));
     QCOMPARE(window.monthName(), QString(" januari "));
 }
@@ -670,15 +635,15 @@ void TestMainWindow::monthNameIsTakenOnceAtStart()
 
 void TestMainWindow::afsluitenClosesAndStopsTimers()
 {
-    const QList<QTimer *> timers = m_window->findChildren<QTimer *>();
+    const QList<QTimer *> timers = m_h->window->findChildren<QTimer *>();
     QCOMPARE(timers.size(), qsizetype(4));
     for (QTimer *t : timers)
         t->start(60000);
-    QTest::mouseClick(get<QPushButton>("CmdAfsluiten"), Qt::LeftButton);
-    QVERIFY(!m_window->isVisible());
+    QTest::mouseClick(m_h->child<QPushButton>("CmdAfsluiten"), Qt::LeftButton);
+    QVERIFY(!m_h->window->isVisible());
     for (QTimer *t : timers)
         QVERIFY2(!t->isActive(), qPrintable(t->objectName()));
-    QVERIFY(m_prompts.boxes.isEmpty());   // nothing is asked
+    QVERIFY(m_h->prompts.boxes.isEmpty());   // nothing is asked
 }
 
 // --- The Qt dialogs' own logic -----------------------------------------------------------------------------

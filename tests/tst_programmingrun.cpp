@@ -2,9 +2,8 @@
 // window, driven tick by tick without waiting: a fake port records every
 // byte, and can refuse to open or fail a write like a pulled adapter.
 
-#include "app/mainwindow.h"
 #include "link/frames.h"
-#include "support/scriptedprompts.h"
+#include "support/windowharness.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,44 +13,6 @@
 #include <QtTest>
 
 namespace {
-
-struct PortLog {
-    int opens = 0;
-    QList<int> comPorts;       // the COM number of every opening
-    QByteArray bytes;          // everything written, in order
-    int writes = 0;
-    bool refuseOpen = false;
-    int failOnWrite = 0;       // 1-based write that makes the port fail; 0: never
-    int failSignals = 1;       // how many failed() signals that write floods
-};
-
-class FakePort : public SerialPort {
-public:
-    explicit FakePort(PortLog &log) : m_log(log) {}
-    bool open(int comPort) override
-    {
-        ++m_log.opens;
-        m_log.comPorts << comPort;
-        return !m_log.refuseOpen;
-    }
-    QString errorString() const override { return QStringLiteral("refused"); }
-    void writeText(const QString &) override { QFAIL("frames go out whole"); }
-    void writeByte(quint8) override { QFAIL("frames go out whole"); }
-    void writeBytes(const QByteArray &bytes) override
-    {
-        if (++m_log.writes == m_log.failOnWrite) {
-            for (int i = 0; i < m_log.failSignals; ++i)
-                emit failed(QStringLiteral("gone"));
-            return;
-        }
-        m_log.bytes += bytes;
-    }
-    int lastEvent() const override { return 0; }
-    QString readText() override { return {}; }
-
-private:
-    PortLog &m_log;
-};
 
 const QString kOpenFailureCom3 = QStringLiteral(
     "Er is een fout opgetreden bij openen van de compoort !\r"
@@ -63,16 +24,13 @@ const QString kOpenFailureCom3 = QStringLiteral(
     "Start het programma opnieuw op en selecteer een andere com-poort.\r"
     " ");
 
-const char *const kNineButtons[] = {"CmdOpen", "CmdSave", "CmdPrint", "CmdPRG_Module", "CmdLeesModule",
-                                    "CmdTest_Bericht", "CmdGeen_Netwerk", "CmdInfo", "CmdAfsluiten"};
-
 } // namespace
 
 class TestProgrammingRun : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() { m_h = std::make_unique<WindowHarness>(); }
+    void cleanup() { m_h.reset(); }
 
     void timeline();
     void defaultRunSendsEveryStep();
@@ -89,56 +47,18 @@ private slots:
     void testCallPortFailures();
 
 private:
-    template <typename T> T *child(const char *name)
-    {
-        T *widget = m_window->findChild<T *>(QString::fromLatin1(name));
-        if (!widget)
-            qFatal("no control %s", name);
-        return widget;
-    }
-    QLineEdit *edit(const char *name) { return child<QLineEdit>(name); }
-    bool ledShown() { return !child<QLabel>("imgLED_DataUIT")->isHidden(); }
-    QTimer *pauze() { return child<QTimer>("Tmr_Pauze"); }
-    bool buttonsEnabled(bool enabled);
+    QLineEdit *edit(const char *name) { return m_h->child<QLineEdit>(name); }
+    QTimer *pauze() { return m_h->child<QTimer>("Tmr_Pauze"); }
     void tick(int count = 1);
     QByteArray frames(const ModuleSettings &s, int from, int to);
 
-    PortLog m_log;
-    ScriptedPrompts m_prompts;
-    FixedClock m_clock;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<WindowHarness> m_h;
 };
-
-void TestProgrammingRun::init()
-{
-    m_log = PortLog{};
-    m_prompts.boxes.clear();
-    m_prompts.onBox = nullptr;
-    WindowServices services;
-    services.prompts = &m_prompts;
-    services.clock = &m_clock;
-    services.portFactory = [this] { return std::make_unique<FakePort>(m_log); };
-    m_window = std::make_unique<MainWindow>(services);
-}
-
-void TestProgrammingRun::cleanup()
-{
-    m_window.reset();
-}
-
-bool TestProgrammingRun::buttonsEnabled(bool enabled)
-{
-    for (const char *name : kNineButtons) {
-        if (child<QPushButton>(name)->isEnabled() != enabled)
-            return false;
-    }
-    return true;
-}
 
 void TestProgrammingRun::tick(int count)
 {
     for (int i = 0; i < count; ++i)
-        m_window->programmingTick();
+        m_h->window->programmingTick();
 }
 
 QByteArray TestProgrammingRun::frames(const ModuleSettings &s, int from, int to)
@@ -151,35 +71,35 @@ QByteArray TestProgrammingRun::frames(const ModuleSettings &s, int from, int to)
 
 void TestProgrammingRun::timeline()
 {
-    m_window->startProgramming();
-    QVERIFY(m_window->isBusy());
-    QVERIFY(buttonsEnabled(false));
-    QVERIFY(child<QLabel>("lblDataUIT")->isEnabled());
+    m_h->window->startProgramming();
+    QVERIFY(m_h->window->isBusy());
+    QVERIFY(m_h->buttonsEnabled(false));
+    QVERIFY(m_h->child<QLabel>("lblDataUIT")->isEnabled());
     QVERIFY(pauze()->isActive());
     QCOMPARE(pauze()->interval(), 150);
 
-    ModuleSettings s = m_window->settings();
+    ModuleSettings s = m_h->window->settings();
     for (int t = 1; t <= 53; ++t) {
-        const qsizetype before = m_log.bytes.size();
+        const qsizetype before = m_h->line->written.size();
         tick();
-        const QByteArray sent = m_log.bytes.mid(before);
+        const QByteArray sent = m_h->line->written.mid(before);
         // Step k goes out on tick 2k + 1; the LED is lit on the ticks between.
         const bool sendTick = t % 2 == 1;
         const int step = sendTick && t >= 3 ? (t - 1) / 2 : 0;
         QCOMPARE(sent, step ? programmingStepFrame(step, settingsAsSent(s)) : QByteArray());
-        QVERIFY2(ledShown() == !sendTick, qPrintable(QString("tick %1").arg(t)));
-        QCOMPARE(m_log.opens, t >= 3 ? 1 : 0);
-        QVERIFY(m_prompts.boxes.isEmpty());
+        QVERIFY2(m_h->writeLedShown() == !sendTick, qPrintable(QString("tick %1").arg(t)));
+        QCOMPARE(m_h->line->openings, t >= 3 ? 1 : 0);
+        QVERIFY(m_h->prompts.boxes.isEmpty());
     }
-    QCOMPARE(m_window->serialPort() != nullptr, true);
+    QCOMPARE(m_h->window->serialPort() != nullptr, true);
     tick();  // 54: 8.1 s after the click
-    QCOMPARE(m_prompts.boxes.size(), 1);
-    QVERIFY(!ledShown());
+    QCOMPARE(m_h->prompts.boxes.size(), 1);
+    QVERIFY(!m_h->writeLedShown());
     QVERIFY(!pauze()->isActive());
-    QVERIFY(!m_window->isBusy());
+    QVERIFY(!m_h->window->isBusy());
     tick(4);  // a stray tick after the run does nothing
-    QCOMPARE(m_prompts.boxes.size(), 1);
-    QCOMPARE(m_log.opens, 1);
+    QCOMPARE(m_h->prompts.boxes.size(), 1);
+    QCOMPARE(m_h->line->openings, 1);
 }
 
 void TestProgrammingRun::defaultRunSendsEveryStep()
@@ -187,74 +107,74 @@ void TestProgrammingRun::defaultRunSendsEveryStep()
     // What the user sees while the box is open: the run is over, the
     // buttons are not back yet.
     bool checkedInBox = false;
-    m_prompts.onBox = [&](const RecordedBox &) {
+    m_h->prompts.onBox = [&](const RecordedBox &) {
         checkedInBox = true;
         QVERIFY(!pauze()->isActive());
-        QVERIFY(!ledShown());
-        QVERIFY(!child<QLabel>("lblDataUIT")->isEnabled());
-        QVERIFY(buttonsEnabled(false));
+        QVERIFY(!m_h->writeLedShown());
+        QVERIFY(!m_h->child<QLabel>("lblDataUIT")->isEnabled());
+        QVERIFY(m_h->buttonsEnabled(false));
     };
-    m_window->startProgramming();
+    m_h->window->startProgramming();
     tick(54);
 
     ModuleSettings expected = startupSettings();
     normaliseTimers(expected);
-    QCOMPARE(m_log.bytes.toHex(' '), frames(expected, 1, 26).toHex(' '));
-    QCOMPARE(m_log.comPorts, QList<int>{1});
+    QCOMPARE(m_h->line->written.toHex(' '), frames(expected, 1, 26).toHex(' '));
+    QCOMPARE(m_h->line->comPorts, QList<int>{1});
     QVERIFY(checkedInBox);
-    QCOMPARE(m_prompts.boxes.size(), 1);
-    QCOMPARE(m_prompts.boxes[0].title, QString("KVR7314"));
-    QCOMPARE(m_prompts.boxes[0].icon, BoxIcon::Information);
-    QCOMPARE(m_prompts.boxes[0].text, QString("De KVR7314 is geprogrammeerd.\r\r"));
-    QVERIFY(buttonsEnabled(true));
+    QCOMPARE(m_h->prompts.boxes.size(), 1);
+    QCOMPARE(m_h->prompts.boxes[0].title, QString("KVR7314"));
+    QCOMPARE(m_h->prompts.boxes[0].icon, BoxIcon::Information);
+    QCOMPARE(m_h->prompts.boxes[0].text, QString("De KVR7314 is geprogrammeerd.\r\r"));
+    QVERIFY(m_h->buttonsEnabled(true));
     for (const char *name : {"Timer_RelaisTijd", "Timer_Wis_Lichtkrant", "Timer_WisMelding_LCD",
                              "Timer_Backlight"})
         QCOMPARE(edit(name)->text(), QString("0000"));
     QCOMPARE(edit("Timer_Scroll_LCD")->text(), QString("0350"));
     // The empty aliases stay empty in the window.
-    QCOMPARE(m_window->settings().aliases[0], QString());
+    QCOMPARE(m_h->window->settings().aliases[0], QString());
 }
 
 void TestProgrammingRun::twoRunsInARow()
 {
-    m_window->startProgramming();
+    m_h->window->startProgramming();
     tick(54);
-    const QByteArray first = m_log.bytes;
-    m_log.bytes.clear();
+    const QByteArray first = m_h->line->written;
+    m_h->line->written.clear();
 
-    m_window->startProgramming();
+    m_h->window->startProgramming();
     tick(2);
-    QVERIFY(m_log.bytes.isEmpty());
-    QCOMPARE(m_log.opens, 1);
+    QVERIFY(m_h->line->written.isEmpty());
+    QCOMPARE(m_h->line->openings, 1);
     tick();
-    QCOMPARE(m_log.opens, 2);
-    QCOMPARE(m_log.bytes, first.left(programmingStepFrame(1, m_window->settings()).size()));
+    QCOMPARE(m_h->line->openings, 2);
+    QCOMPARE(m_h->line->written, first.left(programmingStepFrame(1, m_h->window->settings()).size()));
     tick(51);
-    QCOMPARE(m_log.bytes, first);
-    QCOMPARE(m_prompts.boxes.size(), 2);
-    QVERIFY(!m_window->isBusy());
+    QCOMPARE(m_h->line->written, first);
+    QCOMPARE(m_h->prompts.boxes.size(), 2);
+    QVERIFY(!m_h->window->isBusy());
 }
 
 void TestProgrammingRun::editsDuringARunReachLaterSteps()
 {
-    m_window->startProgramming();
+    m_h->window->startProgramming();
     tick(9);  // steps 1..4 sent: colours, speed, aliases 1 and 2
-    ModuleSettings expected = settingsAsSent(m_window->settings());
+    ModuleSettings expected = settingsAsSent(m_h->window->settings());
 
     edit("Txt_Alias01")->setText("TE LAAT");     // its step is gone
     edit("Txt_Alias05")->setText("BRANDWEER");   // step 7 is still to come
     edit("Txt_Koppeltekst")->setText("=>");
-    child<QCheckBox>("ChkOntvanger_Pocsag")->click();  // alias 8..16 hidden, still sent
+    m_h->child<QCheckBox>("ChkOntvanger_Pocsag")->click();  // alias 8..16 hidden, still sent
     edit("Txt_Alias03")->setText("");
-    child<QCheckBox>("ChkCOM2")->click();          // the run keeps the port it opened
+    m_h->child<QCheckBox>("ChkCOM2")->click();          // the run keeps the port it opened
     tick(45);
 
     expected.aliases[4] = "BRANDWEER";
     expected.couplingText = "=>";
     expected.receiverType = ReceiverType::Pocsag;
-    QCOMPARE(m_log.bytes.toHex(' '), frames(expected, 1, 26).toHex(' '));
-    QCOMPARE(m_log.comPorts, QList<int>{1});
-    QCOMPARE(m_window->settings().aliases[0], QString("TE LAAT"));
+    QCOMPARE(m_h->line->written.toHex(' '), frames(expected, 1, 26).toHex(' '));
+    QCOMPARE(m_h->line->comPorts, QList<int>{1});
+    QCOMPARE(m_h->window->settings().aliases[0], QString("TE LAAT"));
 }
 
 void TestProgrammingRun::timerBoxesShowWhatWasSent_data()
@@ -287,55 +207,55 @@ void TestProgrammingRun::timerBoxesShowWhatWasSent()
     QFETCH(QString, duringRun);
     QFETCH(QByteArray, sent);
 
-    m_window->setTimerText(field, atStart);
-    m_window->startProgramming();
-    QCOMPARE(m_window->settings().timer(field), afterStart);
+    m_h->window->setTimerText(field, atStart);
+    m_h->window->startProgramming();
+    QCOMPARE(m_h->window->settings().timer(field), afterStart);
 
     tick(2 * step);  // up to the advance tick before the step
-    QCOMPARE(m_window->settings().timer(field), afterStart);
+    QCOMPARE(m_h->window->settings().timer(field), afterStart);
     if (!duringRun.isNull())
-        m_window->setTimerText(field, duringRun);
-    const qsizetype before = m_log.bytes.size();
+        m_h->window->setTimerText(field, duringRun);
+    const qsizetype before = m_h->line->written.size();
     tick();  // the step's send tick
-    QCOMPARE(m_log.bytes.mid(before), moduleFrame(programmingStepCode(step), sent));
-    QCOMPARE(m_window->settings().timer(field), QString::fromLatin1(sent));
+    QCOMPARE(m_h->line->written.mid(before), moduleFrame(programmingStepCode(step), sent));
+    QCOMPARE(m_h->window->settings().timer(field), QString::fromLatin1(sent));
 }
 
 void TestProgrammingRun::portThatCannotBeOpened()
 {
-    child<QCheckBox>("ChkCOM3")->click();
+    m_h->child<QCheckBox>("ChkCOM3")->click();
     edit("Txt_Alias02")->setText("BEWAARD");
-    m_log.refuseOpen = true;
-    m_window->startProgramming();
-    const ModuleSettings before = m_window->settings();
+    m_h->line->opens = false;
+    m_h->window->startProgramming();
+    const ModuleSettings before = m_h->window->settings();
 
     bool timerStoppedAtBox = false;
-    m_prompts.onBox = [&](const RecordedBox &) { timerStoppedAtBox = !pauze()->isActive(); };
+    m_h->prompts.onBox = [&](const RecordedBox &) { timerStoppedAtBox = !pauze()->isActive(); };
     tick(3);  // 450 ms after the click: step 1 would open the port
-    QCOMPARE(m_log.opens, 1);
-    QCOMPARE(m_log.comPorts, QList<int>{3});
-    QCOMPARE(m_prompts.boxes.size(), 1);
-    QCOMPARE(m_prompts.boxes[0].title, QString("Communicatiefout!"));
-    QCOMPARE(m_prompts.boxes[0].icon, BoxIcon::Error);
-    QCOMPARE(m_prompts.boxes[0].text, kOpenFailureCom3);
+    QCOMPARE(m_h->line->openings, 1);
+    QCOMPARE(m_h->line->comPorts, QList<int>{3});
+    QCOMPARE(m_h->prompts.boxes.size(), 1);
+    QCOMPARE(m_h->prompts.boxes[0].title, QString("Communicatiefout!"));
+    QCOMPARE(m_h->prompts.boxes[0].icon, BoxIcon::Error);
+    QCOMPARE(m_h->prompts.boxes[0].text, kOpenFailureCom3);
     QVERIFY(timerStoppedAtBox);
 
     // Abandoned, not ended: the window is idle again with the same settings.
-    QVERIFY(!m_window->isBusy());
-    QVERIFY(buttonsEnabled(true));
-    QVERIFY(!ledShown());
-    QVERIFY(!child<QLabel>("lblDataUIT")->isEnabled());
-    QCOMPARE(m_window->settings(), before);
+    QVERIFY(!m_h->window->isBusy());
+    QVERIFY(m_h->buttonsEnabled(true));
+    QVERIFY(!m_h->writeLedShown());
+    QVERIFY(!m_h->child<QLabel>("lblDataUIT")->isEnabled());
+    QCOMPARE(m_h->window->settings(), before);
     tick(60);
-    QVERIFY(m_log.bytes.isEmpty());
-    QCOMPARE(m_log.opens, 1);
-    QCOMPARE(m_prompts.boxes.size(), 1);
+    QVERIFY(m_h->line->written.isEmpty());
+    QCOMPARE(m_h->line->openings, 1);
+    QCOMPARE(m_h->prompts.boxes.size(), 1);
 
     // The next attempt can succeed.
-    m_log.refuseOpen = false;
-    m_window->startProgramming();
+    m_h->line->opens = true;
+    m_h->window->startProgramming();
     tick(54);
-    QCOMPARE(m_prompts.boxes.last().text, QString("De KVR7314 is geprogrammeerd.\r\r"));
+    QCOMPARE(m_h->prompts.boxes.last().text, QString("De KVR7314 is geprogrammeerd.\r\r"));
 }
 
 void TestProgrammingRun::writeFailureEndsTheRun_data()
@@ -351,30 +271,30 @@ void TestProgrammingRun::writeFailureEndsTheRun()
 {
     QFETCH(int, failingStep);
     QFETCH(int, errorSignals);
-    m_log.failOnWrite = failingStep;
-    m_log.failSignals = errorSignals;
+    m_h->line->failOnWrite = failingStep;
+    m_h->line->failSignals = errorSignals;
 
     bool timerStoppedAtBox = false;
-    m_prompts.onBox = [&](const RecordedBox &) { timerStoppedAtBox = !pauze()->isActive(); };
-    m_window->startProgramming();
-    const ModuleSettings before = m_window->settings();
+    m_h->prompts.onBox = [&](const RecordedBox &) { timerStoppedAtBox = !pauze()->isActive(); };
+    m_h->window->startProgramming();
+    const ModuleSettings before = m_h->window->settings();
     tick(2 * failingStep + 1);
-    QCOMPARE(m_prompts.boxes.size(), 1);
-    QCOMPARE(m_prompts.boxes[0].title, QString("Communicatiefout!"));
-    QCOMPARE(m_prompts.boxes[0].icon, BoxIcon::Error);
-    QCOMPARE(m_prompts.boxes[0].text,
+    QCOMPARE(m_h->prompts.boxes.size(), 1);
+    QCOMPARE(m_h->prompts.boxes[0].title, QString("Communicatiefout!"));
+    QCOMPARE(m_h->prompts.boxes[0].icon, BoxIcon::Error);
+    QCOMPARE(m_h->prompts.boxes[0].text,
              QString("Er is een fout opgetreden bij het schrijven naar de KVR7314 !\r"
                      "Controleer de verbinding en programmeer de KVR7314 opnieuw."));
     QVERIFY(timerStoppedAtBox);
-    QVERIFY(!m_window->isBusy());
-    QVERIFY(buttonsEnabled(true));
-    QVERIFY(!ledShown());
+    QVERIFY(!m_h->window->isBusy());
+    QVERIFY(m_h->buttonsEnabled(true));
+    QVERIFY(!m_h->writeLedShown());
 
     tick(60);
-    QCOMPARE(m_prompts.boxes.size(), 1);   // never the success box
-    QCOMPARE(m_log.writes, failingStep);   // nothing after the failing step
-    QCOMPARE(m_log.bytes, frames(settingsAsSent(before), 1, failingStep - 1));
-    ModuleSettings now = m_window->settings();
+    QCOMPARE(m_h->prompts.boxes.size(), 1);   // never the success box
+    QCOMPARE(m_h->line->writes, failingStep);   // nothing after the failing step
+    QCOMPARE(m_h->line->written, frames(settingsAsSent(before), 1, failingStep - 1));
+    ModuleSettings now = m_h->window->settings();
     for (TimerField field : kTimerFields)
         now.timer(field) = before.timer(field);  // padded by steps already sent
     QCOMPARE(now, before);
@@ -406,51 +326,51 @@ void TestProgrammingRun::testCallAndNotice()
     QFETCH(QByteArray, expected);
 
     if (pocsag)
-        child<QCheckBox>("ChkOntvanger_Pocsag")->click();
+        m_h->child<QCheckBox>("ChkOntvanger_Pocsag")->click();
     if (!capcode.isEmpty())
-        child<QComboBox>("CbxCapcode")->setCurrentText(capcode);
+        m_h->child<QComboBox>("CbxCapcode")->setCurrentText(capcode);
     if (!ric.isEmpty())
-        child<QComboBox>("CbxRIC")->setCurrentText(ric);
+        m_h->child<QComboBox>("CbxRIC")->setCurrentText(ric);
     edit("Txt_Testbericht")->setText(message);
 
     // Twice: each click opens the port anew and sends the same frame.
-    child<QPushButton>("CmdTest_Bericht")->click();
-    child<QPushButton>("CmdTest_Bericht")->click();
-    QCOMPARE(m_log.bytes, expected + expected);
-    QCOMPARE(m_log.opens, 2);
+    m_h->child<QPushButton>("CmdTest_Bericht")->click();
+    m_h->child<QPushButton>("CmdTest_Bericht")->click();
+    QCOMPARE(m_h->line->written, expected + expected);
+    QCOMPARE(m_h->line->openings, 2);
 
-    m_log.bytes.clear();
-    m_window->sendNoNetworkNotice();
-    QCOMPARE(m_log.bytes, noNetworkFrame());
-    QCOMPARE(m_log.opens, 3);
-    QVERIFY(m_prompts.boxes.isEmpty());
-    QVERIFY(!m_window->isBusy());
+    m_h->line->written.clear();
+    m_h->window->sendNoNetworkNotice();
+    QCOMPARE(m_h->line->written, noNetworkFrame());
+    QCOMPARE(m_h->line->openings, 3);
+    QVERIFY(m_h->prompts.boxes.isEmpty());
+    QVERIFY(!m_h->window->isBusy());
     QCOMPARE(edit("Txt_Testbericht")->text(), message);
 }
 
 void TestProgrammingRun::testCallPortFailures()
 {
-    child<QCheckBox>("ChkCOM3")->click();
-    m_log.refuseOpen = true;
-    m_window->sendTestCall();
-    m_window->sendNoNetworkNotice();
-    QCOMPARE(m_prompts.boxes.size(), 2);
-    for (const RecordedBox &box : m_prompts.boxes) {
+    m_h->child<QCheckBox>("ChkCOM3")->click();
+    m_h->line->opens = false;
+    m_h->window->sendTestCall();
+    m_h->window->sendNoNetworkNotice();
+    QCOMPARE(m_h->prompts.boxes.size(), 2);
+    for (const RecordedBox &box : m_h->prompts.boxes) {
         QCOMPARE(box.title, QString("Communicatiefout!"));
         QCOMPARE(box.text, kOpenFailureCom3);
     }
-    QVERIFY(m_log.bytes.isEmpty());
-    QVERIFY(buttonsEnabled(true));
+    QVERIFY(m_h->line->written.isEmpty());
+    QVERIFY(m_h->buttonsEnabled(true));
 
-    m_log.refuseOpen = false;
-    m_log.failOnWrite = 1;
-    m_log.failSignals = 4;
-    m_window->sendTestCall();
-    QCOMPARE(m_prompts.boxes.size(), 3);
-    QCOMPARE(m_prompts.boxes[2].title, QString("Communicatiefout!"));
-    QVERIFY(m_prompts.boxes[2].text.startsWith("Er is een fout opgetreden bij het schrijven"));
-    QVERIFY(!m_window->isBusy());
-    QVERIFY(buttonsEnabled(true));
+    m_h->line->opens = true;
+    m_h->line->failOnWrite = 1;
+    m_h->line->failSignals = 4;
+    m_h->window->sendTestCall();
+    QCOMPARE(m_h->prompts.boxes.size(), 3);
+    QCOMPARE(m_h->prompts.boxes[2].title, QString("Communicatiefout!"));
+    QVERIFY(m_h->prompts.boxes[2].text.startsWith("Er is een fout opgetreden bij het schrijven"));
+    QVERIFY(!m_h->window->isBusy());
+    QVERIFY(m_h->buttonsEnabled(true));
 }
 
 QTEST_MAIN(TestProgrammingRun)

@@ -2,11 +2,11 @@
 // parse and blink timers itself and feeds the module's reply through a fake
 // port, so nothing waits and nothing modal opens.
 
-#include "app/mainwindow.h"
 #include "link/frames.h"
 #include "settings/codec.h"
 #include "sim/moduledump.h"
-#include "support/scriptedprompts.h"
+#include "support/fixtures.h"
+#include "support/windowharness.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -15,46 +15,6 @@
 #include <QtTest>
 
 namespace {
-
-// The line as the window's ports see it; a new port per opening shares it.
-struct FakeLine {
-    bool opens = true;
-    int openings = 0;
-    QByteArray written;     // everything the tool sent
-    QByteArray incoming;    // characters waiting to be read
-    int event = 0;          // the port's most recent event
-};
-
-class FakePort : public SerialPort {
-public:
-    explicit FakePort(std::shared_ptr<FakeLine> line) : m_line(std::move(line)) {}
-    bool open(int) override
-    {
-        ++m_line->openings;
-        return m_line->opens;
-    }
-    QString errorString() const override { return QStringLiteral("Device not found"); }
-    void writeText(const QString &text) override { m_line->written += cp1252::encode(text); }
-    void writeByte(quint8 value) override { m_line->written += char(value); }
-    void writeBytes(const QByteArray &bytes) override { m_line->written += bytes; }
-    int lastEvent() const override { return m_line->event; }
-    QString readText() override
-    {
-        if (m_line->incoming.isEmpty())
-            return {};
-        const char c = m_line->incoming.front();
-        m_line->incoming.remove(0, 1);
-        return QString(cp1252::decodeByte(static_cast<unsigned char>(c)));
-    }
-    using SerialPort::failed;
-
-private:
-    std::shared_ptr<FakeLine> m_line;
-};
-
-const QStringList kCommandButtons = {"CmdOpen", "CmdSave", "CmdPrint", "CmdPRG_Module", "CmdLeesModule",
-                                     "CmdTest_Bericht", "CmdGeen_Netwerk", "CmdInfo", "CmdAfsluiten"};
-const QStringList kRunTimers = {"Tmr_Inlezen", "Tmr_Verwerken_Data", "Tmr_Knippertijd_LED"};
 
 const QString kNoDataText = QStringLiteral(
     "              FOUTMELDING: Geen data kunnen lezen van de KVR7314.\r\r"
@@ -68,19 +28,11 @@ const QString kNoDataText = QStringLiteral(
 ModuleSettings programmedModule()
 {
     ModuleSettings s = startupSettings();
-    for (int i = 0; i < kAliasCount; ++i)
-        s.aliases[i] = QStringLiteral("Module %1").arg(i + 1);
+    setAliases(s, QStringLiteral("Module %1"));
     s.couplingText = " >>> ";
     s.idleText = "GEEN MELDING";
-    s.aliasColour = "176";
-    s.couplingColour = "181";
-    s.messageColour = "176";
-    s.scrollSpeed = "199";
-    s.relayTime = "0010";
-    s.signClearTime = "0030";
-    s.lcdClearTime = "0060";
-    s.backlightTime = "9999";
-    s.scrollTime = "0350";
+    setCodes(s, "176", "181", "176", "199");
+    setTimers(s, {"0010", "0030", "0060", "9999", "0350"});
     return s;
 }
 
@@ -88,8 +40,7 @@ ModuleSettings programmedModule()
 ModuleSettings userSettings()
 {
     ModuleSettings s = startupSettings();
-    for (int i = 0; i < kAliasCount; ++i)
-        s.aliases[i] = QStringLiteral("eigen alias %1").arg(i + 1);
+    setAliases(s, QStringLiteral("eigen alias %1"));
     s.couplingText = "koppel";
     s.idleText = "rust";
     s.relayTime = "5";
@@ -97,59 +48,23 @@ ModuleSettings userSettings()
     return s;
 }
 
-class Harness {
+// A window showing the user's settings, its ports on a fake line.
+class Harness : public WindowHarness {
 public:
-    Harness()
-        : line(std::make_shared<FakeLine>()),
-          window(WindowServices{&prompts, &clock, {}, [line = line] { return std::make_unique<FakePort>(line); }})
-    {
-        window.showSettings(userSettings());
-    }
+    Harness() { window->showSettings(userSettings()); }
 
-    template <typename T = QWidget>
-    T *child(const QString &name)
-    {
-        T *found = window.findChild<T *>(name);
-        if (!found)
-            qFatal("no control %s", qPrintable(name));
-        return found;
-    }
-    bool timerRunning(const QString &name) { return child<QTimer>(name)->isActive(); }
-    bool anyRunTimerRunning()
-    {
-        for (const QString &name : kRunTimers) {
-            if (timerRunning(name))
-                return true;
-        }
-        return false;
-    }
-    bool buttonsEnabled(bool enabled)
-    {
-        for (const QString &name : kCommandButtons) {
-            if (child<QPushButton>(name)->isEnabled() != enabled)
-                return false;
-        }
-        return true;
-    }
-    bool ledShown() { return !child<QLabel>("imgLED_DataIN")->isHidden(); }
     bool versionShown()
     {
         return !child("lbl_Versie")->isHidden() && !child("Txt_Versie")->isHidden();
     }
     bool versionHidden() { return child("lbl_Versie")->isHidden() && child("Txt_Versie")->isHidden(); }
 
-    // The module's reply arrives (the port reports received data).
-    void arrive(const QByteArray &bytes)
-    {
-        line->incoming += bytes;
-        line->event = SerialPort::kEventReceive;
-    }
     // Polls until the port has nothing left (one character a poll).
     int pollAll()
     {
         int polls = 0;
-        while (!line->incoming.isEmpty() && window.isBusy()) {
-            window.pollReceive();
+        while (!line->incoming.isEmpty() && window->isBusy()) {
+            window->pollReceive();
             ++polls;
         }
         return polls;
@@ -157,16 +72,11 @@ public:
     // A full run against a module that answers with `reply`.
     void readBack(const QByteArray &reply)
     {
-        window.startReadBack();
-        arrive(reply);
+        window->startReadBack();
+        line->arrive(reply);
         pollAll();
-        window.finishReadBack();
+        window->finishReadBack();
     }
-
-    ScriptedPrompts prompts;
-    FixedClock clock;
-    std::shared_ptr<FakeLine> line;
-    MainWindow window;
 };
 
 QByteArray dumpOf(const ModuleSettings &s, const QString &version = "1.30") { return moduleDump(s, version); }
@@ -196,12 +106,12 @@ private slots:
 void TestReadBackRun::startEmptiesAliasesAndSendsTheRequest()
 {
     Harness h;
-    const ModuleSettings before = h.window.settings();
-    h.window.startReadBack();
+    const ModuleSettings before = h.window->settings();
+    h.window->startReadBack();
 
     QCOMPARE(h.line->written, QByteArray("\x01(99)\x04", 6));
     QCOMPARE(h.line->written, readRequestFrame());
-    const ModuleSettings during = h.window.settings();
+    const ModuleSettings during = h.window->settings();
     for (const QString &alias : during.aliases)
         QVERIFY(alias.isEmpty());
     ModuleSettings expected = before;
@@ -209,9 +119,9 @@ void TestReadBackRun::startEmptiesAliasesAndSendsTheRequest()
     QCOMPARE(during, expected);                        // nothing but the aliases
     QCOMPARE(h.child<QLineEdit>("Txt_Versie")->text(), QString("0.99"));   // hidden, not cleared
 
-    QVERIFY(h.window.isBusy());
+    QVERIFY(h.window->isBusy());
     QVERIFY(h.buttonsEnabled(false));
-    QVERIFY(h.ledShown());
+    QVERIFY(h.readLedShown());
     QVERIFY(h.child("lblDataIN")->isEnabled());
     QVERIFY(h.versionHidden());
     QVERIFY(h.timerRunning("Tmr_Knippertijd_LED"));
@@ -226,7 +136,7 @@ void TestReadBackRun::successShowsTheModuleSettings()
     bool checkedUnderBox = false;
     h.prompts.onBox = [&](const RecordedBox &) {
         // The box ends the run: nothing ticks under it, buttons still off.
-        QVERIFY(!h.anyRunTimerRunning());
+        QVERIFY(!h.anyReadBackTimerRunning());
         QVERIFY(h.buttonsEnabled(false));
         QVERIFY(h.versionShown());
         checkedUnderBox = true;
@@ -243,14 +153,14 @@ void TestReadBackRun::successShowsTheModuleSettings()
     ModuleSettings expected = programmedModule();
     expected.scrollTime = "350";
     expected.firmwareVersion = "1.30";
-    QCOMPARE(h.window.settings(), expected);
+    QCOMPARE(h.window->settings(), expected);
     QCOMPARE(h.child<QLineEdit>("txt_Inlezen")->text(), cp1252::decode(dump));
     QVERIFY(h.versionShown());
-    QVERIFY(!h.window.isBusy());
+    QVERIFY(!h.window->isBusy());
     QVERIFY(h.buttonsEnabled(true));
-    QVERIFY(!h.ledShown());
+    QVERIFY(!h.readLedShown());
     QVERIFY(!h.child("lblDataIN")->isEnabled());
-    QVERIFY(!h.anyRunTimerRunning());
+    QVERIFY(!h.anyReadBackTimerRunning());
 }
 
 void TestReadBackRun::parseSelectsChoicesThroughTheirBoxes()
@@ -271,7 +181,7 @@ void TestReadBackRun::parseSelectsChoicesThroughTheirBoxes()
     QVERIFY(h.child<QCheckBox>("Chk_Kleur_Bericht_GN")->isChecked());
     QVERIFY(h.child<QCheckBox>("Chk_Snelheid_4")->isChecked());
     QVERIFY(!h.child<QCheckBox>("Chk_Snelheid_5")->isChecked());
-    QCOMPARE(h.window.settings().messageColour, QString("183"));
+    QCOMPARE(h.window->settings().messageColour, QString("183"));
 }
 
 void TestReadBackRun::parseLeavesReceiverPortAndStandardBoxes()
@@ -293,24 +203,24 @@ void TestReadBackRun::parseLeavesReceiverPortAndStandardBoxes()
     QCOMPARE(h.prompts.boxes[0].title, QString("KVR7314"));
     QVERIFY(pocsag->isChecked());
     QVERIFY(com3->isChecked());
-    QCOMPARE(h.window.comPort(), QString("3"));
+    QCOMPARE(h.window->comPort(), QString("3"));
     for (int i = 0; i < standard.size(); ++i)
         QCOMPARE(standard[i]->isChecked(), standardBefore[i]);
-    QCOMPARE(h.window.settings().aliases[15], QString("Module 16"));   // kept, though hidden under POCSAG
+    QCOMPARE(h.window->settings().aliases[15], QString("Module 16"));   // kept, though hidden under POCSAG
 }
 
 void TestReadBackRun::parseTimerStartsOnceAtTheFirstCharacter()
 {
     Harness h;
-    h.window.startReadBack();
-    h.arrive("AL");
+    h.window->startReadBack();
+    h.line->arrive("AL");
     auto *parseTimer = h.child<QTimer>("Tmr_Verwerken_Data");
-    h.window.pollReceive();
+    h.window->pollReceive();
     QVERIFY(parseTimer->isActive());
     QCOMPARE(parseTimer->interval(), 12000);
     const int remaining = parseTimer->remainingTime();
     QTest::qSleep(20);
-    h.window.pollReceive();   // a running parse timer is not restarted
+    h.window->pollReceive();   // a running parse timer is not restarted
     QVERIFY(parseTimer->remainingTime() < remaining);
     QVERIFY(h.timerRunning("Tmr_Knippertijd_LED"));
 }
@@ -329,36 +239,36 @@ void TestReadBackRun::noDataEndsAtTheFirstPoll()
     QFETCH(QByteArray, pending);
     QFETCH(int, event);
     Harness h;
-    const ModuleSettings before = h.window.settings();
+    const ModuleSettings before = h.window->settings();
     bool checkedUnderBox = false;
     h.prompts.onBox = [&](const RecordedBox &) {
-        QVERIFY(!h.anyRunTimerRunning());
-        QVERIFY(!h.ledShown());
+        QVERIFY(!h.anyReadBackTimerRunning());
+        QVERIFY(!h.readLedShown());
         QVERIFY(h.buttonsEnabled(false));
         checkedUnderBox = true;
     };
 
-    h.window.startReadBack();
+    h.window->startReadBack();
     h.line->incoming = pending;
     h.line->event = event;
-    h.window.pollReceive();
+    h.window->pollReceive();
 
     QCOMPARE(h.prompts.boxes.size(), 1);
     QCOMPARE(h.prompts.boxes[0].title, QString("Foutmelding bij inlezen data"));
     QCOMPARE(h.prompts.boxes[0].icon, BoxIcon::Information);
     QCOMPARE(h.prompts.boxes[0].text, kNoDataText);
     QVERIFY(checkedUnderBox);
-    QCOMPARE(h.window.settings(), before);   // aliases back as they were
+    QCOMPARE(h.window->settings(), before);   // aliases back as they were
     QVERIFY(h.versionHidden());
     QVERIFY(h.buttonsEnabled(true));
     QVERIFY(!h.child("lblDataIN")->isEnabled());
 
     // No parse follows, whatever arrives later.
-    h.arrive(dumpOf(programmedModule()));
-    h.window.pollReceive();
-    h.window.finishReadBack();
+    h.line->arrive(dumpOf(programmedModule()));
+    h.window->pollReceive();
+    h.window->finishReadBack();
     QCOMPARE(h.prompts.boxes.size(), 1);
-    QCOMPARE(h.window.settings(), before);
+    QCOMPARE(h.window->settings(), before);
 }
 
 void TestReadBackRun::rejectedDumpChangesNothing_data()
@@ -377,8 +287,8 @@ void TestReadBackRun::rejectedDumpChangesNothing()
     QFETCH(QByteArray, reply);
     Harness h;
     h.child<QCheckBox>("Chk_Kleur_Alias_GL")->setChecked(true);
-    const ModuleSettings before = h.window.settings();
-    h.prompts.onBox = [&](const RecordedBox &) { QVERIFY(!h.anyRunTimerRunning()); };
+    const ModuleSettings before = h.window->settings();
+    h.prompts.onBox = [&](const RecordedBox &) { QVERIFY(!h.anyReadBackTimerRunning()); };
 
     h.readBack(reply);
 
@@ -389,10 +299,10 @@ void TestReadBackRun::rejectedDumpChangesNothing()
     QVERIFY(box.text.startsWith("              FOUTMELDING: "));
     QVERIFY(box.text.contains("lezen"));
     QVERIFY(box.text.endsWith("\r\r"));
-    QCOMPARE(h.window.settings(), before);   // every field, the version included
+    QCOMPARE(h.window->settings(), before);   // every field, the version included
     QVERIFY(h.versionHidden());
     QVERIFY(h.buttonsEnabled(true));
-    QVERIFY(!h.ledShown());
+    QVERIFY(!h.readLedShown());
 }
 
 void TestReadBackRun::charactersAfterTheParseAreIgnored()
@@ -400,13 +310,13 @@ void TestReadBackRun::charactersAfterTheParseAreIgnored()
     Harness h;
     const QByteArray dump = dumpOf(programmedModule());
     h.readBack(dump);
-    const ModuleSettings afterParse = h.window.settings();
+    const ModuleSettings afterParse = h.window->settings();
 
-    h.arrive(QByteArray(dump).replace("Module 1\r", "Spaet 1\r"));
-    h.window.pollReceive();
-    h.window.pollReceive();
-    h.window.finishReadBack();
-    QCOMPARE(h.window.settings(), afterParse);
+    h.line->arrive(QByteArray(dump).replace("Module 1\r", "Spaet 1\r"));
+    h.window->pollReceive();
+    h.window->pollReceive();
+    h.window->finishReadBack();
+    QCOMPARE(h.window->settings(), afterParse);
     QCOMPARE(h.child<QLineEdit>("txt_Inlezen")->text(), cp1252::decode(dump));
     QCOMPARE(h.prompts.boxes.size(), 1);
 }
@@ -420,7 +330,7 @@ void TestReadBackRun::characterZeroIsNotKept()
     h.readBack(withZeros);
     QCOMPARE(h.prompts.boxes.value(0).title, QString("KVR7314"));
     QCOMPARE(h.child<QLineEdit>("txt_Inlezen")->text(), cp1252::decode(dumpOf(programmedModule())));
-    QCOMPARE(h.window.settings().aliases[0], QString("Module 1"));
+    QCOMPARE(h.window->settings().aliases[0], QString("Module 1"));
 }
 
 void TestReadBackRun::secondRunAfterSuccess()
@@ -429,44 +339,44 @@ void TestReadBackRun::secondRunAfterSuccess()
     h.readBack(dumpOf(programmedModule()));
     QVERIFY(h.versionShown());
 
-    h.window.startReadBack();
+    h.window->startReadBack();
     QVERIFY(h.versionHidden());
     QVERIFY(h.child<QLineEdit>("txt_Inlezen")->text().isEmpty());
-    for (const QString &alias : h.window.settings().aliases)
+    for (const QString &alias : h.window->settings().aliases)
         QVERIFY(alias.isEmpty());
     QCOMPARE(h.line->openings, 2);                        // the port is opened anew
 
     ModuleSettings second = programmedModule();
     second.aliases[4] = "tweede keer";
     second.relayTime = "0042";
-    h.arrive(dumpOf(second, "1.31"));
+    h.line->arrive(dumpOf(second, "1.31"));
     h.pollAll();
-    h.window.finishReadBack();
+    h.window->finishReadBack();
 
     QCOMPARE(h.prompts.boxes.size(), 2);
-    QCOMPARE(h.window.settings().aliases[4], QString("tweede keer"));
-    QCOMPARE(h.window.settings().aliases[0], QString("Module 1"));
-    QCOMPARE(h.window.settings().relayTime, QString("0042"));
-    QCOMPARE(h.window.settings().firmwareVersion, QString("1.31"));
+    QCOMPARE(h.window->settings().aliases[4], QString("tweede keer"));
+    QCOMPARE(h.window->settings().aliases[0], QString("Module 1"));
+    QCOMPARE(h.window->settings().relayTime, QString("0042"));
+    QCOMPARE(h.window->settings().firmwareVersion, QString("1.31"));
     QVERIFY(h.versionShown());
 }
 
 void TestReadBackRun::ledBlinksWhileTheRunLasts()
 {
     Harness h;
-    h.window.startReadBack();
+    h.window->startReadBack();
     QCOMPARE(h.child<QTimer>("Tmr_Knippertijd_LED")->interval(), 150);
     QList<bool> seen;
     for (int tick = 0; tick < 4; ++tick) {
-        h.window.blinkDataLed();
-        seen << h.ledShown();
+        h.window->blinkDataLed();
+        seen << h.readLedShown();
     }
     QCOMPARE(seen, (QList<bool>{false, true, false, true}));
 
-    h.arrive(dumpOf(programmedModule()));
+    h.line->arrive(dumpOf(programmedModule()));
     h.pollAll();
-    h.window.finishReadBack();
-    QVERIFY(!h.ledShown());
+    h.window->finishReadBack();
+    QVERIFY(!h.readLedShown());
     QVERIFY(!h.child("lblDataIN")->isEnabled());
     QVERIFY(!h.timerRunning("Tmr_Knippertijd_LED"));
 }
@@ -475,34 +385,34 @@ void TestReadBackRun::portThatCannotBeOpenedEndsTheRun()
 {
     Harness h;
     h.line->opens = false;
-    const ModuleSettings before = h.window.settings();
-    h.prompts.onBox = [&](const RecordedBox &) { QVERIFY(!h.anyRunTimerRunning()); };
+    const ModuleSettings before = h.window->settings();
+    h.prompts.onBox = [&](const RecordedBox &) { QVERIFY(!h.anyReadBackTimerRunning()); };
 
-    h.window.startReadBack();
+    h.window->startReadBack();
 
     QCOMPARE(h.prompts.boxes.size(), 1);                  // the port's own box, once
     QVERIFY(h.line->written.isEmpty());
-    QCOMPARE(h.window.settings(), before);
-    QVERIFY(!h.window.isBusy());
+    QCOMPARE(h.window->settings(), before);
+    QVERIFY(!h.window->isBusy());
     QVERIFY(h.buttonsEnabled(true));
-    QVERIFY(!h.ledShown());
+    QVERIFY(!h.readLedShown());
     QVERIFY(!h.child("lblDataIN")->isEnabled());
-    QVERIFY(!h.anyRunTimerRunning());
-    QVERIFY(!h.window.findChild<QTimer *>("Tmr_EerstePoll")->isActive());
+    QVERIFY(!h.anyReadBackTimerRunning());
+    QVERIFY(!h.window->findChild<QTimer *>("Tmr_EerstePoll")->isActive());
 }
 
 void TestReadBackRun::portFailureDuringTheRunEndsIt()
 {
     Harness h;
-    const ModuleSettings before = h.window.settings();
-    h.window.startReadBack();
+    const ModuleSettings before = h.window->settings();
+    h.window->startReadBack();
     const QByteArray dump = dumpOf(programmedModule());
-    h.arrive(dump.left(100));
+    h.line->arrive(dump.left(100));
     h.pollAll();
     QVERIFY(h.timerRunning("Tmr_Verwerken_Data"));
 
-    h.prompts.onBox = [&](const RecordedBox &) { QVERIFY(!h.anyRunTimerRunning()); };
-    emit static_cast<FakePort *>(h.window.serialPort())->failed(QStringLiteral("Input/output error"));
+    h.prompts.onBox = [&](const RecordedBox &) { QVERIFY(!h.anyReadBackTimerRunning()); };
+    emit h.window->serialPort()->failed(QStringLiteral("Input/output error"));
 
     QCOMPARE(h.prompts.boxes.size(), 1);
     QCOMPARE(h.prompts.boxes[0].title, QString("Communicatiefout!"));
@@ -511,17 +421,17 @@ void TestReadBackRun::portFailureDuringTheRunEndsIt()
     QCOMPARE(h.prompts.boxes[0].text,
              QString("Er is een fout opgetreden bij het lezen van de KVR7314 !\r"
                      "Controleer de verbinding en druk nogmaals op de knop lezen."));
-    QCOMPARE(h.window.settings(), before);
-    QVERIFY(!h.window.isBusy());
+    QCOMPARE(h.window->settings(), before);
+    QVERIFY(!h.window->isBusy());
     QVERIFY(h.buttonsEnabled(true));
-    QVERIFY(!h.ledShown());
-    QVERIFY(!h.anyRunTimerRunning());
+    QVERIFY(!h.readLedShown());
+    QVERIFY(!h.anyReadBackTimerRunning());
 
-    h.arrive(dump.mid(100));   // the rest, too late
-    h.window.pollReceive();
-    h.window.finishReadBack();
+    h.line->arrive(dump.mid(100));   // the rest, too late
+    h.window->pollReceive();
+    h.window->finishReadBack();
     QCOMPARE(h.prompts.boxes.size(), 1);
-    QCOMPARE(h.window.settings(), before);
+    QCOMPARE(h.window->settings(), before);
 }
 
 QTEST_MAIN(TestReadBackRun)

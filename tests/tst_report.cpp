@@ -2,14 +2,13 @@
 // file) gets from them.
 
 #include "files/report.h"
+#include "support/fixtures.h"
 
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
-
-Q_DECLARE_METATYPE(ModuleSettings)
 
 namespace {
 
@@ -22,15 +21,8 @@ ModuleSettings flexSettings()
     s.aliases[15] = QStringLiteral("  laatste  ");
     s.couplingText = QStringLiteral(" >>> ");
     s.idleText = QStringLiteral("GEEN MELDING");
-    s.aliasColour = QStringLiteral("181");
-    s.couplingColour = QStringLiteral("183");
-    s.messageColour = QStringLiteral("176");
-    s.scrollSpeed = QStringLiteral("195");
-    s.relayTime = QStringLiteral("10");
-    s.signClearTime = QStringLiteral("30");
-    s.lcdClearTime = QStringLiteral("60");
-    s.backlightTime = QStringLiteral("9999");
-    s.scrollTime = QStringLiteral("350");
+    setCodes(s, "181", "183", "176", "195");
+    setTimers(s, {"10", "30", "60", "9999", "350"});
     s.firmwareVersion = QStringLiteral("2.05");
     return s;
 }
@@ -41,25 +33,6 @@ QStringList texts(const QList<ReportLine> &lines)
     for (const ReportLine &line : lines)
         result << line.text;
     return result;
-}
-
-// The text of a PDF, laid out as on the page (form feeds between pages),
-// each line's runs of spaces made single and ligatures ("fi") taken apart:
-// spacing and glyphs are the font's business.
-QString pdfText(const QString &pdf)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-    if (!p.waitForFinished(20000) || p.exitCode() != 0)
-        return QStringLiteral("<pdftotext failed: %1>").arg(QString::fromLocal8Bit(p.readAllStandardError()));
-    QStringList lines = QString::fromUtf8(p.readAllStandardOutput())
-                            .normalized(QString::NormalizationForm_KC)
-                            .split(QLatin1Char('\n'));
-    for (QString &line : lines) {
-        const bool pageBreak = line.startsWith(QLatin1Char('\f'));
-        line = (pageBreak ? QStringLiteral("\f") : QString()) + line.simplified();
-    }
-    return lines.join(QLatin1Char('\n'));
 }
 
 // Height of the first word `word` in the PDF's word boxes, in points.

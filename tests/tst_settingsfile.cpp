@@ -2,11 +2,11 @@
 // makes of saved, edited, foreign and broken files.
 
 #include "files/settingsfile.h"
+#include "support/fixtures.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRegularExpression>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -15,17 +15,9 @@
 #include <sys/resource.h>
 #endif
 
-Q_DECLARE_METATYPE(ModuleSettings)
-
 namespace {
 
 using Kind = SettingsFileOutcome::Kind;
-
-const QByteArray kExampleLine =
-    "kvrFlxDataALIAS01:KazerneALIAS02:ALIAS03:ALIAS04:ALIAS05:ALIAS06:ALIAS07:ALIAS08:ALIAS09:"
-    "ALIAS10:ALIAS11:ALIAS12:ALIAS13:ALIAS14:ALIAS15:ALIAS16:KOPPELTEKST:++TEKST_LCDRUST:RUST"
-    "KLEUR_ALIAS:183KLEUR_KOPPELTEKST:176KLEUR_BERICHT:183SNELHEID:192TIJD_RELAIS:10TIJD_WISLK:30"
-    "TIJD_WISLCD:60TIJD_BACKLIGHT:9999TIJD_SCROLLENLCD:350";
 
 const QString kMonth = QStringLiteral(" november ");
 const QDateTime kSavedAt(QDate(2006, 11, 12), QTime(14, 5, 9));
@@ -37,15 +29,8 @@ ModuleSettings exampleSettings()
     s.aliases[0] = QStringLiteral("Kazerne");
     s.couplingText = QStringLiteral("++");
     s.idleText = QStringLiteral("RUST");
-    s.aliasColour = QStringLiteral("183");
-    s.couplingColour = QStringLiteral("176");
-    s.messageColour = QStringLiteral("183");
-    s.scrollSpeed = QStringLiteral("192");
-    s.relayTime = QStringLiteral("10");
-    s.signClearTime = QStringLiteral("30");
-    s.lcdClearTime = QStringLiteral("60");
-    s.backlightTime = QStringLiteral("9999");
-    s.scrollTime = QStringLiteral("350");
+    setCodes(s, "183", "176", "183", "192");
+    setTimers(s, {"10", "30", "60", "9999", "350"});
     return s;
 }
 
@@ -75,19 +60,6 @@ QByteArray withLineEnd(const QByteArray &line) { return line + "\r\n"; }
 
 // A data line with the example's pairs in their places and `marker` in front.
 QByteArray exampleWithMarker(const QByteArray &marker) { return marker + kExampleLine.mid(10); }
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
 } // namespace
 
@@ -236,10 +208,7 @@ void TestSettingsFile::roundTrip_data()
     QTest::newRow("Windows-1252 characters") << accents;
 
     ModuleSettings colours = exampleSettings();
-    colours.aliasColour = QStringLiteral("181");
-    colours.couplingColour = QStringLiteral("183");
-    colours.messageColour = QStringLiteral("176");
-    colours.scrollSpeed = QStringLiteral("199");
+    setCodes(colours, "181", "183", "176", "199");
     QTest::newRow("every colour and slowest speed") << colours;
 
     const QStringList timerTexts = {"", "5", "12", "123", "1234"};
@@ -510,7 +479,7 @@ void TestSettingsFile::largeInputsAreFast()
     QFETCH(QByteArray, bytes);
     QTemporaryDir dir;
     const QString path = dir.filePath("groot.kvr");
-    writeBytes(path, bytes);
+    writeFile(path, bytes);
 
     QElapsedTimer clock;
     clock.start();
@@ -532,7 +501,7 @@ void TestSettingsFile::writeAndReadFile()
     s.aliases[3] = QStringLiteral("\u20ac \u00e9");
     QVERIFY(writeSettingsFile(path, s, QStringLiteral("1.09"), kMonth, kSavedAt));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kazerne"});
-    QCOMPARE(readBytes(path), settingsFileBytes(s, QStringLiteral("1.09"), kMonth, kSavedAt, path));
+    QCOMPARE(readFile(path), settingsFileBytes(s, QStringLiteral("1.09"), kMonth, kSavedAt, path));
 
     const SettingsFileOutcome outcome = readSettingsFile(path);
     QCOMPARE(outcome.kind, Kind::Loaded);
@@ -579,9 +548,9 @@ void TestSettingsFile::savingReplacesTheWholeFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("oud.kvr");
-    writeBytes(path, QByteArray(100000, 'o'));
+    writeFile(path, QByteArray(100000, 'o'));
     QVERIFY(writeSettingsFile(path, exampleSettings(), QStringLiteral("1.09"), kMonth, kSavedAt));
-    QCOMPARE(readBytes(path), settingsFileBytes(exampleSettings(), QStringLiteral("1.09"), kMonth, kSavedAt, path));
+    QCOMPARE(readFile(path), settingsFileBytes(exampleSettings(), QStringLiteral("1.09"), kMonth, kSavedAt, path));
 }
 
 // A disk that fills up part-way: the old file stays as it was and no
@@ -592,7 +561,7 @@ void TestSettingsFile::failedWriteKeepsTheOldFile()
     QTemporaryDir dir;
     const QString path = dir.filePath("kazerne.kvr");
     const QByteArray old = "oude inhoud\r\n";
-    writeBytes(path, old);
+    writeFile(path, old);
 
     rlimit saved{};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -605,7 +574,7 @@ void TestSettingsFile::failedWriteKeepsTheOldFile()
     std::signal(SIGXFSZ, oldHandler);
 
     QVERIFY(!written);
-    QCOMPARE(readBytes(path), old);
+    QCOMPARE(readFile(path), old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{"kazerne.kvr"});
 #else
@@ -626,9 +595,8 @@ void TestSettingsFile::examplesComeFromTheWriter_data()
 void TestSettingsFile::examplesComeFromTheWriter()
 {
     QFETCH(QString, name);
-    const QString root = qEnvironmentVariable("KVR_SOURCE_DIR");
-    QVERIFY(!root.isEmpty());
-    const QByteArray bytes = readBytes(root + QStringLiteral("/examples/") + name);
+    QVERIFY(!qEnvironmentVariable("KVR_SOURCE_DIR").isEmpty());
+    const QByteArray bytes = readFile(examplePath(name));
     const SettingsFileOutcome outcome = decodeSettingsFile(bytes);
     QCOMPARE(outcome.kind, Kind::Loaded);
     QTEST(int(outcome.update.values.receiverType), "receiver");
