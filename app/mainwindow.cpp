@@ -37,13 +37,18 @@ const QColor kVersionGreen(0x00, 0x80, 0x00);
 
 // Every text must reach the module and the .kvr file unchanged, and both
 // carry single Windows-1252 bytes: a character without such a byte is
-// refused as it is typed or pasted.
+// refused as it is typed or pasted. So is a control character (pasted, it
+// cannot be typed): an EOT or SOH inside a text would cut the module's
+// frame, and a CR would end the file's data line early, so the file could
+// not be opened again.
 class Cp1252Validator : public QValidator {
 public:
     using QValidator::QValidator;
     State validate(QString &input, int &) const override
     {
-        return cp1252::canEncode(input) ? Acceptable : Invalid;
+        const bool hasControl = std::any_of(input.cbegin(), input.cend(),
+                                            [](QChar c) { return c.unicode() < 0x20; });
+        return !hasControl && cp1252::canEncode(input) ? Acceptable : Invalid;
     }
 };
 

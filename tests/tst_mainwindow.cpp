@@ -65,6 +65,8 @@ private slots:
     void textSetByCodeIsLimited();
     void charsetRefusal_data();
     void charsetRefusal();
+    void pastedControlCharactersRefused_data();
+    void pastedControlCharactersRefused();
 
     void settingsThroughTheControls();
     void updateKeepsWhatItDoesNotCarry();
@@ -504,6 +506,28 @@ void TestMainWindow::charsetRefusal_data()
     QTest::newRow("idle: greek") << "Txt_LCD_Rust" << greek << "";
     QTest::newRow("timer: greek") << "Timer_Backlight" << "9" + greek + "9" << "99";
     QTest::newRow("test message: polish") << "Txt_Testbericht" << "x" + polish + "y" << "xy";
+}
+
+void TestMainWindow::pastedControlCharactersRefused_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("pasted");
+    // EOT or SOH would cut a module frame; CR or LF would end the .kvr data line.
+    QTest::newRow("alias: EOT") << aliasName(2) << QString("ab\x04" "cd");
+    QTest::newRow("coupling: SOH") << "Txt_Koppeltekst" << QString("\x01(51)");
+    QTest::newRow("idle: CR LF") << "Txt_LCD_Rust" << QString("RUST\r\nX");
+    QTest::newRow("test message: LF") << "Txt_Testbericht" << QString("een\ntwee");
+}
+
+void TestMainWindow::pastedControlCharactersRefused()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, pasted);
+    QLineEdit *e = edit(name);
+    e->setText(QStringLiteral("oud"));
+    e->selectAll();
+    e->insert(pasted);   // what a paste does
+    QCOMPARE(e->text(), QString("oud"));
 }
 
 void TestMainWindow::charsetRefusal()
