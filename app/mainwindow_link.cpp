@@ -45,6 +45,11 @@ void MainWindow::reportWriteFailure()
     if (m_portFailed)
         return;
     m_portFailed = true;
+    // The line went away after the last operation had sent everything (an
+    // adapter pulled while the window sat idle): nothing the user asked for
+    // failed. The next operation opens the port anew and says so if it cannot.
+    if (!isBusy() && m_port && !m_port->failureLostData())
+        return;
     // Halt the run before the box: its timers must not tick while it is open.
     const bool reading = m_busy == BusyKind::Reading;
     if (m_busy == BusyKind::Writing)

@@ -59,7 +59,7 @@ void QtSerialPort::writeBytes(const QByteArray &bytes)
     if (m_failed || !m_port.isOpen() || bytes.isEmpty())
         return;
     if (m_port.write(bytes) < 0)
-        fail(m_port.errorString());
+        fail(m_port.errorString(), true);
 }
 
 QString QtSerialPort::readText()
@@ -77,15 +77,20 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error)
     // A pulled USB adapter floods the port with these while write() still
     // succeeds; the first one is the one that counts.
     if (error == QSerialPort::ResourceError || error == QSerialPort::WriteError
-        || error == QSerialPort::ReadError)
-        fail(m_port.errorString());
+        || error == QSerialPort::ReadError) {
+        // Bytes still waiting in the port, or a write the driver refused,
+        // are lost; a read error on an empty port means the line went away
+        // after everything had been sent.
+        fail(m_port.errorString(), error == QSerialPort::WriteError || m_port.bytesToWrite() > 0);
+    }
 }
 
-void QtSerialPort::fail(const QString &description)
+void QtSerialPort::fail(const QString &description, bool lostData)
 {
     if (m_failed)
         return;
     m_failed = true;
+    m_failureLostData = lostData;
     m_errorString = description;
     m_port.close();
     // Reported from the event loop, not from inside QSerialPort's notifier

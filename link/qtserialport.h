@@ -22,17 +22,19 @@ public:
 
     int lastEvent() const override { return m_lastEvent; }
     QString readText() override;
+    bool failureLostData() const override { return m_failureLostData; }
 
     // The device that the last open() used ("/dev/ttyS0", "/dev/pts/3").
     QString deviceName() const { return m_port.portName(); }
 
 private:
     void onError(QSerialPort::SerialPortError error);
-    void fail(const QString &description);
+    void fail(const QString &description, bool lostData);
 
     ComDeviceMapper m_device;
     QSerialPort m_port;
     QString m_errorString;
     int m_lastEvent = 0;
     bool m_failed = false;
+    bool m_failureLostData = false;
 };

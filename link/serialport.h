@@ -35,6 +35,12 @@ public:
     // The next received character not read yet, or the empty text.
     virtual QString readText() = 0;
 
+    // After failed(): whether the failure cost written bytes, i.e. whether
+    // bytes of the last operation had not all left the port. False when the
+    // line went away later, while the port sat idle. A port that cannot tell
+    // says true.
+    virtual bool failureLostData() const { return true; }
+
 signals:
     // A write or read on the opened port failed (adapter pulled, line gone).
     // Emitted once per opening, however many errors the port reports.

@@ -38,6 +38,7 @@ public:
 
     int lastEvent() const override { return m_inner->lastEvent(); }
     QString readText() override;
+    bool failureLostData() const override { return m_inner->failureLostData(); }
 
     // A free line in the trace, with the time (what the caller is about to do).
     void note(const QString &text);

@@ -43,6 +43,7 @@ private slots:
     void windowPortCannotBeOpened_data();
     void windowPortCannotBeOpened();
     void windowAdapterPulledMidRun();
+    void windowAdapterPulledWhileIdle();
 };
 
 void TestLinkEndToEnd::bytesArriveIntact()
@@ -296,6 +297,30 @@ void TestLinkEndToEnd::windowAdapterPulledMidRun()
     for (int i = 0; i < 10; ++i)
         w.window->programmingTick();
     QCOMPARE(w.prompts.boxes.size(), 1);
+}
+
+void TestLinkEndToEnd::windowAdapterPulledWhileIdle()
+{
+    PtyModule pty;
+    QVERIFY(pty.isOpen());
+    Window w(pty.comDevice());
+    w.click("CmdTest_Bericht");
+    QVERIFY(pty.waitForFrames(1));
+
+    // The call had left the port when the line went: nothing the user asked
+    // for failed, so no box tells them writing failed.
+    pty.closeMaster();
+    QTest::qWait(500);
+    QVERIFY(w.prompts.boxes.isEmpty());
+    QVERIFY(w.buttonsBack());
+
+    // The next call does fail, and says so once.
+    w.click("CmdTest_Bericht");
+    QVERIFY(QTest::qWaitFor([&] { return !w.prompts.boxes.isEmpty(); }, 2000));
+    QTest::qWait(200);
+    QCOMPARE(w.prompts.boxes.size(), 1);
+    QCOMPARE(w.prompts.boxes[0].title, QString("Communicatiefout!"));
+    QCOMPARE(pty.module().testCalls().size(), 1);
 }
 
 QTEST_MAIN(TestLinkEndToEnd)
