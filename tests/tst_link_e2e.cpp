@@ -25,6 +25,25 @@ struct Window : WindowHarness {
 
 const QString kProgrammed = QStringLiteral("De KVR7314 is geprogrammeerd.\r\r");
 
+// A device that cannot be opened: one that does not exist, or a pty that
+// another port already holds (QSerialPort locks what it opens).
+struct UnopenableDevice {
+    explicit UnopenableDevice(bool held)
+        : device(held ? pty.devicePath() : QStringLiteral("/dev/kvr7314-no-such-port")),
+          holder(comDeviceTo(device)), held(held)
+    {
+        if (held)
+            holding = holder.open(1);
+    }
+    bool ready() const { return pty.isOpen() && (!held || holding); }
+
+    PtyModule pty;
+    QString device;
+    QtSerialPort holder;
+    bool held;
+    bool holding = false;
+};
+
 } // namespace
 
 class TestLinkEndToEnd : public QObject {
@@ -95,12 +114,10 @@ void TestLinkEndToEnd::openFailures_data()
 void TestLinkEndToEnd::openFailures()
 {
     QFETCH(bool, holdIt);
-    PtyModule pty;
-    QVERIFY(pty.isOpen());
-    const QString device = holdIt ? pty.devicePath() : QStringLiteral("/dev/kvr7314-no-such-port");
-    QtSerialPort holder(comDeviceTo(device));
-    if (holdIt)
-        QVERIFY(holder.open(1));
+    UnopenableDevice unopenable(holdIt);
+    QVERIFY(unopenable.ready());
+    PtyModule &pty = unopenable.pty;
+    const QString device = unopenable.device;
 
     QtSerialPort port(comDeviceTo(device));
     QVERIFY(!port.open(3));
@@ -234,12 +251,10 @@ void TestLinkEndToEnd::windowPortCannotBeOpened_data() { openFailures_data(); }
 void TestLinkEndToEnd::windowPortCannotBeOpened()
 {
     QFETCH(bool, holdIt);
-    PtyModule pty;
-    QVERIFY(pty.isOpen());
-    const QString device = holdIt ? pty.devicePath() : QStringLiteral("/dev/kvr7314-no-such-port");
-    QtSerialPort holder(comDeviceTo(device));
-    if (holdIt)
-        QVERIFY(holder.open(1));
+    UnopenableDevice unopenable(holdIt);
+    QVERIFY(unopenable.ready());
+    PtyModule &pty = unopenable.pty;
+    const QString device = unopenable.device;
 
     Window w(comDeviceTo(device));
     w.child<QLineEdit>("Txt_Alias04")->setText(QStringLiteral("NIET KWIJT"));
