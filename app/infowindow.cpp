@@ -104,33 +104,66 @@ InfoWindow::InfoWindow(QWidget *parent) : QWidget(parent)
     body.setPixelSize(11);
     setFont(body);
 
-    auto *closeButton = new QPushButton(QStringLiteral("dit venster sluiten"), this);
-    closeButton->setObjectName(QStringLiteral("Cmd_Sluit"));
-    closeButton->setAutoDefault(false);
-    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    // The close button first: first in the tab order, so it has the focus
+    // when the window opens.
+    QPushButton *closeButton = buildCloseButton();
+    QGridLayout *grid = buildHelpGrid();
+    grid->addLayout(buildContactBlocks(), 5, 1, 2, 1);
+    grid->addLayout(buildAbout(closeButton), 5, 2, 2, 1, Qt::AlignBottom | Qt::AlignRight);
 
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(10, 2, 10, 6);
+    root->setSpacing(2);
+    root->addWidget(buildHeading());
+    root->addWidget(buildIntroduction());
+    root->addWidget(makeText(this, QStringLiteral("Flexontvanger:"), kDarkBlue, true));
+    root->addWidget(buildReceiverText());
+    root->addLayout(grid, 1);
+    closeButton->setFocus();
+}
+
+QPushButton *InfoWindow::buildCloseButton()
+{
+    auto *button = new QPushButton(QStringLiteral("dit venster sluiten"), this);
+    button->setObjectName(QStringLiteral("Cmd_Sluit"));
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, &QWidget::close);
+    return button;
+}
+
+QLabel *InfoWindow::buildHeading()
+{
     auto *heading = makeText(this, QStringLiteral("PROGRAMMEREN VAN DE KVR7314"), kHeadingBlue);
-    QFont headingFont = heading->font();
-    headingFont.setPointSize(24);
-    heading->setFont(headingFont);
+    QFont font = heading->font();
+    font.setPointSize(24);
+    heading->setFont(font);
     heading->setAlignment(Qt::AlignCenter);
+    return heading;
+}
 
-    auto *intro = makeText(this, QStringLiteral(
+QLabel *InfoWindow::buildIntroduction()
+{
+    return makeText(this, QStringLiteral(
         "De KVR7314 is een interface die samenwerkt met een RXM4F FLEX-ontvanger. Ontvangen meldingen verschijnen "
         "op een LED-lichtkrant en/of een LC-display met 4 regels van 40 karakters. Met dit programma kan de "
         "eindgebruiker eenvoudig alle variabele parameters wijzigen. Het programma werkt met modulefirmware vanaf "
         "versie 1.30. Houd de resetknop van de module 2 seconden ingedrukt om de firmwareversie te zien: de module "
         "toont dan zijn gegevens op de lichtkrant en/of het LCD en wist de tekst automatisch zodra de knop wordt "
         "losgelaten. Na het inlezen toont ook dit programma de ingelezen firmwareversie."));
+}
 
-    auto *receiverHeading = makeText(this, QStringLiteral("Flexontvanger:"), kDarkBlue, true);
-    auto *receiverText = makeText(this, QStringLiteral(
+QLabel *InfoWindow::buildReceiverText()
+{
+    return makeText(this, QStringLiteral(
         "De FLEX-ontvanger kan met maximaal 16 capcodes worden geprogrammeerd, met aparte software en een programmer "
         "van de fabrikant, via een verloopkabel op de 3-polige programmeerstekker van de module. Een compleet "
         "PDF-document met alle details is beschikbaar, en ook een voordelige programmer voor wie die van de "
         "fabrikant niet heeft."));
+}
 
-    // The help grid, three columns read row by row.
+// The help grid, three columns read row by row.
+QGridLayout *InfoWindow::buildHelpGrid()
+{
     auto *grid = new QGridLayout;
     grid->setHorizontalSpacing(16);
     grid->setVerticalSpacing(4);
@@ -158,8 +191,12 @@ InfoWindow::InfoWindow(QWidget *parent) : QWidget(parent)
                         h.row, h.column, h.rowSpan, 1);
     for (int column = 0; column < 3; ++column)
         grid->setColumnStretch(column, 1);
+    return grid;
+}
 
-    // The maker's contact blocks.
+// The maker's contact blocks.
+QHBoxLayout *InfoWindow::buildContactBlocks()
+{
     auto *contacts = new QHBoxLayout;
     contacts->setSpacing(8);
     contacts->addWidget(contactBlock(this, QStringLiteral("Contact_Velto"), {
@@ -174,16 +211,19 @@ InfoWindow::InfoWindow(QWidget *parent) : QWidget(parent)
         QStringLiteral("5678 CD  Ergensdorp"),
         QStringLiteral("service@doran.example.nl"),
     }));
-    grid->addLayout(contacts, 5, 1, 2, 1);
+    return contacts;
+}
 
-    // Bottom right: file name, version, date, the close button and the shield.
+// Bottom right: file name, version, date, the close button and the shield.
+QGridLayout *InfoWindow::buildAbout(QPushButton *closeButton)
+{
     auto *about = new QGridLayout;
     about->setSpacing(2);
     auto *version = makeText(this, kProgramFileName + QStringLiteral(": Versie ") + kPageVersion);
     version->setObjectName(QStringLiteral("LblVersie"));
+    version->setWordWrap(false);
     auto *update = makeText(this, QStringLiteral("Laatste Update") + QStringLiteral(": ") + kPageDate);
     update->setObjectName(QStringLiteral("LblUpdate"));
-    version->setWordWrap(false);
     update->setWordWrap(false);
     auto *shield = new QLabel(this);
     shield->setObjectName(QStringLiteral("imgSchild"));
@@ -194,17 +234,5 @@ InfoWindow::InfoWindow(QWidget *parent) : QWidget(parent)
     about->addWidget(shield, 0, 1, 2, 1, Qt::AlignCenter);
     about->addWidget(closeButton, 2, 0, 1, 2);
     about->setRowStretch(3, 1);
-    grid->addLayout(about, 5, 2, 2, 1, Qt::AlignBottom | Qt::AlignRight);
-
-    auto *root = new QVBoxLayout(this);
-    root->setContentsMargins(10, 2, 10, 6);
-    root->setSpacing(2);
-    root->addWidget(heading);
-    root->addWidget(intro);
-    root->addWidget(receiverHeading);
-    root->addWidget(receiverText);
-    root->addLayout(grid, 1);
-
-    // First in the tab order, so it has the focus when the window opens.
-    closeButton->setFocus();
+    return about;
 }

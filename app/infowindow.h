@@ -5,8 +5,25 @@
 
 #include <QWidget>
 
+class QGridLayout;
+class QHBoxLayout;
+class QLabel;
+class QPushButton;
+
 class InfoWindow : public QWidget {
     Q_OBJECT
 public:
     explicit InfoWindow(QWidget *parent = nullptr);
+
+private:
+    // The page from top to bottom: heading, introduction, the receiver
+    // paragraph, the help grid with the contact blocks and, bottom right,
+    // the version, the date and the close button.
+    QPushButton *buildCloseButton();
+    QLabel *buildHeading();
+    QLabel *buildIntroduction();
+    QLabel *buildReceiverText();
+    QGridLayout *buildHelpGrid();
+    QHBoxLayout *buildContactBlocks();
+    QGridLayout *buildAbout(QPushButton *closeButton);
 };

@@ -1,19 +1,43 @@
 // kvr7314: configuration tool for the KVR7314 pager-decoder display module.
 #include "app/mainwindow.h"
 #include "app/qtprompts.h"
+#include "app/windowoptions.h"
 
 #include <QApplication>
 
+#include <csignal>
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+#ifdef SIGXFSZ
+    // A save that reaches the file size limit must fail, and say so, rather
+    // than kill the program with the user's unsaved settings.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+    // --help and --version answer without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (const std::optional<QString> text = windowInformationRequest(arguments)) {
+        std::fputs(text->toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
     QApplication app(argc, argv);
+    QString error;
+    const std::optional<WindowOptions> options = parseWindowOptions(QApplication::arguments(), &error);
+    if (!options) {
+        std::fprintf(stderr, "kvr7314: %s (see kvr7314 --help)\n", error.toLocal8Bit().constData());
+        return 2;
+    }
     // The info window may outlive the main window; the program ends when
     // the last of them closes.
     QApplication::setQuitOnLastWindowClosed(true);
 
     QtPrompts prompts;
     SystemClock clock;
-    MainWindow window(WindowServices{&prompts, &clock, {}, {}});
+    MainWindow window(WindowServices{&prompts, &clock, comDeviceMapper(*options), {}});
     prompts.setDialogParent(&window);
     window.show();
     return app.exec();

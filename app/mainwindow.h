@@ -4,23 +4,25 @@
 // when they need one and put loaded values back through them.
 //
 // The window's code is split by subject:
-//   mainwindow.cpp          layout, start-up, group rule, layouts, busy state, standard values
+//   mainwindow.cpp          start-up, group rule, layouts, busy state, standard values
+//   mainwindow_layout.cpp   the frames and their controls, one builder per frame
 //   mainwindow_link.cpp     serial port, programming run, test call, no-network notice
 //   mainwindow_readback.cpp read-back run
 //   mainwindow_files.cpp    save, open, print
+// The timed runs themselves are sessions (link/, readback/): the window
+// starts them and shows what they report.
 
 #include "app/prompts.h"
-#include "link/programmingrun.h"
 #include "link/serialport.h"
-#include "readback/readbackrun.h"
 #include "settings/modulesettings.h"
 
 #include <QPointer>
-#include <QTimer>
+#include <QList>
 #include <QWidget>
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -28,13 +30,17 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class InfoWindow;
+class ProgrammingSession;
+class ReadBackSession;
+class QGroupBox;
+struct DumpParse;
 
 // What the window is given from outside, so tests and the demo can put
 // their own in place of the real dialogs, clock and serial ports.
 struct WindowServices {
     Prompts *prompts = nullptr;
     Clock *clock = nullptr;
-    ComDeviceMapper comDevice;        // COM n -> device path; defaultComDevice when empty
+    ComDeviceMapper comDevice;        // COM n -> device; the ports the machine has when empty
     SerialPortFactory portFactory;    // a new port object; QSerialPort-based when empty
 };
 
@@ -48,8 +54,10 @@ public:
 
     // --- Settings through the controls -------------------------------------
     ModuleSettings settings() const;
-    // Puts every field into its control: texts through their limits, codes
-    // by selecting their boxes (group rule; unknown codes keep the choice).
+    // Puts every field into its control, the receiver type first (so a
+    // POCSAG file switches the layout before its texts appear): texts
+    // through their limits, codes by selecting their boxes (group rule;
+    // unknown codes keep the choice).
     void showSettings(const ModuleSettings &settings);
     void applyUpdate(const SettingsUpdate &update);
     void setTimerText(TimerField field, const QString &text);
@@ -66,22 +74,17 @@ public:
     void enterBusy(BusyKind kind);
     void leaveBusy();
 
-    // Dutch month name with a space on each side, for a month 1..12.
-    static QString monthNameFor(int month);
-
     // --- Commands (the buttons) ---------------------------------------------
+    // "schrijven": the busy state, then the programming session runs; its
+    // end (finishProgramming) shows the success box.
     void startProgramming();
-    void programmingTick();
-    void finishProgramming();
-    void sendProgrammingStep(int step);
     void sendTestCall();
     void sendNoNetworkNotice();
 
+    // "lezen": the busy state, aliases emptied, then the read-back session
+    // runs; its end shows the module's settings (finishReadBack) or the
+    // no-data box (failReadBack).
     void startReadBack();
-    void pollReceive();
-    void finishReadBack();
-    void failReadBack();
-    void blinkDataLed();
 
     void saveSettings();
     void openSettings();
@@ -89,36 +92,69 @@ public:
 
     void showInfoWindow();
 
-    // Opens COM comPort on a fresh port object. On failure shows the
-    // "Communicatiefout!" box and returns false; the caller abandons its
-    // operation, and the program keeps running with its settings.
+    // Opens COM comPort for a test call or the no-network notice. On failure
+    // shows the "Communicatiefout!" box and returns false; the caller
+    // abandons its operation, and the program keeps running.
     bool openSerialPort();
 
-    SerialPort *serialPort() const { return m_port.get(); }
+    // The port the last operation opened (RS232), whichever opened it.
+    SerialPort *serialPort() const;
+    ProgrammingSession &programmingSession() const { return *m_programming; }
+    ReadBackSession &readBackSession() const { return *m_readBack; }
     InfoWindow *infoWindow() const;  // null until "Infoscherm" was first pressed
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // --- Layout: one builder per frame ----------------------------------------
     void buildLayout();
+    QGroupBox *buildAliasFrame();
+    QGroupBox *buildIdleTextFrame();
+    QGroupBox *buildCouplingTextFrame();
+    QGroupBox *buildTimerFrame();
+    QGroupBox *buildColourFrame(const QString &name, const QString &caption, const QString &boxPrefix,
+                                std::array<QCheckBox *, 3> &boxes);
+    QGroupBox *buildSpeedFrame();
+    QGroupBox *buildPortFrame();
+    QGroupBox *buildTestCallFrame();
+    QGroupBox *buildReceiverFrame();
+    QWidget *buildLogo();
+    QGroupBox *buildFileFrame();
+    QGroupBox *buildProgramFrame();
+    QGroupBox *buildLinkFrame();
+    void buildCloseButtons();
+    void connectCommands();
+
+    void createSessions();
     void runStartUp();
     void connectGroupRule();
     void applyReceiverLayout(ReceiverType type);
     void selectBox(QCheckBox *box);
-    // Stops a programming run where it stands (timer, LED, label) without
-    // the success box; the caller shows its box and leaves the busy state.
-    void abortProgramming();
-    // Connected to the open port's failed(): once per opening, it halts the
-    // run in progress (abortProgramming / abortReadBack) BEFORE its modal
-    // "Communicatiefout!" box, so no tick comes while the box is open, then
-    // leaves the busy state. Also reports a failed test call.
+    void selectReceiver(ReceiverType type);
+    // Texts, timers, codes and the version, in the order the loaders take them.
+    void showValues(const ModuleSettings &settings);
+
+    // RS232: a fresh port object for whichever operation opens the port
+    // next. The object the last operation opened goes first, so its port is
+    // closed before the same device is opened again.
+    std::unique_ptr<SerialPort> newSerialPort();
+    void showOpenFailure(const PortFailure &failure);
+    // The device COM `comPort` leads to now.
+    QString comDevice(int comPort) const;
+    // Each COM box's tooltip names its device as the system knows it now.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    // What the sessions report.
+    void finishProgramming();
+    void programmingFailed(const PortFailure &failure);
+    void finishReadBack(const DumpParse &parse);
+    void failReadBack();
+    void readBackFailed(const PortFailure &failure);
+    void endReadBack();
+    // A failed write of a test call or the no-network notice.
     void reportWriteFailure();
     void restoreAliasesAfterFailedRead();
-    // Ends a read-back whose port failed (reportWriteFailure calls it while
-    // the window is busy reading): timers stopped, LED off, aliases back.
-    // The caller shows its box and then leaves the busy state.
-    void abortReadBack();
 
     WindowServices m_services;
 
@@ -127,21 +163,14 @@ private:
     QString m_monthName;
     std::optional<BusyKind> m_busy;
 
-    // Serial object RS232: replaced on every opening.
+    // The timed runs, each with its port, timers and state machine.
+    ProgrammingSession *m_programming = nullptr;
+    ReadBackSession *m_readBack = nullptr;
+    // The port of a test call or no-network notice.
     std::unique_ptr<SerialPort> m_port;
     bool m_portFailed = false;  // a write failure was reported for this port
 
-    // Programming run
-    ProgrammingRun m_programming;
-    QTimer *m_tmrPauze = nullptr;
-
-    // Read-back run
-    QTimer *m_tmrInlezen = nullptr;
-    QTimer *m_tmrVerwerkenData = nullptr;
-    QTimer *m_tmrKnippertijdLed = nullptr;
-    QTimer *m_tmrFirstPoll = nullptr;
     std::array<QString, kAliasCount> m_aliasesBeforeRead;
-    ReadBackRun m_readBack;
 
     // File dialog: the file name carries over from one use to the next.
     QString m_dialogFileName;

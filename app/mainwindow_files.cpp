@@ -19,8 +19,18 @@ void MainWindow::saveSettings()
     m_dialogFileName = *path;
     if (path->isEmpty())
         return;
-    if (!writeSettingsFile(*path, settings(), programVersion(), m_monthName, m_services.clock->now()))
-        m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::None, kSaveFailedText);
+    const ModuleSettings shown = settings();
+    // Settings that would not open again as they are (a text holding a key
+    // of the file) are refused with the field named in the box itself; a
+    // failure of the disk or the folder keeps the box's words and gives the
+    // system's reason under "Details".
+    if (const auto refused = unsaveableSettings(shown)) {
+        m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::None, kSaveFailedText + QStringLiteral("\r\n") + refused->dutch);
+        return;
+    }
+    const SaveOutcome saved = writeSettingsFile(*path, shown, programVersion(), m_monthName, m_services.clock->now());
+    if (!saved)
+        m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::None, kSaveFailedText, saved.reason.dutch);
 }
 
 void MainWindow::openSettings()
@@ -44,7 +54,8 @@ void MainWindow::openSettings()
         m_services.prompts->showMessage(kWrongProductTitle, BoxIcon::Information, wrongProductText(outcome.product));
         break;
     case SettingsFileOutcome::Failed:
-        m_services.prompts->showMessage(kNothingLoadedTitle, BoxIcon::Information, nothingLoadedText());
+        m_services.prompts->showMessage(kNothingLoadedTitle, BoxIcon::Information, nothingLoadedText(),
+                                        outcome.reason.dutch);
         break;
     }
 }
@@ -57,6 +68,10 @@ void MainWindow::printReport()
         return;
     }
     const QList<ReportLine> lines = reportLines(settings(), programVersion(), m_monthName, m_services.clock->now());
-    if (const std::optional<PrintFailure> failure = ::printReport(printer, lines))
+    // "Print to file" makes a PDF: made whole and checked before it replaces
+    // an old file, since Qt does not report a disk that fills.
+    const bool toPdfFile = printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty();
+    if (const std::optional<PrintFailure> failure =
+            toPdfFile ? printReportToPdf(printer.outputFileName(), lines) : ::printReport(printer, lines))
         m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::None, printFailureText(*failure));
 }

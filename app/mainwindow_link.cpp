@@ -1,65 +1,116 @@
-// The module link commands: opening the serial port, the paced programming
-// run, the test call and the no-network notice.
+// The module link in the window: the serial port (RS232), "schrijven" on
+// the programming session, the test call and the no-network notice.
 #include "app/mainwindow.h"
 
 #include "link/frames.h"
 #include "link/linkmessages.h"
+#include "link/openfailure.h"
+#include "link/portlist.h"
+#include "link/programmingsession.h"
 #include "link/qtserialport.h"
+#include "readback/readbacksession.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 
 // --- Serial port ------------------------------------------------------------------------
 
+void MainWindow::createSessions()
+{
+    const auto newPort = [this] { return newSerialPort(); };
+    const auto comPort = [this] { return m_comPort.toInt(); };
+
+    m_programming = new ProgrammingSession({newPort, comPort, [this] { return settings(); }}, this);
+    connect(m_programming, &ProgrammingSession::timerTextChanged, this, &MainWindow::setTimerText);
+    connect(m_programming, &ProgrammingSession::ledChanged, m_imgLedDataUit, &QWidget::setVisible);
+    connect(m_programming, &ProgrammingSession::finished, this, &MainWindow::finishProgramming);
+    connect(m_programming, &ProgrammingSession::failed, this, &MainWindow::programmingFailed);
+
+    m_readBack = new ReadBackSession({newPort, comPort}, this);
+    connect(m_readBack, &ReadBackSession::ledChanged, m_imgLedDataIn, &QWidget::setVisible);
+    connect(m_readBack, &ReadBackSession::finished, this, &MainWindow::finishReadBack);
+    connect(m_readBack, &ReadBackSession::noData, this, &MainWindow::failReadBack);
+    connect(m_readBack, &ReadBackSession::failed, this, &MainWindow::readBackFailed);
+}
+
+std::unique_ptr<SerialPort> MainWindow::newSerialPort()
+{
+    m_programming->releasePort();
+    m_readBack->releasePort();
+    m_port.reset();
+    if (m_services.portFactory)
+        return m_services.portFactory();
+    return std::make_unique<QtSerialPort>([this](int comPort) { return comDevice(comPort); });
+}
+
+QString MainWindow::comDevice(int comPort) const
+{
+    // Asked at every opening: an adapter plugged in while the window is
+    // open is found.
+    if (m_services.comDevice)
+        return m_services.comDevice(comPort);
+    return comDevices(foundPorts())[size_t(comPort - 1)];
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        for (int i = 0; i < int(m_chkCom.size()); ++i) {
+            if (watched == m_chkCom[i])
+                m_chkCom[i]->setToolTip(portDescription(comDevice(i + 1), foundPorts()));
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+SerialPort *MainWindow::serialPort() const
+{
+    if (m_programming->port())
+        return m_programming->port();
+    if (m_readBack->port())
+        return m_readBack->port();
+    return m_port.get();
+}
+
 bool MainWindow::openSerialPort()
 {
-    // The previous object goes first, so its port is closed before the
-    // same port is opened again.
-    m_port.reset();
     m_portFailed = false;
-
-    std::unique_ptr<SerialPort> port =
-        m_services.portFactory ? m_services.portFactory()
-                               : std::make_unique<QtSerialPort>(m_services.comDevice);
-    if (port && port->open(m_comPort.toInt())) {
-        connect(port.get(), &SerialPort::failed, this, &MainWindow::reportWriteFailure);
-        m_port = std::move(port);
-        return true;
+    PortFailure failure;
+    std::unique_ptr<SerialPort> port = openPort([this] { return newSerialPort(); }, m_comPort.toInt(), &failure);
+    if (!port) {
+        showOpenFailure(failure);
+        return false;
     }
+    connect(port.get(), &SerialPort::failed, this, &MainWindow::reportWriteFailure);
+    m_port = std::move(port);
+    return true;
+}
 
+void MainWindow::showOpenFailure(const PortFailure &failure)
+{
     // The program keeps running (ending it would lose every unsaved edit);
-    // the operation that wanted the port is abandoned by its caller. A run's
-    // timer stops before the box, so no tick comes while it is open.
-    if (m_busy == BusyKind::Writing)
-        abortProgramming();
-    m_services.prompts->showMessage(kCommunicationErrorTitle, BoxIcon::Error, openFailureText(m_comPort));
-    return false;
+    // the operation that wanted the port is abandoned. The box keeps its
+    // words; its details name the device, the cause and what to do.
+    m_services.prompts->showMessage(kCommunicationErrorTitle, BoxIcon::Error, openFailureText(m_comPort),
+                                    openFailureDetails(failure, foundPorts()));
 }
 
 void MainWindow::reportWriteFailure()
 {
-    // A pulled adapter can report many errors; the first one ends the
-    // operation, and a signal that comes while the box is open adds nothing.
+    // A pulled adapter can report many errors; the first one counts, and a
+    // signal that comes while the box is open adds nothing.
     if (m_portFailed)
         return;
     m_portFailed = true;
-    // The line went away after the last operation had sent everything (an
-    // adapter pulled while the window sat idle): nothing the user asked for
-    // failed. The next operation opens the port anew and says so if it cannot.
-    if (!isBusy() && m_port && !m_port->failureLostData())
+    // The line went away after the call had been sent (an adapter pulled
+    // while the window sat idle): nothing the user asked for failed. The
+    // next operation opens the port anew and says so if it cannot.
+    if (m_port && !m_port->failureLostData())
         return;
-    // Halt the run before the box: its timers must not tick while it is open.
-    const bool reading = m_busy == BusyKind::Reading;
-    if (m_busy == BusyKind::Writing)
-        abortProgramming();
-    else if (reading)
-        abortReadBack();
-    m_services.prompts->showMessage(kCommunicationErrorTitle, BoxIcon::Error,
-                                    reading ? kReadPortFailureText : kWriteFailureText);
-    if (isBusy())
-        leaveBusy();
+    m_services.prompts->showMessage(kCommunicationErrorTitle, BoxIcon::Error, kWriteFailureText);
 }
 
 // --- Programming run ------------------------------------------------------------------------
@@ -68,66 +119,26 @@ void MainWindow::startProgramming()
 {
     if (isBusy())
         return;
-    ModuleSettings normalised = settings();
-    normaliseTimers(normalised);
-    for (TimerField field : kTimerFields)
-        setTimerText(field, normalised.timer(field));
-
-    m_programming.start();
-    m_tmrPauze->start();
+    m_programming->startProgramming();
     enterBusy(BusyKind::Writing);
-}
-
-void MainWindow::programmingTick()
-{
-    // Ticks only count while the run's timer runs: a run that has been
-    // halted (its port failed) takes no further step.
-    if (!m_tmrPauze->isActive())
-        return;
-    const ProgrammingTick tick = m_programming.tick();
-    if (tick.sendStep != 0) {
-        sendProgrammingStep(tick.sendStep);
-        if (!m_tmrPauze->isActive())
-            return;
-    }
-    m_imgLedDataUit->setVisible(tick.ledShown);
-    if (tick.finished)
-        finishProgramming();
-}
-
-void MainWindow::sendProgrammingStep(int step)
-{
-    if (step == 1 && !openSerialPort()) {
-        abortProgramming();   // already halted before the box; idempotent
-        leaveBusy();
-        return;
-    }
-    if (!m_port)
-        return;
-    // Each step takes the window's values as they are now, so an edit made
-    // during the run reaches every step that comes after it.
-    ModuleSettings now = settings();
-    if (const auto timer = timerOfStep(step)) {
-        now.timer(*timer) = padTimer(now.timer(*timer));
-        setTimerText(*timer, now.timer(*timer));
-    }
-    m_port->writeBytes(programmingStepFrame(step, now));
 }
 
 void MainWindow::finishProgramming()
 {
-    m_tmrPauze->stop();
-    m_imgLedDataUit->hide();
     m_lblDataUit->setEnabled(false);
     m_services.prompts->showMessage(QStringLiteral("KVR7314"), BoxIcon::Information, kProgrammedText);
     leaveBusy();
 }
 
-void MainWindow::abortProgramming()
+void MainWindow::programmingFailed(const PortFailure &failure)
 {
-    m_tmrPauze->stop();
-    m_imgLedDataUit->hide();
+    // The session has already halted: no tick comes while the box is open.
     m_lblDataUit->setEnabled(false);
+    if (failure.kind == PortFailure::CannotOpen)
+        showOpenFailure(failure);
+    else
+        m_services.prompts->showMessage(kCommunicationErrorTitle, BoxIcon::Error, kWriteFailureText);
+    leaveBusy();
 }
 
 // --- Test call and no-network notice -----------------------------------------------------------

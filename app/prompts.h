@@ -24,8 +24,11 @@ struct FileDialogSetup {
 class Prompts {
 public:
     virtual ~Prompts() = default;
-    // A modal box with one OK button; returns when it is closed.
-    virtual void showMessage(const QString &title, BoxIcon icon, const QString &text) = 0;
+    // A modal box with one OK button; returns when it is closed. `details`,
+    // when given, is what the box's "Details" button shows: the cause behind
+    // the box's own words, and what to do.
+    virtual void showMessage(const QString &title, BoxIcon icon, const QString &text,
+                             const QString &details = {}) = 0;
     // The chosen path, or nothing when the user cancelled.
     virtual std::optional<QString> askSaveFile(const FileDialogSetup &setup) = 0;
     virtual std::optional<QString> askOpenFile(const FileDialogSetup &setup) = 0;

@@ -25,7 +25,7 @@ QString displayLineBreaks(const QString &text)
     return shown;
 }
 
-void QtPrompts::showMessage(const QString &title, BoxIcon icon, const QString &text)
+void QtPrompts::showMessage(const QString &title, BoxIcon icon, const QString &text, const QString &details)
 {
     QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
     switch (icon) {
@@ -35,6 +35,8 @@ void QtPrompts::showMessage(const QString &title, BoxIcon icon, const QString &t
     }
     QMessageBox box(boxIcon, title, displayLineBreaks(text), QMessageBox::Ok, m_parent);
     box.setTextFormat(Qt::PlainText);
+    if (!details.isEmpty())
+        box.setDetailedText(displayLineBreaks(details));
     box.exec();
 }
 

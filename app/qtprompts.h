@@ -13,7 +13,8 @@ public:
     // The window the boxes and dialogs are centred on and modal to.
     void setDialogParent(QWidget *parent) { m_parent = parent; }
 
-    void showMessage(const QString &title, BoxIcon icon, const QString &text) override;
+    void showMessage(const QString &title, BoxIcon icon, const QString &text,
+                     const QString &details = {}) override;
     std::optional<QString> askSaveFile(const FileDialogSetup &setup) override;
     std::optional<QString> askOpenFile(const FileDialogSetup &setup) override;
     bool askPrinter(QPrinter &printer) override;

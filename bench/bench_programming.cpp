@@ -28,7 +28,7 @@ namespace {
 
 class BenchPrompts : public Prompts {
 public:
-    void showMessage(const QString &, BoxIcon, const QString &text) override
+    void showMessage(const QString &, BoxIcon, const QString &text, const QString &) override
     {
         texts << text;
         shownAtMs = clock->nsecsElapsed() / 1e6;

@@ -24,7 +24,7 @@ namespace {
 
 class BenchPrompts : public Prompts {
 public:
-    void showMessage(const QString &title, BoxIcon, const QString &) override
+    void showMessage(const QString &title, BoxIcon, const QString &, const QString &) override
     {
         titles << title;
         shownAtMs = clock ? clock->elapsed() : 0;
@@ -52,8 +52,7 @@ public:
     }
     bool open(int comPort) override { return m_port.open(comPort); }
     QString errorString() const override { return m_port.errorString(); }
-    void writeText(const QString &text) override { m_port.writeText(text); }
-    void writeByte(quint8 value) override { m_port.writeByte(value); }
+    QString deviceName() const override { return m_port.deviceName(); }
     void writeBytes(const QByteArray &bytes) override { m_port.writeBytes(bytes); }
     int lastEvent() const override { return m_port.lastEvent(); }
     QString readText() override

@@ -1,7 +1,10 @@
 #include "cli/clicommandline.h"
 
+#include "files/safefile.h"
+#include "link/frames.h"
 #include "link/serialport.h"
-#include "sim/simulatedmodule.h"
+#include "settings/codec.h"
+#include "settings/textrule.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -97,11 +100,18 @@ const QString kReportHelp = QStringLiteral(
     "  -o, --output REPORT.pdf   the PDF file to write (required)\n");
 
 const QString kSimHelp = QStringLiteral(
-    "Usage: kvr7314-cli sim\n"
+    "Usage: kvr7314-cli sim [--answer-delay MS] [--no-answer] [--cut-after N] [--garbage TEXT]\n"
+    "                       [--firmware V]\n"
     "\n"
     "Runs a simulated KVR7314 on a pseudo-terminal until it is stopped (Ctrl-C, SIGTERM). The\n"
     "first line of standard output is the device to pass as --port DEV; every frame the module\n"
-    "takes is listed after it.\n");
+    "takes is listed after it. The options make it a module with a fault, to try the tool on:\n"
+    "\n"
+    "  --answer-delay MS   milliseconds from the read request to the dump's first byte (20)\n"
+    "  --no-answer         never answer the read request\n"
+    "  --cut-after N       send only the first N characters of the dump\n"
+    "  --garbage TEXT      send TEXT in front of the dump\n"
+    "  --firmware V        the firmware version the module reports (1.30)\n");
 
 QString seeHelp(const QString &command)
 {
@@ -123,6 +133,11 @@ struct CommandOptions {
     QCommandLineOption verify{QStringLiteral("verify")};
     QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("FILE")};
     QCommandLineOption receiver{QStringLiteral("receiver"), QString(), QStringLiteral("TYPE")};
+    QCommandLineOption answerDelay{QStringLiteral("answer-delay"), QString(), QStringLiteral("MS")};
+    QCommandLineOption noAnswer{QStringLiteral("no-answer")};
+    QCommandLineOption cutAfter{QStringLiteral("cut-after"), QString(), QStringLiteral("N")};
+    QCommandLineOption garbage{QStringLiteral("garbage"), QString(), QStringLiteral("TEXT")};
+    QCommandLineOption firmware{QStringLiteral("firmware"), QString(), QStringLiteral("V")};
 };
 
 struct CommandShape {
@@ -132,20 +147,21 @@ struct CommandShape {
     bool verify;
     bool output;
     bool receiver;
+    bool faults;
 };
 
 CommandShape shapeOf(CliCommand command)
 {
     switch (command) {
-    case CliCommand::Write: return {1, 1, true, true, false, false};
-    case CliCommand::Read: return {0, 0, true, false, true, true};
-    case CliCommand::TestCall: return {1, 2, true, false, false, false};
-    case CliCommand::NoNetwork: return {0, 0, true, false, false, false};
-    case CliCommand::Report: return {1, 1, false, false, true, false};
-    case CliCommand::Sim: return {0, 0, false, false, false, false};
+    case CliCommand::Write: return {1, 1, true, true, false, false, false};
+    case CliCommand::Read: return {0, 0, true, false, true, true, false};
+    case CliCommand::TestCall: return {1, 2, true, false, false, false, false};
+    case CliCommand::NoNetwork: return {0, 0, true, false, false, false, false};
+    case CliCommand::Report: return {1, 1, false, false, true, false, false};
+    case CliCommand::Sim: return {0, 0, false, false, false, false, true};
     case CliCommand::Help: break;
     }
-    return {0, 1, false, false, false, false};
+    return {0, 1, false, false, false, false, false};
 }
 
 std::optional<CliCommand> commandNamed(const QString &name)
@@ -160,17 +176,38 @@ std::optional<CliCommand> commandNamed(const QString &name)
     return std::nullopt;
 }
 
-bool hasControlCharacter(const QString &text)
+// A count given to an option: a whole number from 0 on.
+std::optional<int> count(const QString &text)
 {
-    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && value >= 0 ? std::optional<int>(value) : std::nullopt;
+}
+
+// sim's fault options; an error line, or empty.
+QString parseModuleFaults(const QCommandLineParser &parser, const CommandOptions &o, ModuleBehaviour *behaviour)
+{
+    if (parser.isSet(o.answerDelay)) {
+        const auto ms = count(parser.value(o.answerDelay));
+        if (!ms)
+            return QStringLiteral("--answer-delay takes a number of milliseconds");
+        behaviour->answerDelayMs = *ms;
+    }
+    behaviour->answers = !parser.isSet(o.noAnswer);
+    if (parser.isSet(o.cutAfter)) {
+        const auto n = count(parser.value(o.cutAfter));
+        if (!n)
+            return QStringLiteral("--cut-after takes a number of characters");
+        behaviour->cutAfter = *n;
+    }
+    if (parser.isSet(o.garbage))
+        behaviour->garbage = cp1252::encode(parser.value(o.garbage));
+    if (parser.isSet(o.firmware))
+        behaviour->firmwareVersion = parser.value(o.firmware);
+    return {};
 }
 
 } // namespace
-
-QStringList cliCommandNames()
-{
-    return {kWrite, kRead, kTestCall, kNoNetwork, kReport, kSim, kHelp};
-}
 
 std::optional<PortTarget> portTarget(const QString &text)
 {
@@ -248,6 +285,8 @@ CliParse parseCliArguments(const QStringList &arguments)
         parser.addOption(o.output);
     if (shape.receiver)
         parser.addOption(o.receiver);
+    if (shape.faults)
+        parser.addOptions({o.answerDelay, o.noAnswer, o.cutAfter, o.garbage, o.firmware});
 
     // QCommandLineParser takes the first entry as the program's name.
     if (!parser.parse(QStringList{name} + arguments.mid(1)))
@@ -298,6 +337,12 @@ CliParse parseCliArguments(const QStringList &arguments)
         request.receiver = type == u"flex" ? ReceiverType::Flex : ReceiverType::Pocsag;
     }
 
+    if (shape.faults) {
+        const QString error = parseModuleFaults(parser, o, &request.simBehaviour);
+        if (!error.isEmpty())
+            return usageError(name, error);
+    }
+
     switch (*command) {
     case CliCommand::Write:
         request.file = positional.at(0);
@@ -313,8 +358,10 @@ CliParse parseCliArguments(const QStringList &arguments)
             return usageError(name, QStringLiteral("CODE is a capcode 1 to 16 or an RI-code 1D to 7D, not \"%1\"")
                                         .arg(request.code));
         request.text = positional.value(1);
-        if (hasControlCharacter(request.text))
-            return usageError(name, QStringLiteral("TEXT cannot hold control characters"));
+        if (const qsizetype at = firstRefusedCharacter(request.text); at >= 0)
+            return usageError(name, QStringLiteral("TEXT cannot hold control characters or characters outside "
+                                                   "Windows-1252, which the module cannot show (%1 at position %2)")
+                                        .arg(refusedCharacterName(request.text[at])).arg(at + 1));
         break;
     case CliCommand::Read:
     case CliCommand::NoNetwork:
@@ -322,6 +369,14 @@ CliParse parseCliArguments(const QStringList &arguments)
     case CliCommand::Help:
         break;
     }
+    // An output that is also an input would be emptied before it is read.
+    for (const QString &input : {request.file, request.output}) {
+        if (!request.trace.isEmpty() && !input.isEmpty() && isSameFile(request.trace, input))
+            return usageError(name, QStringLiteral("--trace %1 would overwrite \"%2\"").arg(request.trace, input));
+    }
+    if (!request.file.isEmpty() && !request.output.isEmpty() && isSameFile(request.file, request.output))
+        return usageError(name, QStringLiteral("-o %1 would overwrite the file it reads").arg(request.output));
+
     CliParse parse;
     parse.request = request;
     return parse;

@@ -4,6 +4,7 @@
 // argument list; nothing here talks to a port or a file.
 
 #include "settings/modulesettings.h"
+#include "sim/simulatedmodule.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,7 @@ enum class CliExit : int {
     Port = 4,         // the port cannot be opened, or failed during the run
     Module = 5,       // no answer to the read request, or a dump that cannot be read
     Differences = 6,  // --verify: the module holds values that differ from the file
+    Interrupted = 128,  // + the signal's number: 130 for Ctrl-C (SIGINT), 143 for SIGTERM
 };
 
 enum class CliCommand { Help, Write, Read, TestCall, NoNetwork, Report, Sim };
@@ -41,6 +43,7 @@ struct CliRequest {
     QString code;                      // test-call
     QString text;                      // test-call; empty: the default test message
     ReceiverType receiver = ReceiverType::Flex;  // read --receiver
+    ModuleBehaviour simBehaviour;      // sim: how the simulated module answers
 };
 
 struct CliParse {
@@ -63,6 +66,3 @@ bool isOfferedTestCallCode(const QString &code);
 
 // The help of the program (empty topic) or of one command.
 QString cliHelpText(const QString &topic);
-
-// The names of the commands, as typed.
-QStringList cliCommandNames();

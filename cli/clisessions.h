@@ -1,9 +1,8 @@
 #pragma once
 // The window's two timed runs, driven from the command line: the same
-// ProgrammingRun ticking on a precise 150 ms timer (a step every 300 ms) and
-// the same ReadBackRun with the window's first-poll delay, 1 ms polls and
-// 12 s collection window. Each runs its own event loop until the run ends;
-// a port failure ends it at once.
+// programming and read-back sessions, each run in its own event loop until
+// it ends or a stop signal (Ctrl-C, SIGTERM) arrives, with their progress
+// on the console.
 
 #include "cli/cliconsole.h"
 #include "cli/modulelink.h"
@@ -11,22 +10,27 @@
 
 #include <QString>
 
+class StopSignals;
+
 struct ProgrammingOutcome {
     bool complete = false;   // all 26 steps were written
     int stepsSent = 0;
-    QString failure;         // one line, when not complete
+    int interruptedBy = 0;   // the stop signal that ended the run, or 0
+    QString failure;         // one line, when the port failed
     CliExit exit = CliExit::Ok;
 };
 
-// Sends the 26 steps of `settings` (timers already normalised) through a
-// port that step 1 opens.
-ProgrammingOutcome runProgramming(ModuleLink &link, const ModuleSettings &settings, CliConsole &console);
+// Sends the 26 steps of `settings` through a port that step 1 opens. The
+// session normalises and pads the timers of `settings` as the window's boxes.
+ProgrammingOutcome runProgramming(ModuleLink &link, ModuleSettings &settings, CliConsole &console,
+                                  StopSignals &stop);
 
 struct ReadOutcome {
-    enum Kind { Accepted, NoData, Rejected, PortFailed } kind = NoData;
+    enum Kind { Accepted, NoData, Rejected, PortFailed, Interrupted } kind = NoData;
     SettingsUpdate update;   // Accepted: what the dump carries
     QString failure;         // one line, when not accepted
     int characters = 0;      // received and kept
+    int interruptedBy = 0;
 };
 
-ReadOutcome runReadBack(ModuleLink &link, CliConsole &console);
+ReadOutcome runReadBack(ModuleLink &link, CliConsole &console, StopSignals &stop);

@@ -11,12 +11,18 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
 
 int main(int argc, char *argv[])
 {
+#ifdef SIGXFSZ
+    // A file that reaches the size limit must fail its write, which is
+    // reported, rather than kill the program with a half-written file.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));

@@ -25,7 +25,9 @@ bool ModuleLink::prepare(QString *error, CliExit *exit)
     }
     if (!m_tracePath.isEmpty()) {
         m_trace.setFileName(m_tracePath);
-        if (!m_trace.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        // Unbuffered: every line is on the disk as it happens, and a write
+        // that fails (a full disk, /dev/full) is seen at once.
+        if (!m_trace.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text | QIODevice::Unbuffered)) {
             *error = QStringLiteral("%1: cannot write the trace: %2").arg(m_tracePath, m_trace.errorString());
             *exit = CliExit::File;
             return false;
@@ -52,17 +54,40 @@ QString ModuleLink::builtInNotice() const
     return QStringLiteral("No --port given: using the built-in simulated KVR7314 on %1").arg(description());
 }
 
+SerialPortFactory ModuleLink::portFactory()
+{
+    return [this]() -> std::unique_ptr<SerialPort> {
+        const QString device = m_target ? m_target->device : m_builtIn->devicePath();
+        std::unique_ptr<SerialPort> port = std::make_unique<QtSerialPort>([device](int) { return device; });
+        if (m_trace.isOpen())
+            port = std::make_unique<TracingSerialPort>(std::move(port), &m_trace, m_clock);
+        return port;
+    };
+}
+
 std::unique_ptr<SerialPort> ModuleLink::open(QString *error)
 {
-    const QString device = m_target ? m_target->device : m_builtIn->devicePath();
-    const int comPort = m_target ? m_target->comPort : 1;
-    std::unique_ptr<SerialPort> port =
-        std::make_unique<QtSerialPort>([device](int) { return device; });
-    if (m_trace.isOpen())
-        port = std::make_unique<TracingSerialPort>(std::move(port), &m_trace, m_clock);
-    if (!port->open(comPort)) {
-        *error = QStringLiteral("cannot open the port %1: %2").arg(description(), port->errorString());
-        return nullptr;
-    }
+    PortFailure failure;
+    std::unique_ptr<SerialPort> port = openPort(portFactory(), comPort(), &failure);
+    if (!port)
+        *error = openFailureLine(failure);
     return port;
+}
+
+void ModuleLink::note(const QString &text)
+{
+    if (m_trace.isOpen())
+        m_trace.write((traceNoteLine(m_clock.nsecsElapsed() / 1e9, text) + u'\n').toUtf8());
+}
+
+std::optional<QString> ModuleLink::traceFailure() const
+{
+    if (!m_trace.isOpen() || m_trace.error() == QFileDevice::NoError)
+        return std::nullopt;
+    return QStringLiteral("%1: the trace could not be written: %2").arg(m_tracePath, m_trace.errorString());
+}
+
+QString ModuleLink::openFailureLine(const PortFailure &failure) const
+{
+    return QStringLiteral("cannot open the port %1: %2").arg(description(), failure.description);
 }

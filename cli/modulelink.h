@@ -32,8 +32,22 @@ public:
     // The line that says a command uses the built-in module.
     QString builtInNotice() const;
 
+    // Fresh port objects on the command's device, traced when --trace is
+    // given, and the COM number they are opened as.
+    SerialPortFactory portFactory();
+    int comPort() const { return m_target ? m_target->comPort : 1; }
+
     // A newly opened port, or nothing with a one-line reason.
     std::unique_ptr<SerialPort> open(QString *error);
+
+    // "cannot open the port DEV: why", for a failure to open.
+    QString openFailureLine(const PortFailure &failure) const;
+
+    // A line in the trace, with its time (what the command did or why it
+    // stopped). Nothing without --trace.
+    void note(const QString &text);
+    // Why the trace could not be written to the end, or nothing.
+    std::optional<QString> traceFailure() const;
 
 private:
     std::optional<PortTarget> m_target;

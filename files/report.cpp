@@ -1,9 +1,13 @@
 #include "files/report.h"
 
+#include "files/safefile.h"
 #include "files/settingsfile.h"
 
+#include <QBuffer>
 #include <QFontMetrics>
+#include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 
 namespace {
@@ -67,13 +71,13 @@ QList<ReportLine> reportLines(const ModuleSettings &settings, const QString &pro
     return lines;
 }
 
-std::optional<PrintFailure> printReport(QPrinter &printer, const QList<ReportLine> &lines)
-{
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return PrintFailure{kPrinterErrorNumber, QStringLiteral("Printer error: the printer could not be started")};
+namespace {
 
-    // The painter starts with the printer's default font; only size and
+// Draws the lines one under the other from the top of the page, starting a
+// new page when one is full; false when a new page cannot be started.
+bool drawReport(QPainter &painter, QPagedPaintDevice &device, const QList<ReportLine> &lines)
+{
+    // The painter starts with the device's default font; only size and
     // weight change between the title block and the body.
     const QFont defaultFont = painter.font();
     const int pageHeight = painter.viewport().height();
@@ -83,19 +87,71 @@ std::optional<PrintFailure> printReport(QPrinter &printer, const QList<ReportLin
         font.setPointSize(line.pointSize);
         font.setBold(line.bold);
         painter.setFont(font);
-        const QFontMetrics metrics(font, &printer);
+        const QFontMetrics metrics(font, &device);
         if (top > 0 && top + metrics.height() > pageHeight) {
-            if (!printer.newPage()) {
-                painter.end();
-                return PrintFailure{kPrinterErrorNumber, QStringLiteral("Printer error: a new page could not be started")};
-            }
+            if (!device.newPage())
+                return false;
             top = 0;
         }
         painter.drawText(0, top + metrics.ascent(), line.text);
         top += metrics.lineSpacing();
     }
+    return true;
+}
+
+PrintFailure printerError(const char *what)
+{
+    return PrintFailure{kPrinterErrorNumber, QStringLiteral("Printer error: ") + QLatin1String(what)};
+}
+
+// A PDF is complete when it starts with its header and ends with its
+// trailer; anything cut short lacks the "%%EOF" at its end.
+bool isCompletePdf(const QByteArray &pdf)
+{
+    return pdf.startsWith("%PDF-") && pdf.right(32).contains("%%EOF");
+}
+
+} // namespace
+
+std::optional<PrintFailure> printReport(QPrinter &printer, const QList<ReportLine> &lines)
+{
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return printerError("the printer could not be started");
+    if (!drawReport(painter, printer, lines)) {
+        painter.end();
+        return printerError("a new page could not be started");
+    }
     if (!painter.end() || printer.printerState() == QPrinter::Error)
-        return PrintFailure{kPrinterErrorNumber, QStringLiteral("Printer error: the document could not be finished")};
+        return printerError("the document could not be finished");
+    return std::nullopt;
+}
+
+std::optional<PrintFailure> printReportToPdf(const QString &path, const QList<ReportLine> &lines)
+{
+    // Drawn into memory first: QPrinter reports no write errors, and a PDF
+    // cut off by a full disk would replace the old one.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(kReportDotsPerInch);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setCreator(QStringLiteral("kvr7314"));
+        QPainter painter;
+        if (!painter.begin(&writer))
+            return printerError("the PDF could not be started");
+        if (!drawReport(painter, writer, lines)) {
+            painter.end();
+            return printerError("a new page could not be started");
+        }
+        if (!painter.end())
+            return printerError("the document could not be finished");
+    }
+    if (!isCompletePdf(buffer.data()))
+        return printerError("the PDF came out incomplete");
+    if (const auto error = writeWholeFile(path, buffer.data()))
+        return PrintFailure{kPrinterErrorNumber, QStringLiteral("Printer error: ") + *error};
     return std::nullopt;
 }
 

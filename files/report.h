@@ -35,8 +35,15 @@ struct PrintFailure {
 };
 
 // Draws the lines one under the other in the printer's default font face,
-// starting a new page when one is full. Nothing on failure.
+// starting a new page when one is full. Nothing on success; what Qt
+// reports otherwise.
 std::optional<PrintFailure> printReport(QPrinter &printer, const QList<ReportLine> &lines);
+
+// The same report as a PDF file (A4, printer resolution), made whole in
+// memory and checked before it replaces `path` atomically: on any failure
+// an old file keeps its content. A device (/dev/stdout) is written directly.
+inline constexpr int kReportDotsPerInch = 1200;
+std::optional<PrintFailure> printReportToPdf(const QString &path, const QList<ReportLine> &lines);
 
 // "Unexpected error. Err 482 : ..." (the one English message of the tool).
 QString printFailureText(const PrintFailure &failure);

@@ -1,9 +1,11 @@
 #include "files/settingsfile.h"
 
+#include "files/safefile.h"
 #include "settings/codec.h"
+#include "settings/textrule.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <array>
@@ -110,22 +112,42 @@ QString charactersFrom(QByteArrayView line, int start, qsizetype length = -1)
     return cp1252::decode(rest);
 }
 
-SettingsFileOutcome failed() { return SettingsFileOutcome{}; }
+SettingsFileOutcome failed(FileReason reason = {QStringLiteral("it is not a KVR7314 settings file"),
+                                                QStringLiteral("het is geen KVR7314-instellingenbestand")})
+{
+    SettingsFileOutcome outcome;
+    outcome.reason = std::move(reason);
+    return outcome;
+}
+
+// The first key or marker of the data line that `text` holds.
+std::optional<QByteArrayView> keyIn(const QString &text)
+{
+    const QByteArray bytes = cp1252::encode(text);
+    for (QByteArrayView key : kKeys) {
+        if (bytes.contains(key))
+            return key;
+    }
+    for (const Marker &marker : kMarkers) {
+        if (bytes.contains(marker.text))
+            return marker.text;
+    }
+    return std::nullopt;
+}
+
+// The values the data line carries, compared as the reader gives them back.
+bool sameDataLineValues(const ModuleSettings &a, const ModuleSettings &b)
+{
+    if (a.receiverType != b.receiverType)
+        return false;
+    for (int key = 0; key < int(kKeys.size()); ++key) {
+        if (fieldOf(a, key) != fieldOf(b, key))
+            return false;
+    }
+    return true;
+}
 
 } // namespace
-
-QString dutchMonthName(int month)
-{
-    static const std::array<QString, 12> names = {
-        QStringLiteral(" januari "), QStringLiteral(" februari "), QStringLiteral(" maart "),
-        QStringLiteral(" april "), QStringLiteral(" mei "), QStringLiteral(" juni "),
-        QStringLiteral(" juli "), QStringLiteral(" augustus "), QStringLiteral(" september "),
-        QStringLiteral(" oktober "), QStringLiteral(" november "), QStringLiteral(" december "),
-    };
-    if (month < 1 || month > 12)
-        return {};
-    return names[size_t(month - 1)];
-}
 
 QString savedMomentText(const QString &monthName, const QDateTime &moment)
 {
@@ -170,22 +192,45 @@ QByteArray settingsFileBytes(const ModuleSettings &settings, const QString &prog
     return bytes;
 }
 
-bool writeSettingsFile(const QString &path, const ModuleSettings &settings,
-                       const QString &programVersion, const QString &monthName,
-                       const QDateTime &savedAt)
+std::optional<FileReason> unsaveableSettings(const ModuleSettings &settings)
 {
-    const QByteArray bytes = settingsFileBytes(settings, programVersion, monthName, savedAt, path);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // QSaveFile buffers, and its commit() goes on with the rename when the
-    // final flush fails (a full disk): flush first, so that such a failure
-    // discards the new file instead of replacing the old one with a stump.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        file.cancelWriting();
-        return false;
+    if (const auto fault = firstTextFault(settings))
+        return FileReason{fault->english(), fault->dutch()};
+    // What is saved must open as saved: decode the data line that would be
+    // written and compare. A text that holds a key moves the keys after it.
+    const QByteArray bytes = settingsFileBytes(settings, QString(), QString(), QDateTime(), QString());
+    const SettingsFileOutcome readBack = decodeSettingsFile(bytes);
+    if (readBack.kind == SettingsFileOutcome::Loaded && sameDataLineValues(readBack.update.values, settings))
+        return std::nullopt;
+    for (const NamedText &field : namedTexts(settings)) {
+        if (const auto key = keyIn(field.text)) {
+            const QString keyText = QString::fromLatin1(*key);
+            return FileReason{
+                QStringLiteral("%1 holds \"%2\", a key of the file's data line").arg(field.name, keyText),
+                QStringLiteral("%1 bevat \"%2\", een sleutel van het bestand; pas de tekst aan.")
+                    .arg(field.dutchName, keyText)};
+        }
     }
-    return file.commit();
+    return FileReason{QStringLiteral("the file would not read back as saved"),
+                      QStringLiteral("het bestand zou niet teruggelezen worden zoals het is opgeslagen")};
+}
+
+SaveOutcome writeSettingsFile(const QString &path, const ModuleSettings &settings,
+                              const QString &programVersion, const QString &monthName,
+                              const QDateTime &savedAt)
+{
+    SaveOutcome outcome;
+    if (const auto reason = unsaveableSettings(settings)) {
+        outcome.reason = *reason;
+        return outcome;
+    }
+    const QByteArray bytes = settingsFileBytes(settings, programVersion, monthName, savedAt, path);
+    if (const auto error = writeWholeFile(path, bytes)) {
+        outcome.reason = FileReason::system(*error);
+        return outcome;
+    }
+    outcome.saved = true;
+    return outcome;
 }
 
 QByteArrayView lastLine(QByteArrayView bytes)
@@ -194,15 +239,12 @@ QByteArrayView lastLine(QByteArrayView bytes)
     QByteArrayView body = bytes;
     if (body.endsWith(kLineEnd))
         body.chop(2);
-    else if (body.endsWith('\r'))
+    else if (body.endsWith('\r') || body.endsWith('\n'))
         body.chop(1);
-    const qsizetype cr = body.lastIndexOf('\r');
-    if (cr < 0)
-        return body;
-    qsizetype start = cr + 1;
-    if (start < body.size() && body[start] == '\n')
-        ++start;
-    return body.sliced(start);
+    qsizetype end = body.size();
+    while (end > 0 && body[end - 1] != '\r' && body[end - 1] != '\n')
+        --end;
+    return body.sliced(end);
 }
 
 SettingsFileOutcome decodeSettingsFile(QByteArrayView bytes)
@@ -214,8 +256,11 @@ SettingsFileOutcome decodeSettingsFile(QByteArrayView bytes)
     std::array<int, kKeys.size()> position{};
     for (int key = 0; key < int(kKeys.size()); ++key) {
         position[key] = firstPosition(line, kKeys[key]);
-        if (position[key] == 0)
-            return failed();
+        if (position[key] == 0) {
+            const QString keyText = QString::fromLatin1(kKeys[key]);
+            return failed({QStringLiteral("its last line lacks the key \"%1\"").arg(keyText),
+                           QStringLiteral("de laatste regel mist de sleutel \"%1\"").arg(keyText)});
+        }
     }
 
     const Marker *marker = nullptr;
@@ -263,18 +308,33 @@ SettingsFileOutcome decodeSettingsFile(QByteArrayView bytes)
             break;
         }
     }
+    // A text the module or a file cannot carry is not loaded, not even cut.
+    if (const auto fault = firstTextFault(values))
+        return failed({fault->english(), fault->dutch()});
     return outcome;
 }
 
 SettingsFileOutcome readSettingsFile(const QString &path)
 {
+    // Never read what cannot be a settings file: /dev/zero would fill the
+    // memory, a pipe without a writer would block for ever.
+    const QFileInfo info(path);
+    if (!info.exists())
+        return failed(FileReason{QStringLiteral("no such file"), QStringLiteral("het bestand bestaat niet")});
+    if (!info.isFile())
+        return failed(FileReason{QStringLiteral("not a regular file"), QStringLiteral("dit is geen gewoon bestand")});
+    if (info.size() > kMaxSettingsFileSize)
+        return failed(FileReason{QStringLiteral("larger than 1 MiB, so not a settings file"),
+                                 QStringLiteral("groter dan 1 MiB, dus geen instellingenbestand")});
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return failed();
-    const QByteArray bytes = file.readAll();
-    const bool readFailed = file.error() != QFileDevice::NoError;
-    file.close();
-    if (readFailed)
-        return failed();
+        return failed(FileReason::system(file.errorString()));
+    // Bounded even when the file grows after the check.
+    const QByteArray bytes = file.read(kMaxSettingsFileSize + 1);
+    if (file.error() != QFileDevice::NoError)
+        return failed(FileReason::system(file.errorString()));
+    if (bytes.size() > kMaxSettingsFileSize)
+        return failed(FileReason{QStringLiteral("larger than 1 MiB, so not a settings file"),
+                                 QStringLiteral("groter dan 1 MiB, dus geen instellingenbestand")});
     return decodeSettingsFile(bytes);
 }

@@ -16,9 +16,7 @@
 #include <QDateTime>
 #include <QString>
 
-// The Dutch name of month 1..12 with a space on each side (" november "),
-// as the file and the report put it between day and year; empty otherwise.
-QString dutchMonthName(int month);
+#include <optional>
 
 // "12 november 2006 | 14:05:09": day, month name (with its own spaces),
 // year, separator and time, as the file and the printed report show them.
@@ -30,12 +28,35 @@ QByteArray settingsFileBytes(const ModuleSettings &settings, const QString &prog
                              const QString &monthName, const QDateTime &savedAt,
                              const QString &path);
 
+// Why a file could not be read or written, for the command line (English)
+// and for the window's details (Dutch). A reason the system gave reads the
+// same in both.
+struct FileReason {
+    QString english;
+    QString dutch;
+
+    static FileReason system(const QString &text) { return {text, text}; }
+};
+
+struct SaveOutcome {
+    bool saved = false;
+    FileReason reason;   // when not saved
+
+    explicit operator bool() const { return saved; }
+};
+
+// Why `settings` cannot be saved so that the file reads back the same: a
+// text that breaks the text rule, or one that holds a key of the data line
+// (which would move the keys after it). Nothing when it can.
+std::optional<FileReason> unsaveableSettings(const ModuleSettings &settings);
+
 // Writes the file atomically: either the whole new file is in place, or a
 // file that was there before keeps its old content and nothing partial is
-// left behind. False when the file cannot be created or written.
-bool writeSettingsFile(const QString &path, const ModuleSettings &settings,
-                       const QString &programVersion, const QString &monthName,
-                       const QDateTime &savedAt);
+// left behind (a device is written directly). Settings that would not read
+// back as they are are refused before anything is written.
+SaveOutcome writeSettingsFile(const QString &path, const ModuleSettings &settings,
+                              const QString &programVersion, const QString &monthName,
+                              const QDateTime &savedAt);
 
 enum class SiblingProduct { KSQ7314, KDW7314 };
 
@@ -43,18 +64,26 @@ struct SettingsFileOutcome {
     enum Kind { Loaded, WrongProduct, Failed } kind = Failed;
     SettingsUpdate update;                              // Loaded: receiver type and every value
     SiblingProduct product = SiblingProduct::KSQ7314;   // WrongProduct: whose marker was found
+    FileReason reason;                                  // Failed: why
 };
 
-// The line the reader decodes: the last line of the file. A line ends at CR;
-// CR LF is one line end; a lone LF is an ordinary character. An empty file,
-// or one that ends in an empty line, gives an empty last line.
+// A real settings file is under 2 KB; anything near this is not one.
+inline constexpr qint64 kMaxSettingsFileSize = 1024 * 1024;
+
+// The line the reader decodes: the last line of the file. A line ends at
+// CR, at LF, or at CR LF (one line end): a file whose line ends an editor
+// or a mail program turned into LF reads the same. An empty file, or one
+// that ends in an empty line, gives an empty last line.
 QByteArrayView lastLine(QByteArrayView bytes);
 
 // Decodes a whole file's bytes. Nothing is applied here: a loaded outcome
 // carries every value, so the caller changes the window only when the whole
 // file decoded. The update carries the receiver type, never the firmware
-// version; codes are the three characters found, known or not.
+// version; codes are the three characters found, known or not. A text that
+// breaks the text rule fails the whole file.
 SettingsFileOutcome decodeSettingsFile(QByteArrayView bytes);
 
-// Reads and decodes the file at `path`; a file that cannot be read fails.
+// Reads and decodes the file at `path`. A file that cannot be read, that is
+// not a regular file (a device, a pipe) or that is larger than
+// kMaxSettingsFileSize fails without being read.
 SettingsFileOutcome readSettingsFile(const QString &path);

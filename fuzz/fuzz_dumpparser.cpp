@@ -4,6 +4,7 @@
 #include "readback/dumpparser.h"
 #include "settings/codec.h"
 #include "settings/modulesettings.h"
+#include "settings/textrule.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::abort();   // exactly one of the two
 
     if (parse.accepted()) {
+        // Nothing the text rule refuses ever gets through: no control
+        // character can reach the window, a file or the module.
+        if (firstTextFault(parse.update->values))
+            std::abort();
         const ModuleSettings after = applyUpdate(startupSettings(), *parse.update);
         for (const QString &alias : after.aliases) {
             if (alias.size() > kTextLimit)

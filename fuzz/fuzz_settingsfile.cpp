@@ -3,6 +3,7 @@
 // result must be applicable to settings.
 
 #include "files/settingsfile.h"
+#include "settings/textrule.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +16,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const ModuleSettings applied = applyUpdate(startupSettings(), outcome.update);
         if (applied.receiverType != outcome.update.values.receiverType)
             __builtin_trap();  // a loaded file always sets the receiver type
+        if (firstTextFault(outcome.update.values))
+            __builtin_trap();  // no control character gets in
+        // What loads saves again, unless a text holds a key; and what saves
+        // opens as it was saved.
+        if (!unsaveableSettings(applied)) {
+            const QByteArray saved = settingsFileBytes(applied, QString(), QString(), QDateTime(), QString());
+            const SettingsFileOutcome again = decodeSettingsFile(saved);
+            if (again.kind != SettingsFileOutcome::Loaded
+                || applyUpdate(startupSettings(), again.update) != applied)
+                __builtin_trap();
+        }
     }
     return 0;
 }

@@ -116,6 +116,16 @@ ModuleSettings settingsAsSent(ModuleSettings settings)
     return settings;
 }
 
+bool isTestCallCode(const QString &code)
+{
+    bool ok = false;
+    const int capcode = code.toInt(&ok);
+    if (ok)
+        return capcode >= 1 && capcode <= 16;
+    // RI-codes "1D" .. "7D"
+    return code.size() == 2 && code[0] >= u'1' && code[0] <= u'7' && code[1] == u'D';
+}
+
 QByteArray testCallFrame(const QString &code, const QString &message)
 {
     return moduleFrame(code, cp1252::encode(message.isEmpty() ? kDefaultTestMessage : message));

@@ -52,6 +52,10 @@ ModuleSettings settingsAsSent(ModuleSettings settings);
 
 // --- Other frames -----------------------------------------------------------------
 
+// Whether the module takes a frame with this code as a test call: capcode
+// "1".."16" (FLEX) or RI-code "1D".."7D" (POCSAG).
+bool isTestCallCode(const QString &code);
+
 // A test call to capcode "1".."16" (FLEX) or RI-code "1D".."7D" (POCSAG); the
 // code is not checked. An exactly empty message sends the default test text.
 QByteArray testCallFrame(const QString &code, const QString &message);

@@ -1,8 +1,16 @@
 #include "link/qtserialport.h"
 
+#include "link/openfailure.h"
 #include "settings/codec.h"
 
+#include <QFile>
 #include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 QtSerialPort::QtSerialPort(ComDeviceMapper device, QObject *parent)
     : SerialPort(parent), m_device(device ? std::move(device) : ComDeviceMapper(defaultComDevice))
@@ -29,27 +37,45 @@ QtSerialPort::~QtSerialPort()
 
 bool QtSerialPort::open(int comPort)
 {
-    m_port.setPortName(m_device(comPort));
+    m_deviceName = m_device(comPort);
+    m_port.setPortName(m_deviceName);
     m_port.setBaudRate(QSerialPort::Baud19200);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
+    // A dump is under 1 KB; a line that floods must not fill the memory.
+    // Past this QSerialPort stops taking bytes until some have been read.
+    m_port.setReadBufferSize(kReadBufferSize);
     m_failed = false;
     if (m_port.isOpen() || m_port.open(QIODevice::ReadWrite))
         return true;
     m_errorString = m_port.errorString();
+    findOpenCause();
     return false;
 }
 
-void QtSerialPort::writeText(const QString &text)
+void QtSerialPort::findOpenCause()
 {
-    writeBytes(cp1252::encode(text));
-}
-
-void QtSerialPort::writeByte(quint8 value)
-{
-    writeBytes(QByteArray(1, char(value)));
+    // QSerialPort says "permission error" for a port without access, one
+    // another program has locked and one held exclusively: tell them apart.
+    OpenFacts facts;
+    facts.deviceNotFound = m_port.error() == QSerialPort::DeviceNotFoundError;
+    facts.permissionError = m_port.error() == QSerialPort::PermissionError;
+    facts.errorString = m_errorString;
+    facts.lockHolder = lockFileHolder(m_deviceName);
+#ifdef Q_OS_UNIX
+    // A plain open says which it is; only when nothing else told, since it
+    // would touch a port that another program may be using.
+    if (facts.permissionError && facts.lockHolder.isEmpty() && !facts.errorString.contains(QLatin1String("lock"))) {
+        const int fd = ::open(QFile::encodeName(m_deviceName).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        facts.probeErrno = fd < 0 ? errno : 0;
+        if (fd >= 0)
+            ::close(fd);
+    }
+#endif
+    m_openCause = classifyOpenFailure(facts);
+    m_holder = m_openCause == OpenCause::InUse ? facts.lockHolder : QString();
 }
 
 void QtSerialPort::writeBytes(const QByteArray &bytes)

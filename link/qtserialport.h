@@ -9,31 +9,35 @@
 class QtSerialPort : public SerialPort {
     Q_OBJECT
 public:
+    static constexpr qint64 kReadBufferSize = 16 * 1024;
+
     // `device` maps COM n to the device to open; defaultComDevice when empty.
     explicit QtSerialPort(ComDeviceMapper device = {}, QObject *parent = nullptr);
     ~QtSerialPort() override;
 
     bool open(int comPort) override;
     QString errorString() const override { return m_errorString; }
+    QString deviceName() const override { return m_deviceName; }
+    OpenCause openCause() const override { return m_openCause; }
+    QString holder() const override { return m_holder; }
 
-    void writeText(const QString &text) override;
-    void writeByte(quint8 value) override;
     void writeBytes(const QByteArray &bytes) override;
 
     int lastEvent() const override { return m_lastEvent; }
     QString readText() override;
     bool failureLostData() const override { return m_failureLostData; }
 
-    // The device that the last open() used ("/dev/ttyS0", "/dev/pts/3").
-    QString deviceName() const { return m_port.portName(); }
-
 private:
     void onError(QSerialPort::SerialPortError error);
+    void findOpenCause();
     void fail(const QString &description, bool lostData);
 
     ComDeviceMapper m_device;
+    QString m_deviceName;
     QSerialPort m_port;
     QString m_errorString;
+    OpenCause m_openCause = OpenCause::Other;
+    QString m_holder;
     int m_lastEvent = 0;
     bool m_failed = false;
     bool m_failureLostData = false;

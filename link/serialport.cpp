@@ -8,3 +8,17 @@ QString defaultComDevice(int comPort)
     return QStringLiteral("/dev/ttyS%1").arg(comPort - 1);
 #endif
 }
+
+std::unique_ptr<SerialPort> openPort(const SerialPortFactory &factory, int comPort, PortFailure *failure)
+{
+    std::unique_ptr<SerialPort> port = factory ? factory() : nullptr;
+    if (port && port->open(comPort))
+        return port;
+    failure->kind = PortFailure::CannotOpen;
+    failure->device = port ? port->deviceName() : QString();
+    failure->description = port ? port->errorString() : QStringLiteral("no serial port");
+    failure->cause = port ? port->openCause() : OpenCause::Other;
+    failure->holder = port ? port->holder() : QString();
+    failure->bytesLost = false;
+    return nullptr;
+}

@@ -11,6 +11,28 @@
 #include <functional>
 #include <memory>
 
+// Why a port could not be opened, in the terms a technician can act on.
+enum class OpenCause {
+    Other,          // anything else the system said
+    NotPresent,     // no such device (an adapter not plugged in, a wrong name)
+    InUse,          // another program holds it
+    NoPermission,   // the user may not open it (not in the dialout group)
+};
+
+// What ended an operation on the serial line.
+struct PortFailure {
+    enum Kind {
+        CannotOpen,   // the port could not be opened: nothing was sent
+        LineFailed,   // the opened port failed (adapter pulled, line gone)
+    };
+    Kind kind = LineFailed;
+    QString device;          // the device it was about ("/dev/ttyUSB0", "COM3")
+    QString description;     // what the system said ("No such file or directory")
+    bool bytesLost = true;   // LineFailed: bytes written had not all left the port
+    OpenCause cause = OpenCause::Other;   // CannotOpen
+    QString holder;          // InUse: the program that holds the port, when known
+};
+
 class SerialPort : public QObject {
     Q_OBJECT
 public:
@@ -24,10 +46,15 @@ public:
     // returns false and leaves a short description in errorString().
     virtual bool open(int comPort) = 0;
     virtual QString errorString() const = 0;
+    // The device the last open() tried ("/dev/ttyUSB0", "COM3").
+    virtual QString deviceName() const = 0;
+    // After a failed open(): why, as far as the port can tell.
+    virtual OpenCause openCause() const { return OpenCause::Other; }
+    virtual QString holder() const { return {}; }
 
-    // Queue bytes for sending, in order, without waiting for the line.
-    virtual void writeText(const QString &text) = 0;   // Windows-1252, one byte per character
-    virtual void writeByte(quint8 value) = 0;
+    // Queues bytes for sending, in order, without waiting for the line.
+    // The tool writes every frame in one call: the bytes on the line are
+    // the contract, not how they were handed over.
     virtual void writeBytes(const QByteArray &bytes) = 0;
 
     // The most recent port event; kEventReceive once characters have arrived.
@@ -52,3 +79,7 @@ using SerialPortFactory = std::function<std::unique_ptr<SerialPort>()>;
 // COM n -> the device it opens: "COMn" on Windows, /dev/ttyS(n-1) on Linux.
 QString defaultComDevice(int comPort);
 using ComDeviceMapper = std::function<QString(int comPort)>;
+
+// Opens COM `comPort` on a new port object from `factory`. Nothing, with
+// the failure in `failure`, when it cannot be opened.
+std::unique_ptr<SerialPort> openPort(const SerialPortFactory &factory, int comPort, PortFailure *failure);

@@ -29,6 +29,11 @@ QString textColumn(const QByteArray &bytes)
 
 } // namespace
 
+QString traceNoteLine(double seconds, const QString &text)
+{
+    return timeColumn(seconds) + QStringLiteral("  ") + text;
+}
+
 QString traceLines(double seconds, const QString &direction, const QByteArray &bytes)
 {
     QStringList lines;
@@ -63,21 +68,10 @@ TracingSerialPort::~TracingSerialPort()
 bool TracingSerialPort::open(int comPort)
 {
     const bool opened = m_inner->open(comPort);
-    note(opened ? QStringLiteral("open COM %1").arg(comPort)
-                : QStringLiteral("open COM %1 failed: %2").arg(comPort).arg(m_inner->errorString()));
+    const QString device = m_inner->deviceName();
+    note(opened ? QStringLiteral("open %1").arg(device)
+                : QStringLiteral("open %1 failed: %2").arg(device, m_inner->errorString()));
     return opened;
-}
-
-void TracingSerialPort::writeText(const QString &text)
-{
-    traced(cp1252::encode(text));
-    m_inner->writeText(text);
-}
-
-void TracingSerialPort::writeByte(quint8 value)
-{
-    traced(QByteArray(1, char(value)));
-    m_inner->writeByte(value);
 }
 
 void TracingSerialPort::writeBytes(const QByteArray &bytes)
@@ -106,7 +100,7 @@ void TracingSerialPort::note(const QString &text)
 {
     flushReceived();
     if (m_log)
-        m_log->write((timeColumn(seconds()) + QStringLiteral("  ") + text + u'\n').toUtf8());
+        m_log->write((traceNoteLine(seconds(), text) + u'\n').toUtf8());
 }
 
 void TracingSerialPort::traced(const QByteArray &bytes)

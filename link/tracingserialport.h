@@ -31,9 +31,8 @@ public:
 
     bool open(int comPort) override;
     QString errorString() const override { return m_inner->errorString(); }
+    QString deviceName() const override { return m_inner->deviceName(); }
 
-    void writeText(const QString &text) override;
-    void writeByte(quint8 value) override;
     void writeBytes(const QByteArray &bytes) override;
 
     int lastEvent() const override { return m_inner->lastEvent(); }
@@ -56,6 +55,9 @@ private:
     double m_receivedStart = 0;      // time of its first byte
     double m_receivedLast = 0;       // time of its last byte
 };
+
+// A free line of the trace at `seconds` ("    0.453 s  open /dev/ttyUSB0").
+QString traceNoteLine(double seconds, const QString &text);
 
 // The trace lines for `bytes` going in `direction` ("TX", "RX") at `seconds`:
 // hex and text, 16 bytes a line, continuation lines marked "..".

@@ -1,5 +1,7 @@
 #include "readback/dumpparser.h"
 
+#include "settings/textrule.h"
+
 namespace {
 
 enum Key {
@@ -138,6 +140,12 @@ DumpParse parseModuleDump(QStringView dump)
 
     if (!c.rejection().isEmpty()) {
         result.rejection = c.rejection();
+        return result;
+    }
+    // A value the window, the module or a file cannot carry refuses the
+    // dump whole: nothing is cut or cleaned without a word.
+    if (const auto fault = firstTextFault(v)) {
+        result.rejection = fault->english();
         return result;
     }
     result.update = update;

@@ -2,8 +2,9 @@
 // The KVR7314 answers a read request with a dump: its stored settings as
 // labelled fields from "ALIAS01:" to "VERSIE". The module gives no lengths,
 // so every value is cut at fixed offsets from the labels (keys) around it.
-// All 26 keys are found before anything is cut; a dump that lacks a key, or
-// whose keys leave no sensible place to cut, is rejected as a whole so that
+// All 26 keys are found before anything is cut; a dump that lacks a key,
+// whose keys leave no sensible place to cut, or whose values hold a
+// character that the text rule refuses, is rejected as a whole so that
 // nothing in the window changes.
 
 #include "settings/modulesettings.h"
@@ -23,6 +24,9 @@ extern const std::array<QStringView, kDumpKeyCount> kDumpKeys;
 // Positions in a dump count from 1 and are held in 16 bits, as the module's
 // own tool did: a key that starts past this position is not found.
 inline constexpr int kLastDumpPosition = 32767;
+// The most a read-back keeps: every position the parser can reach, the
+// values after the last key included, with room to spare.
+inline constexpr int kMaxDumpCharacters = kLastDumpPosition + 256;
 
 struct DumpParse {
     // Set when the dump was accepted: every text, timer and code it carries

@@ -3,6 +3,7 @@
 void ReadBackRun::start()
 {
     m_buffer.clear();
+    m_anythingReceived = false;
     m_phase = Phase::WaitingForReply;
 }
 
@@ -12,13 +13,16 @@ ReadBackRun::PollStep ReadBackRun::poll(QStringView received)
         return PollStep::Ignored;
 
     // A character 0 (a line idling low, a module resetting) carries nothing
-    // and is not kept.
+    // and is not kept, but it does tell that the module answered. Past what
+    // the parser can reach nothing is kept: a flooding line costs no memory.
+    if (!received.isEmpty())
+        m_anythingReceived = true;
     for (QChar c : received) {
-        if (c != QChar(0))
+        if (c != QChar(0) && m_buffer.size() < kMaxDumpCharacters)
             m_buffer.append(c);
     }
 
-    if (m_buffer.isEmpty()) {
+    if (!m_anythingReceived) {
         // The reply must have begun by the first poll; no waiting for a late one.
         m_phase = Phase::Idle;
         return PollStep::NoData;

@@ -1,11 +1,12 @@
 #pragma once
 // The receive side of one read-back run, as a state machine on values: the
-// window owns the timers and the port and calls these on each tick.
+// read-back session owns the timers and the port and calls these on each tick.
 //
 //   start()   "lezen": empty buffer, waiting for the module's reply
 //   poll()    one tick of Tmr_Inlezen with what readText gave (at most one
 //             character): the first poll decides between no data and
-//             collecting, and asks for the parse timer once
+//             collecting (any byte counts, a NUL too), and asks for the
+//             parse timer once
 //   finish()  the one tick of Tmr_Verwerken_Data: the buffer is parsed and
 //             nothing received afterwards is used
 //   abandon() the run ended otherwise (no data, port failure)
@@ -27,6 +28,7 @@
 inline constexpr int kFirstPollDelayMs = 250;
 inline constexpr int kPollIntervalMs = 1;       // Tmr_Inlezen: one character a poll
 inline constexpr int kParseDelayMs = 12000;     // Tmr_Verwerken_Data: from the first character
+inline constexpr int kBlinkIntervalMs = 150;    // Tmr_Knippertijd_LED: the read LED on and off
 
 class ReadBackRun {
 public:
@@ -43,7 +45,6 @@ public:
     DumpParse finish();
     void abandon() { m_phase = Phase::Idle; }
 
-    Phase phase() const { return m_phase; }
     bool isActive() const { return m_phase != Phase::Idle; }
     // The reply so far, in arrival order, control characters included; kept
     // after the run until the next one starts.
@@ -52,4 +53,5 @@ public:
 private:
     Phase m_phase = Phase::Idle;
     QString m_buffer;
+    bool m_anythingReceived = false;   // a NUL counts: the module answered
 };

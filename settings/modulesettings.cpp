@@ -30,6 +30,19 @@ ModuleSettings startupSettings()
     return s;
 }
 
+QString dutchMonthName(int month)
+{
+    static const std::array<QString, 12> names = {
+        QStringLiteral(" januari "), QStringLiteral(" februari "), QStringLiteral(" maart "),
+        QStringLiteral(" april "), QStringLiteral(" mei "), QStringLiteral(" juni "),
+        QStringLiteral(" juli "), QStringLiteral(" augustus "), QStringLiteral(" september "),
+        QStringLiteral(" oktober "), QStringLiteral(" november "), QStringLiteral(" december "),
+    };
+    if (month < 1 || month > 12)
+        return {};
+    return names[size_t(month - 1)];
+}
+
 namespace {
 
 template <std::size_t N>

@@ -16,7 +16,8 @@ inline constexpr int kPocsagAliasCount = 7;   // a POCSAG receiver holds 7 RI-co
 inline constexpr int kTextLimit = 25;         // alias, coupling and idle texts
 inline constexpr int kTimerLimit = 4;         // timer boxes: 9999 at most
 
-inline const QString kProgramVersion = QStringLiteral("1.09");
+// The program's version, given once by the build (CMake's project VERSION).
+inline const QString kProgramVersion = QStringLiteral(KVR_PROGRAM_VERSION);
 
 // The five timer fields, in the order the module and the file carry them.
 enum class TimerField { Relay, SignClear, LcdClear, Backlight, Scroll };
@@ -48,6 +49,10 @@ struct ModuleSettings {
 
 // The values every start of the program begins with.
 ModuleSettings startupSettings();
+
+// The Dutch name of month 1..12 with a space on each side (" november "),
+// as the file and the report put it between day and year; empty otherwise.
+QString dutchMonthName(int month);
 
 // --- Colour and speed codes -------------------------------------------------
 

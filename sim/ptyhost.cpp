@@ -50,6 +50,11 @@ bool PtyHost::open()
 void PtyHost::closeMaster()
 {
     m_paceTimer.stop();
+    if (m_floodNotifier) {
+        m_floodNotifier->setEnabled(false);
+        m_floodNotifier->deleteLater();
+        m_floodNotifier = nullptr;
+    }
     if (m_readNotifier) {
         m_readNotifier->setEnabled(false);
         m_readNotifier->deleteLater();
@@ -109,6 +114,25 @@ void PtyHost::sendPaced()
         if (n > 0)
             m_sent += n;
     }
-    if (pendingAnswer() == 0)
+    if (pendingAnswer() == 0) {
         m_paceTimer.stop();
+        if (m_module.behaviour.floodBytes > 0 && !m_floodNotifier) {
+            m_floodLeft = m_module.behaviour.floodBytes;
+            m_floodNotifier = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
+            connect(m_floodNotifier, &QSocketNotifier::activated, this, &PtyHost::sendFlood);
+        }
+    }
+}
+
+void PtyHost::sendFlood()
+{
+    static const QByteArray chunk(64 * 1024, 'x');
+    while (m_master >= 0 && m_floodLeft > 0) {
+        const ssize_t n = ::write(m_master, chunk.constData(), size_t(std::min<qint64>(m_floodLeft, chunk.size())));
+        if (n <= 0)
+            return;   // the line is full: the notifier calls again when it takes more
+        m_floodLeft -= n;
+    }
+    if (m_floodNotifier)
+        m_floodNotifier->setEnabled(false);
 }

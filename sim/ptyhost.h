@@ -40,7 +40,6 @@ public:
     // Pulls the plug: closes the master side, so the tool's port sees the
     // line vanish (its reads and writes fail from now on).
     void closeMaster();
-    bool isMasterOpen() const { return m_master >= 0; }
 
     // Characters queued for sending but not on the line yet.
     qsizetype pendingAnswer() const { return m_outgoing.size() - m_sent; }
@@ -53,6 +52,7 @@ private:
     void readMaster();
     void queueAnswer(const QByteArray &answer);
     void sendPaced();
+    void sendFlood();
 
     SimulatedModule m_module;
     int m_master = -1;
@@ -60,6 +60,8 @@ private:
     QString m_devicePath;
     QString m_errorString;
     QSocketNotifier *m_readNotifier = nullptr;
+    QSocketNotifier *m_floodNotifier = nullptr;   // a line gone mad: bytes as fast as it takes them
+    qint64 m_floodLeft = 0;
     QElapsedTimer m_clock;
 
     // The answer on its way out: sent at line pace from m_sendStartMs on.

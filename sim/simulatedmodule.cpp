@@ -28,16 +28,6 @@ std::optional<QString> colourAt(const QByteArray &content, qsizetype at)
 
 } // namespace
 
-bool isTestCallCode(const QString &code)
-{
-    bool ok = false;
-    const int capcode = code.toInt(&ok);
-    if (ok)
-        return capcode >= 1 && capcode <= 16;
-    // RI-codes "1D" .. "7D"
-    return code.size() == 2 && code[0] >= u'1' && code[0] <= u'7' && code[1] == u'D';
-}
-
 SimulatedModule::SimulatedModule()
     : m_stored(settingsAsSent([] {
           ModuleSettings s = startupSettings();

@@ -25,10 +25,6 @@ struct ReceivedTestCall {
     QString message;
 };
 
-// Whether the module takes a frame with this code as a test call: capcode
-// "1".."16" or RI-code "1D".."7D".
-bool isTestCallCode(const QString &code);
-
 // How the module answers a read request; the faults let tests play a module
 // that is slow, silent, cut off or noisy.
 struct ModuleBehaviour {
@@ -37,6 +33,7 @@ struct ModuleBehaviour {
     bool answers = true;       // false: the request goes unanswered
     int cutAfter = -1;         // >= 0: only this many characters of the answer are sent
     QByteArray garbage;        // sent in front of the dump
+    qint64 floodBytes = 0;     // after the answer, this many more bytes as fast as the line takes them
 };
 
 class SimulatedModule {

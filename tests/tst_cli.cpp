@@ -7,7 +7,7 @@
 // tests that check them wait for their lane; the short tests run meanwhile.
 
 #include "cli/clicommandline.h"
-#include "cli/verify.h"
+#include "readback/dumpcomparison.h"
 #include "files/settingsfile.h"
 #include "link/frames.h"
 #include "sim/moduledump.h"
@@ -20,7 +20,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
 
 namespace {
 
@@ -68,7 +70,8 @@ struct CliResult {
 // event loop runs (so a module in this process can answer it).
 class CliProcess : public QObject {
 public:
-    explicit CliProcess(const QStringList &arguments, QObject *parent = nullptr) : QObject(parent)
+    explicit CliProcess(const QStringList &arguments, QObject *parent = nullptr, const QString &program = cliPath())
+        : QObject(parent)
     {
         m_process.setProcessEnvironment(headlessEnvironment());
         connect(&m_process, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
@@ -77,7 +80,7 @@ public:
             m_result.err = m_process.readAllStandardError();
             m_result.finished = true;
         });
-        m_process.start(cliPath(), arguments);
+        m_process.start(program, arguments);
     }
     ~CliProcess() override
     {
@@ -177,6 +180,11 @@ private slots:
     void usageErrors();
     void fileErrors_data();
     void fileErrors();
+    void badOutputs_data();
+    void badOutputs();
+    void stopSignalEndsTheWriteCleanly_data();
+    void stopSignalEndsTheWriteCleanly();
+    void floodingLineCostsNoMemory();
     void portThatCannotBeOpened_data();
     void portThatCannotBeOpened();
     void pulledAdapterEndsTheWrite();
@@ -439,6 +447,14 @@ void TestCli::usageErrors_data()
     QTest::newRow("lower-case RI-code") << QStringList{"test-call", "3d"} << "not \"3d\"";
     QTest::newRow("EOT in text") << QStringList{"test-call", "3", QString("AB") + QChar(4) + "CD"}
                                  << "TEXT cannot hold control characters";
+    QTest::newRow("DEL in text") << QStringList{"test-call", "3", QString("AB") + QChar(0x7F)}
+                                 << "TEXT cannot hold control characters or characters outside Windows-1252";
+    QTest::newRow("text outside Windows-1252") << QStringList{"test-call", "5", QStringLiteral("日本")}
+                                               << "(U+65E5 (日) at position 1)";
+    QTest::newRow("trace over the input") << QStringList{"write", examplePath("flex.kvr"), "--trace", examplePath("flex.kvr")}
+                                          << "would overwrite";
+    QTest::newRow("report over its input") << QStringList{"report", examplePath("flex.kvr"), "-o", examplePath("flex.kvr")}
+                                           << "would overwrite the file it reads";
     QTest::newRow("help for nothing") << QStringList{"help", "erase"} << "no help for the unknown command";
 }
 
@@ -458,6 +474,7 @@ void TestCli::fileErrors_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QByteArray>("content");   // empty: no file at all
+    QTest::addColumn<QString>("path");         // empty: a file of this test's own
     QTest::addColumn<QString>("says");
 
     const QByteArray bytes = readFile(examplePath("flex.kvr"));
@@ -468,20 +485,26 @@ void TestCli::fileErrors_data()
     const QString nothing = "Er is geen bestand geladen Mogelijk probeert u een verkeerd bestandtype te laden. "
                             "Gebruik voor dit programma bestanden met de extensie *.KVR";
 
-    QTest::newRow("write, missing") << "write" << QByteArray() << nothing + " (no such file)";
-    QTest::newRow("write, KSQ7314 file") << "write" << ksq << wrong + "KSQ7314. Gebruik";
-    QTest::newRow("write, KDW7314 file") << "write" << kdw << wrong + "KDW7314. Gebruik";
-    QTest::newRow("write, no data line") << "write" << QByteArray("KVR7314\r\n\r\n") << nothing;
-    QTest::newRow("report, KSQ7314 file") << "report" << ksq << wrong + "KSQ7314.";
-    QTest::newRow("report, cut data line") << "report" << bytes.left(bytes.size() - 40) << nothing;
+    QTest::newRow("write, missing") << "write" << QByteArray() << QString() << nothing + " (no such file)";
+    QTest::newRow("write, endless device") << "write" << QByteArray() << "/dev/zero" << nothing + " (not a regular file)";
+    QTest::newRow("write, KSQ7314 file") << "write" << ksq << QString() << wrong + "KSQ7314. Gebruik";
+    QTest::newRow("write, KDW7314 file") << "write" << kdw << QString() << wrong + "KDW7314. Gebruik";
+    QTest::newRow("write, no data line") << "write" << QByteArray("KVR7314\r\n\r\n") << QString() << nothing;
+    QTest::newRow("report, KSQ7314 file") << "report" << ksq << QString() << wrong + "KSQ7314.";
+    QTest::newRow("report, cut data line") << "report" << bytes.left(bytes.size() - 40) << QString() << nothing;
+    QTest::newRow("write, a frame hidden in alias 1")
+        << "write" << QByteArray(bytes).replace("ALIAS01:", "ALIAS01:AB\x04\x01(3D)INJECTED\x04") << QString()
+        << nothing + " (alias 01 holds U+0004 at position 3)";
 }
 
 void TestCli::fileErrors()
 {
     QFETCH(QString, command);
     QFETCH(QByteArray, content);
+    QFETCH(QString, path);
     QFETCH(QString, says);
-    const QString path = m_dir.filePath(QString("file-error-%1.kvr").arg(QTest::currentDataTag()));
+    if (path.isEmpty())
+        path = m_dir.filePath(QString("file-error-%1.kvr").arg(QTest::currentDataTag()));
     if (!content.isEmpty())
         writeFile(path, content);
     QStringList arguments{command, path, "--port", "/dev/null-no-module"};
@@ -494,6 +517,119 @@ void TestCli::fileErrors()
     QVERIFY2(run.errLines()[0].contains(says), qPrintable(run.errLines()[0]));
     QCOMPARE(run.out, QByteArray());   // nothing was sent, nothing printed
     QVERIFY(!QFile::exists(m_dir.filePath("never.pdf")));
+}
+
+// Outputs that cannot be written are found before the module is asked, or
+// fail without claiming success; an old file stays as it was; a device is
+// written, never replaced. "PORT" stands for a module's device; "OLD" for a
+// file that holds "oude inhoud" before the command runs.
+void TestCli::badOutputs_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("fileSizeLimit");   // bytes a process may write into a file; 0: no limit
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");        // in the last line of standard error; empty: nothing there
+
+    const QString saveFailed = "Onverwachte fout. Er is geen bestand opgeslagen! (";
+    QTest::newRow("read -o into a missing folder")
+        << QStringList{"read", "--port", "PORT", "-o", m_dir.filePath("geen-map/x.kvr")} << 0 << 3 << saveFailed;
+    QTest::newRow("report onto a full disk")
+        << QStringList{"report", examplePath("flex.kvr"), "-o", "OLD"} << 4096 << 3 << "Printer error: ";
+    QTest::newRow("trace onto a full device")
+        << QStringList{"no-network", "--port", "PORT", "--trace", "/dev/full"} << 0 << 3
+        << "/dev/full: the trace could not be written: No space left on device";
+    QTest::newRow("read -o a device") << QStringList{"read", "--port", "PORT", "-o", "/dev/null"} << 0 << 0 << QString();
+}
+
+void TestCli::badOutputs()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, fileSizeLimit);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    PtyModule module;
+    QVERIFY(module.isOpen());
+    const QString old = m_dir.filePath(QStringLiteral("old-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
+    writeFile(old, "oude inhoud");
+    arguments.replaceInStrings(QRegularExpression("^PORT$"), module.devicePath());
+    arguments.replaceInStrings(QRegularExpression("^OLD$"), old);
+    QStringList command{cliPath()};
+    command += arguments;
+    if (fileSizeLimit > 0) {
+        // The shell's limit in 512-byte blocks, for this one process.
+        command = QStringList{"/bin/sh", "-c", QStringLiteral("ulimit -f %1; exec \"$0\" \"$@\"").arg(fileSizeLimit / 512)}
+                  + command;
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    CliProcess process(command.mid(1), nullptr, command.first());
+    QVERIFY(process.wait(30000));
+    const CliResult &run = process.result();
+    QCOMPARE(run.exitCode, exitCode);
+    if (says.isEmpty())
+        QCOMPARE(run.err, QByteArray());
+    else
+        QVERIFY2(!run.errLines().isEmpty() && run.errLines().last().contains(says), run.err.constData());
+    QCOMPARE(readFile(old), QByteArray("oude inhoud"));
+    QVERIFY(QFileInfo("/dev/null").exists() && !QFileInfo("/dev/null").isFile());
+    if (exitCode == 3 && arguments.first() == "read") {
+        QCOMPARE(module.module().readRequests(), 0);   // found out before asking the module
+        QVERIFY(clock.elapsed() < 5000);
+    }
+}
+
+void TestCli::stopSignalEndsTheWriteCleanly_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("Ctrl-C") << int(SIGINT) << "Ctrl-C (SIGINT)";
+    QTest::newRow("SIGTERM") << int(SIGTERM) << "SIGTERM";
+}
+
+void TestCli::stopSignalEndsTheWriteCleanly()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(QString, name);
+    PtyModule module;
+    QVERIFY(module.isOpen());
+    const QString trace = m_dir.filePath(QStringLiteral("stopped-%1.txt").arg(signalNumber));
+    CliProcess process({"write", examplePath("flex.kvr"), "--port", module.devicePath(), "--trace", trace});
+    QVERIFY(module.waitForFrames(3, 5000));
+    ::kill(pid_t(process.process().processId()), signalNumber);
+    QVERIFY(process.wait(5000));
+    const CliResult &run = process.result();
+    QCOMPARE(run.exitCode, 128 + signalNumber);
+    QCOMPARE(run.errLines().size(), 1);
+    const QRegularExpression partly("^kvr7314-cli: stopped by " + QRegularExpression::escape(name)
+                                    + ": (\\d+) of 26 steps were sent: the module is only partly programmed; write it again$");
+    const QRegularExpressionMatch match = partly.match(run.errLines()[0]);
+    QVERIFY2(match.hasMatch(), qPrintable(run.errLines()[0]));
+    QTest::qWait(100);
+    QCOMPARE(match.captured(1).toInt(), module.module().frames().size());
+    // The progress line was ended, and the trace kept everything up to the stop.
+    QVERIFY(run.out.endsWith('\n'));
+    const QStringList traced = QString::fromUtf8(readFile(trace)).split('\n', Qt::SkipEmptyParts);
+    QVERIFY(traced.filter(QRegularExpression("TX  01 28 ")).size() == match.captured(1).toInt());
+    QVERIFY(traced.last().endsWith("port closed"));
+    QVERIFY(!traced.filter("stopped by " + name).isEmpty());
+}
+
+// A line that floods the read: the dump, then megabytes as fast as the
+// pseudo-terminal takes them. The read keeps what the parser can reach and
+// saves the module's settings; the process stays small.
+void TestCli::floodingLineCostsNoMemory()
+{
+    PtyModule module;
+    QVERIFY(module.isOpen());
+    module.module().behaviour.floodBytes = qint64(200) * 1024 * 1024;
+    const QString output = m_dir.filePath("flooded.kvr");
+    const CliResult run = runCli({"read", "--port", module.devicePath(), "-o", output}, 30000);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(QFile::exists(output));
+    rusage usage{};
+    QCOMPARE(getrusage(RUSAGE_CHILDREN, &usage), 0);
+    QVERIFY2(usage.ru_maxrss < 100 * 1024, qPrintable(QString("%1 kB").arg(usage.ru_maxrss)));
 }
 
 void TestCli::portThatCannotBeOpened_data()
@@ -583,7 +719,7 @@ void TestCli::noNetwork()
     const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 5);
     QVERIFY(lines[0].startsWith("kvr7314-cli trace, "));
-    QVERIFY(lines[1].endsWith(" s  open COM 1"));
+    QVERIFY(lines[1].endsWith(" s  open " + module.devicePath()));
     QVERIFY(lines[2].endsWith("TX  01 28 31 37 29 53 54 4F 52 49 4E 47 3A 20 47 45  |.(17)STORING: GE|"));
     QVERIFY(lines[3].endsWith("..  45 4E 20 4E 45 54 57 45 52 4B 04                 |EN NETWERK.|"));
     QVERIFY(lines[4].endsWith(" s  port closed"));

@@ -3,6 +3,7 @@
 // line (a port that cannot be opened, an adapter pulled out) are handled.
 
 #include "link/frames.h"
+#include "link/programmingsession.h"
 #include "link/qtserialport.h"
 #include "support/fixtures.h"
 #include "support/ptymodule.h"
@@ -71,9 +72,7 @@ void TestLinkEndToEnd::bytesArriveIntact()
     QVERIFY(pty.isOpen());
     QtSerialPort port(pty.comDevice());
     QVERIFY2(port.open(1), qPrintable(port.errorString()));
-    port.writeByte(0x01);
-    port.writeText(QStringLiteral("(7)Café"));
-    port.writeByte(0x04);
+    port.writeBytes(testCallFrame(QStringLiteral("7"), QStringLiteral("Café")));
     port.writeBytes(noNetworkFrame());
     QVERIFY(pty.waitForFrames(2));
     QCOMPARE(pty.module().testCalls().size(), 1);
@@ -264,7 +263,7 @@ void TestLinkEndToEnd::windowPortCannotBeOpened()
     QTest::qWait(600);  // no further tick, no second box
 
     QCOMPARE(w.prompts.boxes.size(), 1);
-    const RecordedBox &box = w.prompts.boxes[0];
+    const RecordedBox box = w.prompts.boxes[0];
     QCOMPARE(box.title, QString("Communicatiefout!"));
     QCOMPARE(box.icon, BoxIcon::Error);
     QCOMPARE(box.text, QString("Er is een fout opgetreden bij openen van de compoort !\r"
@@ -310,7 +309,7 @@ void TestLinkEndToEnd::windowAdapterPulledMidRun()
     QCOMPARE(w.prompts.boxes[0].icon, BoxIcon::Error);
     QVERIFY(w.prompts.boxes[0].text.contains("schrijven naar de KVR7314"));
     for (int i = 0; i < 10; ++i)
-        w.window->programmingTick();
+        w.window->programmingSession().programmingTick();
     QCOMPARE(w.prompts.boxes.size(), 1);
 }
 

@@ -1,8 +1,10 @@
-// The programming run, the test call and the no-network notice through the
-// window, driven tick by tick without waiting: a fake port records every
-// byte, and can refuse to open or fail a write like a pulled adapter.
+// The programming session on a fake line, driven tick by tick without
+// waiting: what goes out on which tick, edits during the run, the timers it
+// pads, and a port that cannot be opened or fails. Then the window around
+// it (busy state, LED, boxes), and the test call and no-network notice.
 
 #include "link/frames.h"
+#include "link/programmingsession.h"
 #include "support/windowharness.h"
 
 #include <QCheckBox>
@@ -24,44 +26,7 @@ const QString kOpenFailureCom3 = QStringLiteral(
     "Start het programma opnieuw op en selecteer een andere com-poort.\r"
     " ");
 
-} // namespace
-
-class TestProgrammingRun : public QObject {
-    Q_OBJECT
-private slots:
-    void init() { m_h = std::make_unique<WindowHarness>(); }
-    void cleanup() { m_h.reset(); }
-
-    void timeline();
-    void defaultRunSendsEveryStep();
-    void twoRunsInARow();
-    void editsDuringARunReachLaterSteps();
-    void timerBoxesShowWhatWasSent_data();
-    void timerBoxesShowWhatWasSent();
-    void portThatCannotBeOpened();
-    void writeFailureEndsTheRun_data();
-    void writeFailureEndsTheRun();
-
-    void testCallAndNotice_data();
-    void testCallAndNotice();
-    void testCallPortFailures();
-
-private:
-    QLineEdit *edit(const char *name) { return m_h->child<QLineEdit>(name); }
-    QTimer *pauze() { return m_h->child<QTimer>("Tmr_Pauze"); }
-    void tick(int count = 1);
-    QByteArray frames(const ModuleSettings &s, int from, int to);
-
-    std::unique_ptr<WindowHarness> m_h;
-};
-
-void TestProgrammingRun::tick(int count)
-{
-    for (int i = 0; i < count; ++i)
-        m_h->window->programmingTick();
-}
-
-QByteArray TestProgrammingRun::frames(const ModuleSettings &s, int from, int to)
+QByteArray frames(const ModuleSettings &s, int from, int to)
 {
     QByteArray bytes;
     for (int step = from; step <= to; ++step)
@@ -69,115 +34,146 @@ QByteArray TestProgrammingRun::frames(const ModuleSettings &s, int from, int to)
     return bytes;
 }
 
+// A programming session on a fake line, reading settings that the test
+// edits, with everything it reports recorded. Timer texts it changes go
+// back into the settings, as the window puts them into their boxes.
+struct Session {
+    Session()
+    {
+        QObject::connect(&session, &ProgrammingSession::timerTextChanged,
+                         [this](TimerField field, const QString &text) { settings.timer(field) = text; });
+        QObject::connect(&session, &ProgrammingSession::ledChanged, [this](bool shown) { led = shown; });
+        QObject::connect(&session, &ProgrammingSession::finished, [this] { ++finished; });
+        QObject::connect(&session, &ProgrammingSession::failed,
+                         [this](const PortFailure &failure) { failures.append(failure); });
+    }
+    void tick(int count = 1)
+    {
+        for (int i = 0; i < count; ++i)
+            session.programmingTick();
+    }
+
+    std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
+    ModuleSettings settings = startupSettings();
+    int comPort = 1;
+    ProgrammingSession session{{fakePorts(line), [this] { return comPort; }, [this] { return settings; }}};
+    bool led = false;
+    int finished = 0;
+    QList<PortFailure> failures;
+};
+
+} // namespace
+
+class TestProgrammingRun : public QObject {
+    Q_OBJECT
+private slots:
+    void timeline();
+    void defaultRunSendsEveryStep();
+    void twoRunsInARow();
+    void editsDuringARunReachLaterSteps();
+    void timerTextsFollowWhatWasSent_data();
+    void timerTextsFollowWhatWasSent();
+    void portThatCannotBeOpened();
+    void writeFailureEndsTheRun_data();
+    void writeFailureEndsTheRun();
+
+    void windowShowsTheRun();
+    void windowPortFailures_data();
+    void windowPortFailures();
+    void testCallAndNotice_data();
+    void testCallAndNotice();
+    void testCallPortFailures();
+};
+
 void TestProgrammingRun::timeline()
 {
-    m_h->window->startProgramming();
-    QVERIFY(m_h->window->isBusy());
-    QVERIFY(m_h->buttonsEnabled(false));
-    QVERIFY(m_h->child<QLabel>("lblDataUIT")->isEnabled());
-    QVERIFY(pauze()->isActive());
-    QCOMPARE(pauze()->interval(), 150);
+    Session s;
+    s.session.startProgramming();
+    QVERIFY(s.session.isRunning());
+    QCOMPARE(s.session.findChild<QTimer *>("Tmr_Pauze")->interval(), 150);
 
-    ModuleSettings s = m_h->window->settings();
+    const ModuleSettings sent = settingsAsSent(s.settings);
     for (int t = 1; t <= 53; ++t) {
-        const qsizetype before = m_h->line->written.size();
-        tick();
-        const QByteArray sent = m_h->line->written.mid(before);
+        const qsizetype before = s.line->written.size();
+        s.tick();
         // Step k goes out on tick 2k + 1; the LED is lit on the ticks between.
         const bool sendTick = t % 2 == 1;
         const int step = sendTick && t >= 3 ? (t - 1) / 2 : 0;
-        QCOMPARE(sent, step ? programmingStepFrame(step, settingsAsSent(s)) : QByteArray());
-        QVERIFY2(m_h->writeLedShown() == !sendTick, qPrintable(QString("tick %1").arg(t)));
-        QCOMPARE(m_h->line->openings, t >= 3 ? 1 : 0);
-        QVERIFY(m_h->prompts.boxes.isEmpty());
+        QCOMPARE(s.line->written.mid(before), step ? programmingStepFrame(step, sent) : QByteArray());
+        QVERIFY2(s.led == !sendTick, qPrintable(QString("tick %1").arg(t)));
+        QCOMPARE(s.line->openings, t >= 3 ? 1 : 0);
+        QCOMPARE(s.finished, 0);
     }
-    QCOMPARE(m_h->window->serialPort() != nullptr, true);
-    tick();  // 54: 8.1 s after the click
-    QCOMPARE(m_h->prompts.boxes.size(), 1);
-    QVERIFY(!m_h->writeLedShown());
-    QVERIFY(!pauze()->isActive());
-    QVERIFY(!m_h->window->isBusy());
-    tick(4);  // a stray tick after the run does nothing
-    QCOMPARE(m_h->prompts.boxes.size(), 1);
-    QCOMPARE(m_h->line->openings, 1);
+    QVERIFY(s.session.port() != nullptr);
+    s.tick();  // 54: 8.1 s after the click
+    QCOMPARE(s.finished, 1);
+    QVERIFY(!s.led);
+    QVERIFY(!s.session.isRunning());
+    QCOMPARE(s.session.stepsSent(), 26);
+    s.tick(4);  // a stray tick after the run does nothing
+    QCOMPARE(s.finished, 1);
+    QCOMPARE(s.line->openings, 1);
+    QVERIFY(s.failures.isEmpty());
 }
 
 void TestProgrammingRun::defaultRunSendsEveryStep()
 {
-    // What the user sees while the box is open: the run is over, the
-    // buttons are not back yet.
-    bool checkedInBox = false;
-    m_h->prompts.onBox = [&](const RecordedBox &) {
-        checkedInBox = true;
-        QVERIFY(!pauze()->isActive());
-        QVERIFY(!m_h->writeLedShown());
-        QVERIFY(!m_h->child<QLabel>("lblDataUIT")->isEnabled());
-        QVERIFY(m_h->buttonsEnabled(false));
-    };
-    m_h->window->startProgramming();
-    tick(54);
+    Session s;
+    s.session.startProgramming();
+    s.tick(54);
 
     ModuleSettings expected = startupSettings();
     normaliseTimers(expected);
-    QCOMPARE(m_h->line->written.toHex(' '), frames(expected, 1, 26).toHex(' '));
-    QCOMPARE(m_h->line->comPorts, QList<int>{1});
-    QVERIFY(checkedInBox);
-    QCOMPARE(m_h->prompts.boxes.size(), 1);
-    QCOMPARE(m_h->prompts.boxes[0].title, QString("KVR7314"));
-    QCOMPARE(m_h->prompts.boxes[0].icon, BoxIcon::Information);
-    QCOMPARE(m_h->prompts.boxes[0].text, QString("De KVR7314 is geprogrammeerd.\r\r"));
-    QVERIFY(m_h->buttonsEnabled(true));
-    for (const char *name : {"Timer_RelaisTijd", "Timer_Wis_Lichtkrant", "Timer_WisMelding_LCD",
-                             "Timer_Backlight"})
-        QCOMPARE(edit(name)->text(), QString("0000"));
-    QCOMPARE(edit("Timer_Scroll_LCD")->text(), QString("0350"));
-    // The empty aliases stay empty in the window.
-    QCOMPARE(m_h->window->settings().aliases[0], QString());
+    QCOMPARE(s.line->written.toHex(' '), frames(expected, 1, 26).toHex(' '));
+    QCOMPARE(s.line->comPorts, QList<int>{1});
+    for (TimerField field : {TimerField::Relay, TimerField::SignClear, TimerField::LcdClear, TimerField::Backlight})
+        QCOMPARE(s.settings.timer(field), QString("0000"));
+    QCOMPARE(s.settings.scrollTime, QString("0350"));
+    // The empty aliases stay empty: "CAPCODE nn" is what goes out, not what is kept.
+    QCOMPARE(s.settings.aliases[0], QString());
 }
 
 void TestProgrammingRun::twoRunsInARow()
 {
-    m_h->window->startProgramming();
-    tick(54);
-    const QByteArray first = m_h->line->written;
-    m_h->line->written.clear();
+    Session s;
+    s.session.startProgramming();
+    s.tick(54);
+    const QByteArray first = s.line->written;
+    s.line->written.clear();
 
-    m_h->window->startProgramming();
-    tick(2);
-    QVERIFY(m_h->line->written.isEmpty());
-    QCOMPARE(m_h->line->openings, 1);
-    tick();
-    QCOMPARE(m_h->line->openings, 2);
-    QCOMPARE(m_h->line->written, first.left(programmingStepFrame(1, m_h->window->settings()).size()));
-    tick(51);
-    QCOMPARE(m_h->line->written, first);
-    QCOMPARE(m_h->prompts.boxes.size(), 2);
-    QVERIFY(!m_h->window->isBusy());
+    s.session.startProgramming();
+    s.tick(2);
+    QVERIFY(s.line->written.isEmpty());
+    QCOMPARE(s.line->openings, 1);
+    s.tick();
+    QCOMPARE(s.line->openings, 2);
+    QCOMPARE(s.line->written, first.left(programmingStepFrame(1, s.settings).size()));
+    s.tick(51);
+    QCOMPARE(s.line->written, first);
+    QCOMPARE(s.finished, 2);
 }
 
 void TestProgrammingRun::editsDuringARunReachLaterSteps()
 {
-    m_h->window->startProgramming();
-    tick(9);  // steps 1..4 sent: colours, speed, aliases 1 and 2
-    ModuleSettings expected = settingsAsSent(m_h->window->settings());
+    Session s;
+    s.session.startProgramming();
+    s.tick(9);  // steps 1..4 sent: colours, speed, aliases 1 and 2
+    ModuleSettings expected = settingsAsSent(s.settings);
 
-    edit("Txt_Alias01")->setText("TE LAAT");     // its step is gone
-    edit("Txt_Alias05")->setText("BRANDWEER");   // step 7 is still to come
-    edit("Txt_Koppeltekst")->setText("=>");
-    m_h->child<QCheckBox>("ChkOntvanger_Pocsag")->click();  // alias 8..16 hidden, still sent
-    edit("Txt_Alias03")->setText("");
-    m_h->child<QCheckBox>("ChkCOM2")->click();          // the run keeps the port it opened
-    tick(45);
+    s.settings.aliases[0] = "TE LAAT";     // its step is gone
+    s.settings.aliases[4] = "BRANDWEER";   // step 7 is still to come
+    s.settings.couplingText = "=>";
+    s.settings.receiverType = ReceiverType::Pocsag;  // aliases 8..16 are still sent
+    s.comPort = 2;                         // the run keeps the port it opened
+    s.tick(45);
 
     expected.aliases[4] = "BRANDWEER";
     expected.couplingText = "=>";
-    expected.receiverType = ReceiverType::Pocsag;
-    QCOMPARE(m_h->line->written.toHex(' '), frames(expected, 1, 26).toHex(' '));
-    QCOMPARE(m_h->line->comPorts, QList<int>{1});
-    QCOMPARE(m_h->window->settings().aliases[0], QString("TE LAAT"));
+    QCOMPARE(s.line->written.toHex(' '), frames(expected, 1, 26).toHex(' '));
+    QCOMPARE(s.line->comPorts, QList<int>{1});
 }
 
-void TestProgrammingRun::timerBoxesShowWhatWasSent_data()
+void TestProgrammingRun::timerTextsFollowWhatWasSent_data()
 {
     QTest::addColumn<TimerField>("field");
     QTest::addColumn<int>("step");
@@ -198,7 +194,7 @@ void TestProgrammingRun::timerBoxesShowWhatWasSent_data()
         << TimerField::Scroll << 23 << "350" << "350" << QString("7") << QByteArray("0007");
 }
 
-void TestProgrammingRun::timerBoxesShowWhatWasSent()
+void TestProgrammingRun::timerTextsFollowWhatWasSent()
 {
     QFETCH(TimerField, field);
     QFETCH(int, step);
@@ -207,55 +203,45 @@ void TestProgrammingRun::timerBoxesShowWhatWasSent()
     QFETCH(QString, duringRun);
     QFETCH(QByteArray, sent);
 
-    m_h->window->setTimerText(field, atStart);
-    m_h->window->startProgramming();
-    QCOMPARE(m_h->window->settings().timer(field), afterStart);
+    Session s;
+    s.settings.timer(field) = atStart;
+    s.session.startProgramming();
+    QCOMPARE(s.settings.timer(field), afterStart);
 
-    tick(2 * step);  // up to the advance tick before the step
-    QCOMPARE(m_h->window->settings().timer(field), afterStart);
+    s.tick(2 * step);  // up to the advance tick before the step
+    QCOMPARE(s.settings.timer(field), afterStart);
     if (!duringRun.isNull())
-        m_h->window->setTimerText(field, duringRun);
-    const qsizetype before = m_h->line->written.size();
-    tick();  // the step's send tick
-    QCOMPARE(m_h->line->written.mid(before), moduleFrame(programmingStepCode(step), sent));
-    QCOMPARE(m_h->window->settings().timer(field), QString::fromLatin1(sent));
+        s.settings.timer(field) = duringRun;
+    const qsizetype before = s.line->written.size();
+    s.tick();  // the step's send tick
+    QCOMPARE(s.line->written.mid(before), moduleFrame(programmingStepCode(step), sent));
+    QCOMPARE(s.settings.timer(field), QString::fromLatin1(sent));
 }
 
 void TestProgrammingRun::portThatCannotBeOpened()
 {
-    m_h->child<QCheckBox>("ChkCOM3")->click();
-    edit("Txt_Alias02")->setText("BEWAARD");
-    m_h->line->opens = false;
-    m_h->window->startProgramming();
-    const ModuleSettings before = m_h->window->settings();
-
-    bool timerStoppedAtBox = false;
-    m_h->prompts.onBox = [&](const RecordedBox &) { timerStoppedAtBox = !pauze()->isActive(); };
-    tick(3);  // 450 ms after the click: step 1 would open the port
-    QCOMPARE(m_h->line->openings, 1);
-    QCOMPARE(m_h->line->comPorts, QList<int>{3});
-    QCOMPARE(m_h->prompts.boxes.size(), 1);
-    QCOMPARE(m_h->prompts.boxes[0].title, QString("Communicatiefout!"));
-    QCOMPARE(m_h->prompts.boxes[0].icon, BoxIcon::Error);
-    QCOMPARE(m_h->prompts.boxes[0].text, kOpenFailureCom3);
-    QVERIFY(timerStoppedAtBox);
-
-    // Abandoned, not ended: the window is idle again with the same settings.
-    QVERIFY(!m_h->window->isBusy());
-    QVERIFY(m_h->buttonsEnabled(true));
-    QVERIFY(!m_h->writeLedShown());
-    QVERIFY(!m_h->child<QLabel>("lblDataUIT")->isEnabled());
-    QCOMPARE(m_h->window->settings(), before);
-    tick(60);
-    QVERIFY(m_h->line->written.isEmpty());
-    QCOMPARE(m_h->line->openings, 1);
-    QCOMPARE(m_h->prompts.boxes.size(), 1);
+    Session s;
+    s.comPort = 3;
+    s.line->opens = false;
+    s.session.startProgramming();
+    s.tick(3);  // 450 ms after the click: step 1 would open the port
+    QCOMPARE(s.line->comPorts, QList<int>{3});
+    QCOMPARE(s.failures.size(), 1);
+    QCOMPARE(s.failures[0].kind, PortFailure::CannotOpen);
+    QCOMPARE(s.failures[0].description, QString("Device not found"));
+    QVERIFY(!s.session.isRunning());
+    QVERIFY(!s.led);
+    s.tick(60);
+    QVERIFY(s.line->written.isEmpty());
+    QCOMPARE(s.line->openings, 1);
+    QCOMPARE(s.failures.size(), 1);
+    QCOMPARE(s.finished, 0);
 
     // The next attempt can succeed.
-    m_h->line->opens = true;
-    m_h->window->startProgramming();
-    tick(54);
-    QCOMPARE(m_h->prompts.boxes.last().text, QString("De KVR7314 is geprogrammeerd.\r\r"));
+    s.line->opens = true;
+    s.session.startProgramming();
+    s.tick(54);
+    QCOMPARE(s.finished, 1);
 }
 
 void TestProgrammingRun::writeFailureEndsTheRun_data()
@@ -271,30 +257,108 @@ void TestProgrammingRun::writeFailureEndsTheRun()
 {
     QFETCH(int, failingStep);
     QFETCH(int, errorSignals);
-    m_h->line->failOnWrite = failingStep;
-    m_h->line->failSignals = errorSignals;
+    Session s;
+    s.line->failOnWrite = failingStep;
+    s.line->failSignals = errorSignals;
+    s.session.startProgramming();
+    const ModuleSettings sent = settingsAsSent(s.settings);
+    s.tick(2 * failingStep + 1);
+    QCOMPARE(s.failures.size(), 1);
+    QCOMPARE(s.failures[0].kind, PortFailure::LineFailed);
+    QCOMPARE(s.failures[0].description, QString("gone"));
+    QVERIFY(!s.session.isRunning());
+    QVERIFY(!s.led);
+    QCOMPARE(s.session.stepsSent(), failingStep - 1);
+
+    s.tick(60);
+    QCOMPARE(s.failures.size(), 1);
+    QCOMPARE(s.finished, 0);   // never the success
+    QCOMPARE(s.line->writes, failingStep);   // nothing after the failing step
+    QCOMPARE(s.line->written, frames(sent, 1, failingStep - 1));
+}
+
+void TestProgrammingRun::windowShowsTheRun()
+{
+    WindowHarness h;
+    auto *pauze = h.child<QTimer>("Tmr_Pauze");
+    // What the user sees while the box is open: the run is over, the
+    // buttons are not back yet.
+    bool checkedInBox = false;
+    h.prompts.onBox = [&](const RecordedBox &) {
+        checkedInBox = true;
+        QVERIFY(!pauze->isActive());
+        QVERIFY(!h.writeLedShown());
+        QVERIFY(!h.child<QLabel>("lblDataUIT")->isEnabled());
+        QVERIFY(h.buttonsEnabled(false));
+    };
+    h.child<QLineEdit>("Timer_Scroll_LCD")->setText("0");
+    h.window->startProgramming();
+    QVERIFY(h.window->isBusy());
+    QVERIFY(h.buttonsEnabled(false));
+    QVERIFY(h.child<QLabel>("lblDataUIT")->isEnabled());
+    QVERIFY(pauze->isActive());
+    QCOMPARE(h.child<QLineEdit>("Timer_Scroll_LCD")->text(), QString("350"));   // normalised before the first tick
+
+    for (int t = 1; t <= 53; ++t) {
+        h.window->programmingSession().programmingTick();
+        QCOMPARE(h.writeLedShown(), t % 2 == 0);
+    }
+    QVERIFY(h.prompts.boxes.isEmpty());
+    h.window->programmingSession().programmingTick();
+    QVERIFY(checkedInBox);
+    QCOMPARE(h.prompts.boxes.size(), 1);
+    QCOMPARE(h.prompts.boxes[0].title, QString("KVR7314"));
+    QCOMPARE(h.prompts.boxes[0].icon, BoxIcon::Information);
+    QCOMPARE(h.prompts.boxes[0].text, QString("De KVR7314 is geprogrammeerd.\r\r"));
+    QVERIFY(!h.window->isBusy());
+    QVERIFY(h.buttonsEnabled(true));
+    for (const char *name : {"Timer_RelaisTijd", "Timer_Wis_Lichtkrant", "Timer_WisMelding_LCD", "Timer_Backlight"})
+        QCOMPARE(h.child<QLineEdit>(name)->text(), QString("0000"));
+    QCOMPARE(h.child<QLineEdit>("Timer_Scroll_LCD")->text(), QString("0350"));
+    QCOMPARE(h.window->settings().aliases[0], QString());
+}
+
+void TestProgrammingRun::windowPortFailures_data()
+{
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<int>("failingStep");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("cannot be opened") << false << 0 << kOpenFailureCom3;
+    QTest::newRow("fails at step 9") << true << 9
+                                     << "Er is een fout opgetreden bij het schrijven naar de KVR7314 !\r"
+                                        "Controleer de verbinding en programmeer de KVR7314 opnieuw.";
+}
+
+void TestProgrammingRun::windowPortFailures()
+{
+    QFETCH(bool, opens);
+    QFETCH(int, failingStep);
+    QFETCH(QString, text);
+    WindowHarness h;
+    h.child<QCheckBox>("ChkCOM3")->click();
+    h.child<QLineEdit>("Txt_Alias02")->setText("BEWAARD");
+    h.line->opens = opens;
+    h.line->failOnWrite = failingStep;
+    h.window->startProgramming();
+    ModuleSettings before = h.window->settings();
 
     bool timerStoppedAtBox = false;
-    m_h->prompts.onBox = [&](const RecordedBox &) { timerStoppedAtBox = !pauze()->isActive(); };
-    m_h->window->startProgramming();
-    const ModuleSettings before = m_h->window->settings();
-    tick(2 * failingStep + 1);
-    QCOMPARE(m_h->prompts.boxes.size(), 1);
-    QCOMPARE(m_h->prompts.boxes[0].title, QString("Communicatiefout!"));
-    QCOMPARE(m_h->prompts.boxes[0].icon, BoxIcon::Error);
-    QCOMPARE(m_h->prompts.boxes[0].text,
-             QString("Er is een fout opgetreden bij het schrijven naar de KVR7314 !\r"
-                     "Controleer de verbinding en programmeer de KVR7314 opnieuw."));
+    h.prompts.onBox = [&](const RecordedBox &) { timerStoppedAtBox = !h.timerRunning("Tmr_Pauze"); };
+    for (int t = 0; t < 60; ++t)
+        h.window->programmingSession().programmingTick();
+    QCOMPARE(h.line->comPorts, QList<int>{3});
+    QCOMPARE(h.prompts.boxes.size(), 1);   // never the success box
+    QCOMPARE(h.prompts.boxes[0].title, QString("Communicatiefout!"));
+    QCOMPARE(h.prompts.boxes[0].icon, BoxIcon::Error);
+    QCOMPARE(h.prompts.boxes[0].text, text);
     QVERIFY(timerStoppedAtBox);
-    QVERIFY(!m_h->window->isBusy());
-    QVERIFY(m_h->buttonsEnabled(true));
-    QVERIFY(!m_h->writeLedShown());
 
-    tick(60);
-    QCOMPARE(m_h->prompts.boxes.size(), 1);   // never the success box
-    QCOMPARE(m_h->line->writes, failingStep);   // nothing after the failing step
-    QCOMPARE(m_h->line->written, frames(settingsAsSent(before), 1, failingStep - 1));
-    ModuleSettings now = m_h->window->settings();
+    // Abandoned, not ended: the window is idle again with the same settings.
+    QVERIFY(!h.window->isBusy());
+    QVERIFY(h.buttonsEnabled(true));
+    QVERIFY(!h.writeLedShown());
+    QVERIFY(!h.child<QLabel>("lblDataUIT")->isEnabled());
+    ModuleSettings now = h.window->settings();
     for (TimerField field : kTimerFields)
         now.timer(field) = before.timer(field);  // padded by steps already sent
     QCOMPARE(now, before);
@@ -325,52 +389,54 @@ void TestProgrammingRun::testCallAndNotice()
     QFETCH(QString, message);
     QFETCH(QByteArray, expected);
 
+    WindowHarness h;
     if (pocsag)
-        m_h->child<QCheckBox>("ChkOntvanger_Pocsag")->click();
+        h.child<QCheckBox>("ChkOntvanger_Pocsag")->click();
     if (!capcode.isEmpty())
-        m_h->child<QComboBox>("CbxCapcode")->setCurrentText(capcode);
+        h.child<QComboBox>("CbxCapcode")->setCurrentText(capcode);
     if (!ric.isEmpty())
-        m_h->child<QComboBox>("CbxRIC")->setCurrentText(ric);
-    edit("Txt_Testbericht")->setText(message);
+        h.child<QComboBox>("CbxRIC")->setCurrentText(ric);
+    h.child<QLineEdit>("Txt_Testbericht")->setText(message);
 
     // Twice: each click opens the port anew and sends the same frame.
-    m_h->child<QPushButton>("CmdTest_Bericht")->click();
-    m_h->child<QPushButton>("CmdTest_Bericht")->click();
-    QCOMPARE(m_h->line->written, expected + expected);
-    QCOMPARE(m_h->line->openings, 2);
+    h.click("CmdTest_Bericht");
+    h.click("CmdTest_Bericht");
+    QCOMPARE(h.line->written, expected + expected);
+    QCOMPARE(h.line->openings, 2);
 
-    m_h->line->written.clear();
-    m_h->window->sendNoNetworkNotice();
-    QCOMPARE(m_h->line->written, noNetworkFrame());
-    QCOMPARE(m_h->line->openings, 3);
-    QVERIFY(m_h->prompts.boxes.isEmpty());
-    QVERIFY(!m_h->window->isBusy());
-    QCOMPARE(edit("Txt_Testbericht")->text(), message);
+    h.line->written.clear();
+    h.window->sendNoNetworkNotice();
+    QCOMPARE(h.line->written, noNetworkFrame());
+    QCOMPARE(h.line->openings, 3);
+    QVERIFY(h.prompts.boxes.isEmpty());
+    QVERIFY(!h.window->isBusy());
+    QCOMPARE(h.child<QLineEdit>("Txt_Testbericht")->text(), message);
 }
 
 void TestProgrammingRun::testCallPortFailures()
 {
-    m_h->child<QCheckBox>("ChkCOM3")->click();
-    m_h->line->opens = false;
-    m_h->window->sendTestCall();
-    m_h->window->sendNoNetworkNotice();
-    QCOMPARE(m_h->prompts.boxes.size(), 2);
-    for (const RecordedBox &box : m_h->prompts.boxes) {
+    WindowHarness h;
+    h.child<QCheckBox>("ChkCOM3")->click();
+    h.line->opens = false;
+    h.window->sendTestCall();
+    h.window->sendNoNetworkNotice();
+    QCOMPARE(h.prompts.boxes.size(), 2);
+    for (const RecordedBox &box : h.prompts.boxes) {
         QCOMPARE(box.title, QString("Communicatiefout!"));
         QCOMPARE(box.text, kOpenFailureCom3);
     }
-    QVERIFY(m_h->line->written.isEmpty());
-    QVERIFY(m_h->buttonsEnabled(true));
+    QVERIFY(h.line->written.isEmpty());
+    QVERIFY(h.buttonsEnabled(true));
 
-    m_h->line->opens = true;
-    m_h->line->failOnWrite = 1;
-    m_h->line->failSignals = 4;
-    m_h->window->sendTestCall();
-    QCOMPARE(m_h->prompts.boxes.size(), 3);
-    QCOMPARE(m_h->prompts.boxes[2].title, QString("Communicatiefout!"));
-    QVERIFY(m_h->prompts.boxes[2].text.startsWith("Er is een fout opgetreden bij het schrijven"));
-    QVERIFY(!m_h->window->isBusy());
-    QVERIFY(m_h->buttonsEnabled(true));
+    h.line->opens = true;
+    h.line->failOnWrite = 1;
+    h.line->failSignals = 4;
+    h.window->sendTestCall();
+    QCOMPARE(h.prompts.boxes.size(), 3);
+    QCOMPARE(h.prompts.boxes[2].title, QString("Communicatiefout!"));
+    QVERIFY(h.prompts.boxes[2].text.startsWith("Er is een fout opgetreden bij het schrijven"));
+    QVERIFY(!h.window->isBusy());
+    QVERIFY(h.buttonsEnabled(true));
 }
 
 QTEST_MAIN(TestProgrammingRun)

@@ -1,8 +1,10 @@
-// The read-back run in the window, tick by tick: the test plays the poll,
-// parse and blink timers itself and feeds the module's reply through a fake
-// port, so nothing waits and nothing modal opens.
+// The read-back session on a fake line, tick by tick: the test plays the
+// poll, parse and blink timers itself and feeds the module's reply through
+// the line, so nothing waits. Then the window around it: aliases emptied and
+// put back, choices selected through their boxes, the version, the boxes.
 
 #include "link/frames.h"
+#include "readback/readbacksession.h"
 #include "settings/codec.h"
 #include "sim/moduledump.h"
 #include "support/fixtures.h"
@@ -48,6 +50,38 @@ ModuleSettings userSettings()
     return s;
 }
 
+// A read-back session on a fake line, with everything it reports recorded.
+struct Session {
+    Session()
+    {
+        QObject::connect(&session, &ReadBackSession::ledChanged, [this](bool shown) { leds.append(shown); });
+        QObject::connect(&session, &ReadBackSession::finished, [this](const DumpParse &p) { parses.append(p); });
+        QObject::connect(&session, &ReadBackSession::noData, [this] { ++noData; });
+        QObject::connect(&session, &ReadBackSession::failed, [this](const PortFailure &f) { failures.append(f); });
+    }
+    bool timerRunning(const char *name) { return session.findChild<QTimer *>(name)->isActive(); }
+    bool anyTimerRunning()
+    {
+        for (const char *name : {"Tmr_EerstePoll", "Tmr_Inlezen", "Tmr_Verwerken_Data", "Tmr_Knippertijd_LED"}) {
+            if (timerRunning(name))
+                return true;
+        }
+        return false;
+    }
+    void pollAll()
+    {
+        while (!line->incoming.isEmpty() && session.isRunning())
+            session.pollReceive();
+    }
+
+    std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
+    ReadBackSession session{{fakePorts(line), [] { return 2; }}};
+    QList<bool> leds;
+    QList<DumpParse> parses;
+    int noData = 0;
+    QList<PortFailure> failures;
+};
+
 // A window showing the user's settings, its ports on a fake line.
 class Harness : public WindowHarness {
 public:
@@ -59,15 +93,12 @@ public:
     }
     bool versionHidden() { return child("lbl_Versie")->isHidden() && child("Txt_Versie")->isHidden(); }
 
+    ReadBackSession &session() { return window->readBackSession(); }
     // Polls until the port has nothing left (one character a poll).
-    int pollAll()
+    void pollAll()
     {
-        int polls = 0;
-        while (!line->incoming.isEmpty() && window->isBusy()) {
-            window->pollReceive();
-            ++polls;
-        }
-        return polls;
+        while (!line->incoming.isEmpty() && window->isBusy())
+            session().pollReceive();
     }
     // A full run against a module that answers with `reply`.
     void readBack(const QByteArray &reply)
@@ -75,7 +106,7 @@ public:
         window->startReadBack();
         line->arrive(reply);
         pollAll();
-        window->finishReadBack();
+        session().finishReadBack();
     }
 };
 
@@ -95,6 +126,8 @@ private slots:
     void noDataEndsAtTheFirstPoll();
     void rejectedDumpChangesNothing_data();
     void rejectedDumpChangesNothing();
+    void badReplies_data();
+    void badReplies();
     void charactersAfterTheParseAreIgnored();
     void characterZeroIsNotKept();
     void secondRunAfterSuccess();
@@ -211,18 +244,23 @@ void TestReadBackRun::parseLeavesReceiverPortAndStandardBoxes()
 
 void TestReadBackRun::parseTimerStartsOnceAtTheFirstCharacter()
 {
-    Harness h;
-    h.window->startReadBack();
-    h.line->arrive("AL");
-    auto *parseTimer = h.child<QTimer>("Tmr_Verwerken_Data");
-    h.window->pollReceive();
+    Session s;
+    s.session.startReadBack();
+    QCOMPARE(s.line->written, readRequestFrame());
+    QCOMPARE(s.line->comPorts, QList<int>{2});
+    QVERIFY(s.timerRunning("Tmr_EerstePoll"));   // the first poll comes after the module could answer
+    QVERIFY(!s.timerRunning("Tmr_Inlezen"));
+    s.line->arrive("AL");
+    auto *parseTimer = s.session.findChild<QTimer *>("Tmr_Verwerken_Data");
+    s.session.pollReceive();
     QVERIFY(parseTimer->isActive());
     QCOMPARE(parseTimer->interval(), 12000);
     const int remaining = parseTimer->remainingTime();
     QTest::qSleep(20);
-    h.window->pollReceive();   // a running parse timer is not restarted
+    s.session.pollReceive();   // a running parse timer is not restarted
     QVERIFY(parseTimer->remainingTime() < remaining);
-    QVERIFY(h.timerRunning("Tmr_Knippertijd_LED"));
+    QVERIFY(s.timerRunning("Tmr_Knippertijd_LED"));
+    QCOMPARE(s.session.buffer(), QString("AL"));
 }
 
 void TestReadBackRun::noDataEndsAtTheFirstPoll_data()
@@ -230,7 +268,6 @@ void TestReadBackRun::noDataEndsAtTheFirstPoll_data()
     QTest::addColumn<QByteArray>("pending");
     QTest::addColumn<int>("event");
     QTest::newRow("module silent") << QByteArray() << 0;
-    QTest::newRow("only a character 0") << QByteArray(1, '\0') << int(SerialPort::kEventReceive);
     QTest::newRow("line event, nothing read") << QByteArray("ALIAS01:") << 3;
 }
 
@@ -251,7 +288,7 @@ void TestReadBackRun::noDataEndsAtTheFirstPoll()
     h.window->startReadBack();
     h.line->incoming = pending;
     h.line->event = event;
-    h.window->pollReceive();
+    h.session().pollReceive();
 
     QCOMPARE(h.prompts.boxes.size(), 1);
     QCOMPARE(h.prompts.boxes[0].title, QString("Foutmelding bij inlezen data"));
@@ -265,8 +302,8 @@ void TestReadBackRun::noDataEndsAtTheFirstPoll()
 
     // No parse follows, whatever arrives later.
     h.line->arrive(dumpOf(programmedModule()));
-    h.window->pollReceive();
-    h.window->finishReadBack();
+    h.session().pollReceive();
+    h.session().finishReadBack();
     QCOMPARE(h.prompts.boxes.size(), 1);
     QCOMPARE(h.window->settings(), before);
 }
@@ -305,32 +342,73 @@ void TestReadBackRun::rejectedDumpChangesNothing()
     QVERIFY(!h.readLedShown());
 }
 
+void TestReadBackRun::badReplies_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("outcome");   // "accepted", "rejected: <why>", "no data"
+    const QByteArray dump = dumpOf(programmedModule());
+    QTest::newRow("a NUL before a valid dump") << QByteArray(1, '\0') + dump << "accepted";
+    QTest::newRow("only a NUL: an answer, not silence") << QByteArray(1, '\0') << "rejected: key \"ALIAS01:\" not found";
+    QTest::newRow("CR in alias 3") << QByteArray(dump).replace("Module 3", "Mod\rle 3")
+                                   << "rejected: alias 03 holds U+000D at position 4";
+    QTest::newRow("SOH EOT frame in the idle text") << QByteArray(dump).replace("GEEN MELDING", "GEEN\x04\x01(3D)X")
+                                                    << "rejected: idle text holds U+0004 at position 5";
+    QTest::newRow("DEL in a timer") << QByteArray(dump).replace("TIMER2:0030", "TIMER2:00\x7F" "0")
+                                    << "rejected: sign clear time holds U+007F at position 3";
+    QTest::newRow("a flood after the dump") << dump + QByteArray(40000, 'x') << "accepted";
+}
+
+void TestReadBackRun::badReplies()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, outcome);
+    Session s;
+    s.session.startReadBack();
+    s.line->arrive(reply);
+    s.pollAll();
+    s.session.finishReadBack();
+    // A flood keeps no more than the parser can reach.
+    QVERIFY(s.session.buffer().size() <= kMaxDumpCharacters);
+    QCOMPARE(s.noData, 0);
+    QCOMPARE(s.parses.size(), 1);
+    const QString got = s.parses[0].accepted() ? QStringLiteral("accepted")
+                                               : QStringLiteral("rejected: ") + s.parses[0].rejection;
+    QCOMPARE(got, outcome);
+}
+
 void TestReadBackRun::charactersAfterTheParseAreIgnored()
 {
-    Harness h;
+    Session s;
     const QByteArray dump = dumpOf(programmedModule());
-    h.readBack(dump);
-    const ModuleSettings afterParse = h.window->settings();
+    s.session.startReadBack();
+    s.line->arrive(dump);
+    s.pollAll();
+    s.session.finishReadBack();
+    QCOMPARE(s.parses.size(), 1);
+    QVERIFY(s.parses[0].accepted());
+    QVERIFY(!s.anyTimerRunning());
 
-    h.line->arrive(QByteArray(dump).replace("Module 1\r", "Spaet 1\r"));
-    h.window->pollReceive();
-    h.window->pollReceive();
-    h.window->finishReadBack();
-    QCOMPARE(h.window->settings(), afterParse);
-    QCOMPARE(h.child<QLineEdit>("txt_Inlezen")->text(), cp1252::decode(dump));
-    QCOMPARE(h.prompts.boxes.size(), 1);
+    s.line->arrive(QByteArray(dump).replace("Module 1\r", "Spaet 1\r"));
+    s.session.pollReceive();
+    s.session.pollReceive();
+    s.session.finishReadBack();
+    QCOMPARE(s.parses.size(), 1);
+    QCOMPARE(s.session.buffer(), cp1252::decode(dump));
 }
 
 void TestReadBackRun::characterZeroIsNotKept()
 {
-    Harness h;
+    Session s;
     QByteArray withZeros;
     for (char c : dumpOf(programmedModule()))
         withZeros.append(c).append('\0');
-    h.readBack(withZeros);
-    QCOMPARE(h.prompts.boxes.value(0).title, QString("KVR7314"));
-    QCOMPARE(h.child<QLineEdit>("txt_Inlezen")->text(), cp1252::decode(dumpOf(programmedModule())));
-    QCOMPARE(h.window->settings().aliases[0], QString("Module 1"));
+    s.session.startReadBack();
+    s.line->arrive(withZeros);
+    s.pollAll();
+    s.session.finishReadBack();
+    QCOMPARE(s.session.buffer(), cp1252::decode(dumpOf(programmedModule())));
+    QCOMPARE(s.parses.size(), 1);
+    QCOMPARE(s.parses[0].update->values.aliases[0], QString("Module 1"));
 }
 
 void TestReadBackRun::secondRunAfterSuccess()
@@ -351,7 +429,7 @@ void TestReadBackRun::secondRunAfterSuccess()
     second.relayTime = "0042";
     h.line->arrive(dumpOf(second, "1.31"));
     h.pollAll();
-    h.window->finishReadBack();
+    h.session().finishReadBack();
 
     QCOMPARE(h.prompts.boxes.size(), 2);
     QCOMPARE(h.window->settings().aliases[4], QString("tweede keer"));
@@ -363,22 +441,30 @@ void TestReadBackRun::secondRunAfterSuccess()
 
 void TestReadBackRun::ledBlinksWhileTheRunLasts()
 {
+    Session s;
+    s.session.startReadBack();
+    QCOMPARE(s.session.findChild<QTimer *>("Tmr_Knippertijd_LED")->interval(), 150);
+    for (int tick = 0; tick < 4; ++tick)
+        s.session.blinkDataLed();
+    QCOMPARE(s.leds, (QList<bool>{true, false, true, false, true}));
+
+    s.line->arrive(dumpOf(programmedModule()));
+    s.pollAll();
+    s.session.finishReadBack();
+    QCOMPARE(s.leds.last(), false);
+    QVERIFY(!s.timerRunning("Tmr_Knippertijd_LED"));
+
+    // The window shows the LED the session drives, and greys its label at the end.
     Harness h;
     h.window->startReadBack();
-    QCOMPARE(h.child<QTimer>("Tmr_Knippertijd_LED")->interval(), 150);
-    QList<bool> seen;
-    for (int tick = 0; tick < 4; ++tick) {
-        h.window->blinkDataLed();
-        seen << h.readLedShown();
-    }
-    QCOMPARE(seen, (QList<bool>{false, true, false, true}));
-
+    QVERIFY(h.readLedShown());
+    h.session().blinkDataLed();
+    QVERIFY(!h.readLedShown());
     h.line->arrive(dumpOf(programmedModule()));
     h.pollAll();
-    h.window->finishReadBack();
+    h.session().finishReadBack();
     QVERIFY(!h.readLedShown());
     QVERIFY(!h.child("lblDataIN")->isEnabled());
-    QVERIFY(!h.timerRunning("Tmr_Knippertijd_LED"));
 }
 
 void TestReadBackRun::portThatCannotBeOpenedEndsTheRun()
@@ -428,8 +514,8 @@ void TestReadBackRun::portFailureDuringTheRunEndsIt()
     QVERIFY(!h.anyReadBackTimerRunning());
 
     h.line->arrive(dump.mid(100));   // the rest, too late
-    h.window->pollReceive();
-    h.window->finishReadBack();
+    h.session().pollReceive();
+    h.session().finishReadBack();
     QCOMPARE(h.prompts.boxes.size(), 1);
     QCOMPARE(h.window->settings(), before);
 }

@@ -12,7 +12,10 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#include <sys/stat.h>
+#endif
 #endif
 
 namespace {
@@ -94,6 +97,8 @@ private slots:
     void writeAndReadFile();
     void unreadableFilesFail_data();
     void unreadableFilesFail();
+    void unsaveableSettingsAreRefused_data();
+    void unsaveableSettingsAreRefused();
     void failedSaveCreatesNothing_data();
     void failedSaveCreatesNothing();
     void savingReplacesTheWholeFile();
@@ -254,12 +259,13 @@ void TestSettingsFile::lastLine_data()
     QTest::newRow("last of two") << QByteArray("h\r\nabc\r\n") << QByteArray("abc");
     QTest::newRow("last without end") << QByteArray("h\r\nabc") << QByteArray("abc");
     QTest::newRow("CR alone ends lines") << QByteArray("h\rabc\r") << QByteArray("abc");
-    QTest::newRow("lone LF is a character") << QByteArray("a\nb\r\n") << QByteArray("a\nb");
-    QTest::newRow("LF after a CR LF opens the line") << QByteArray("h\r\n\nabc\r\n") << QByteArray("\nabc");
+    QTest::newRow("lone LF ends a line too") << QByteArray("a\nb\r\n") << QByteArray("b");
+    QTest::newRow("LF line ends throughout") << QByteArray("h\nabc\n") << QByteArray("abc");
+    QTest::newRow("LF after a CR LF is an empty line") << QByteArray("h\r\n\nabc\r\n") << QByteArray("abc");
     QTest::newRow("empty line after") << QByteArray("abc\r\n\r\n") << QByteArray();
     QTest::newRow("empty line ended by CR") << QByteArray("abc\r\r") << QByteArray();
     QTest::newRow("CR then CR LF") << QByteArray("abc\r\r\n") << QByteArray();
-    QTest::newRow("LF line after") << QByteArray("abc\r\n\n") << QByteArray("\n");
+    QTest::newRow("LF line after") << QByteArray("abc\r\n\n") << QByteArray();
     QTest::newRow("only a line end") << QByteArray("\r\n") << QByteArray();
 }
 
@@ -360,7 +366,6 @@ void TestSettingsFile::values_data()
     QTest::newRow("last alias runs to the coupling text")
         << replaced("ALIAS16:", "ALIAS16:zestien") << "alias16" << "zestien";
     QTest::newRow("not trimmed") << replaced("Kazerne", "  Kaz  ") << "alias01" << "  Kaz  ";
-    QTest::newRow("lone LF inside a text") << replaced("Kazerne", "Kaz\nerne") << "alias01" << "Kaz\nerne";
     QTest::newRow("Windows-1252 byte") << replaced("LCDRUST:RUST", "LCDRUST:R\x80ST") << "idle" << QStringLiteral("R\u20acST");
     QTest::newRow("longer than the field is taken whole")
         << replaced("Kazerne", QByteArray(40, 'x')) << "alias01" << QString(40, 'x');
@@ -368,7 +373,7 @@ void TestSettingsFile::values_data()
     QTest::newRow("code cut short by the line end")
         << replaced("KLEUR_ALIAS:183", "") + "KLEUR_ALIAS:18" << "aliasColour" << "18";
     QTest::newRow("scroll time runs to the end of the line")
-        << replaced("SCROLLENLCD:350", "SCROLLENLCD:35 0 x\n") << "scroll" << "35 0 x\n";
+        << replaced("SCROLLENLCD:350", "SCROLLENLCD:35 0 x") << "scroll" << "35 0 x";
     QTest::newRow("empty scroll time") << replaced("SCROLLENLCD:350", "SCROLLENLCD:") << "scroll" << "";
     // A text holding a key is found before the real one.
     QTest::newRow("alias holding a key shifts a code")
@@ -453,7 +458,8 @@ void TestSettingsFile::positionLimits()
     QTEST(int(decodeSettingsFile(withLineEnd(line)).kind), "kind");
 }
 
-// Files of megabytes, with the data line last or no line ends at all.
+// Megabytes of data, with the data line last or no line ends at all: the
+// decoder stays fast (the reader refuses such files before reading them).
 void TestSettingsFile::largeInputsAreFast_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -477,13 +483,9 @@ void TestSettingsFile::largeInputsAreFast_data()
 void TestSettingsFile::largeInputsAreFast()
 {
     QFETCH(QByteArray, bytes);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("groot.kvr");
-    writeFile(path, bytes);
-
     QElapsedTimer clock;
     clock.start();
-    const SettingsFileOutcome outcome = readSettingsFile(path);
+    const SettingsFileOutcome outcome = decodeSettingsFile(bytes);
     const qint64 elapsed = clock.elapsed();
     QTEST(int(outcome.kind), "kind");
     QVERIFY2(elapsed < 1000, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
@@ -506,22 +508,89 @@ void TestSettingsFile::writeAndReadFile()
     const SettingsFileOutcome outcome = readSettingsFile(path);
     QCOMPARE(outcome.kind, Kind::Loaded);
     QCOMPARE(outcome.update.values.aliases[3], s.aliases[3]);
+
+    // After an editor, a mail program or git made its line ends LF, it
+    // opens with the same values: the scroll time "350", no LF after it.
+    const QString lf = dir.filePath("kazerne-lf");
+    writeFile(lf, readFile(path).replace("\r\n", "\n"));
+    const SettingsFileOutcome fromLf = readSettingsFile(lf);
+    QCOMPARE(fromLf.kind, Kind::Loaded);
+    QCOMPARE(fromLf.update.values, outcome.update.values);
+    QCOMPARE(fromLf.update.values.scrollTime, QString("350"));
 }
 
+// Whatever a path leads to, opening it ends at once, without reading what
+// cannot be a settings file, and says why.
 void TestSettingsFile::unreadableFilesFail_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::newRow("missing file") << "bestaat-niet.kvr";
-    QTest::newRow("folder") << "map.kvr";
-    QTest::newRow("missing folder") << "geen-map/x.kvr";
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing file") << "bestaat-niet.kvr" << "no such file";
+    QTest::newRow("folder") << "map.kvr" << "not a regular file";
+    QTest::newRow("missing folder") << "geen-map/x.kvr" << "no such file";
+    QTest::newRow("endless device") << "/dev/zero" << "not a regular file";
+    QTest::newRow("random device") << "/dev/urandom" << "not a regular file";
+    QTest::newRow("pipe without a writer") << "pijp.kvr" << "not a regular file";
+    QTest::newRow("larger than 1 MiB") << "groot.kvr" << "larger than 1 MiB, so not a settings file";
+    QTest::newRow("EOT SOH in alias 1") << "injectie.kvr" << "alias 01 holds U+0004 at position 3";
 }
 
 void TestSettingsFile::unreadableFilesFail()
 {
-    QFETCH(QString, name);
+    QFETCH(QString, path);
+    QFETCH(QString, reason);
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir("map.kvr"));
-    QCOMPARE(readSettingsFile(dir.filePath(name)).kind, Kind::Failed);
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pijp.kvr")).constData(), 0600), 0);
+    writeFile(dir.filePath("groot.kvr"), QByteArray(kMaxSettingsFileSize - 200, 'h') + "\r\n" + withLineEnd(kExampleLine));
+    writeFile(dir.filePath("injectie.kvr"),
+              withLineEnd(QByteArray(kExampleLine).replace("ALIAS01:Kazerne", "ALIAS01:AB\x04\x01(3D)INJECTED\x04")));
+
+    QElapsedTimer clock;
+    clock.start();
+    const SettingsFileOutcome outcome = readSettingsFile(path.startsWith('/') ? path : dir.filePath(path));
+    QCOMPARE(outcome.kind, Kind::Failed);
+    QCOMPARE(outcome.reason.english, reason);
+    QVERIFY(!outcome.reason.dutch.isEmpty());
+    QVERIFY(clock.elapsed() < 1000);
+}
+
+// What is saved opens as saved: a text that would move the data line's keys
+// (or break it) is refused before anything is written, naming the field.
+void TestSettingsFile::unsaveableSettingsAreRefused_data()
+{
+    QTest::addColumn<ModuleSettings>("settings");
+    QTest::addColumn<QString>("reason");   // Dutch, as the window's box shows it; empty: saved
+
+    ModuleSettings s = exampleSettings();
+    s.aliases[2] = "XTIJD_RELAIS:77";
+    QTest::newRow("a key in alias 3") << s << "Alias 3 bevat \"TIJD_RELAIS:\", een sleutel van het bestand; pas de tekst aan.";
+    s = exampleSettings();
+    s.idleText = "KLEUR_ALIAS:176";
+    QTest::newRow("a key in the idle text")
+        << s << "Tekst LCD in rust bevat \"KLEUR_ALIAS:\", een sleutel van het bestand; pas de tekst aan.";
+    s = exampleSettings();
+    s.aliases[2] = "twee\rregels";
+    QTest::newRow("a CR in alias 3") << s << "Alias 3 bevat het teken U+000D op positie 5";
+    s = exampleSettings();
+    s.aliases[0] = "kdwFlxData";
+    QTest::newRow("a marker after the real one changes nothing") << s << "";
+    s.aliases[1] = "ALIAS1: TIJD_RELAIS";
+    QTest::newRow("near misses are texts") << s << "";
+}
+
+void TestSettingsFile::unsaveableSettingsAreRefused()
+{
+    QFETCH(ModuleSettings, settings);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("x.kvr");
+    const SaveOutcome saved = writeSettingsFile(path, settings, QStringLiteral("1.09"), kMonth, kSavedAt);
+    QCOMPARE(saved.reason.dutch, reason);
+    QCOMPARE(bool(saved), reason.isEmpty());
+    QCOMPARE(QFile::exists(path), reason.isEmpty());
+    if (saved)
+        QCOMPARE(applyUpdate(startupSettings(), readSettingsFile(path).update), settings);
 }
 
 void TestSettingsFile::failedSaveCreatesNothing_data()
@@ -569,7 +638,7 @@ void TestSettingsFile::failedWriteKeepsTheOldFile()
     rlimit small = saved;
     small.rlim_cur = 200;  // the file is longer than this
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = writeSettingsFile(path, exampleSettings(), QStringLiteral("1.09"), kMonth, kSavedAt);
+    const bool written = bool(writeSettingsFile(path, exampleSettings(), QStringLiteral("1.09"), kMonth, kSavedAt));
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 

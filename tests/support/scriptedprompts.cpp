@@ -1,8 +1,8 @@
 #include "support/scriptedprompts.h"
 
-void ScriptedPrompts::showMessage(const QString &title, BoxIcon icon, const QString &text)
+void ScriptedPrompts::showMessage(const QString &title, BoxIcon icon, const QString &text, const QString &details)
 {
-    boxes.append(RecordedBox{title, icon, text});
+    boxes.append(RecordedBox{title, icon, text, details});
     if (onBox)
         onBox(boxes.last());
 }

@@ -14,6 +14,7 @@ struct RecordedBox {
     QString title;
     BoxIcon icon;
     QString text;
+    QString details;
 };
 
 struct RecordedDialog {
@@ -23,7 +24,8 @@ struct RecordedDialog {
 
 class ScriptedPrompts : public Prompts {
 public:
-    void showMessage(const QString &title, BoxIcon icon, const QString &text) override;
+    void showMessage(const QString &title, BoxIcon icon, const QString &text,
+                     const QString &details = {}) override;
     std::optional<QString> askSaveFile(const FileDialogSetup &setup) override;
     std::optional<QString> askOpenFile(const FileDialogSetup &setup) override;
     bool askPrinter(QPrinter &printer) override;

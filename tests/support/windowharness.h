@@ -4,7 +4,7 @@
 // (or real ones on a chosen device), and its controls looked up by name.
 
 #include "app/mainwindow.h"
-#include "link/serialport.h"
+#include "support/fakeport.h"
 #include "support/scriptedprompts.h"
 
 #include <QPushButton>
@@ -23,40 +23,6 @@ T *control(const QObject *parent, const QString &name)
         qFatal("no control %s", qPrintable(name));
     return found;
 }
-
-// The line behind the fake ports: every port the window opens shares it, so
-// a test sees all openings and every byte in order.
-struct FakeLine {
-    bool opens = true;            // false: open() fails
-    int openings = 0;
-    QList<int> comPorts;          // the COM number of every opening
-    QByteArray written;           // everything sent, in order
-    int writes = 0;               // frames handed to the port
-    int failOnWrite = 0;          // 1-based write that fails the port instead; 0: never
-    int failSignals = 1;          // how many failed() signals that write floods
-    QByteArray incoming;          // characters waiting to be read
-    int event = 0;                // the port's most recent event
-
-    // The module's reply arrives (the port reports received data).
-    void arrive(const QByteArray &bytes);
-};
-
-// A SerialPort on a FakeLine. The window sends whole frames; a text or a
-// single byte written on its own fails the test.
-class FakeSerialPort : public SerialPort {
-public:
-    explicit FakeSerialPort(std::shared_ptr<FakeLine> line) : m_line(std::move(line)) {}
-    bool open(int comPort) override;
-    QString errorString() const override { return QStringLiteral("Device not found"); }
-    void writeText(const QString &) override { QFAIL("frames go out whole"); }
-    void writeByte(quint8) override { QFAIL("frames go out whole"); }
-    void writeBytes(const QByteArray &bytes) override;
-    int lastEvent() const override { return m_line->event; }
-    QString readText() override;
-
-private:
-    std::shared_ptr<FakeLine> m_line;
-};
 
 // The nine command buttons, which a run disables and gives back together.
 extern const QStringList kCommandButtons;

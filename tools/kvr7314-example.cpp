@@ -11,7 +11,6 @@
 #include "files/settingsfile.h"
 
 #include <QGuiApplication>
-#include <QPrinter>
 
 #include <cstdio>
 
@@ -83,18 +82,14 @@ int main(int argc, char *argv[])
 
     if (kind == u"flex" || kind == u"pocsag") {
         const ModuleSettings settings = kind == u"flex" ? flexExample() : pocsagExample();
-        if (!writeSettingsFile(path, settings, kProgramVersion, month, now)) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        if (const SaveOutcome saved = writeSettingsFile(path, settings, kProgramVersion, month, now); !saved) {
+            std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path), qPrintable(saved.reason.english));
             return 1;
         }
         return 0;
     }
     if (kind == u"report") {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(path);
-        const auto failure =
-            printReport(printer, reportLines(flexExample(), kProgramVersion, month, now));
+        const auto failure = printReportToPdf(path, reportLines(flexExample(), kProgramVersion, month, now));
         if (failure) {
             std::fprintf(stderr, "%s\n", qPrintable(printFailureText(*failure)));
             return 1;

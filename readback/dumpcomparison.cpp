@@ -1,4 +1,4 @@
-#include "cli/verify.h"
+#include "readback/dumpcomparison.h"
 
 #include "link/frames.h"
 #include "readback/dumpparser.h"

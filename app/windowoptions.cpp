@@ -1,0 +1,74 @@
+#include "app/windowoptions.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+QString optionName(int comPort) { return QStringLiteral("com%1").arg(comPort); }
+
+QString helpText()
+{
+    return QStringLiteral(
+        "Usage: kvr7314 [--com1 DEVICE] [--com2 DEVICE] [--com3 DEVICE] [--com4 DEVICE]\n"
+        "\n"
+        "The configuration tool for the KVR7314 pager-decoder display module: one window to\n"
+        "write the module's settings, read them back, save and open .kvr files and print them.\n"
+        "\n"
+        "The boxes COM 1 to COM 4 lead to the serial ports this machine has: first its built-in\n"
+        "ports (/dev/ttyS*), then USB-serial adapters (/dev/ttyUSB*, /dev/ttyACM*) in the order of\n"
+        "their /dev/serial/by-id names. On Windows COM n is COMn. Each box's tooltip names its port.\n"
+        "\n"
+        "  --com1 DEVICE .. --com4 DEVICE   put DEVICE behind that COM box, for instance\n"
+        "                                   --com1 /dev/ttyUSB0 or, on Windows, --com1 COM7\n"
+        "  -h, --help                       this text\n"
+        "  -v, --version                    the program's version\n"
+        "\n"
+        "Nothing is remembered between runs. Qt's own options (-platform offscreen, -style ...)\n"
+        "are accepted too. For scripts and machines without a display, see kvr7314-cli.\n");
+}
+
+} // namespace
+
+std::optional<QString> windowInformationRequest(const QStringList &arguments)
+{
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument == u"--help" || argument == u"-h")
+            return helpText();
+        if (argument == u"--version" || argument == u"-v")
+            return QStringLiteral("kvr7314 %1\n").arg(QStringLiteral(KVR_PROGRAM_VERSION));
+    }
+    return std::nullopt;
+}
+
+std::optional<WindowOptions> parseWindowOptions(const QStringList &arguments, QString *error)
+{
+    QCommandLineParser parser;
+    for (int n = 1; n <= kComPortCount; ++n)
+        parser.addOption(QCommandLineOption(optionName(n), QString(), QStringLiteral("DEVICE")));
+    if (!parser.parse(arguments)) {
+        *error = parser.errorText();
+        return std::nullopt;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *error = QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().constFirst());
+        return std::nullopt;
+    }
+    WindowOptions options;
+    for (int n = 1; n <= kComPortCount; ++n) {
+        const QString device = parser.value(optionName(n)).trimmed();
+        if (parser.isSet(optionName(n)) && device.isEmpty()) {
+            *error = QStringLiteral("--%1 needs a device").arg(optionName(n));
+            return std::nullopt;
+        }
+        options.comDevices[size_t(n - 1)] = device;
+    }
+    return options;
+}
+
+ComDeviceMapper comDeviceMapper(const WindowOptions &options)
+{
+    return [given = options.comDevices](int comPort) {
+        const QString &device = given[size_t(comPort - 1)];
+        return device.isEmpty() ? comDevices(foundPorts())[size_t(comPort - 1)] : device;
+    };
+}

@@ -1,0 +1,60 @@
+#include "cli/stopsignals.h"
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// The handler only writes the signal's number to a socket pair; the event
+// loop reads it there, outside the handler.
+int g_signalPipe[2] = {-1, -1};
+
+void onStopSignal(int signalNumber)
+{
+    const char byte = char(signalNumber);
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[0], &byte, 1);
+}
+
+} // namespace
+
+StopSignals::StopSignals(QObject *parent) : QObject(parent)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &StopSignals::onNotified);
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+StopSignals::~StopSignals()
+{
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+}
+
+QString stopSignalName(int signalNumber)
+{
+    if (signalNumber == SIGINT)
+        return QStringLiteral("Ctrl-C (SIGINT)");
+    if (signalNumber == SIGTERM)
+        return QStringLiteral("SIGTERM");
+    return QStringLiteral("signal %1").arg(signalNumber);
+}
+
+void StopSignals::onNotified()
+{
+    char byte = 0;
+    if (::read(g_signalPipe[1], &byte, 1) != 1)
+        return;
+    if (m_received == 0)
+        m_received = byte;
+    emit stopRequested(byte);
+}

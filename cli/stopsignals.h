@@ -1,0 +1,33 @@
+#pragma once
+// Ctrl-C (SIGINT) and SIGTERM end a kvr7314-cli command cleanly instead of
+// killing it: a run in progress stops where it stands, the trace and the
+// progress line are completed, and the user is told what state the module
+// was left in.
+
+#include <QObject>
+
+class StopSignals : public QObject {
+    Q_OBJECT
+public:
+    // Installs the handlers; one instance per program, made after the
+    // application exists.
+    explicit StopSignals(QObject *parent = nullptr);
+    ~StopSignals() override;
+
+    // The signal that arrived (SIGINT, SIGTERM), or 0.
+    int received() const { return m_received; }
+
+signals:
+    void stopRequested(int signalNumber);
+
+private:
+    void onNotified();
+    int m_received = 0;
+};
+
+// "Ctrl-C (SIGINT)", "SIGTERM": how messages and the trace name a stop.
+QString stopSignalName(int signalNumber);
+
+// The exit code of a program ended by `signalNumber`: 128 + the number
+// (130 for SIGINT, 143 for SIGTERM), as a shell reports it.
+inline int exitCodeForSignal(int signalNumber) { return 128 + signalNumber; }

@@ -1,0 +1,80 @@
+#pragma once
+// One "schrijven", from the click to the last step: the session owns the
+// port that step 1 opens, the pacing timer Tmr_Pauze and the ProgrammingRun
+// state machine, and tells its front end (the window, kvr7314-cli) what
+// happens through signals. The front end only starts it and listens.
+//
+// Each step takes the settings as they stand at the moment it is sent,
+// through the front end's callback: an edit made during the run reaches
+// every step that comes after it.
+
+#include "link/programmingrun.h"
+#include "link/serialport.h"
+#include "settings/modulesettings.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class QTimer;
+
+class ProgrammingSession : public QObject {
+    Q_OBJECT
+public:
+    // What the front end gives the session.
+    struct Links {
+        SerialPortFactory newPort;                   // a fresh port object, for step 1
+        std::function<int()> comPort;                // the COM n that step 1 opens, asked then
+        std::function<ModuleSettings()> settings;    // the values as they stand now
+    };
+
+    explicit ProgrammingSession(Links links, QObject *parent = nullptr);
+    ~ProgrammingSession() override;
+
+    // The click on "schrijven": the timers are normalised (and the new texts
+    // go back to the front end), then Tmr_Pauze ticks every 150 ms. Nothing
+    // happens while a run is active.
+    void startProgramming();
+
+    // One tick of Tmr_Pauze (the timer calls it; tests may too). Every second
+    // tick sends a step; the tick on which the step count passes 26 ends the
+    // run. Nothing happens once the run has ended or been halted.
+    void programmingTick();
+
+    // Sends step 1..26 with the settings as they are now; step 1 opens the port.
+    void sendProgrammingStep(int step);
+
+    bool isRunning() const;
+    // The last step written in this run (0 before step 1).
+    int stepsSent() const { return m_stepsSent; }
+
+    // The port step 1 opened. It stays open after the run, as the module's
+    // own tool kept it, until the next opening or releasePort().
+    SerialPort *port() const { return m_port.get(); }
+    void releasePort();
+
+signals:
+    // A timer text changed by the run: normalised at the start, padded to
+    // four characters by its step. The front end shows it in its box.
+    void timerTextChanged(TimerField field, const QString &text);
+    void stepSent(int step);
+    // imgLED_DataUIT: shown on the advance ticks, hidden otherwise.
+    void ledChanged(bool shown);
+    // All 26 steps were written; the timer has stopped and the LED is off.
+    void finished();
+    // The port could not be opened at step 1, or failed during the run. The
+    // run has been halted (timer stopped, LED off) before this is emitted.
+    void failed(const PortFailure &failure);
+
+private:
+    void finishProgramming();
+    void halt();
+    void onPortFailed(const QString &description);
+
+    Links m_links;
+    QTimer *m_tmrPauze;
+    ProgrammingRun m_run;
+    std::unique_ptr<SerialPort> m_port;
+    int m_stepsSent = 0;
+};

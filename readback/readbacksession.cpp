@@ -1,0 +1,152 @@
+#include "readback/readbacksession.h"
+
+#include "link/frames.h"
+
+#include <QTimer>
+
+namespace {
+
+QTimer *makeTimer(QObject *parent, const char *name, int intervalMs, Qt::TimerType type)
+{
+    auto *timer = new QTimer(parent);
+    timer->setObjectName(QLatin1String(name));
+    timer->setInterval(intervalMs);
+    timer->setTimerType(type);
+    return timer;
+}
+
+} // namespace
+
+ReadBackSession::ReadBackSession(Links links, QObject *parent)
+    : QObject(parent),
+      m_links(std::move(links)),
+      m_tmrFirstPoll(makeTimer(this, "Tmr_EerstePoll", kFirstPollDelayMs, Qt::PreciseTimer)),
+      m_tmrInlezen(makeTimer(this, "Tmr_Inlezen", kPollIntervalMs, Qt::PreciseTimer)),
+      // Precise: a coarse timer may fire 5% early, cutting the 12 s window.
+      m_tmrVerwerkenData(makeTimer(this, "Tmr_Verwerken_Data", kParseDelayMs, Qt::PreciseTimer)),
+      m_tmrKnippertijdLed(makeTimer(this, "Tmr_Knippertijd_LED", kBlinkIntervalMs, Qt::CoarseTimer))
+{
+    m_tmrFirstPoll->setSingleShot(true);
+    m_tmrVerwerkenData->setSingleShot(true);
+    connect(m_tmrFirstPoll, &QTimer::timeout, this, [this] {
+        pollReceive();
+        if (isRunning())
+            m_tmrInlezen->start();
+    });
+    connect(m_tmrInlezen, &QTimer::timeout, this, &ReadBackSession::pollReceive);
+    connect(m_tmrVerwerkenData, &QTimer::timeout, this, &ReadBackSession::finishReadBack);
+    connect(m_tmrKnippertijdLed, &QTimer::timeout, this, &ReadBackSession::blinkDataLed);
+}
+
+ReadBackSession::~ReadBackSession() = default;
+
+void ReadBackSession::startReadBack()
+{
+    if (isRunning())
+        return;
+    m_run.start();
+    m_ledShown = true;
+    emit ledChanged(true);
+
+    m_port.reset();   // closed before the same port is opened again
+    PortFailure failure;
+    m_port = openPort(m_links.newPort, m_links.comPort(), &failure);
+    if (!m_port) {
+        m_run.abandon();
+        endRun();
+        emit failed(failure);
+        return;
+    }
+    connect(m_port.get(), &SerialPort::failed, this, &ReadBackSession::onPortFailed);
+
+    // The blink timer starts once the port is open, so it is not running
+    // under the box that a failed opening shows.
+    m_tmrKnippertijdLed->start();
+    m_port->writeBytes(readRequestFrame());
+    if (isRunning())
+        m_tmrFirstPoll->start();
+}
+
+void ReadBackSession::pollReceive()
+{
+    if (!isRunning())
+        return;   // a tick queued before the run ended
+
+    QString taken;
+    if (m_port && m_port->lastEvent() == SerialPort::kEventReceive)
+        taken = m_port->readText();
+
+    const qsizetype before = m_run.buffer().size();
+    switch (m_run.poll(taken)) {
+    case ReadBackRun::PollStep::NoData:
+        failReadBack();
+        return;
+    case ReadBackRun::PollStep::StartParseTimer:
+        m_tmrVerwerkenData->start();   // once: 12 s from the first character
+        break;
+    case ReadBackRun::PollStep::KeepPolling:
+    case ReadBackRun::PollStep::Ignored:
+        break;
+    }
+    if (m_run.buffer().size() != before)
+        emit received(int(m_run.buffer().size()));
+}
+
+void ReadBackSession::finishReadBack()
+{
+    // Nothing that arrives from now on is used.
+    stopTimers();
+    if (!isRunning())
+        return;
+    const DumpParse parse = m_run.finish();
+    endRun();
+    emit finished(parse);
+}
+
+void ReadBackSession::failReadBack()
+{
+    stopTimers();
+    m_run.abandon();
+    endRun();
+    emit noData();
+}
+
+void ReadBackSession::blinkDataLed()
+{
+    m_ledShown = !m_ledShown;
+    emit ledChanged(m_ledShown);
+}
+
+void ReadBackSession::stopTimers()
+{
+    m_tmrFirstPoll->stop();
+    m_tmrInlezen->stop();
+    m_tmrVerwerkenData->stop();
+}
+
+void ReadBackSession::endRun()
+{
+    m_tmrKnippertijdLed->stop();
+    m_ledShown = false;
+    emit ledChanged(false);
+}
+
+void ReadBackSession::onPortFailed(const QString &description)
+{
+    if (!isRunning())
+        return;
+    stopTimers();
+    m_run.abandon();
+    endRun();
+    PortFailure failure;
+    failure.kind = PortFailure::LineFailed;
+    failure.device = m_port->deviceName();
+    failure.description = description;
+    failure.bytesLost = m_port->failureLostData();
+    emit failed(failure);
+}
+
+void ReadBackSession::releasePort()
+{
+    m_port.reset();
+}

@@ -1,0 +1,77 @@
+#pragma once
+// One "lezen", from the request to the parse: the session owns the port it
+// opens, the poll, parse and blink timers (Tmr_Inlezen, Tmr_Verwerken_Data,
+// Tmr_Knippertijd_LED) and the ReadBackRun state machine, and tells its
+// front end (the window, kvr7314-cli) what happens through signals.
+//
+//   startReadBack   open the port, send the read request; the first poll
+//                   comes kFirstPollDelayMs later, then one every 1 ms
+//   pollReceive     one tick of Tmr_Inlezen: takes one received character
+//   finishReadBack  the one tick of Tmr_Verwerken_Data, 12 s after the
+//                   first character: the buffer is parsed
+//   failReadBack    the first poll found nothing: no data
+//   blinkDataLed    one tick of Tmr_Knippertijd_LED
+
+#include "link/serialport.h"
+#include "readback/readbackrun.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class QTimer;
+
+class ReadBackSession : public QObject {
+    Q_OBJECT
+public:
+    struct Links {
+        SerialPortFactory newPort;      // a fresh port object for each run
+        std::function<int()> comPort;   // the COM n to open, asked at the start
+    };
+
+    explicit ReadBackSession(Links links, QObject *parent = nullptr);
+    ~ReadBackSession() override;
+
+    // Nothing happens while a run is active.
+    void startReadBack();
+    void pollReceive();
+    void finishReadBack();
+    void failReadBack();
+    void blinkDataLed();
+
+    bool isRunning() const { return m_run.isActive(); }
+    // The reply of the current or last run, control characters included.
+    const QString &buffer() const { return m_run.buffer(); }
+
+    // The port of the last run; it stays open until the next opening.
+    SerialPort *port() const { return m_port.get(); }
+    void releasePort();
+
+signals:
+    // imgLED_DataIN: shown at the start, toggled every 150 ms, off at the end.
+    void ledChanged(bool shown);
+    // Characters taken so far, after a poll that took some.
+    void received(int characters);
+    // The parse tick: the dump was accepted or rejected. Nothing of the run
+    // is running any more.
+    void finished(const DumpParse &parse);
+    // Nothing had arrived by the first poll.
+    void noData();
+    // The port could not be opened, or failed during the run.
+    void failed(const PortFailure &failure);
+
+private:
+    void stopTimers();
+    void endRun();
+    void onPortFailed(const QString &description);
+
+    Links m_links;
+    QTimer *m_tmrFirstPoll;
+    QTimer *m_tmrInlezen;
+    QTimer *m_tmrVerwerkenData;
+    QTimer *m_tmrKnippertijdLed;
+    ReadBackRun m_run;
+    std::unique_ptr<SerialPort> m_port;
+    bool m_ledShown = false;
+};

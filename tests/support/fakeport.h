@@ -1,0 +1,45 @@
+#pragma once
+// A serial line for tests that records every opening and byte, and can
+// refuse to open or fail a write as a pulled adapter does.
+
+#include "link/serialport.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <memory>
+
+// The line behind the fake ports: every port the window opens shares it, so
+// a test sees all openings and every byte in order.
+struct FakeLine {
+    bool opens = true;            // false: open() fails
+    int openings = 0;
+    QList<int> comPorts;          // the COM number of every opening
+    QByteArray written;           // everything sent, in order
+    int writes = 0;               // frames handed to the port
+    int failOnWrite = 0;          // 1-based write that fails the port instead; 0: never
+    int failSignals = 1;          // how many failed() signals that write floods
+    QByteArray incoming;          // characters waiting to be read
+    int event = 0;                // the port's most recent event
+
+    // The module's reply arrives (the port reports received data).
+    void arrive(const QByteArray &bytes);
+};
+
+// A SerialPort on a FakeLine.
+class FakeSerialPort : public SerialPort {
+public:
+    explicit FakeSerialPort(std::shared_ptr<FakeLine> line) : m_line(std::move(line)) {}
+    bool open(int comPort) override;
+    QString errorString() const override { return QStringLiteral("Device not found"); }
+    QString deviceName() const override { return QStringLiteral("/dev/fake"); }
+    void writeBytes(const QByteArray &bytes) override;
+    int lastEvent() const override { return m_line->event; }
+    QString readText() override;
+
+private:
+    std::shared_ptr<FakeLine> m_line;
+};
+
+// A factory of FakeSerialPorts on `line`.
+SerialPortFactory fakePorts(const std::shared_ptr<FakeLine> &line);
