@@ -1,7 +1,7 @@
 #pragma once
 // The command line of kvr7314-cli: its commands, their arguments and
 // options, the help texts and the exit codes. Parsing is plain code on the
-// argument list; nothing here talks to a port or a file.
+// argument list; nothing here talks to a port.
 
 #include "settings/modulesettings.h"
 #include "sim/simulatedmodule.h"
@@ -18,13 +18,15 @@ enum class CliExit : int {
     File = 3,         // settings file unreadable or not a KVR7314 file; output not writable
     Port = 4,         // the port cannot be opened, or failed during the run
     Module = 5,       // no answer to the read request, or a dump that cannot be read
-    Differences = 6,  // --verify: the module holds values that differ from the file
+    Differences = 6,  // --verify, diff: values differ
     Interrupted = 128,  // + the signal's number: 130 for Ctrl-C (SIGINT), 143 for SIGTERM
 };
 
-enum class CliCommand { Help, Write, Read, TestCall, NoNetwork, Report, Sim };
+enum class CliCommand { Help, Version, Write, Read, TestCall, NoNetwork, Report, Diff, Ports, Find, Sim };
 
-// Where --port leads: COM1..COM4 as the window maps them, or a device path.
+// Where --port leads: COM n as the window's box leads (device empty: the
+// port the machine has for that box, found when the port is opened), or a
+// device path.
 struct PortTarget {
     int comPort = 1;
     QString device;
@@ -35,28 +37,37 @@ struct PortTarget {
 struct CliRequest {
     CliCommand command = CliCommand::Help;
     QString helpTopic;                 // Help: the command asked about; empty: the program
-    QString file;                      // write, report: the settings file to open
+    QStringList files;                 // write, report: the settings file; diff: A and B; find: extra devices
     QString output;                    // read, report: -o
-    std::optional<PortTarget> port;    // nothing: the built-in simulated module
+    std::optional<PortTarget> port;    // --port
+    bool sim = false;                  // --sim: the built-in simulated module
     QString trace;                     // --trace FILE; empty: no trace
     bool verify = false;               // write --verify
+    QString backup;                    // write --backup FILE: the module's settings, read before writing
+    bool fullWait = false;             // read, write: collect the dump for the whole 12 s
+    bool asModule = false;             // diff --as-module
     QString code;                      // test-call
     QString text;                      // test-call; empty: the default test message
     ReceiverType receiver = ReceiverType::Flex;  // read --receiver
     ModuleBehaviour simBehaviour;      // sim: how the simulated module answers
+
+    QString file() const { return files.value(0); }
 };
 
 struct CliParse {
     std::optional<CliRequest> request;
     QString error;   // one line, when the command line is not usable
+    // The command talks to the module but names none: the caller adds the
+    // ports found to the error.
+    bool noModuleGiven = false;
 };
 
 // `arguments` without the program's own name.
 CliParse parseCliArguments(const QStringList &arguments);
 
-// "COM1".."COM4" (any case) -> that COM port on its default device; any
-// other text that is not a COM name is a device path. Nothing for "COM0",
-// "COM5" and the like, which name no port the window offers.
+// "COM1".."COM4" (any case) -> that COM box; on Windows any "COMn" is that
+// port. Any other text is a device path. Nothing for "COM0", and on Linux
+// for "COM5" and up, which name no box the window offers.
 std::optional<PortTarget> portTarget(const QString &text);
 
 // A code the window offers for a test call: "1".."16" (FLEX capcodes) or
@@ -66,3 +77,6 @@ bool isOfferedTestCallCode(const QString &code);
 
 // The help of the program (empty topic) or of one command.
 QString cliHelpText(const QString &topic);
+
+// "kvr7314-cli 1.09"
+QString cliVersionText();

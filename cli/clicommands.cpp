@@ -5,11 +5,11 @@
 #include "cli/modulelink.h"
 #include "cli/stopsignals.h"
 #include "files/filemessages.h"
-#include "files/report.h"
 #include "files/safefile.h"
 #include "files/settingsfile.h"
 #include "link/frames.h"
 #include "link/linkmessages.h"
+#include "link/portlist.h"
 #include "link/programmingrun.h"
 #include "link/tracingserialport.h"
 #include "readback/dumpcomparison.h"
@@ -20,6 +20,8 @@
 #include <QDateTime>
 #include <QEventLoop>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -49,8 +51,8 @@ QString quoted(const QString &text)
     return u'"' + text + u'"';
 }
 
-// Opens a settings file as "openen" does: the whole file decoded first,
-// its values applied to the settings of a fresh start.
+} // namespace
+
 CliExit openSettingsFile(const QString &path, CliConsole &console, ModuleSettings *settings)
 {
     const SettingsFileOutcome outcome = readSettingsFile(path);
@@ -69,6 +71,8 @@ CliExit openSettingsFile(const QString &path, CliConsole &console, ModuleSetting
     return CliExit::File;
 }
 
+namespace {
+
 // "FILE: Onverwachte fout. Er is geen bestand opgeslagen! (why)"
 void reportSaveFailure(CliConsole &console, const QString &path, const FileReason &reason)
 {
@@ -81,7 +85,8 @@ void reportSaveFailure(CliConsole &console, const QString &path, const FileReaso
 class ModuleCommand {
 public:
     ModuleCommand(const CliRequest &request, CliConsole &console, StopSignals &stop)
-        : link(request.port, request.trace), console(console), stop(stop)
+        : link(request.sim ? std::nullopt : request.port, request.trace), console(console), stop(stop),
+          fullWait(request.fullWait)
     {
     }
 
@@ -114,17 +119,26 @@ public:
         console.error(QStringLiteral("stopped by %1: %2").arg(stopSignalName(signalNumber), what));
     }
 
+    ReadOutcome readModule() { return runReadBack(link, console, stop, fullWait); }
+
     ModuleLink link;
     CliConsole &console;
     StopSignals &stop;
+    bool fullWait;
 };
+
+QString readingLine(const QString &what, const ModuleCommand &command)
+{
+    return command.fullWait
+        ? QStringLiteral("%1 (its dump is collected for %2 s)").arg(what).arg(kParseDelayMs / 1000)
+        : QStringLiteral("%1 (until its dump is complete, %2 s at most)").arg(what).arg(kParseDelayMs / 1000);
+}
 
 CliExit verifyModule(ModuleCommand &command, const ModuleSettings &written, const QString &file)
 {
     CliConsole &console = command.console;
-    console.line(QStringLiteral("verify: reading the module back (its dump is collected for %1 s)")
-                     .arg(kParseDelayMs / 1000));
-    const ReadOutcome read = runReadBack(command.link, console, command.stop);
+    console.line(readingLine(QStringLiteral("verify: reading the module back"), command));
+    const ReadOutcome read = command.readModule();
     if (read.kind == ReadOutcome::Interrupted) {
         command.interrupted(read.interruptedBy, QStringLiteral("the module was written, but not verified"));
         return interruptedExit(read.interruptedBy);
@@ -145,19 +159,59 @@ CliExit verifyModule(ModuleCommand &command, const ModuleSettings &written, cons
     return CliExit::Differences;
 }
 
+// Reads what the module holds and saves it, before anything is written:
+// Ok, or the exit code of the failed read or save (nothing is then written).
+CliExit backUpModule(ModuleCommand &command, const QString &backup, ReceiverType receiver)
+{
+    CliConsole &console = command.console;
+    console.line(readingLine(QStringLiteral("backup: reading the module before writing"), command));
+    const ReadOutcome read = command.readModule();
+    if (read.kind == ReadOutcome::Interrupted) {
+        command.interrupted(read.interruptedBy, QStringLiteral("nothing was written; the module was not changed"));
+        return interruptedExit(read.interruptedBy);
+    }
+    if (read.kind != ReadOutcome::Accepted) {
+        console.error(QStringLiteral("backup: ") + read.failure + QStringLiteral("; nothing was written"));
+        return readFailureExit(read);
+    }
+    ModuleSettings base = startupSettings();
+    base.receiverType = receiver;   // the dump does not carry it
+    const ModuleSettings held = applyUpdate(base, read.update);
+    const QDateTime now = QDateTime::currentDateTime();
+    if (const SaveOutcome saved = writeSettingsFile(backup, held, kProgramVersion, dutchMonthName(now.date().month()), now);
+        !saved) {
+        console.error(backup + QStringLiteral(": ") + kSaveFailedText
+                      + QStringLiteral(" (%1); nothing was written").arg(saved.reason.english));
+        return CliExit::File;
+    }
+    console.line(QStringLiteral("backup: saved what the module held (firmware %1) to %2").arg(held.firmwareVersion, backup));
+    return CliExit::Ok;
+}
+
 CliExit runWrite(const CliRequest &request, StopSignals &stop)
 {
     CliConsole console;
     ModuleSettings settings;
-    if (const CliExit opened = openSettingsFile(request.file, console, &settings); opened != CliExit::Ok)
+    if (const CliExit opened = openSettingsFile(request.file(), console, &settings); opened != CliExit::Ok)
         return opened;
+    // Found out before the module is asked, not after its read.
+    if (!request.backup.isEmpty()) {
+        if (const auto reason = checkWritable(request.backup)) {
+            reportSaveFailure(console, request.backup, FileReason::system(*reason));
+            return CliExit::File;
+        }
+    }
 
     ModuleCommand command(request, console, stop);
     CliExit exit = CliExit::Ok;
     if (!command.prepare(&exit))
         return exit;
+    if (!request.backup.isEmpty()) {
+        if (const CliExit backedUp = backUpModule(command, request.backup, settings.receiverType); backedUp != CliExit::Ok)
+            return command.finish(backedUp);
+    }
     console.line(QStringLiteral("writing %1 to %2: %3 steps, one every %4 ms")
-                     .arg(request.file, command.link.description())
+                     .arg(request.file(), command.link.description())
                      .arg(kProgrammingStepCount)
                      .arg(2 * ProgrammingRun::kTickIntervalMs));
     const ProgrammingOutcome run = runProgramming(command.link, settings, console, stop);
@@ -175,7 +229,7 @@ CliExit runWrite(const CliRequest &request, StopSignals &stop)
     }
     console.line(oneLine(kProgrammedText));
     if (request.verify)
-        exit = verifyModule(command, settings, request.file);
+        exit = verifyModule(command, settings, request.file());
     return command.finish(exit);
 }
 
@@ -194,10 +248,8 @@ CliExit runRead(const CliRequest &request, StopSignals &stop)
     CliExit exit = CliExit::Ok;
     if (!command.prepare(&exit))
         return exit;
-    console.line(QStringLiteral("reading the module on %1 (its dump is collected for %2 s)")
-                     .arg(command.link.description())
-                     .arg(kParseDelayMs / 1000));
-    const ReadOutcome read = runReadBack(command.link, console, stop);
+    console.line(readingLine(QStringLiteral("reading the module on %1").arg(command.link.description()), command));
+    const ReadOutcome read = command.readModule();
     if (read.kind == ReadOutcome::Interrupted) {
         command.interrupted(read.interruptedBy, QStringLiteral("the read was not finished; nothing was saved"));
         return command.finish(interruptedExit(read.interruptedBy));
@@ -294,19 +346,107 @@ CliExit runNoNetwork(const CliRequest &request, StopSignals &stop)
     return command.finish(exit);
 }
 
-CliExit runReport(const CliRequest &request)
+QString padded(const QString &text, int width)
+{
+    return text.leftJustified(width);
+}
+
+CliExit runDiff(const CliRequest &request)
 {
     CliConsole console;
-    ModuleSettings settings;
-    if (const CliExit opened = openSettingsFile(request.file, console, &settings); opened != CliExit::Ok)
-        return opened;
-    const QDateTime now = QDateTime::currentDateTime();
-    const QList<ReportLine> lines = reportLines(settings, kProgramVersion, dutchMonthName(now.date().month()), now);
-    if (const std::optional<PrintFailure> failure = printReportToPdf(request.output, lines)) {
-        console.error(request.output + QStringLiteral(": ") + printFailureText(*failure));
-        return CliExit::File;
+    ModuleSettings a;
+    ModuleSettings b;
+    for (const auto &[path, settings] : {std::pair{request.files[0], &a}, std::pair{request.files[1], &b}}) {
+        if (const CliExit opened = openSettingsFile(path, console, settings); opened != CliExit::Ok)
+            return opened;
     }
-    console.line(QStringLiteral("printed the report of %1 to %2").arg(request.file, request.output));
+    const QList<FieldDifference> differences = request.asModule
+        ? settingsDifferences(asModuleHolds(a), asModuleHolds(b))
+        : settingsDifferences(a, b);
+    if (differences.isEmpty()) {
+        console.line(QStringLiteral("%1 and %2 hold the same values%3")
+                         .arg(request.files[0], request.files[1],
+                              request.asModule ? QStringLiteral(" as a module holds them") : QString()));
+        return CliExit::Ok;
+    }
+    // Side by side: field, A's value, B's value.
+    int valueWidth = int(request.files[0].size());
+    for (const FieldDifference &d : differences)
+        valueWidth = std::max(valueWidth, int(quoted(d.expected).size()));
+    console.line(padded(QString(), 18) + padded(request.files[0], valueWidth) + QStringLiteral("  ") + request.files[1]);
+    for (const FieldDifference &d : differences)
+        console.line(padded(d.field, 18) + padded(quoted(d.expected), valueWidth) + QStringLiteral("  ") + quoted(d.found));
+    return CliExit::Differences;
+}
+
+CliExit runPorts()
+{
+    CliConsole console;
+    const QList<FoundPort> ports = foundPorts();
+    const std::array<QString, kComPortCount> com = comDevices(ports);
+    for (int n = 1; n <= kComPortCount; ++n) {
+        const QString &device = com[size_t(n - 1)];
+        const bool present = std::any_of(ports.begin(), ports.end(), [&](const FoundPort &p) { return p.device == device; });
+        console.line(QStringLiteral("COM %1  %2%3").arg(n).arg(device, present ? QString() : QStringLiteral("  (not present)")));
+    }
+    console.line(QString());
+    if (ports.isEmpty()) {
+        console.line(QStringLiteral("No serial port was found. Plug in the USB-serial adapter, or see the README on connecting a module."));
+        return CliExit::Ok;
+    }
+    console.line(QStringLiteral("Serial ports found (device, description, manufacturer, serial number, by-id name):"));
+    console.line(portListing(ports));
+    return CliExit::Ok;
+}
+
+CliExit runFind(const CliRequest &request, StopSignals &stop)
+{
+    CliConsole console;
+    // The devices given, or else every port found.
+    QStringList devices = request.files;
+    if (devices.isEmpty()) {
+        for (const FoundPort &port : foundPorts())
+            devices.append(port.device);
+    }
+    if (devices.isEmpty()) {
+        console.error(QStringLiteral("no serial port was found, and no DEV was given"));
+        return CliExit::Module;
+    }
+    console.line(QStringLiteral("find: sending the 6-byte read request (%1) to each of %2 port(s), one after the other")
+                     .arg(QString::fromLatin1(readRequestFrame().toHex(' ').toUpper())).arg(devices.size()));
+    QStringList found;
+    for (const QString &device : devices) {
+        CliRequest one;
+        one.port = PortTarget{1, device};
+        ModuleCommand command(one, console, stop);
+        CliExit exit = CliExit::Ok;
+        if (!command.prepare(&exit))
+            return exit;
+        const ReadOutcome read = command.readModule();
+        switch (read.kind) {
+        case ReadOutcome::Accepted:
+            console.line(QStringLiteral("%1: a KVR7314 answered, firmware %2").arg(device, read.update.values.firmwareVersion));
+            found.append(device);
+            break;
+        case ReadOutcome::NoData:
+            console.line(QStringLiteral("%1: no answer").arg(device));
+            break;
+        case ReadOutcome::Rejected:
+            console.line(QStringLiteral("%1: something answered, but not with a KVR7314 dump").arg(device));
+            break;
+        case ReadOutcome::PortFailed:
+            console.line(QStringLiteral("%1: %2").arg(device, read.failure));
+            break;
+        case ReadOutcome::Interrupted:
+            command.interrupted(read.interruptedBy, QStringLiteral("the search was not finished"));
+            return interruptedExit(read.interruptedBy);
+        }
+    }
+    if (found.isEmpty()) {
+        console.error(QStringLiteral("no KVR7314 answered on any port"));
+        return CliExit::Module;
+    }
+    console.line(QStringLiteral("found a KVR7314 on: %1").arg(found.join(QStringLiteral(", "))));
     return CliExit::Ok;
 }
 
@@ -338,11 +478,6 @@ CliExit runSim(const CliRequest &request, StopSignals &stop)
 
 } // namespace
 
-bool needsGuiApplication(const CliRequest &request)
-{
-    return request.command == CliCommand::Report;
-}
-
 CliExit runCliRequest(const CliRequest &request)
 {
     StopSignals stop;
@@ -351,9 +486,13 @@ CliExit runCliRequest(const CliRequest &request)
     case CliCommand::Read: return runRead(request, stop);
     case CliCommand::TestCall: return runTestCall(request, stop);
     case CliCommand::NoNetwork: return runNoNetwork(request, stop);
-    case CliCommand::Report: return runReport(request);
+    case CliCommand::Diff: return runDiff(request);
+    case CliCommand::Ports: return runPorts();
+    case CliCommand::Find: return runFind(request, stop);
     case CliCommand::Sim: return runSim(request, stop);
-    case CliCommand::Help: break;
+    case CliCommand::Help:
+    case CliCommand::Version:
+    case CliCommand::Report: break;
     }
     return CliExit::Usage;
 }

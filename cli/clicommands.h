@@ -5,10 +5,12 @@
 
 #include "cli/clicommandline.h"
 
-// The report draws text and needs fonts, so it runs under a
-// QGuiApplication; every other command needs only a QCoreApplication.
-bool needsGuiApplication(const CliRequest &request);
+class CliConsole;
 
-// Runs `request` (not Help) under the application that exists; returns the
-// exit code.
+// Opens a settings file as "openen" does: the whole file decoded first, its
+// values applied to the settings of a fresh start. Says why it cannot.
+CliExit openSettingsFile(const QString &path, CliConsole &console, ModuleSettings *settings);
+
+// Runs `request` (not Help, Version or Report, which has a module of its
+// own) under the QCoreApplication that exists; returns the exit code.
 CliExit runCliRequest(const CliRequest &request);

@@ -65,15 +65,21 @@ ProgrammingOutcome runProgramming(ModuleLink &link, ModuleSettings &settings, Cl
     return outcome;
 }
 
-ReadOutcome runReadBack(ModuleLink &link, CliConsole &console, StopSignals &stop)
+ReadOutcome runReadBack(ModuleLink &link, CliConsole &console, StopSignals &stop, bool fullWait)
 {
     ReadOutcome outcome;
-    ReadBackSession session({link.portFactory(), [&link] { return link.comPort(); }});
+    ReadBackSession::Options options;
+    options.takeAllWaiting = true;
+    options.endWhenComplete = !fullWait;
+    ReadBackSession session({link.portFactory(), [&link] { return link.comPort(); }}, options);
     QEventLoop loop;
     const int reportEvery = characterReportEvery(console);
+    int reported = 0;
     QObject::connect(&session, &ReadBackSession::received, &loop, [&](int characters) {
-        if (characters % reportEvery == 0)
+        if (characters / reportEvery != reported / reportEvery) {
             console.progress(QStringLiteral("received %1 characters").arg(characters));
+            reported = characters;
+        }
     });
     QObject::connect(&session, &ReadBackSession::finished, &loop, [&](const DumpParse &parse) {
         console.progress(QStringLiteral("received %1 characters").arg(session.buffer().size()));

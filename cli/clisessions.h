@@ -33,4 +33,7 @@ struct ReadOutcome {
     int interruptedBy = 0;
 };
 
-ReadOutcome runReadBack(ModuleLink &link, CliConsole &console, StopSignals &stop);
+// Reads the module: every waiting character at once, and the parse as soon
+// as the dump is complete and the line quiet (at 12 s at the latest), or
+// with `fullWait` 12 s after the first character, as the window does.
+ReadOutcome runReadBack(ModuleLink &link, CliConsole &console, StopSignals &stop, bool fullWait);

@@ -4,17 +4,13 @@
 
 #include "cli/clicommands.h"
 #include "cli/clicommandline.h"
+#include "cli/reportmodule.h"
+#include "link/portlist.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QGuiApplication>
-#include <QTemporaryDir>
 
 #include <csignal>
 #include <cstdio>
-#include <memory>
-#include <optional>
 
 int main(int argc, char *argv[])
 {
@@ -29,7 +25,17 @@ int main(int argc, char *argv[])
 
     const CliParse parse = parseCliArguments(arguments);
     if (!parse.request) {
-        std::fprintf(stderr, "kvr7314-cli: %s\n", parse.error.toLocal8Bit().constData());
+        QString error = parse.error;
+        if (parse.noModuleGiven) {
+            QStringList devices;
+            for (const FoundPort &port : foundPorts())
+                devices.append(port.device);
+            // Before the "(see ... --help)" that ends the line.
+            error.insert(error.lastIndexOf(QStringLiteral(" (see ")),
+                         QStringLiteral(". Serial ports found: %1")
+                             .arg(devices.isEmpty() ? QStringLiteral("none") : devices.join(QStringLiteral(", "))));
+        }
+        std::fprintf(stderr, "kvr7314-cli: %s\n", error.toLocal8Bit().constData());
         return int(CliExit::Usage);
     }
     const CliRequest &request = *parse.request;
@@ -37,26 +43,15 @@ int main(int argc, char *argv[])
         std::fputs(cliHelpText(request.helpTopic).toLocal8Bit().constData(), stdout);
         return int(CliExit::Ok);
     }
-
-    std::optional<QTemporaryDir> runtimeDir;   // outlives the application
-    std::unique_ptr<QCoreApplication> app;
-    if (needsGuiApplication(request)) {
-        // A PDF needs fonts, not a screen: the same output with or without
-        // a display, unless the user chose a platform himself.
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        // The platform wants a private runtime directory and warns on a
-        // session that has none (ssh, containers, cron): give it one for
-        // this run.
-        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-            runtimeDir.emplace(QDir::tempPath() + QStringLiteral("/kvr7314-cli-runtime-XXXXXX"));
-            if (runtimeDir->isValid())
-                qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir->path()));
-        }
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
+    if (request.command == CliCommand::Version) {
+        std::fputs(cliVersionText().toLocal8Bit().constData(), stdout);
+        return int(CliExit::Ok);
     }
+
+    if (request.command == CliCommand::Report)
+        return runReportModule(argc, argv, request);
+
+    QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kvr7314-cli"));
     return int(runCliRequest(request));
 }

@@ -1,5 +1,7 @@
 #include "cli/modulelink.h"
 
+#include "link/openfailure.h"
+#include "link/portlist.h"
 #include "link/qtserialport.h"
 #include "link/tracingserialport.h"
 
@@ -40,25 +42,33 @@ bool ModuleLink::prepare(QString *error, CliExit *exit)
     return true;
 }
 
+QString ModuleLink::device() const
+{
+    if (!m_target)
+        return m_builtIn ? m_builtIn->devicePath() : QString();
+    if (m_target->device.isEmpty())
+        return comDevices(foundPorts())[size_t(m_target->comPort - 1)];
+    return m_target->device;
+}
+
 QString ModuleLink::description() const
 {
     if (!m_target)
         return m_builtIn ? m_builtIn->devicePath() : QStringLiteral("the built-in simulated module");
-    if (m_target->device == defaultComDevice(m_target->comPort))
-        return QStringLiteral("COM %1 (%2)").arg(m_target->comPort).arg(m_target->device);
+    if (m_target->device.isEmpty())
+        return QStringLiteral("COM %1 (%2)").arg(m_target->comPort).arg(device());
     return m_target->device;
 }
 
 QString ModuleLink::builtInNotice() const
 {
-    return QStringLiteral("No --port given: using the built-in simulated KVR7314 on %1").arg(description());
+    return QStringLiteral("--sim: using the built-in simulated KVR7314 on %1").arg(description());
 }
 
 SerialPortFactory ModuleLink::portFactory()
 {
     return [this]() -> std::unique_ptr<SerialPort> {
-        const QString device = m_target ? m_target->device : m_builtIn->devicePath();
-        std::unique_ptr<SerialPort> port = std::make_unique<QtSerialPort>([device](int) { return device; });
+        std::unique_ptr<SerialPort> port = std::make_unique<QtSerialPort>([device = device()](int) { return device; });
         if (m_trace.isOpen())
             port = std::make_unique<TracingSerialPort>(std::move(port), &m_trace, m_clock);
         return port;
@@ -89,5 +99,5 @@ std::optional<QString> ModuleLink::traceFailure() const
 
 QString ModuleLink::openFailureLine(const PortFailure &failure) const
 {
-    return QStringLiteral("cannot open the port %1: %2").arg(description(), failure.description);
+    return ::openFailureLine(failure, foundPorts());
 }

@@ -1,9 +1,9 @@
 #pragma once
 // The way to the module for one kvr7314-cli command: the port that --port
-// names, or a simulated module built into the program (a PtyHost on a
-// pseudo-terminal in this process's event loop), and the --trace file that
-// every port of the command writes to. Each operation opens a fresh port,
-// as the window does.
+// names, or with --sim a simulated module built into the program (a PtyHost
+// on a pseudo-terminal in this process's event loop), and the --trace file
+// that every port of the command writes to. Each operation opens a fresh
+// port, as the window does.
 
 #include "cli/clicommandline.h"
 #include "link/serialport.h"
@@ -20,6 +20,7 @@ public:
     ModuleLink(std::optional<PortTarget> target, QString tracePath);
     ~ModuleLink();
 
+    // `target` nothing: the built-in simulated module (--sim).
     // Starts the built-in module and opens the trace file. False with a
     // one-line reason (and the exit code it calls for) when either fails.
     bool prepare(QString *error, CliExit *exit);
@@ -27,7 +28,7 @@ public:
     bool isBuiltIn() const { return !m_target.has_value(); }
     PtyHost *builtInModule() { return m_builtIn.get(); }
 
-    // "COM 1 (/dev/ttyS0)", "/dev/ttyUSB0" or the built-in module's device.
+    // "COM 1 (/dev/ttyUSB0)", "/dev/ttyUSB0" or the built-in module's device.
     QString description() const;
     // The line that says a command uses the built-in module.
     QString builtInNotice() const;
@@ -40,7 +41,11 @@ public:
     // A newly opened port, or nothing with a one-line reason.
     std::unique_ptr<SerialPort> open(QString *error);
 
-    // "cannot open the port DEV: why", for a failure to open.
+    // The device the port opens: --port's, the one COM n leads to now, or
+    // the built-in module's.
+    QString device() const;
+
+    // "cannot open DEV: the cause in plain words, and what to do".
     QString openFailureLine(const PortFailure &failure) const;
 
     // A line in the trace, with its time (what the command did or why it

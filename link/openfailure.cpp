@@ -59,7 +59,10 @@ OpenCause classifyOpenFailure(const OpenFacts &facts)
 
 QString lockFileHolder(const QString &device)
 {
-    const QString name = QStringLiteral("LCK..") + QFileInfo(device).fileName();
+    // QSerialPort names it after the device without "/dev/", its slashes
+    // made underscores: /dev/pts/5 -> LCK..pts_5.
+    QString port = device.startsWith(QLatin1String("/dev/")) ? device.mid(5) : device;
+    const QString name = QStringLiteral("LCK..") + port.replace(u'/', u'_');
     for (const QString &directory : kLockDirectories) {
         const QString path = QDir(directory).filePath(name);
         if (!QFileInfo::exists(path))

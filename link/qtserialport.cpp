@@ -15,7 +15,10 @@
 QtSerialPort::QtSerialPort(ComDeviceMapper device, QObject *parent)
     : SerialPort(parent), m_device(device ? std::move(device) : ComDeviceMapper(defaultComDevice))
 {
-    connect(&m_port, &QSerialPort::readyRead, this, [this] { m_lastEvent = kEventReceive; });
+    connect(&m_port, &QSerialPort::readyRead, this, [this] {
+        m_lastEvent = kEventReceive;
+        emit dataArrived();
+    });
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
 }
 
@@ -96,6 +99,13 @@ QString QtSerialPort::readText()
     if (m_port.read(&byte, 1) != 1)
         return {};
     return QString(cp1252::decodeByte(static_cast<unsigned char>(byte)));
+}
+
+QString QtSerialPort::readWaiting()
+{
+    if (!m_port.isOpen())
+        return {};
+    return cp1252::decode(m_port.readAll());
 }
 
 void QtSerialPort::onError(QSerialPort::SerialPortError error)

@@ -25,6 +25,7 @@ public:
 
     int lastEvent() const override { return m_lastEvent; }
     QString readText() override;
+    QString readWaiting() override;
     bool failureLostData() const override { return m_failureLostData; }
 
 private:

@@ -9,6 +9,14 @@ QString defaultComDevice(int comPort)
 #endif
 }
 
+QString SerialPort::readWaiting()
+{
+    QString waiting;
+    for (QString c = readText(); !c.isEmpty(); c = readText())
+        waiting += c;
+    return waiting;
+}
+
 std::unique_ptr<SerialPort> openPort(const SerialPortFactory &factory, int comPort, PortFailure *failure)
 {
     std::unique_ptr<SerialPort> port = factory ? factory() : nullptr;

@@ -61,6 +61,8 @@ public:
     virtual int lastEvent() const = 0;
     // The next received character not read yet, or the empty text.
     virtual QString readText() = 0;
+    // Every received character not read yet, at once.
+    virtual QString readWaiting();
 
     // After failed(): whether the failure cost written bytes, i.e. whether
     // bytes of the last operation had not all left the port. False when the
@@ -69,6 +71,8 @@ public:
     virtual bool failureLostData() const { return true; }
 
 signals:
+    // Characters have arrived (lastEvent() is now kEventReceive).
+    void dataArrived();
     // A write or read on the opened port failed (adapter pulled, line gone).
     // Emitted once per opening, however many errors the port reports.
     void failed(const QString &description);

@@ -52,6 +52,7 @@ TracingSerialPort::TracingSerialPort(std::unique_ptr<SerialPort> inner, QIODevic
                                      const QElapsedTimer &clock, QObject *parent)
     : SerialPort(parent), m_inner(std::move(inner)), m_log(log), m_clock(clock)
 {
+    connect(m_inner.get(), &SerialPort::dataArrived, this, &SerialPort::dataArrived);
     connect(m_inner.get(), &SerialPort::failed, this, [this](const QString &description) {
         note(QStringLiteral("port failed: ") + description);
         emit failed(description);
@@ -83,8 +84,21 @@ void TracingSerialPort::writeBytes(const QByteArray &bytes)
 QString TracingSerialPort::readText()
 {
     const QString text = m_inner->readText();
+    traceReceived(text);
+    return text;
+}
+
+QString TracingSerialPort::readWaiting()
+{
+    const QString text = m_inner->readWaiting();
+    traceReceived(text);
+    return text;
+}
+
+void TracingSerialPort::traceReceived(const QString &text)
+{
     if (text.isEmpty())
-        return text;
+        return;
     const double now = seconds();
     if (!m_received.isEmpty()
         && (m_received.size() >= kBytesPerLine || now - m_receivedLast > kReceivePauseSeconds))
@@ -93,7 +107,6 @@ QString TracingSerialPort::readText()
         m_receivedStart = now;
     m_received.append(cp1252::encode(text));
     m_receivedLast = now;
-    return text;
 }
 
 void TracingSerialPort::note(const QString &text)

@@ -37,6 +37,7 @@ public:
 
     int lastEvent() const override { return m_inner->lastEvent(); }
     QString readText() override;
+    QString readWaiting() override;
     bool failureLostData() const override { return m_inner->failureLostData(); }
 
     // A free line in the trace, with the time (what the caller is about to do).
@@ -45,6 +46,7 @@ public:
 private:
     void traced(const QByteArray &bytes);
     void flushReceived();
+    void traceReceived(const QString &text);
     double seconds() const { return m_clock.nsecsElapsed() / 1e9; }
 
     std::unique_ptr<SerialPort> m_inner;

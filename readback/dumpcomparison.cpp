@@ -3,6 +3,7 @@
 #include "link/frames.h"
 #include "readback/dumpparser.h"
 #include "settings/codec.h"
+#include "settings/textrule.h"
 
 namespace {
 
@@ -23,33 +24,53 @@ QString couplingTextAsDumped(const QString &sent)
     return cp1252::decode(dumpWrittenForm(cp1252::encode(sent)));
 }
 
+QString receiverName(ReceiverType type)
+{
+    return type == ReceiverType::Flex ? QStringLiteral("FLEX") : QStringLiteral("POCSAG");
+}
+
+// The texts and codes both sides carry, in the order of the dump's fields.
+QList<FieldDifference> valueDifferences(const ModuleSettings &a, const ModuleSettings &b)
+{
+    QList<FieldDifference> differences;
+    const auto compare = [&](const QString &field, const QString &first, const QString &second) {
+        if (first != second)
+            differences.append({field, first, second});
+    };
+    const QList<NamedText> textsA = namedTexts(a);
+    const QList<NamedText> textsB = namedTexts(b);
+    // Aliases, coupling and idle text first, then the codes, then the timers.
+    const qsizetype timersAt = kAliasCount + 2;
+    for (qsizetype i = 0; i < timersAt; ++i)
+        compare(textsA[i].name, textsA[i].text, textsB[i].text);
+    compare(QStringLiteral("alias colour"), a.aliasColour, b.aliasColour);
+    compare(QStringLiteral("coupling colour"), a.couplingColour, b.couplingColour);
+    compare(QStringLiteral("message colour"), a.messageColour, b.messageColour);
+    compare(QStringLiteral("scroll speed"), a.scrollSpeed, b.scrollSpeed);
+    for (qsizetype i = timersAt; i < timersAt + qsizetype(kTimerFields.size()); ++i)
+        compare(textsA[i].name, textsA[i].text, textsB[i].text);
+    return differences;
+}
+
 } // namespace
+
+ModuleSettings asModuleHolds(const ModuleSettings &settings)
+{
+    ModuleSettings held = settingsAsSent(settings);
+    held.scrollTime = scrollTimeAsDumped(held.scrollTime);
+    held.couplingText = couplingTextAsDumped(held.couplingText);
+    return held;
+}
+
+QList<FieldDifference> settingsDifferences(const ModuleSettings &a, const ModuleSettings &b)
+{
+    QList<FieldDifference> differences;
+    if (a.receiverType != b.receiverType)
+        differences.append({QStringLiteral("receiver type"), receiverName(a.receiverType), receiverName(b.receiverType)});
+    return differences + valueDifferences(a, b);
+}
 
 QList<FieldDifference> moduleDifferences(const ModuleSettings &written, const ModuleSettings &read)
 {
-    // What the module should hold is what the steps carried: an empty alias
-    // as "CAPCODE nn", every timer as the four characters sent ("10" -> "0010").
-    const ModuleSettings sent = settingsAsSent(written);
-
-    QList<FieldDifference> differences;
-    const auto compare = [&](const QString &field, const QString &expected, const QString &found) {
-        if (expected != found)
-            differences.append({field, expected, found});
-    };
-
-    for (int i = 0; i < kAliasCount; ++i)
-        compare(QStringLiteral("alias %1").arg(i + 1, 2, 10, QLatin1Char('0')), sent.aliases[size_t(i)],
-                read.aliases[size_t(i)]);
-    compare(QStringLiteral("coupling text"), couplingTextAsDumped(sent.couplingText), read.couplingText);
-    compare(QStringLiteral("idle text"), sent.idleText, read.idleText);
-    compare(QStringLiteral("alias colour"), sent.aliasColour, read.aliasColour);
-    compare(QStringLiteral("coupling colour"), sent.couplingColour, read.couplingColour);
-    compare(QStringLiteral("message colour"), sent.messageColour, read.messageColour);
-    compare(QStringLiteral("scroll speed"), sent.scrollSpeed, read.scrollSpeed);
-    compare(QStringLiteral("relay time"), sent.relayTime, read.relayTime);
-    compare(QStringLiteral("sign clear time"), sent.signClearTime, read.signClearTime);
-    compare(QStringLiteral("LCD clear time"), sent.lcdClearTime, read.lcdClearTime);
-    compare(QStringLiteral("backlight time"), sent.backlightTime, read.backlightTime);
-    compare(QStringLiteral("scroll time"), scrollTimeAsDumped(sent.scrollTime), read.scrollTime);
-    return differences;
+    return valueDifferences(asModuleHolds(written), read);
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Checks that a module holds what was written into it, by comparing the
-// values its dump gives back with the values that were sent.
+// Comparing settings the way a technician asks it: does the module hold
+// what was written into it (write --verify), and how do two settings files
+// differ (diff), optionally as the module would hold them.
 
 #include "settings/modulesettings.h"
 
@@ -9,11 +10,21 @@
 
 struct FieldDifference {
     QString field;     // "alias 05", "scroll time", ...
-    QString expected;  // as the module's dump should show it
-    QString found;     // as the dump showed it
+    QString expected;  // the first side: what was written, or file A
+    QString found;     // the second side: what the module gave back, or file B
 
     bool operator==(const FieldDifference &) const = default;
 };
+
+// What a module holds once it has taken the 26 steps of `settings`, as its
+// dump gives it back: an empty alias as "CAPCODE nn", every timer in the
+// four characters sent ("10" -> "0010"), the scroll time in the module's
+// three digits, the coupling text in the written form of its dump
+// ("café" -> "caf<233>"). Receiver type and firmware version are not sent.
+ModuleSettings asModuleHolds(const ModuleSettings &settings);
+
+// Every value a .kvr file carries (the receiver type too), field by field.
+QList<FieldDifference> settingsDifferences(const ModuleSettings &a, const ModuleSettings &b);
 
 // `written`: the settings of a programming run (timers normalised).
 // `read`: the values a read-back parsed from the module's dump.

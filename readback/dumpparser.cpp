@@ -152,6 +152,23 @@ DumpParse parseModuleDump(QStringView dump)
     return result;
 }
 
+bool isDumpComplete(QStringView dump)
+{
+    // The version comes last: until it is there, nothing else is looked for.
+    if (!dump.contains(kDumpKeys[Versie]))
+        return false;
+    int versionAt = 0;
+    for (int k = 0; k < kDumpKeyCount; ++k) {
+        const auto position = locate(dump, kDumpKeys[k]);
+        if (!position)
+            return false;
+        if (k == Versie)
+            versionAt = *position;
+    }
+    // "VERSIE", one character, four characters of the version.
+    return dump.size() >= versionAt - 1 + 6 + 1 + 4;
+}
+
 QByteArray dumpWrittenForm(QByteArrayView content)
 {
     QByteArray out;

@@ -42,6 +42,11 @@ struct DumpParse {
 // The dump as received: one character per byte (Windows-1252).
 DumpParse parseModuleDump(QStringView dump);
 
+// Whether everything the parser reads has arrived: every key within reach,
+// and after "VERSIE" its one skipped character and the four of the version.
+// (The module may still be sending; the version comes last in its dump.)
+bool isDumpComplete(QStringView dump);
+
 // How the module writes back the bytes of a programming step in its dump
 // (step 26 after "TUSSENTEKST:", step 1 after "START:"): printable ASCII as
 // itself, any other byte as its decimal value in angle brackets, so a colour

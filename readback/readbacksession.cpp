@@ -17,20 +17,26 @@ QTimer *makeTimer(QObject *parent, const char *name, int intervalMs, Qt::TimerTy
 
 } // namespace
 
-ReadBackSession::ReadBackSession(Links links, QObject *parent)
+ReadBackSession::ReadBackSession(Links links, Options options, QObject *parent)
     : QObject(parent),
       m_links(std::move(links)),
+      m_options(options),
       m_tmrFirstPoll(makeTimer(this, "Tmr_EerstePoll", kFirstPollDelayMs, Qt::PreciseTimer)),
+      m_tmrQuiet(makeTimer(this, "Tmr_Stil", kQuietBeforeParseMs, Qt::PreciseTimer)),
       m_tmrInlezen(makeTimer(this, "Tmr_Inlezen", kPollIntervalMs, Qt::PreciseTimer)),
       // Precise: a coarse timer may fire 5% early, cutting the 12 s window.
       m_tmrVerwerkenData(makeTimer(this, "Tmr_Verwerken_Data", kParseDelayMs, Qt::PreciseTimer)),
       m_tmrKnippertijdLed(makeTimer(this, "Tmr_Knippertijd_LED", kBlinkIntervalMs, Qt::CoarseTimer))
 {
     m_tmrFirstPoll->setSingleShot(true);
+    m_tmrQuiet->setSingleShot(true);
     m_tmrVerwerkenData->setSingleShot(true);
+    connect(m_tmrQuiet, &QTimer::timeout, this, &ReadBackSession::finishReadBack);
     connect(m_tmrFirstPoll, &QTimer::timeout, this, [this] {
         pollReceive();
-        if (isRunning())
+        // Taking everything at once, the session polls when characters
+        // arrive instead of every millisecond.
+        if (isRunning() && !m_options.takeAllWaiting)
             m_tmrInlezen->start();
     });
     connect(m_tmrInlezen, &QTimer::timeout, this, &ReadBackSession::pollReceive);
@@ -45,6 +51,7 @@ void ReadBackSession::startReadBack()
     if (isRunning())
         return;
     m_run.start();
+    m_complete = false;
     m_ledShown = true;
     emit ledChanged(true);
 
@@ -58,6 +65,8 @@ void ReadBackSession::startReadBack()
         return;
     }
     connect(m_port.get(), &SerialPort::failed, this, &ReadBackSession::onPortFailed);
+    if (m_options.takeAllWaiting)
+        connect(m_port.get(), &SerialPort::dataArrived, this, &ReadBackSession::pollReceive);
 
     // The blink timer starts once the port is open, so it is not running
     // under the box that a failed opening shows.
@@ -74,7 +83,7 @@ void ReadBackSession::pollReceive()
 
     QString taken;
     if (m_port && m_port->lastEvent() == SerialPort::kEventReceive)
-        taken = m_port->readText();
+        taken = m_options.takeAllWaiting ? m_port->readWaiting() : m_port->readText();
 
     const qsizetype before = m_run.buffer().size();
     switch (m_run.poll(taken)) {
@@ -88,8 +97,15 @@ void ReadBackSession::pollReceive()
     case ReadBackRun::PollStep::Ignored:
         break;
     }
-    if (m_run.buffer().size() != before)
+    if (m_run.buffer().size() != before) {
         emit received(int(m_run.buffer().size()));
+        // Once complete, always complete: the first occurrences stay put.
+        if (m_options.endWhenComplete && !m_complete)
+            m_complete = isDumpComplete(m_run.buffer());
+    }
+    // A line still sending, even past what is kept, is not quiet.
+    if (m_complete && !taken.isEmpty())
+        m_tmrQuiet->start();
 }
 
 void ReadBackSession::finishReadBack()
@@ -120,6 +136,7 @@ void ReadBackSession::blinkDataLed()
 void ReadBackSession::stopTimers()
 {
     m_tmrFirstPoll->stop();
+    m_tmrQuiet->stop();
     m_tmrInlezen->stop();
     m_tmrVerwerkenData->stop();
 }

@@ -30,7 +30,22 @@ public:
         std::function<int()> comPort;   // the COM n to open, asked at the start
     };
 
-    explicit ReadBackSession(Links links, QObject *parent = nullptr);
+    // The window reads as the module's own tool did: one character a poll,
+    // the parse 12 s after the first. The command line needs neither wait.
+    struct Options {
+        // Every waiting character each poll, not one, and a poll whenever
+        // characters arrive rather than every millisecond.
+        bool takeAllWaiting = false;
+        // Parse as soon as the dump is complete (isDumpComplete) and the line
+        // has been quiet for kQuietBeforeParseMs; at 12 s at the latest.
+        bool endWhenComplete = false;
+    };
+    // About 190 character times at 19200 baud: a module still sending has
+    // sent more by then.
+    static constexpr int kQuietBeforeParseMs = 100;
+
+    explicit ReadBackSession(Links links, QObject *parent = nullptr) : ReadBackSession(std::move(links), {}, parent) {}
+    ReadBackSession(Links links, Options options, QObject *parent = nullptr);
     ~ReadBackSession() override;
 
     // Nothing happens while a run is active.
@@ -67,11 +82,14 @@ private:
     void onPortFailed(const QString &description);
 
     Links m_links;
+    Options m_options;
     QTimer *m_tmrFirstPoll;
+    QTimer *m_tmrQuiet;   // endWhenComplete: restarted by every character
     QTimer *m_tmrInlezen;
     QTimer *m_tmrVerwerkenData;
     QTimer *m_tmrKnippertijdLed;
     ReadBackRun m_run;
     std::unique_ptr<SerialPort> m_port;
     bool m_ledShown = false;
+    bool m_complete = false;   // endWhenComplete: the dump has all it needs
 };

@@ -12,7 +12,9 @@
 PtyHost::PtyHost(QObject *parent) : QObject(parent)
 {
     m_paceTimer.setTimerType(Qt::PreciseTimer);
-    m_paceTimer.setInterval(1);
+    // The receiving side gets the answer in chunks, as a USB-serial
+    // adapter hands received bytes on (FTDI's latency timer: 16 ms).
+    m_paceTimer.setInterval(kChunkIntervalMs);
     connect(&m_paceTimer, &QTimer::timeout, this, &PtyHost::sendPaced);
     m_module.onFrame = [this](const ReceivedFrame &frame) { emit frameReceived(frame); };
 }
@@ -105,10 +107,16 @@ void PtyHost::sendPaced()
 {
     if (m_master < 0)
         return;
-    // Everything a 19200 baud line would have carried by now, and no more.
-    const qsizetype due = std::min<qsizetype>(
-        m_outgoing.size(),
-        qsizetype((elapsedMsPrecise() - m_sendStartMs) * kCharactersPerMs) + 1);
+    // Everything a 19200 baud line would have carried by now, and no more;
+    // a slow module's pause holds the line still for a while.
+    double sendingMs = elapsedMsPrecise() - m_sendStartMs;
+    const ModuleBehaviour &b = m_module.behaviour;
+    if (b.pauseAfter >= 0) {
+        const double pauseStartMs = b.pauseAfter / kCharactersPerMs;
+        if (sendingMs > pauseStartMs)
+            sendingMs = std::max(pauseStartMs, sendingMs - b.pauseMs);
+    }
+    const qsizetype due = std::min<qsizetype>(m_outgoing.size(), qsizetype(sendingMs * kCharactersPerMs) + 1);
     if (due > m_sent) {
         const ssize_t n = ::write(m_master, m_outgoing.constData() + m_sent, size_t(due - m_sent));
         if (n > 0)

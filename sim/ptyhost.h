@@ -2,7 +2,8 @@
 // Runs a SimulatedModule on a pseudo-terminal, in the current thread's
 // event loop: the tool opens the slave side (devicePath()) as its serial
 // port, the module lives on the master side. The module's answers go out
-// at the pace of a real 19200 baud line, about 1.92 characters per ms.
+// at the pace of a real 19200 baud line, about 1.92 characters per ms, in
+// chunks every 16 ms as a USB-serial adapter delivers them.
 
 #include "sim/simulatedmodule.h"
 
@@ -18,6 +19,7 @@ class PtyHost : public QObject {
     Q_OBJECT
 public:
     static constexpr double kCharactersPerMs = 19200.0 / 10.0 / 1000.0;  // 8N1: 10 bits a character
+    static constexpr int kChunkIntervalMs = 16;
 
     explicit PtyHost(QObject *parent = nullptr);
     ~PtyHost() override;

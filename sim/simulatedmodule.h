@@ -34,6 +34,8 @@ struct ModuleBehaviour {
     int cutAfter = -1;         // >= 0: only this many characters of the answer are sent
     QByteArray garbage;        // sent in front of the dump
     qint64 floodBytes = 0;     // after the answer, this many more bytes as fast as the line takes them
+    int pauseAfter = -1;       // >= 0: a slow module stops for pauseMs after this many characters
+    int pauseMs = 1500;
 };
 
 class SimulatedModule {

@@ -2,7 +2,9 @@
 // what leaves the tool is what the module takes, and the faults of a real
 // line (a port that cannot be opened, an adapter pulled out) are handled.
 
+#include "app/windowoptions.h"
 #include "link/frames.h"
+#include "link/openfailure.h"
 #include "link/programmingsession.h"
 #include "link/qtserialport.h"
 #include "support/fixtures.h"
@@ -15,6 +17,10 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(FoundPort)
+Q_DECLARE_METATYPE(OpenFacts)
+Q_DECLARE_METATYPE(OpenCause)
 
 namespace {
 
@@ -52,6 +58,10 @@ class TestLinkEndToEnd : public QObject {
 private slots:
     void bytesArriveIntact();
     void readsOneCharacterAtATime();
+    void comMapping_data();
+    void comMapping();
+    void openFailureCauses_data();
+    void openFailureCauses();
     void openFailures_data();
     void openFailures();
     void reopeningClosesThePreviousPort();
@@ -60,6 +70,7 @@ private slots:
 
     void windowProgramsTheModule();
     void windowTestCallAndNotice();
+    void windowComOptionLeadsToAnyDevice();
     void windowPortCannotBeOpened_data();
     void windowPortCannotBeOpened();
     void windowAdapterPulledMidRun();
@@ -103,6 +114,64 @@ void TestLinkEndToEnd::readsOneCharacterAtATime()
     QCOMPARE(port.lastEvent(), SerialPort::kEventReceive);
 }
 
+// COM n is the n-th port the machine has: built-in UARTs in number order,
+// then adapters in the order of their by-id names, which a replug keeps.
+void TestLinkEndToEnd::comMapping_data()
+{
+    QTest::addColumn<QList<FoundPort>>("ports");
+    QTest::addColumn<QStringList>("com");
+    const auto uart = [](int n) { return FoundPort{QStringLiteral("/dev/ttyS%1").arg(n), {}, {}, {}, {}}; };
+    const auto adapter = [](const char *device, const char *byId) {
+        return FoundPort{QString::fromLatin1(device), "USB UART", "FTDI", "A1",
+                         QStringLiteral("/dev/serial/by-id/") + QLatin1String(byId)};
+    };
+    const QStringList builtIn = {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"};
+    QTest::newRow("no ports") << QList<FoundPort>{} << builtIn;
+    QTest::newRow("one UART") << QList<FoundPort>{uart(0)} << builtIn;
+    QTest::newRow("UARTs in number order") << QList<FoundPort>{uart(10), uart(2)}
+                                           << QStringList{"/dev/ttyS2", "/dev/ttyS10", "/dev/ttyS2", "/dev/ttyS3"};
+    QTest::newRow("laptop with one adapter") << QList<FoundPort>{adapter("/dev/ttyUSB0", "usb-FTDI_A1")}
+                                             << QStringList{"/dev/ttyUSB0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"};
+    QTest::newRow("UART before adapters") << QList<FoundPort>{adapter("/dev/ttyACM0", "usb-Arduino_C"), uart(0)}
+                                          << QStringList{"/dev/ttyS0", "/dev/ttyACM0", "/dev/ttyS2", "/dev/ttyS3"};
+    const QList<FoundPort> three = {adapter("/dev/ttyUSB0", "usb-Prolific_B"), adapter("/dev/ttyUSB1", "usb-FTDI_A"),
+                                    adapter("/dev/ttyACM0", "usb-Arduino_C")};
+    QTest::newRow("adapters by their by-id names")
+        << three << QStringList{"/dev/ttyACM0", "/dev/ttyUSB1", "/dev/ttyUSB0", "/dev/ttyS3"};
+    // The same two adapters plugged in the other way round: their /dev
+    // names swap, their COM boxes do not.
+    const QList<FoundPort> replugged = {adapter("/dev/ttyUSB1", "usb-Prolific_B"), adapter("/dev/ttyUSB0", "usb-FTDI_A")};
+    QTest::newRow("replugged") << replugged << QStringList{"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyS2", "/dev/ttyS3"};
+}
+
+void TestLinkEndToEnd::comMapping()
+{
+    QFETCH(QList<FoundPort>, ports);
+    QFETCH(QStringList, com);
+    const std::array<QString, kComPortCount> devices = comDevices(ports);
+    QCOMPARE(QStringList(devices.begin(), devices.end()), com);
+}
+
+void TestLinkEndToEnd::openFailureCauses_data()
+{
+    QTest::addColumn<OpenFacts>("facts");
+    QTest::addColumn<OpenCause>("cause");
+    QTest::newRow("not found") << OpenFacts{true, false, "No such file or directory", 0, {}} << OpenCause::NotPresent;
+    QTest::newRow("locked by another program")
+        << OpenFacts{false, true, "Permission error while locking the device", 0, {}} << OpenCause::InUse;
+    QTest::newRow("lock file names its holder") << OpenFacts{false, true, "", 0, "minicom (PID 4242)"} << OpenCause::InUse;
+    QTest::newRow("held exclusively") << OpenFacts{false, true, "Device or resource busy", EBUSY, {}} << OpenCause::InUse;
+    QTest::newRow("not in the dialout group") << OpenFacts{false, true, "Permission denied", EACCES, {}}
+                                              << OpenCause::NoPermission;
+    QTest::newRow("anything else") << OpenFacts{false, false, "Input/output error", 0, {}} << OpenCause::Other;
+}
+
+void TestLinkEndToEnd::openFailureCauses()
+{
+    QFETCH(OpenFacts, facts);
+    QTEST(classifyOpenFailure(facts), "cause");
+}
+
 void TestLinkEndToEnd::openFailures_data()
 {
     QTest::addColumn<bool>("holdIt");
@@ -121,6 +190,9 @@ void TestLinkEndToEnd::openFailures()
     QtSerialPort port(comDeviceTo(device));
     QVERIFY(!port.open(3));
     QVERIFY(!port.errorString().isEmpty());
+    QCOMPARE(port.openCause(), holdIt ? OpenCause::InUse : OpenCause::NotPresent);
+    if (holdIt)   // QSerialPort's lock file names this very program
+        QCOMPARE(port.holder(), QStringLiteral("tst_link_e2e (PID %1)").arg(QCoreApplication::applicationPid()));
     QSignalSpy failed(&port, &SerialPort::failed);
     port.writeBytes(noNetworkFrame());  // goes nowhere, quietly
     QTest::qWait(50);
@@ -247,6 +319,24 @@ void TestLinkEndToEnd::windowTestCallAndNotice()
 
 void TestLinkEndToEnd::windowPortCannotBeOpened_data() { openFailures_data(); }
 
+// kvr7314 --com2 DEVICE: the box leads to any device, here a
+// pseudo-terminal standing in for a USB adapter.
+void TestLinkEndToEnd::windowComOptionLeadsToAnyDevice()
+{
+    PtyModule pty;
+    QVERIFY(pty.isOpen());
+    QString error;
+    const auto options = parseWindowOptions({"kvr7314", "--com2", pty.devicePath()}, &error);
+    QVERIFY2(options, qPrintable(error));
+    Window w(comDeviceMapper(*options));
+    QVERIFY(w.child<QCheckBox>("ChkCOM2")->toolTip().startsWith(pty.devicePath()));
+    w.child<QCheckBox>("ChkCOM2")->click();
+    w.click("CmdTest_Bericht");
+    QVERIFY(pty.waitForFrames(1));
+    QCOMPARE(pty.module().testCalls().size(), 1);
+    QVERIFY(w.prompts.boxes.isEmpty());
+}
+
 void TestLinkEndToEnd::windowPortCannotBeOpened()
 {
     QFETCH(bool, holdIt);
@@ -271,6 +361,11 @@ void TestLinkEndToEnd::windowPortCannotBeOpened()
                                "gebruikt, of is de ingestelde compoort niet aanwezig.\r\r"
                                "De ingestelde compoort = COM 1\r\r"
                                "Start het programma opnieuw op en selecteer een andere com-poort.\r "));
+    // The box keeps its words; its details name the device, the cause and what to do.
+    QVERIFY(box.details.startsWith("Poort: " + device + "\n"));
+    QVERIFY2(box.details.contains(holdIt ? "in gebruik door een ander programma: tst_link_e2e (PID"
+                                         : "niet aanwezig"),
+             qPrintable(box.details));
     QVERIFY(w.window->isVisible());
     QVERIFY(w.buttonsBack());
     QCOMPARE(w.window->settings().aliases[3], QStringLiteral("NIET KWIJT"));

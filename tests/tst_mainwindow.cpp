@@ -659,9 +659,9 @@ void TestMainWindow::monthNameIsTakenOnceAtStart()
 
 void TestMainWindow::afsluitenClosesAndStopsTimers()
 {
-    // The four of the runs, and the read-back's first poll.
+    // The four of the runs, and the read-back's first poll and quiet timer.
     const QList<QTimer *> timers = m_h->window->findChildren<QTimer *>();
-    QCOMPARE(timers.size(), qsizetype(5));
+    QCOMPARE(timers.size(), qsizetype(6));
     for (QTimer *t : timers)
         t->start(60000);
     QTest::mouseClick(m_h->child<QPushButton>("CmdAfsluiten"), Qt::LeftButton);
