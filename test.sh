@@ -11,6 +11,9 @@ echo "== build and test"
 kvr_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir "$KVR_ROOT/build" --output-on-failure -j2
 
+echo "== the Debian package"
+"$KVR_ROOT/scripts/package.sh" --check
+
 echo "== build and test with AddressSanitizer + UndefinedBehaviorSanitizer"
 kvr_build build-asan -DCMAKE_BUILD_TYPE=Debug -DKVR_SANITIZE=ON
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

@@ -1,4 +1,5 @@
 // kvr7314: configuration tool for the KVR7314 pager-decoder display module.
+#include "app/applicationlook.h"
 #include "app/mainwindow.h"
 #include "app/qtprompts.h"
 #include "app/windowoptions.h"
@@ -25,6 +26,7 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
+    applyApplicationLook(app);
     QString error;
     const std::optional<WindowOptions> options = parseWindowOptions(QApplication::arguments(), &error);
     if (!options) {

@@ -43,6 +43,8 @@ void QtPrompts::showMessage(const QString &title, BoxIcon icon, const QString &t
 std::optional<QString> QtPrompts::askFile(const FileDialogSetup &setup, bool save)
 {
     QFileDialog dialog(m_parent);
+    // Large enough that the name, size, type and date columns can be read.
+    dialog.resize(kFileDialogSize);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(setup.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     // An existing file is overwritten without a question, and the name is

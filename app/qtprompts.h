@@ -5,10 +5,13 @@
 #include "app/prompts.h"
 
 #include <QPointer>
+#include <QSize>
 #include <QWidget>
 
 class QtPrompts : public Prompts {
 public:
+    static constexpr QSize kFileDialogSize{860, 520};
+
     explicit QtPrompts(QWidget *dialogParent = nullptr) : m_parent(dialogParent) {}
     // The window the boxes and dialogs are centred on and modal to.
     void setDialogParent(QWidget *parent) { m_parent = parent; }

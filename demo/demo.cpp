@@ -3,11 +3,18 @@
 #include "link/frames.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QPainter>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace {
 
 constexpr int kWindowGap = 12;
+// Room for a window manager's frame around a window, and its title bar.
+constexpr int kFrameAllowance = 8;
+constexpr int kTitleBarAllowance = 32;
 
 } // namespace
 
@@ -54,8 +61,20 @@ bool Demo::start()
 
 void Demo::show()
 {
+    // Side by side on the screen, the module view to the right of the main
+    // window, both within the screen so their title bars can be reached.
+    // Placed before they are shown: a window's frame is not known earlier,
+    // so each gets room for one.
+    const QScreen *screen = m_window->screen() ? m_window->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+    const int width = m_window->width() + kFrameAllowance + kWindowGap + m_view->width() + kFrameAllowance;
+    const int left = area.left() + std::max(0, (area.width() - width) / 2);
+    const int top = area.top() + std::max(0, (area.height() - m_window->height() - kTitleBarAllowance) / 2);
+    const int viewLeft = std::min(left + m_window->width() + kFrameAllowance + kWindowGap,
+                                  area.right() - m_view->width() - kFrameAllowance);
+    m_window->move(left, top);
+    m_view->move(std::max(area.left(), viewLeft), top);
     m_window->show();
-    m_view->move(m_window->frameGeometry().topRight() + QPoint(kWindowGap, 0));
     m_view->show();
 }
 

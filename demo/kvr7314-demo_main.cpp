@@ -6,6 +6,7 @@
 //   kvr7314-demo --picture FILE   renders them offscreen after a test call
 //                                 into FILE (the README's picture)
 
+#include "app/applicationlook.h"
 #include "app/qtprompts.h"
 #include "demo/demo.h"
 
@@ -46,10 +47,24 @@ bool savePicture(Demo &demo, const QString &path)
 
 int main(int argc, char *argv[])
 {
+    if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0)) {
+        std::printf("kvr7314-demo %s\n", KVR_PROGRAM_VERSION);
+        return 0;
+    }
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("Usage: kvr7314-demo [--picture FILE]\n\n"
+                    "The kvr7314 window on a simulated KVR7314, beside a view of what the module shows,\n"
+                    "to try the tool without a module. All four COM boxes lead to the simulated module.\n\n"
+                    "  --picture FILE   render both windows offscreen after a test call into FILE (PNG)\n"
+                    "  -h, --help       this text\n"
+                    "  -v, --version    the program's version\n");
+        return 0;
+    }
     const bool picture = argc == 3 && std::strcmp(argv[1], "--picture") == 0;
     if (picture)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    applyApplicationLook(app);
     if (argc != 1 && !picture) {
         std::fprintf(stderr, "usage: kvr7314-demo [--picture FILE]\n");
         return 2;

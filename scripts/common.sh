@@ -7,10 +7,13 @@ KVR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 KVR_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
+  qt6-translations-l10n
+  librsvg2-bin help2man dpkg-dev file
   fonts-dejavu-core
   poppler-utils
   clang libclang-rt-14-dev
   xvfb xauth
+  lintian desktop-file-utils appstream
 )
 
 kvr_as_root() {
