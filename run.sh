@@ -6,6 +6,7 @@
 #   ./run.sh --headless   the command-line demonstration, even with a display
 #   ./run.sh --tool ...   the configuration tool itself, for a real module on COM 1..4
 #   ./run.sh --package    the Debian package, into out/
+#   ./run.sh --windows    the Windows release (zip), into out/
 set -euo pipefail
 source "$(dirname "$0")/scripts/common.sh"
 kvr_install_packages
@@ -108,6 +109,9 @@ case "${1:-}" in
     "$KVR_ROOT/scripts/package.sh"
     echo "install it with: sudo apt install ./out/kvr7314_*.deb"
     ;;
+  --windows)
+    "$KVR_ROOT/scripts/windows.sh"
+    ;;
   "")
     if has_display; then
       exec "$KVR_ROOT/build/demo/kvr7314-demo"
@@ -115,7 +119,7 @@ case "${1:-}" in
     headless_demo
     ;;
   *)
-    echo "usage: ./run.sh [--demo | --headless | --tool [ARGS...] | --package]" >&2
+    echo "usage: ./run.sh [--demo | --headless | --tool [ARGS...] | --package | --windows]" >&2
     exit 2
     ;;
 esac

@@ -9,6 +9,10 @@
 #include <csignal>
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 int main(int argc, char *argv[])
 {
 #ifdef SIGXFSZ
@@ -17,6 +21,12 @@ int main(int argc, char *argv[])
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     // --help and --version answer without a display.
+#ifdef Q_OS_WIN
+    // A window program on Windows has no console of its own: write into
+    // the one it was started from, if any.
+    if (AttachConsole(ATTACH_PARENT_PROCESS))
+        std::freopen("CONOUT$", "w", stdout);
+#endif
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));

@@ -7,7 +7,7 @@
 #include "link/openfailure.h"
 #include "link/portlist.h"
 #include "link/programmingsession.h"
-#include "link/qtserialport.h"
+#include "link/systemserialport.h"
 #include "readback/readbacksession.h"
 
 #include <QCheckBox>
@@ -43,7 +43,7 @@ std::unique_ptr<SerialPort> MainWindow::newSerialPort()
     m_port.reset();
     if (m_services.portFactory)
         return m_services.portFactory();
-    return std::make_unique<QtSerialPort>([this](int comPort) { return comDevice(comPort); });
+    return makeSystemSerialPort([this](int comPort) { return comDevice(comPort); });
 }
 
 QString MainWindow::comDevice(int comPort) const

@@ -15,6 +15,9 @@
 #include "readback/dumpcomparison.h"
 #include "readback/readbackmessages.h"
 #include "readback/readbackrun.h"
+#ifndef Q_OS_WIN
+#include "sim/ptyhost.h"
+#endif
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -298,8 +301,8 @@ CliExit sendSingleFrame(ModuleCommand &command, const QByteArray &frame, const Q
         failure = oneLine(kWriteFailureText) + QStringLiteral(" (%1)").arg(description);
         loop.quit();
     });
-    if (PtyHost *module = command.link.builtInModule())
-        QObject::connect(module, &PtyHost::frameReceived, &loop, &QEventLoop::quit);
+    if (SimulatedLine *module = command.link.builtInModule())
+        QObject::connect(module, &ModuleLine::frameReceived, &loop, &QEventLoop::quit);
     QTimer::singleShot(kSingleFrameWaitMs, &loop, &QEventLoop::quit);
     port->writeBytes(frame);
     loop.exec();
@@ -323,7 +326,7 @@ CliExit runTestCall(const CliRequest &request, StopSignals &stop)
     exit = sendSingleFrame(command, testCallFrame(request.code, request.text),
                            QStringLiteral("sent a test call to %1 on %2: %3")
                                .arg(request.code, command.link.description(), quoted(message)));
-    PtyHost *module = command.link.builtInModule();
+    SimulatedLine *module = command.link.builtInModule();
     if (exit == CliExit::Ok && module && !module->module().testCalls().isEmpty()) {
         const ReceivedTestCall &call = module->module().testCalls().last();
         console.line(QStringLiteral("the simulated module shows the call to %1: %2").arg(call.code, quoted(call.message)));
@@ -340,7 +343,7 @@ CliExit runNoNetwork(const CliRequest &request, StopSignals &stop)
         return exit;
     exit = sendSingleFrame(command, noNetworkFrame(),
                            QStringLiteral("sent the no-network notice on %1").arg(command.link.description()));
-    PtyHost *module = command.link.builtInModule();
+    SimulatedLine *module = command.link.builtInModule();
     if (exit == CliExit::Ok && module && module->module().noNetworkNotices() > 0)
         console.line(QStringLiteral("the simulated module shows its fault: %1").arg(quoted(kNoNetworkText)));
     return command.finish(exit);
@@ -453,6 +456,13 @@ CliExit runFind(const CliRequest &request, StopSignals &stop)
 CliExit runSim(const CliRequest &request, StopSignals &stop)
 {
     CliConsole console;
+#ifdef Q_OS_WIN
+    Q_UNUSED(request);
+    Q_UNUSED(stop);
+    console.error(QStringLiteral("sim puts a simulated module on a pseudo-terminal, which Windows does not have; "
+                                 "the other commands take --sim for a simulated module of their own"));
+    return CliExit::Usage;
+#else
     PtyHost host;
     host.module().behaviour = request.simBehaviour;
     if (!host.open()) {
@@ -474,6 +484,7 @@ CliExit runSim(const CliRequest &request, StopSignals &stop)
     if (stop.received() == 0)
         loop.exec();
     return CliExit::Ok;
+#endif
 }
 
 } // namespace

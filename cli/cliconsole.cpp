@@ -3,10 +3,16 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#ifdef Q_OS_WIN
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
 #include <unistd.h>
+#endif
 
 CliConsole::CliConsole(bool dataOnStandardOutput)
-    : m_messages(dataOnStandardOutput ? stderr : stdout), m_inPlace(::isatty(::fileno(m_messages)) == 1)
+    : m_messages(dataOnStandardOutput ? stderr : stdout), m_inPlace(isatty(fileno(m_messages)) == 1)
 {
 }
 

@@ -2,7 +2,7 @@
 
 #include "link/openfailure.h"
 #include "link/portlist.h"
-#include "link/qtserialport.h"
+#include "link/systemserialport.h"
 #include "link/tracingserialport.h"
 
 #include <QDateTime>
@@ -17,14 +17,8 @@ ModuleLink::~ModuleLink() = default;
 
 bool ModuleLink::prepare(QString *error, CliExit *exit)
 {
-    if (!m_target) {
-        m_builtIn = std::make_unique<PtyHost>();
-        if (!m_builtIn->open()) {
-            *error = QStringLiteral("cannot start the built-in simulated module: ") + m_builtIn->errorString();
-            *exit = CliExit::Port;
-            return false;
-        }
-    }
+    if (!m_target)
+        m_builtIn = std::make_unique<SimulatedLine>();
     if (!m_tracePath.isEmpty()) {
         m_trace.setFileName(m_tracePath);
         // Unbuffered: every line is on the disk as it happens, and a write
@@ -45,7 +39,7 @@ bool ModuleLink::prepare(QString *error, CliExit *exit)
 QString ModuleLink::device() const
 {
     if (!m_target)
-        return m_builtIn ? m_builtIn->devicePath() : QString();
+        return SimulatedLine::description();
     if (m_target->device.isEmpty())
         return comDevices(foundPorts())[size_t(m_target->comPort - 1)];
     return m_target->device;
@@ -54,7 +48,7 @@ QString ModuleLink::device() const
 QString ModuleLink::description() const
 {
     if (!m_target)
-        return m_builtIn ? m_builtIn->devicePath() : QStringLiteral("the built-in simulated module");
+        return SimulatedLine::description();
     if (m_target->device.isEmpty())
         return QStringLiteral("COM %1 (%2)").arg(m_target->comPort).arg(device());
     return m_target->device;
@@ -62,13 +56,13 @@ QString ModuleLink::description() const
 
 QString ModuleLink::builtInNotice() const
 {
-    return QStringLiteral("--sim: using the built-in simulated KVR7314 on %1").arg(description());
+    return QStringLiteral("--sim: using the built-in simulated KVR7314, on %1").arg(description());
 }
 
 SerialPortFactory ModuleLink::portFactory()
 {
     return [this]() -> std::unique_ptr<SerialPort> {
-        std::unique_ptr<SerialPort> port = std::make_unique<QtSerialPort>([device = device()](int) { return device; });
+        std::unique_ptr<SerialPort> port = m_builtIn ? m_builtIn->portFactory()() : makeSystemSerialPort(device());
         if (m_trace.isOpen())
             port = std::make_unique<TracingSerialPort>(std::move(port), &m_trace, m_clock);
         return port;

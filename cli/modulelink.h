@@ -1,13 +1,12 @@
 #pragma once
 // The way to the module for one kvr7314-cli command: the port that --port
-// names, or with --sim a simulated module built into the program (a PtyHost
-// on a pseudo-terminal in this process's event loop), and the --trace file
-// that every port of the command writes to. Each operation opens a fresh
-// port, as the window does.
+// names, or with --sim a simulated module built into the program (on a line
+// inside this process), and the --trace file that every port of the command
+// writes to. Each operation opens a fresh port, as the window does.
 
 #include "cli/clicommandline.h"
 #include "link/serialport.h"
-#include "sim/ptyhost.h"
+#include "sim/simulatedline.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -26,7 +25,7 @@ public:
     bool prepare(QString *error, CliExit *exit);
 
     bool isBuiltIn() const { return !m_target.has_value(); }
-    PtyHost *builtInModule() { return m_builtIn.get(); }
+    SimulatedLine *builtInModule() { return m_builtIn.get(); }
 
     // "COM 1 (/dev/ttyUSB0)", "/dev/ttyUSB0" or the built-in module's device.
     QString description() const;
@@ -57,7 +56,7 @@ public:
 private:
     std::optional<PortTarget> m_target;
     QString m_tracePath;
-    std::unique_ptr<PtyHost> m_builtIn;
+    std::unique_ptr<SimulatedLine> m_builtIn;
     QFile m_trace;
     QElapsedTimer m_clock;
 };

@@ -1,8 +1,59 @@
 #include "cli/stopsignals.h"
 
-#include <QSocketNotifier>
+#include <QMetaObject>
 
 #include <csignal>
+
+QString stopSignalName(int signalNumber)
+{
+    if (signalNumber == SIGINT)
+        return QStringLiteral("Ctrl-C (SIGINT)");
+    if (signalNumber == SIGTERM)
+        return QStringLiteral("SIGTERM");
+    return QStringLiteral("signal %1").arg(signalNumber);
+}
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+
+namespace {
+
+// Windows tells of Ctrl-C (and of a closed console, taken as SIGTERM) on a
+// thread of its own; the event loop hears of it through a queued call.
+StopSignals *g_stopSignals = nullptr;
+
+BOOL WINAPI onConsoleEvent(DWORD event)
+{
+    const int signalNumber = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? SIGINT : SIGTERM;
+    if (g_stopSignals)
+        QMetaObject::invokeMethod(g_stopSignals, "onNotified", Qt::QueuedConnection, Q_ARG(int, signalNumber));
+    return TRUE;
+}
+
+} // namespace
+
+StopSignals::StopSignals(QObject *parent) : QObject(parent)
+{
+    g_stopSignals = this;
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+StopSignals::~StopSignals()
+{
+    SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+    g_stopSignals = nullptr;
+}
+
+void StopSignals::onNotified(int signalNumber)
+{
+    if (m_received == 0)
+        m_received = signalNumber;
+    emit stopRequested(signalNumber);
+}
+
+#else
+#include <QSocketNotifier>
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -25,7 +76,11 @@ StopSignals::StopSignals(QObject *parent) : QObject(parent)
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
         return;
     auto *notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, &StopSignals::onNotified);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        char byte = 0;
+        if (::read(g_signalPipe[1], &byte, 1) == 1)
+            onNotified(byte);
+    });
     struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
@@ -40,21 +95,10 @@ StopSignals::~StopSignals()
     signal(SIGTERM, SIG_DFL);
 }
 
-QString stopSignalName(int signalNumber)
+void StopSignals::onNotified(int signalNumber)
 {
-    if (signalNumber == SIGINT)
-        return QStringLiteral("Ctrl-C (SIGINT)");
-    if (signalNumber == SIGTERM)
-        return QStringLiteral("SIGTERM");
-    return QStringLiteral("signal %1").arg(signalNumber);
-}
-
-void StopSignals::onNotified()
-{
-    char byte = 0;
-    if (::read(g_signalPipe[1], &byte, 1) != 1)
-        return;
     if (m_received == 0)
-        m_received = byte;
-    emit stopRequested(byte);
+        m_received = signalNumber;
+    emit stopRequested(signalNumber);
 }
+#endif

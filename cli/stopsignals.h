@@ -20,8 +20,10 @@ public:
 signals:
     void stopRequested(int signalNumber);
 
+private slots:
+    void onNotified(int signalNumber);
+
 private:
-    void onNotified();
     int m_received = 0;
 };
 

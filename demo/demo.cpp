@@ -39,24 +39,38 @@ Demo::Demo(Prompts &prompts, Clock &clock, QObject *parent)
     m_refreshTimer.setInterval(kRefreshMs);
     connect(&m_refreshTimer, &QTimer::timeout, this, &Demo::refresh);
     // A call shows at once, not only at the next tick.
-    connect(&m_host, &PtyHost::frameReceived, this, &Demo::refresh);
+    connect(&m_host, &ModuleLine::frameReceived, this, &Demo::refresh);
 }
 
 Demo::~Demo() = default;
 
 bool Demo::start()
 {
+#ifdef Q_OS_WIN
+    const QString device = SimulatedLine::description();
+    WindowServices services{&m_prompts, &m_clock, [device](int) { return device; }, m_host.portFactory()};
+#else
     if (!m_host.open())
         return false;
-    PtyHost *host = &m_host;
-    WindowServices services{&m_prompts, &m_clock, [host](int) { return host->devicePath(); }, {}};
+    const QString device = m_host.devicePath();
+    WindowServices services{&m_prompts, &m_clock, [device](int) { return device; }, {}};
+#endif
     m_window = std::make_unique<MainWindow>(services);
     m_window->installEventFilter(this);
-    m_view = std::make_unique<ModuleView>(m_host.devicePath());
+    m_view = std::make_unique<ModuleView>(device);
     m_view->resize(m_view->sizeHint().width(), m_window->height());
     refresh();
     m_refreshTimer.start();
     return true;
+}
+
+QString Demo::errorString() const
+{
+#ifdef Q_OS_WIN
+    return {};
+#else
+    return m_host.errorString();
+#endif
 }
 
 void Demo::show()

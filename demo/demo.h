@@ -7,7 +7,11 @@
 
 #include "app/mainwindow.h"
 #include "demo/moduleview.h"
+#ifdef Q_OS_WIN
+#include "sim/simulatedline.h"
+#else
 #include "sim/ptyhost.h"
+#endif
 
 #include <QImage>
 #include <QObject>
@@ -27,7 +31,7 @@ public:
     // Opens the simulated module and builds both windows (not shown yet);
     // false, with errorString(), when the system gives no pseudo-terminal.
     bool start();
-    QString errorString() const { return m_host.errorString(); }
+    QString errorString() const;
 
     // Shows the main window with the module view to its right.
     void show();
@@ -38,7 +42,7 @@ public:
     // Both windows side by side, as one picture.
     QImage picture();
 
-    PtyHost &host() { return m_host; }
+    ModuleLine &host() { return m_host; }
     MainWindow *window() const { return m_window.get(); }
     ModuleView *view() const { return m_view.get(); }
 
@@ -49,7 +53,14 @@ protected:
 private:
     Prompts &m_prompts;
     Clock &m_clock;
-    PtyHost m_host;   // before the window: the window's port closes first
+    // Before the window: the window's port closes first. On Linux the window
+    // reaches the module through its real serial code on a pseudo-terminal;
+    // Windows has none, so there the module's line is inside the program.
+#ifdef Q_OS_WIN
+    SimulatedLine m_host;
+#else
+    PtyHost m_host;
+#endif
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<ModuleView> m_view;
     QTimer m_refreshTimer;

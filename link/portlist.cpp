@@ -5,12 +5,17 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#ifdef Q_OS_WIN
+#include <QSettings>
+#else
 #include <QSerialPortInfo>
+#endif
 
 #include <algorithm>
 
 namespace {
 
+#ifndef Q_OS_WIN
 // The number of a built-in UART (/dev/ttyS3 -> 3), or -1 for any other device.
 int uartNumber(const QString &device)
 {
@@ -43,19 +48,28 @@ bool builtInFirst(const FoundPort &a, const FoundPort &b)
     const QString kb = b.byIdPath.isEmpty() ? b.device : b.byIdPath;
     return ka < kb;
 }
+#endif
 
 } // namespace
 
 QList<FoundPort> foundPorts()
 {
     QList<FoundPort> ports;
+#ifdef Q_OS_WIN
+    // Every serial port Windows has: a value "\Device\VCP0" = "COM3" per port.
+    const QSettings map(QStringLiteral("HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM"), QSettings::NativeFormat);
+    for (const QString &driverName : map.childKeys())
+        ports.append(FoundPort{map.value(driverName).toString(), driverName, {}, {}, {}});
+    std::sort(ports.begin(), ports.end(), [](const FoundPort &a, const FoundPort &b) {
+        return a.device.mid(3).toInt() < b.device.mid(3).toInt();
+    });
+#else
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         FoundPort port{info.systemLocation(), info.description(), info.manufacturer(), info.serialNumber(), {}};
-#ifndef Q_OS_WIN
         port.byIdPath = byIdPathOf(port.device);
-#endif
         ports.append(port);
     }
+#endif
     return ports;
 }
 

@@ -20,10 +20,12 @@ kvr_as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# kvr_install_packages [more packages...]: the project's packages and any
+# given, those that are missing, in one apt step.
 kvr_install_packages() {
   local missing=()
   local p
-  for p in "${KVR_PACKAGES[@]}"; do
+  for p in "${KVR_PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   if [ ${#missing[@]} -gt 0 ]; then

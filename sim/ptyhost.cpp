@@ -9,15 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-PtyHost::PtyHost(QObject *parent) : QObject(parent)
-{
-    m_paceTimer.setTimerType(Qt::PreciseTimer);
-    // The receiving side gets the answer in chunks, as a USB-serial
-    // adapter hands received bytes on (FTDI's latency timer: 16 ms).
-    m_paceTimer.setInterval(kChunkIntervalMs);
-    connect(&m_paceTimer, &QTimer::timeout, this, &PtyHost::sendPaced);
-    m_module.onFrame = [this](const ReceivedFrame &frame) { emit frameReceived(frame); };
-}
+PtyHost::PtyHost(QObject *parent) : ModuleLine(parent) {}
 
 PtyHost::~PtyHost()
 {
@@ -45,13 +37,13 @@ bool PtyHost::open()
     m_devicePath = QString::fromLocal8Bit(name);
     m_readNotifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_readNotifier, &QSocketNotifier::activated, this, &PtyHost::readMaster);
-    m_clock.start();
+    startClock();
     return true;
 }
 
 void PtyHost::closeMaster()
 {
-    m_paceTimer.stop();
+    stopPacing();
     if (m_floodNotifier) {
         m_floodNotifier->setEnabled(false);
         m_floodNotifier->deleteLater();
@@ -74,9 +66,7 @@ void PtyHost::readMaster()
     for (;;) {
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
         if (n > 0) {
-            const QByteArray answer = m_module.receive(QByteArrayView(buffer, n), elapsedMs());
-            if (!answer.isEmpty())
-                queueAnswer(answer);
+            takeFromTool(QByteArrayView(buffer, n));
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -85,50 +75,18 @@ void PtyHost::readMaster()
     }
 }
 
-void PtyHost::queueAnswer(const QByteArray &answer)
+qsizetype PtyHost::deliver(QByteArrayView bytes)
 {
-    QTimer::singleShot(std::max(0, m_module.behaviour.answerDelayMs), Qt::PreciseTimer, this,
-                       [this, answer] {
-                           if (m_master < 0)
-                               return;
-                           if (pendingAnswer() == 0) {
-                               m_outgoing.clear();
-                               m_sent = 0;
-                               m_sendStartMs = elapsedMsPrecise();
-                           }
-                           m_outgoing += answer;
-                           sendPaced();
-                           if (!m_paceTimer.isActive() && pendingAnswer() > 0)
-                               m_paceTimer.start();
-                       });
+    const ssize_t n = ::write(m_master, bytes.data(), size_t(bytes.size()));
+    return n > 0 ? qsizetype(n) : 0;
 }
 
-void PtyHost::sendPaced()
+void PtyHost::answerSent()
 {
-    if (m_master < 0)
-        return;
-    // Everything a 19200 baud line would have carried by now, and no more;
-    // a slow module's pause holds the line still for a while.
-    double sendingMs = elapsedMsPrecise() - m_sendStartMs;
-    const ModuleBehaviour &b = m_module.behaviour;
-    if (b.pauseAfter >= 0) {
-        const double pauseStartMs = b.pauseAfter / kCharactersPerMs;
-        if (sendingMs > pauseStartMs)
-            sendingMs = std::max(pauseStartMs, sendingMs - b.pauseMs);
-    }
-    const qsizetype due = std::min<qsizetype>(m_outgoing.size(), qsizetype(sendingMs * kCharactersPerMs) + 1);
-    if (due > m_sent) {
-        const ssize_t n = ::write(m_master, m_outgoing.constData() + m_sent, size_t(due - m_sent));
-        if (n > 0)
-            m_sent += n;
-    }
-    if (pendingAnswer() == 0) {
-        m_paceTimer.stop();
-        if (m_module.behaviour.floodBytes > 0 && !m_floodNotifier) {
-            m_floodLeft = m_module.behaviour.floodBytes;
-            m_floodNotifier = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
-            connect(m_floodNotifier, &QSocketNotifier::activated, this, &PtyHost::sendFlood);
-        }
+    if (module().behaviour.floodBytes > 0 && !m_floodNotifier) {
+        m_floodLeft = module().behaviour.floodBytes;
+        m_floodNotifier = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
+        connect(m_floodNotifier, &QSocketNotifier::activated, this, &PtyHost::sendFlood);
     }
 }
 

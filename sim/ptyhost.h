@@ -1,26 +1,17 @@
 #pragma once
 // Runs a SimulatedModule on a pseudo-terminal, in the current thread's
 // event loop: the tool opens the slave side (devicePath()) as its serial
-// port, the module lives on the master side. The module's answers go out
-// at the pace of a real 19200 baud line, about 1.92 characters per ms, in
-// chunks every 16 ms as a USB-serial adapter delivers them.
+// port, the module lives on the master side (see ModuleLine for the pace).
 
-#include "sim/simulatedmodule.h"
+#include "sim/moduleline.h"
 
-#include <QByteArray>
-#include <QElapsedTimer>
-#include <QObject>
 #include <QString>
-#include <QTimer>
 
 class QSocketNotifier;
 
-class PtyHost : public QObject {
+class PtyHost : public ModuleLine {
     Q_OBJECT
 public:
-    static constexpr double kCharactersPerMs = 19200.0 / 10.0 / 1000.0;  // 8N1: 10 bits a character
-    static constexpr int kChunkIntervalMs = 16;
-
     explicit PtyHost(QObject *parent = nullptr);
     ~PtyHost() override;
 
@@ -32,31 +23,20 @@ public:
     // The slave device the tool opens, e.g. "/dev/pts/4".
     QString devicePath() const { return m_devicePath; }
 
-    SimulatedModule &module() { return m_module; }
-    const SimulatedModule &module() const { return m_module; }
-
-    // Milliseconds since open(): the clock of the module's receive times.
-    qint64 elapsedMs() const { return m_clock.elapsed(); }
-    double elapsedMsPrecise() const { return m_clock.nsecsElapsed() / 1e6; }
-
     // Pulls the plug: closes the master side, so the tool's port sees the
     // line vanish (its reads and writes fail from now on).
     void closeMaster();
 
-    // Characters queued for sending but not on the line yet.
-    qsizetype pendingAnswer() const { return m_outgoing.size() - m_sent; }
-
-signals:
-    // A frame the module took (after the module's own onFrame).
-    void frameReceived(const ReceivedFrame &frame);
+protected:
+    qsizetype deliver(QByteArrayView bytes) override;
+    bool isConnected() const override { return m_master >= 0; }
+    // A flooding module goes on as fast as the line takes it.
+    void answerSent() override;
 
 private:
     void readMaster();
-    void queueAnswer(const QByteArray &answer);
-    void sendPaced();
     void sendFlood();
 
-    SimulatedModule m_module;
     int m_master = -1;
     int m_slave = -1;   // kept open so the line stays up while the tool closes and reopens it
     QString m_devicePath;
@@ -64,11 +44,4 @@ private:
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_floodNotifier = nullptr;   // a line gone mad: bytes as fast as it takes them
     qint64 m_floodLeft = 0;
-    QElapsedTimer m_clock;
-
-    // The answer on its way out: sent at line pace from m_sendStartMs on.
-    QByteArray m_outgoing;
-    qsizetype m_sent = 0;
-    double m_sendStartMs = 0;
-    QTimer m_paceTimer;
 };

@@ -36,10 +36,13 @@ CliExit printReportOf(const CliRequest &request)
 
 extern "C" Q_DECL_EXPORT int kvr7314RunReport(int argc, char **argv, const CliRequest &request)
 {
+#ifndef Q_OS_WIN
     // A PDF needs fonts, not a screen: the same output with or without a
-    // display, unless the user chose a platform himself.
+    // display, unless the user chose a platform himself. (Windows always
+    // has its own platform, and its fonts with it.)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     // The platform wants a private runtime directory and warns on a session
     // that has none (ssh, containers, cron): give it one for this run.
     std::optional<QTemporaryDir> runtimeDir;

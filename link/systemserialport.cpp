@@ -1,0 +1,19 @@
+#include "link/systemserialport.h"
+
+#ifdef Q_OS_WIN
+#include "link/win32serialport.h"
+using SystemSerialPort = Win32SerialPort;
+#else
+#include "link/qtserialport.h"
+using SystemSerialPort = QtSerialPort;
+#endif
+
+std::unique_ptr<SerialPort> makeSystemSerialPort(ComDeviceMapper device)
+{
+    return std::make_unique<SystemSerialPort>(std::move(device));
+}
+
+std::unique_ptr<SerialPort> makeSystemSerialPort(const QString &device)
+{
+    return makeSystemSerialPort([device](int) { return device; });
+}

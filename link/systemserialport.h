@@ -1,0 +1,14 @@
+#pragma once
+// The serial port of the system the program runs on: QSerialPort on Linux,
+// the Win32 communications API on Windows (Qt's serial module does not
+// cross-build, and under wine it cannot read a pseudo-terminal).
+
+#include "link/serialport.h"
+
+#include <memory>
+
+// A new, unopened port whose open(n) opens the device `device` maps n to.
+std::unique_ptr<SerialPort> makeSystemSerialPort(ComDeviceMapper device);
+
+// The same for one device, whatever COM number it is opened as.
+std::unique_ptr<SerialPort> makeSystemSerialPort(const QString &device);

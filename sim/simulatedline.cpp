@@ -1,0 +1,83 @@
+#include "sim/simulatedline.h"
+
+#include "settings/codec.h"
+
+#include <QPointer>
+
+// A serial port whose other end is the simulated module.
+class SimulatedLinePort : public SerialPort {
+public:
+    explicit SimulatedLinePort(SimulatedLine *line) : m_line(line) {}
+    ~SimulatedLinePort() override
+    {
+        if (m_line)
+            m_line->detach(this);
+    }
+
+    bool open(int) override
+    {
+        if (!m_line)
+            return false;
+        m_line->attach(this);
+        return true;
+    }
+    QString errorString() const override { return m_line ? QString() : QStringLiteral("the simulated line is gone"); }
+    QString deviceName() const override { return SimulatedLine::description(); }
+    void writeBytes(const QByteArray &bytes) override
+    {
+        if (m_line)
+            m_line->fromTool(bytes);
+    }
+    int lastEvent() const override { return m_event; }
+    QString readText() override
+    {
+        if (m_incoming.isEmpty())
+            return {};
+        const QString c(cp1252::decodeByte(static_cast<unsigned char>(m_incoming.front())));
+        m_incoming.remove(0, 1);
+        return c;
+    }
+    QString readWaiting() override
+    {
+        const QString all = cp1252::decode(m_incoming);
+        m_incoming.clear();
+        return all;
+    }
+
+    void arrive(QByteArrayView bytes)
+    {
+        m_incoming.append(bytes.data(), bytes.size());
+        m_event = kEventReceive;
+        emit dataArrived();
+    }
+
+private:
+    QPointer<SimulatedLine> m_line;
+    QByteArray m_incoming;
+    int m_event = 0;
+};
+
+SimulatedLine::~SimulatedLine()
+{
+    m_port = nullptr;
+}
+
+SerialPortFactory SimulatedLine::portFactory()
+{
+    return [line = QPointer<SimulatedLine>(this)]() -> std::unique_ptr<SerialPort> {
+        return std::make_unique<SimulatedLinePort>(line.data());
+    };
+}
+
+qsizetype SimulatedLine::deliver(QByteArrayView bytes)
+{
+    if (m_port)
+        m_port->arrive(bytes);
+    return bytes.size();
+}
+
+void SimulatedLine::detach(SimulatedLinePort *port)
+{
+    if (m_port == port)
+        m_port = nullptr;
+}

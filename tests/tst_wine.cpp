@@ -1,0 +1,147 @@
+// The Windows release's programs under wine, against a simulated module on
+// a pseudo-terminal that wine maps as COM1: the 26 frames of a write arrive
+// byte for byte and 300 ms apart, a read saves the module's values, the
+// window program tells its version and the report module prints a PDF.
+//
+// It needs the release (KVR_WINDOWS_RELEASE, the unpacked folder) and wine,
+// which scripts/windows.sh --test provides; without them it has nothing to
+// test and says so.
+
+#include "files/settingsfile.h"
+#include "link/frames.h"
+#include "readback/dumpcomparison.h"
+#include "support/fixtures.h"
+#include "support/ptymodule.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// A program of the release under wine, while this process's event loop
+// keeps the simulated module going.
+Run wine(const QString &program, const QStringList &arguments, int timeoutMs = 60000)
+{
+    QProcess process;
+    process.start(QStringLiteral("wine"),
+                  QStringList{QDir(qEnvironmentVariable("KVR_WINDOWS_RELEASE")).filePath(program)} + arguments);
+    Run run;
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+// COM1 of the wine prefix leads to `device` (a pseudo-terminal).
+bool mapCom1(const QString &device)
+{
+    QProcess reg;
+    reg.start(QStringLiteral("wine"), {"reg", "add", R"(HKLM\Software\Wine\Ports)", "/v", "COM1", "/t", "REG_SZ",
+                                      "/d", device, "/f"});
+    reg.waitForFinished(60000);
+    QProcess wait;
+    wait.start(QStringLiteral("wineserver"), {"-w"});
+    wait.waitForFinished(60000);
+    return reg.exitStatus() == QProcess::NormalExit && reg.exitCode() == 0;
+}
+
+// A path as the Windows program takes it (wine's Z: is the root).
+QString windowsPath(const QString &path)
+{
+    return QStringLiteral("Z:") + QString(path).replace(u'/', u'\\');
+}
+
+ModuleSettings settingsOf(const QString &path)
+{
+    return applyUpdate(startupSettings(), readSettingsFile(path).update);
+}
+
+} // namespace
+
+class TestWine : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void writeSendsTheFramesByteForByte();
+    void readSavesTheModuleValues();
+    void windowTellsItsVersion();
+    void reportPrintsAPdf();
+
+private:
+    PtyModule m_module;
+    QTemporaryDir m_dir;
+};
+
+void TestWine::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("KVR_WINDOWS_RELEASE") || QStandardPaths::findExecutable("wine").isEmpty())
+        QSKIP("no Windows release to test: scripts/windows.sh --test runs this with one");
+    QVERIFY(m_module.isOpen());
+    QVERIFY(mapCom1(m_module.devicePath()));
+}
+
+void TestWine::writeSendsTheFramesByteForByte()
+{
+    const Run run = wine("kvr7314-cli.exe", {"write", windowsPath(examplePath("flex.kvr")), "--port", "COM1"});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QVERIFY(m_module.waitForFrames(kProgrammingStepCount));
+
+    ModuleSettings sent = settingsOf(examplePath("flex.kvr"));
+    normaliseTimers(sent);
+    const QList<ReceivedFrame> &frames = m_module.module().frames();
+    QCOMPARE(frames.size(), kProgrammingStepCount);
+    for (int step = 1; step <= kProgrammingStepCount; ++step) {
+        const ReceivedFrame &frame = frames[step - 1];
+        QCOMPARE(moduleFrame(frame.code, frame.content), programmingStepFrame(step, sent));
+        if (step > 1) {
+            const qint64 gap = frame.receivedAtMs - frames[step - 2].receivedAtMs;
+            QVERIFY2(gap > 250 && gap < 350, qPrintable(QStringLiteral("step %1: %2 ms").arg(step).arg(gap)));
+        }
+    }
+    QCOMPARE(m_module.module().rejectedFrames(), 0);
+}
+
+void TestWine::readSavesTheModuleValues()
+{
+    const QString output = m_dir.filePath("gelezen.kvr");
+    const Run run = wine("kvr7314-cli.exe", {"read", "--port", "COM1", "-o", windowsPath(output)});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(m_module.module().readRequests(), 1);
+    ModuleSettings expected = asModuleHolds(m_module.module().stored());
+    QCOMPARE(settingsOf(output), expected);
+}
+
+void TestWine::windowTellsItsVersion()
+{
+    const Run run = wine("kvr7314.exe", {"-platform", "offscreen", "--version"});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.startsWith("kvr7314 1.09"), run.out.constData());
+}
+
+void TestWine::reportPrintsAPdf()
+{
+    const QString pdf = m_dir.filePath("rapport.pdf");
+    const Run run = wine("kvr7314-cli.exe", {"report", windowsPath(examplePath("pocsag.kvr")), "-o", windowsPath(pdf)});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    const QByteArray bytes = readFile(pdf);
+    QVERIFY(bytes.startsWith("%PDF-"));
+    QVERIFY(bytes.right(32).contains("%%EOF"));
+    if (!QStandardPaths::findExecutable("pdftotext").isEmpty())
+        QVERIFY(pdfText(pdf).contains("KVR7314 - INSTELLINGEN"));
+}
+
+QTEST_GUILESS_MAIN(TestWine)
+#include "tst_wine.moc"
