@@ -1,6 +1,8 @@
 #include "app/qtprompts.h"
 
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -56,6 +58,14 @@ std::optional<QString> QtPrompts::askFile(const FileDialogSetup &setup, bool sav
         dialog.setNameFilters(qtNameFilters(setup.filter).split(QStringLiteral(";;")));
     if (!setup.fileName.isEmpty())
         dialog.selectFile(setup.fileName);
+    // Qt's own dialog: the name takes the room, size, type and date get what
+    // they need to be read whole.
+    for (QTreeView *view : dialog.findChildren<QTreeView *>()) {
+        QHeaderView *header = view->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

@@ -14,6 +14,7 @@
 // Targets: read <= 1.2 s, write --verify <= 9.6 s, CPU <= 2 % of wall time,
 // peak memory under the flood < 100 MB.
 
+#include "sim/moduledump.h"
 #include "sim/ptyhost.h"
 
 #include <QCoreApplication>
@@ -40,16 +41,6 @@ struct Measure {
     int exitCode = -1;
 };
 
-ModuleSettings largestModule()
-{
-    ModuleSettings s = startupSettings();
-    for (int i = 0; i < kAliasCount; ++i)
-        s.aliases[i] = QString(kTextLimit, QChar('A' + i));
-    s.couplingText = QString(kTextLimit, '>');
-    s.idleText = QString(kTextLimit, '_');
-    s.relayTime = s.signClearTime = s.lcdClearTime = s.backlightTime = s.scrollTime = QStringLiteral("9999");
-    return s;
-}
 
 double seconds(const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; }
 
@@ -116,14 +107,14 @@ int main(int argc, char *argv[])
 
     QList<Measure> reads;
     for (int i = 0; i < runs; ++i) {
-        host.module().setStored(largestModule());
+        host.module().setStored(largestModuleSettings());
         reads.append(runCli(cli, {"read", "--port", device, "-o", dir.filePath("read.kvr")}));
     }
     QList<Measure> writes;
     for (int i = 0; i < runs; ++i)
         writes.append(runCli(cli, {"write", example, "--port", device, "--verify"}));
 
-    host.module().setStored(largestModule());
+    host.module().setStored(largestModuleSettings());
     host.module().behaviour.floodBytes = qint64(20) * 1024 * 1024;
     const Measure flood = runCli(cli, {"read", "--port", device, "-o", dir.filePath("flood.kvr")});
     host.module().behaviour.floodBytes = 0;

@@ -79,20 +79,6 @@ private:
     const QElapsedTimer &m_clock;
 };
 
-ModuleSettings largestModule()
-{
-    ModuleSettings s = startupSettings();
-    for (int i = 0; i < kAliasCount; ++i)
-        s.aliases[i] = QString(kTextLimit, QChar('A' + i));
-    s.couplingText = QString(kTextLimit, '>');
-    s.idleText = QString(kTextLimit, '_');
-    s.relayTime = "9999";
-    s.signClearTime = "9999";
-    s.lcdClearTime = "9999";
-    s.backlightTime = "9999";
-    s.scrollTime = "9999";
-    return s;
-}
 
 } // namespace
 
@@ -107,8 +93,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "no pseudo-terminal: %s\n", qPrintable(pty.errorString()));
         return 1;
     }
-    pty.module().setStored(largestModule());
-    const QByteArray sent = moduleDump(largestModule(), pty.module().behaviour.firmwareVersion);
+    pty.module().setStored(largestModuleSettings());
+    const QByteArray sent = moduleDump(largestModuleSettings(), pty.module().behaviour.firmwareVersion);
 
     QElapsedTimer clock;
     BenchPrompts prompts;

@@ -363,9 +363,7 @@ CliExit runDiff(const CliRequest &request)
         if (const CliExit opened = openSettingsFile(path, console, settings); opened != CliExit::Ok)
             return opened;
     }
-    const QList<FieldDifference> differences = request.asModule
-        ? settingsDifferences(asModuleHolds(a), asModuleHolds(b))
-        : settingsDifferences(a, b);
+    const QList<FieldDifference> differences = request.asModule ? heldDifferences(a, b) : settingsDifferences(a, b);
     if (differences.isEmpty()) {
         console.line(QStringLiteral("%1 and %2 hold the same values%3")
                          .arg(request.files[0], request.files[1],
@@ -476,7 +474,10 @@ CliExit runSim(const CliRequest &request, StopSignals &stop)
                               .arg(host.module().behaviour.firmwareVersion)),
                stderr);
     QObject::connect(&host, &PtyHost::frameReceived, &host, [&console](const ReceivedFrame &frame) {
-        console.line(traceLines(frame.receivedAtMs / 1000.0, QStringLiteral("(%1)").arg(frame.code), frame.content));
+        const QString code = QStringLiteral("(%1)").arg(frame.code);
+        // A frame without content (the read request) is its code alone.
+        console.line(frame.content.isEmpty() ? traceNoteLine(frame.receivedAtMs / 1000.0, code)
+                                             : traceLines(frame.receivedAtMs / 1000.0, code, frame.content));
     });
     // Stopping is how a simulated module ends: a normal end.
     QEventLoop loop;

@@ -31,6 +31,13 @@ bool ModuleLink::prepare(QString *error, CliExit *exit)
         m_trace.write(QStringLiteral("kvr7314-cli trace, %1, port %2\n")
                           .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs), description())
                           .toUtf8());
+        // A trace that cannot be written (a full disk, /dev/full) stops the
+        // command before anything reaches the module, not after.
+        if (const auto failure = traceFailure()) {
+            *error = *failure;
+            *exit = CliExit::File;
+            return false;
+        }
         m_clock.restart();
     }
     return true;

@@ -27,7 +27,10 @@ QString presentPortsDutch(const QList<FoundPort> &ports)
 {
     if (ports.isEmpty())
         return QStringLiteral("Er is geen seriële poort gevonden. Sluit de USB-seriële adapter aan en kies daarna de poort.");
-    return QStringLiteral("Aanwezige poorten:\n") + portListing(ports);
+    QStringList lines{QStringLiteral("Sluit de adapter aan, of kies een van de aanwezige poorten:")};
+    for (const FoundPort &port : ports)
+        lines.append(QStringLiteral("  ") + portDescription(port.device, ports));
+    return lines.join(u'\n');
 }
 
 QString presentPortsEnglish(const QList<FoundPort> &ports)

@@ -98,12 +98,7 @@ void ProgrammingSession::onPortFailed(const QString &description)
     if (!isRunning())
         return;
     halt();
-    PortFailure failure;
-    failure.kind = PortFailure::LineFailed;
-    failure.device = m_port->deviceName();
-    failure.description = description;
-    failure.bytesLost = m_port->failureLostData();
-    emit failed(failure);
+    emit failed(lineFailure(*m_port, description));
 }
 
 void ProgrammingSession::releasePort()

@@ -17,6 +17,16 @@ QString SerialPort::readWaiting()
     return waiting;
 }
 
+PortFailure lineFailure(const SerialPort &port, const QString &description)
+{
+    PortFailure failure;
+    failure.kind = PortFailure::LineFailed;
+    failure.device = port.deviceName();
+    failure.description = description;
+    failure.bytesLost = port.failureLostData();
+    return failure;
+}
+
 std::unique_ptr<SerialPort> openPort(const SerialPortFactory &factory, int comPort, PortFailure *failure)
 {
     std::unique_ptr<SerialPort> port = factory ? factory() : nullptr;

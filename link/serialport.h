@@ -84,6 +84,9 @@ using SerialPortFactory = std::function<std::unique_ptr<SerialPort>()>;
 QString defaultComDevice(int comPort);
 using ComDeviceMapper = std::function<QString(int comPort)>;
 
+// The failure of an opened `port` that reported `description`.
+PortFailure lineFailure(const SerialPort &port, const QString &description);
+
 // Opens COM `comPort` on a new port object from `factory`. Nothing, with
 // the failure in `failure`, when it cannot be opened.
 std::unique_ptr<SerialPort> openPort(const SerialPortFactory &factory, int comPort, PortFailure *failure);

@@ -32,6 +32,8 @@ public:
     bool open(int comPort) override;
     QString errorString() const override { return m_inner->errorString(); }
     QString deviceName() const override { return m_inner->deviceName(); }
+    OpenCause openCause() const override { return m_inner->openCause(); }
+    QString holder() const override { return m_inner->holder(); }
 
     void writeBytes(const QByteArray &bytes) override;
 

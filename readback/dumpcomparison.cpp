@@ -70,6 +70,11 @@ QList<FieldDifference> settingsDifferences(const ModuleSettings &a, const Module
     return differences + valueDifferences(a, b);
 }
 
+QList<FieldDifference> heldDifferences(const ModuleSettings &a, const ModuleSettings &b)
+{
+    return valueDifferences(asModuleHolds(a), asModuleHolds(b));
+}
+
 QList<FieldDifference> moduleDifferences(const ModuleSettings &written, const ModuleSettings &read)
 {
     return valueDifferences(asModuleHolds(written), read);

@@ -26,6 +26,10 @@ ModuleSettings asModuleHolds(const ModuleSettings &settings);
 // Every value a .kvr file carries (the receiver type too), field by field.
 QList<FieldDifference> settingsDifferences(const ModuleSettings &a, const ModuleSettings &b);
 
+// The values a module holds after each was written into it: what
+// asModuleHolds() gives of both, the receiver type not among them.
+QList<FieldDifference> heldDifferences(const ModuleSettings &a, const ModuleSettings &b);
+
 // `written`: the settings of a programming run (timers normalised).
 // `read`: the values a read-back parsed from the module's dump.
 // Every field the dump carries is compared; the receiver type and the

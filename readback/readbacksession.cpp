@@ -155,12 +155,7 @@ void ReadBackSession::onPortFailed(const QString &description)
     stopTimers();
     m_run.abandon();
     endRun();
-    PortFailure failure;
-    failure.kind = PortFailure::LineFailed;
-    failure.device = m_port->deviceName();
-    failure.description = description;
-    failure.bytesLost = m_port->failureLostData();
-    emit failed(failure);
+    emit failed(lineFailure(*m_port, description));
 }
 
 void ReadBackSession::releasePort()

@@ -3,7 +3,8 @@
 # a Qt for Windows built once into a cache (scripts/windows-qt.sh):
 #
 #   scripts/windows.sh          builds build-windows/ and packs
-#                               out/kvr7314-<version>-windows-x64.zip
+#                               out/kvr7314-<version>-windows-x64.zip and
+#                               its installer, out/kvr7314-<version>-windows-x64.exe
 #   scripts/windows.sh --test   and tests it under wine: the plain-code and
 #                               run suites through ctest, then the release's
 #                               programs against a simulated module on a
@@ -11,7 +12,7 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-KVR_WINDOWS_PACKAGES=(wine wine64 zip)
+KVR_WINDOWS_PACKAGES=(wine wine64 zip nsis)
 kvr_install_packages "${KVR_WINDOWS_PACKAGES[@]}"
 
 prefix=$("$KVR_ROOT/scripts/windows-qt.sh" | tail -n 1)
@@ -48,6 +49,10 @@ cp "$KVR_ROOT/examples/flex.kvr" "$KVR_ROOT/examples/pocsag.kvr" "$release/examp
 sed "s/@VERSION@/$version/g" "$KVR_ROOT/packaging/LEESMIJ.txt" | sed 's/$/\r/' >"$release/LEESMIJ.txt"
 (cd "$KVR_ROOT/out" && zip -qr9 "$release_name.zip" "$release_name")
 echo "release: out/$release_name.zip ($(du -h "$release.zip" | cut -f1))"
+# The same as an installer with Start-menu entries.
+makensis -V2 "-DVERSION=$version" "-DRELEASE=$release" "-DOUTFILE=$KVR_ROOT/out/$release_name.exe" \
+  "$KVR_ROOT/packaging/kvr7314.nsi" >/dev/null
+echo "installer: out/$release_name.exe ($(du -h "$KVR_ROOT/out/$release_name.exe" | cut -f1))"
 
 [ "${1:-}" = "--test" ] || exit 0
 

@@ -39,3 +39,15 @@ QByteArray moduleDump(const ModuleSettings &stored, const QString &firmwareVersi
     dump += "VERSIE " + cp1252::encode(firmwareVersion) + kLineEnd;
     return dump;
 }
+
+ModuleSettings largestModuleSettings()
+{
+    ModuleSettings s = startupSettings();
+    for (int i = 0; i < kAliasCount; ++i)
+        s.aliases[size_t(i)] = QString(kTextLimit, QChar(u'A' + i));
+    s.couplingText = QString(kTextLimit, u'>');
+    s.idleText = QString(kTextLimit, u'_');
+    for (TimerField field : kTimerFields)
+        s.timer(field) = QStringLiteral("9999");
+    return s;
+}

@@ -10,3 +10,7 @@
 // `stored` holds what the module took from the 26 programming steps (timers
 // as the 4 characters it received); `firmwareVersion` is what it reports.
 QByteArray moduleDump(const ModuleSettings &stored, const QString &firmwareVersion);
+
+// What a module holds when its dump is the largest it can send: every text
+// at its 25 characters, every timer at its 4.
+ModuleSettings largestModuleSettings();
