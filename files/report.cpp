@@ -104,6 +104,22 @@ PrintFailure printerError(const char *what)
     return PrintFailure{kPrinterErrorNumber, QStringLiteral("Printer error: ") + QLatin1String(what)};
 }
 
+// The whole report on `device`, from the painter's start to the document's
+// end; what failed on the way.
+std::optional<PrintFailure> paintReport(QPagedPaintDevice &device, const QList<ReportLine> &lines)
+{
+    QPainter painter;
+    if (!painter.begin(&device))
+        return printerError("the printer could not be started");
+    if (!drawReport(painter, device, lines)) {
+        painter.end();
+        return printerError("a new page could not be started");
+    }
+    if (!painter.end())
+        return printerError("the document could not be finished");
+    return std::nullopt;
+}
+
 // A PDF is complete when it starts with its header and ends with its
 // trailer; anything cut short lacks the "%%EOF" at its end.
 bool isCompletePdf(const QByteArray &pdf)
@@ -115,14 +131,9 @@ bool isCompletePdf(const QByteArray &pdf)
 
 std::optional<PrintFailure> printReport(QPrinter &printer, const QList<ReportLine> &lines)
 {
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return printerError("the printer could not be started");
-    if (!drawReport(painter, printer, lines)) {
-        painter.end();
-        return printerError("a new page could not be started");
-    }
-    if (!painter.end() || printer.printerState() == QPrinter::Error)
+    if (const auto failure = paintReport(printer, lines))
+        return failure;
+    if (printer.printerState() == QPrinter::Error)
         return printerError("the document could not be finished");
     return std::nullopt;
 }
@@ -138,15 +149,8 @@ std::optional<PrintFailure> printReportToPdf(const QString &path, const QList<Re
         writer.setResolution(kReportDotsPerInch);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setCreator(QStringLiteral("kvr7314"));
-        QPainter painter;
-        if (!painter.begin(&writer))
-            return printerError("the PDF could not be started");
-        if (!drawReport(painter, writer, lines)) {
-            painter.end();
-            return printerError("a new page could not be started");
-        }
-        if (!painter.end())
-            return printerError("the document could not be finished");
+        if (const auto failure = paintReport(writer, lines))
+            return failure;
     }
     if (!isCompletePdf(buffer.data()))
         return printerError("the PDF came out incomplete");
