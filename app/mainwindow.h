@@ -140,6 +140,9 @@ private:
     // closed before the same device is opened again.
     std::unique_ptr<SerialPort> newSerialPort();
     void showOpenFailure(const PortFailure &failure);
+    // The box of a timed run's port failure: why the port could not be
+    // opened, or the run's own words for a line that failed on the way.
+    void showPortFailure(const PortFailure &failure, const QString &lineFailedText);
     // The device COM `comPort` leads to now.
     QString comDevice(int comPort) const;
     // Each COM box's tooltip names its device as the system knows it now.

@@ -19,17 +19,16 @@ void MainWindow::saveSettings()
     m_dialogFileName = *path;
     if (path->isEmpty())
         return;
-    const ModuleSettings shown = settings();
+    const SaveOutcome saved = writeSettingsFile(*path, settings(), programVersion(), m_monthName, m_services.clock->now());
+    if (saved)
+        return;
     // Settings that would not open again as they are (a text holding a key
     // of the file) are refused with the field named in the box itself; a
     // failure of the disk or the folder keeps the box's words and gives the
     // system's reason under "Details".
-    if (const auto refused = unsaveableSettings(shown)) {
-        m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::None, kSaveFailedText + QStringLiteral("\r\n") + refused->dutch);
-        return;
-    }
-    const SaveOutcome saved = writeSettingsFile(*path, shown, programVersion(), m_monthName, m_services.clock->now());
-    if (!saved)
+    if (saved.refused)
+        m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::None, kSaveFailedText + QStringLiteral("\r\n") + saved.reason.dutch);
+    else
         m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::None, kSaveFailedText, saved.reason.dutch);
 }
 

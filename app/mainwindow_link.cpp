@@ -48,11 +48,7 @@ std::unique_ptr<SerialPort> MainWindow::newSerialPort()
 
 QString MainWindow::comDevice(int comPort) const
 {
-    // Asked at every opening: an adapter plugged in while the window is
-    // open is found.
-    if (m_services.comDevice)
-        return m_services.comDevice(comPort);
-    return comDevices(foundPorts())[size_t(comPort - 1)];
+    return m_services.comDevice ? m_services.comDevice(comPort) : machineComDevice(comPort);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -98,6 +94,14 @@ void MainWindow::showOpenFailure(const PortFailure &failure)
                                     openFailureDetails(failure, foundPorts()));
 }
 
+void MainWindow::showPortFailure(const PortFailure &failure, const QString &lineFailedText)
+{
+    if (failure.kind == PortFailure::CannotOpen)
+        showOpenFailure(failure);
+    else
+        m_services.prompts->showMessage(kCommunicationErrorTitle, BoxIcon::Error, lineFailedText);
+}
+
 void MainWindow::reportWriteFailure()
 {
     // A pulled adapter can report many errors; the first one counts, and a
@@ -134,10 +138,7 @@ void MainWindow::programmingFailed(const PortFailure &failure)
 {
     // The session has already halted: no tick comes while the box is open.
     m_lblDataUit->setEnabled(false);
-    if (failure.kind == PortFailure::CannotOpen)
-        showOpenFailure(failure);
-    else
-        m_services.prompts->showMessage(kCommunicationErrorTitle, BoxIcon::Error, kWriteFailureText);
+    showPortFailure(failure, kWriteFailureText);
     leaveBusy();
 }
 

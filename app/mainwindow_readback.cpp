@@ -55,10 +55,7 @@ void MainWindow::readBackFailed(const PortFailure &failure)
 {
     endReadBack();
     restoreAliasesAfterFailedRead();
-    if (failure.kind == PortFailure::CannotOpen)
-        showOpenFailure(failure);
-    else
-        m_services.prompts->showMessage(kCommunicationErrorTitle, BoxIcon::Error, kReadPortFailureText);
+    showPortFailure(failure, kReadPortFailureText);
     leaveBusy();
 }
 

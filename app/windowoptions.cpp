@@ -1,5 +1,7 @@
 #include "app/windowoptions.h"
 
+#include "settings/modulesettings.h"
+
 #include <QCommandLineParser>
 
 namespace {
@@ -35,7 +37,7 @@ std::optional<QString> windowInformationRequest(const QStringList &arguments)
         if (argument == u"--help" || argument == u"-h")
             return helpText();
         if (argument == u"--version" || argument == u"-v")
-            return QStringLiteral("kvr7314 %1\n").arg(QStringLiteral(KVR_PROGRAM_VERSION));
+            return QStringLiteral("kvr7314 %1\n").arg(kProgramVersion);
     }
     return std::nullopt;
 }
@@ -69,6 +71,6 @@ ComDeviceMapper comDeviceMapper(const WindowOptions &options)
 {
     return [given = options.comDevices](int comPort) {
         const QString &device = given[size_t(comPort - 1)];
-        return device.isEmpty() ? comDevices(foundPorts())[size_t(comPort - 1)] : device;
+        return device.isEmpty() ? machineComDevice(comPort) : device;
     };
 }

@@ -237,7 +237,7 @@ void addOptions(QCommandLineParser &parser, const Options &o, CliCommand command
 }
 
 // A count given to an option: a whole number from 0 on.
-std::optional<int> count(const QString &text)
+std::optional<int> countIn(const QString &text)
 {
     bool ok = false;
     const int value = text.toInt(&ok);
@@ -247,35 +247,30 @@ std::optional<int> count(const QString &text)
 // sim's fault options; an error line, or empty.
 QString parseModuleFaults(const QCommandLineParser &parser, const Options &o, ModuleBehaviour *behaviour)
 {
-    if (parser.isSet(o.answerDelay)) {
-        const auto ms = count(parser.value(o.answerDelay));
-        if (!ms)
-            return QStringLiteral("--answer-delay takes a number of milliseconds");
-        behaviour->answerDelayMs = *ms;
+    // The options that take a count, each into its field of the behaviour.
+    const struct {
+        const QCommandLineOption &option;
+        int ModuleBehaviour::*field;
+        const char *unit;
+    } counts[] = {
+        {o.answerDelay, &ModuleBehaviour::answerDelayMs, "milliseconds"},
+        {o.cutAfter, &ModuleBehaviour::cutAfter, "characters"},
+        {o.pauseAfter, &ModuleBehaviour::pauseAfter, "characters"},
+        {o.pauseMs, &ModuleBehaviour::pauseMs, "milliseconds"},
+    };
+    for (const auto &count : counts) {
+        if (!parser.isSet(count.option))
+            continue;
+        const auto value = countIn(parser.value(count.option));
+        if (!value)
+            return QStringLiteral("--%1 takes a number of %2").arg(count.option.names().constFirst(), QLatin1String(count.unit));
+        behaviour->*count.field = *value;
     }
     behaviour->answers = !parser.isSet(o.noAnswer);
-    if (parser.isSet(o.cutAfter)) {
-        const auto n = count(parser.value(o.cutAfter));
-        if (!n)
-            return QStringLiteral("--cut-after takes a number of characters");
-        behaviour->cutAfter = *n;
-    }
     if (parser.isSet(o.garbage))
         behaviour->garbage = cp1252::encode(parser.value(o.garbage));
     if (parser.isSet(o.firmware))
         behaviour->firmwareVersion = parser.value(o.firmware);
-    if (parser.isSet(o.pauseAfter)) {
-        const auto n = count(parser.value(o.pauseAfter));
-        if (!n)
-            return QStringLiteral("--pause-after takes a number of characters");
-        behaviour->pauseAfter = *n;
-    }
-    if (parser.isSet(o.pauseMs)) {
-        const auto ms = count(parser.value(o.pauseMs));
-        if (!ms)
-            return QStringLiteral("--pause-ms takes a number of milliseconds");
-        behaviour->pauseMs = *ms;
-    }
     return {};
 }
 

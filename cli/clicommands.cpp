@@ -54,6 +54,15 @@ QString quoted(const QString &text)
     return u'"' + text + u'"';
 }
 
+// The settings a module's dump carries, with the receiver type the user
+// gave: the dump does not carry it.
+ModuleSettings settingsRead(const SettingsUpdate &update, ReceiverType receiver)
+{
+    ModuleSettings base = startupSettings();
+    base.receiverType = receiver;
+    return applyUpdate(base, update);
+}
+
 } // namespace
 
 CliExit openSettingsFile(const QString &path, CliConsole &console, ModuleSettings *settings)
@@ -81,6 +90,14 @@ void reportSaveFailure(CliConsole &console, const QString &path, const FileReaso
 {
     console.error(path + QStringLiteral(": ") + kSaveFailedText + QStringLiteral(" (%1)").arg(reason.english));
 }
+
+// What a command says around a read of the module.
+struct ReadWords {
+    QString announcement;   // the line before the read
+    QString prefix;         // before the read's failure ("verify: ")
+    QString suffix;         // after it ("; nothing was written")
+    QString whenStopped;    // the state a stop signal leaves the module in
+};
 
 // What every command that talks to the module does first and last: the
 // link prepared, and at the end a trace that could not be written turned
@@ -124,36 +141,52 @@ public:
 
     ReadOutcome readModule() { return runReadBack(link, console, stop, fullWait); }
 
+    // Reads the module after saying so: what its accepted dump carries, or
+    // nothing, with the exit code in `exit`, after a line that says why.
+    std::optional<SettingsUpdate> readAccepted(const ReadWords &words, CliExit *exit)
+    {
+        console.line(readingLine(words.announcement));
+        const ReadOutcome read = readModule();
+        if (read.kind == ReadOutcome::Interrupted) {
+            interrupted(read.interruptedBy, words.whenStopped);
+            *exit = interruptedExit(read.interruptedBy);
+            return std::nullopt;
+        }
+        if (read.kind != ReadOutcome::Accepted) {
+            console.error(words.prefix + read.failure + words.suffix);
+            *exit = readFailureExit(read);
+            return std::nullopt;
+        }
+        return read.update;
+    }
+
+    QString readingLine(const QString &what) const
+    {
+        return fullWait
+            ? QStringLiteral("%1 (its dump is collected for %2 s)").arg(what).arg(kParseDelayMs / 1000)
+            : QStringLiteral("%1 (until its dump is complete, %2 s at most)").arg(what).arg(kParseDelayMs / 1000);
+    }
+
     ModuleLink link;
     CliConsole &console;
     StopSignals &stop;
     bool fullWait;
 };
 
-QString readingLine(const QString &what, const ModuleCommand &command)
-{
-    return command.fullWait
-        ? QStringLiteral("%1 (its dump is collected for %2 s)").arg(what).arg(kParseDelayMs / 1000)
-        : QStringLiteral("%1 (until its dump is complete, %2 s at most)").arg(what).arg(kParseDelayMs / 1000);
-}
-
 CliExit verifyModule(ModuleCommand &command, const ModuleSettings &written, const QString &file)
 {
     CliConsole &console = command.console;
-    console.line(readingLine(QStringLiteral("verify: reading the module back"), command));
-    const ReadOutcome read = command.readModule();
-    if (read.kind == ReadOutcome::Interrupted) {
-        command.interrupted(read.interruptedBy, QStringLiteral("the module was written, but not verified"));
-        return interruptedExit(read.interruptedBy);
-    }
-    if (read.kind != ReadOutcome::Accepted) {
-        console.error(QStringLiteral("verify: ") + read.failure);
-        return readFailureExit(read);
-    }
-    const QList<FieldDifference> differences = moduleDifferences(written, read.update.values);
+    CliExit exit = CliExit::Ok;
+    const std::optional<SettingsUpdate> read = command.readAccepted(
+        {QStringLiteral("verify: reading the module back"), QStringLiteral("verify: "), {},
+         QStringLiteral("the module was written, but not verified")},
+        &exit);
+    if (!read)
+        return exit;
+    const QList<FieldDifference> differences = moduleDifferences(written, read->values);
     if (differences.isEmpty()) {
         console.line(QStringLiteral("verify: the module holds every value of %1 (firmware %2)")
-                         .arg(file, read.update.values.firmwareVersion));
+                         .arg(file, read->values.firmwareVersion));
         return CliExit::Ok;
     }
     for (const FieldDifference &d : differences)
@@ -167,19 +200,14 @@ CliExit verifyModule(ModuleCommand &command, const ModuleSettings &written, cons
 CliExit backUpModule(ModuleCommand &command, const QString &backup, ReceiverType receiver)
 {
     CliConsole &console = command.console;
-    console.line(readingLine(QStringLiteral("backup: reading the module before writing"), command));
-    const ReadOutcome read = command.readModule();
-    if (read.kind == ReadOutcome::Interrupted) {
-        command.interrupted(read.interruptedBy, QStringLiteral("nothing was written; the module was not changed"));
-        return interruptedExit(read.interruptedBy);
-    }
-    if (read.kind != ReadOutcome::Accepted) {
-        console.error(QStringLiteral("backup: ") + read.failure + QStringLiteral("; nothing was written"));
-        return readFailureExit(read);
-    }
-    ModuleSettings base = startupSettings();
-    base.receiverType = receiver;   // the dump does not carry it
-    const ModuleSettings held = applyUpdate(base, read.update);
+    CliExit exit = CliExit::Ok;
+    const std::optional<SettingsUpdate> read = command.readAccepted(
+        {QStringLiteral("backup: reading the module before writing"), QStringLiteral("backup: "),
+         QStringLiteral("; nothing was written"), QStringLiteral("nothing was written; the module was not changed")},
+        &exit);
+    if (!read)
+        return exit;
+    const ModuleSettings held = settingsRead(*read, receiver);
     const QDateTime now = QDateTime::currentDateTime();
     if (const SaveOutcome saved = writeSettingsFile(backup, held, kProgramVersion, dutchMonthName(now.date().month()), now);
         !saved) {
@@ -251,20 +279,13 @@ CliExit runRead(const CliRequest &request, StopSignals &stop)
     CliExit exit = CliExit::Ok;
     if (!command.prepare(&exit))
         return exit;
-    console.line(readingLine(QStringLiteral("reading the module on %1").arg(command.link.description()), command));
-    const ReadOutcome read = command.readModule();
-    if (read.kind == ReadOutcome::Interrupted) {
-        command.interrupted(read.interruptedBy, QStringLiteral("the read was not finished; nothing was saved"));
-        return command.finish(interruptedExit(read.interruptedBy));
-    }
-    if (read.kind != ReadOutcome::Accepted) {
-        console.error(read.failure);
-        return command.finish(readFailureExit(read));
-    }
-
-    ModuleSettings base = startupSettings();
-    base.receiverType = request.receiver;   // the dump does not carry it
-    const ModuleSettings settings = applyUpdate(base, read.update);
+    const std::optional<SettingsUpdate> read = command.readAccepted(
+        {QStringLiteral("reading the module on %1").arg(command.link.description()), {}, {},
+         QStringLiteral("the read was not finished; nothing was saved")},
+        &exit);
+    if (!read)
+        return command.finish(exit);
+    const ModuleSettings settings = settingsRead(*read, request.receiver);
     console.line(oneLine(kReadDoneText) + QStringLiteral(" (firmware %1)").arg(settings.firmwareVersion));
 
     const QDateTime now = QDateTime::currentDateTime();

@@ -11,10 +11,13 @@
 
 namespace {
 
-// A port that failed while open, in the window's words for the operation,
-// with what the system said.
-QString lineFailureText(const QString &windowText, const PortFailure &failure)
+// Why a run's port failed, in one line: the cause of a failed opening and
+// what to do, or for a line that failed on the way the window's words for
+// the operation with what the system said.
+QString portFailureLine(const ModuleLink &link, const PortFailure &failure, const QString &windowText)
 {
+    if (failure.kind == PortFailure::CannotOpen)
+        return link.openFailureLine(failure);
     return oneLine(windowText) + QStringLiteral(" (%1)").arg(failure.description);
 }
 
@@ -44,10 +47,9 @@ ProgrammingOutcome runProgramming(ModuleLink &link, ModuleSettings &settings, Cl
     });
     QObject::connect(&session, &ProgrammingSession::failed, &loop, [&](const PortFailure &failure) {
         outcome.exit = CliExit::Port;
-        outcome.failure = failure.kind == PortFailure::CannotOpen
-            ? link.openFailureLine(failure)
-            : lineFailureText(kWriteFailureText, failure)
-                  + QStringLiteral("; %1 of %2 steps were sent").arg(session.stepsSent()).arg(kProgrammingStepCount);
+        outcome.failure = portFailureLine(link, failure, kWriteFailureText);
+        if (failure.kind == PortFailure::LineFailed)
+            outcome.failure += QStringLiteral("; %1 of %2 steps were sent").arg(session.stepsSent()).arg(kProgrammingStepCount);
         loop.quit();
     });
     QObject::connect(&stop, &StopSignals::stopRequested, &loop, [&](int signalNumber) {
@@ -99,8 +101,7 @@ ReadOutcome runReadBack(ModuleLink &link, CliConsole &console, StopSignals &stop
     });
     QObject::connect(&session, &ReadBackSession::failed, &loop, [&](const PortFailure &failure) {
         outcome.kind = ReadOutcome::PortFailed;
-        outcome.failure = failure.kind == PortFailure::CannotOpen ? link.openFailureLine(failure)
-                                                                  : lineFailureText(kReadPortFailureText, failure);
+        outcome.failure = portFailureLine(link, failure, kReadPortFailureText);
         loop.quit();
     });
     QObject::connect(&stop, &StopSignals::stopRequested, &loop, [&](int signalNumber) {

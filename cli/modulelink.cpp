@@ -48,7 +48,7 @@ QString ModuleLink::device() const
     if (!m_target)
         return SimulatedLine::description();
     if (m_target->device.isEmpty())
-        return comDevices(foundPorts())[size_t(m_target->comPort - 1)];
+        return machineComDevice(m_target->comPort);
     return m_target->device;
 }
 

@@ -44,13 +44,6 @@ StopSignals::~StopSignals()
     g_stopSignals = nullptr;
 }
 
-void StopSignals::onNotified(int signalNumber)
-{
-    if (m_received == 0)
-        m_received = signalNumber;
-    emit stopRequested(signalNumber);
-}
-
 #else
 #include <QSocketNotifier>
 
@@ -94,11 +87,12 @@ StopSignals::~StopSignals()
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
 }
+#endif
 
 void StopSignals::onNotified(int signalNumber)
 {
+    // The first stop is the one the command reports; each one is passed on.
     if (m_received == 0)
         m_received = signalNumber;
     emit stopRequested(signalNumber);
 }
-#endif

@@ -48,7 +48,7 @@ bool savePicture(Demo &demo, const QString &path)
 int main(int argc, char *argv[])
 {
     if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0)) {
-        std::printf("kvr7314-demo %s\n", KVR_PROGRAM_VERSION);
+        std::printf("kvr7314-demo %s\n", qPrintable(kProgramVersion));
         return 0;
     }
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {

@@ -221,6 +221,7 @@ SaveOutcome writeSettingsFile(const QString &path, const ModuleSettings &setting
 {
     SaveOutcome outcome;
     if (const auto reason = unsaveableSettings(settings)) {
+        outcome.refused = true;
         outcome.reason = *reason;
         return outcome;
     }
@@ -314,6 +315,16 @@ SettingsFileOutcome decodeSettingsFile(QByteArrayView bytes)
     return outcome;
 }
 
+namespace {
+
+SettingsFileOutcome tooLargeFile()
+{
+    return failed(FileReason{QStringLiteral("larger than 1 MiB, so not a settings file"),
+                             QStringLiteral("groter dan 1 MiB, dus geen instellingenbestand")});
+}
+
+} // namespace
+
 SettingsFileOutcome readSettingsFile(const QString &path)
 {
     // Never read what cannot be a settings file: /dev/zero would fill the
@@ -324,8 +335,7 @@ SettingsFileOutcome readSettingsFile(const QString &path)
     if (!info.isFile())
         return failed(FileReason{QStringLiteral("not a regular file"), QStringLiteral("dit is geen gewoon bestand")});
     if (info.size() > kMaxSettingsFileSize)
-        return failed(FileReason{QStringLiteral("larger than 1 MiB, so not a settings file"),
-                                 QStringLiteral("groter dan 1 MiB, dus geen instellingenbestand")});
+        return tooLargeFile();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failed(FileReason::system(file.errorString()));
@@ -334,7 +344,6 @@ SettingsFileOutcome readSettingsFile(const QString &path)
     if (file.error() != QFileDevice::NoError)
         return failed(FileReason::system(file.errorString()));
     if (bytes.size() > kMaxSettingsFileSize)
-        return failed(FileReason{QStringLiteral("larger than 1 MiB, so not a settings file"),
-                                 QStringLiteral("groter dan 1 MiB, dus geen instellingenbestand")});
+        return tooLargeFile();
     return decodeSettingsFile(bytes);
 }

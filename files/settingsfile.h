@@ -40,6 +40,9 @@ struct FileReason {
 
 struct SaveOutcome {
     bool saved = false;
+    // Not saved because of the settings themselves (unsaveableSettings),
+    // not because of the disk or the folder.
+    bool refused = false;
     FileReason reason;   // when not saved
 
     explicit operator bool() const { return saved; }

@@ -20,7 +20,7 @@ struct OpenFacts {
 
 OpenCause classifyOpenFailure(const OpenFacts &facts);
 
-// The program that holds the lock file of `device` ("minicom (proces 1234)"),
+// The program that holds the lock file of `device` ("minicom (PID 1234)"),
 // or empty when there is no lock file.
 QString lockFileHolder(const QString &device);
 

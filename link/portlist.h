@@ -32,6 +32,10 @@ QList<FoundPort> foundPorts();
 // ports than n, COM n keeps /dev/ttyS(n-1). On Windows COM n is "COMn".
 std::array<QString, kComPortCount> comDevices(const QList<FoundPort> &ports);
 
+// The device COM `comPort` (1..4) leads to with the ports found now: asked
+// at every opening, so an adapter plugged in meanwhile is found.
+QString machineComDevice(int comPort);
+
 // "/dev/ttyUSB0 – FT232R USB UART (FTDI), serienummer A12345": the device and
 // what the system knows of it, or that it is not present.
 QString portDescription(const QString &device, const QList<FoundPort> &ports);

@@ -4,7 +4,6 @@
 #include "settings/codec.h"
 
 #include <QFile>
-#include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -47,10 +46,9 @@ bool QtSerialPort::open(int comPort)
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    // A dump is under 1 KB; a line that floods must not fill the memory.
     // Past this QSerialPort stops taking bytes until some have been read.
-    m_port.setReadBufferSize(kReadBufferSize);
-    m_failed = false;
+    m_port.setReadBufferSize(kReceiveLimit);
+    clearFailure();
     if (m_port.isOpen() || m_port.open(QIODevice::ReadWrite))
         return true;
     m_errorString = m_port.errorString();
@@ -85,7 +83,7 @@ void QtSerialPort::writeBytes(const QByteArray &bytes)
 {
     // After a failure the port is closed; further writes of the same
     // operation go nowhere instead of producing more errors.
-    if (m_failed || !m_port.isOpen() || bytes.isEmpty())
+    if (hasFailed() || !m_port.isOpen() || bytes.isEmpty())
         return;
     if (m_port.write(bytes) < 0)
         fail(m_port.errorString(), true);
@@ -123,13 +121,8 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error)
 
 void QtSerialPort::fail(const QString &description, bool lostData)
 {
-    if (m_failed)
+    if (!reportFailure(description, lostData))
         return;
-    m_failed = true;
-    m_failureLostData = lostData;
     m_errorString = description;
     m_port.close();
-    // Reported from the event loop, not from inside QSerialPort's notifier
-    // or the caller's write: the receiver may show a modal box.
-    QTimer::singleShot(0, this, [this, description] { emit failed(description); });
 }

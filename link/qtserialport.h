@@ -9,8 +9,6 @@
 class QtSerialPort : public SerialPort {
     Q_OBJECT
 public:
-    static constexpr qint64 kReadBufferSize = 16 * 1024;
-
     // `device` maps COM n to the device to open; defaultComDevice when empty.
     explicit QtSerialPort(ComDeviceMapper device = {}, QObject *parent = nullptr);
     ~QtSerialPort() override;
@@ -26,7 +24,6 @@ public:
     int lastEvent() const override { return m_lastEvent; }
     QString readText() override;
     QString readWaiting() override;
-    bool failureLostData() const override { return m_failureLostData; }
 
 private:
     void onError(QSerialPort::SerialPortError error);
@@ -40,6 +37,4 @@ private:
     OpenCause m_openCause = OpenCause::Other;
     QString m_holder;
     int m_lastEvent = 0;
-    bool m_failed = false;
-    bool m_failureLostData = false;
 };

@@ -1,5 +1,7 @@
 #include "link/serialport.h"
 
+#include <QTimer>
+
 QString defaultComDevice(int comPort)
 {
 #ifdef Q_OS_WIN
@@ -15,6 +17,16 @@ QString SerialPort::readWaiting()
     for (QString c = readText(); !c.isEmpty(); c = readText())
         waiting += c;
     return waiting;
+}
+
+bool SerialPort::reportFailure(const QString &description, bool lostData)
+{
+    if (m_failed)
+        return false;
+    m_failed = true;
+    m_failureLostData = lostData;
+    QTimer::singleShot(0, this, [this, description] { emit failed(description); });
+    return true;
 }
 
 PortFailure lineFailure(const SerialPort &port, const QString &description)

@@ -38,6 +38,9 @@ class SerialPort : public QObject {
 public:
     // The code lastEvent() gives once received characters are waiting.
     static constexpr int kEventReceive = 2;
+    // The most received bytes a port keeps unread. A dump is under 1 KB; a
+    // line that floods must not fill the memory.
+    static constexpr qsizetype kReceiveLimit = 16 * 1024;
 
     using QObject::QObject;
     ~SerialPort() override = default;
@@ -68,7 +71,18 @@ public:
     // bytes of the last operation had not all left the port. False when the
     // line went away later, while the port sat idle. A port that cannot tell
     // says true.
-    virtual bool failureLostData() const { return true; }
+    virtual bool failureLostData() const { return m_failureLostData; }
+
+protected:
+    // The opened port failed: failed() is emitted once per opening, however
+    // many errors the system reports, and from the event loop rather than
+    // from inside the caller's write or the system's notifier, since the
+    // receiver may show a modal box. False when this opening had already
+    // failed; the caller closes its port when true.
+    bool reportFailure(const QString &description, bool lostData);
+    bool hasFailed() const { return m_failed; }
+    // A new opening: it may fail again.
+    void clearFailure() { m_failed = false; }
 
 signals:
     // Characters have arrived (lastEvent() is now kEventReceive).
@@ -76,6 +90,10 @@ signals:
     // A write or read on the opened port failed (adapter pulled, line gone).
     // Emitted once per opening, however many errors the port reports.
     void failed(const QString &description);
+
+private:
+    bool m_failed = false;
+    bool m_failureLostData = true;
 };
 
 using SerialPortFactory = std::function<std::unique_ptr<SerialPort>()>;

@@ -4,9 +4,6 @@
 
 namespace {
 
-// The module's tool works with a receive buffer of 16 KB: a flood costs no more.
-constexpr qsizetype kMaxIncoming = 16 * 1024;
-
 QString win32ErrorText(DWORD error)
 {
     wchar_t *text = nullptr;
@@ -86,7 +83,7 @@ Win32SerialPort::~Win32SerialPort()
 bool Win32SerialPort::open(int comPort)
 {
     close();
-    m_failed = false;
+    clearFailure();
     m_deviceName = m_device(comPort);
     // "\\.\" reaches COM10 and up too, and any name a driver gives its port.
     const QString path = m_deviceName.startsWith(QLatin1String("\\\\.\\")) ? m_deviceName
@@ -127,7 +124,7 @@ void Win32SerialPort::close()
 
 void Win32SerialPort::writeBytes(const QByteArray &bytes)
 {
-    if (m_failed || m_handle == INVALID_HANDLE_VALUE || bytes.isEmpty())
+    if (hasFailed() || m_handle == INVALID_HANDLE_VALUE || bytes.isEmpty())
         return;
     DWORD written = 0;
     if (!WriteFile(m_handle, bytes.constData(), DWORD(bytes.size()), &written, nullptr)
@@ -137,11 +134,12 @@ void Win32SerialPort::writeBytes(const QByteArray &bytes)
 
 void Win32SerialPort::takeArrived()
 {
-    if (m_failed || m_handle == INVALID_HANDLE_VALUE)
+    if (hasFailed() || m_handle == INVALID_HANDLE_VALUE)
         return;
     char buffer[4096];
     bool arrived = false;
-    while (m_incoming.size() < kMaxIncoming) {
+    // A flood costs no more than the limit: the rest waits in the driver.
+    while (m_incoming.size() < kReceiveLimit) {
         DWORD read = 0;
         if (!ReadFile(m_handle, buffer, sizeof buffer, &read, nullptr)) {
             // An adapter pulled out: the handle is gone.
@@ -162,30 +160,19 @@ void Win32SerialPort::takeArrived()
 QString Win32SerialPort::readText()
 {
     takeArrived();
-    if (m_incoming.isEmpty())
-        return {};
-    const QString c(cp1252::decodeByte(static_cast<unsigned char>(m_incoming.front())));
-    m_incoming.remove(0, 1);
-    return c;
+    return cp1252::takeCharacter(m_incoming);
 }
 
 QString Win32SerialPort::readWaiting()
 {
     takeArrived();
-    const QString all = cp1252::decode(m_incoming);
-    m_incoming.clear();
-    return all;
+    return cp1252::takeAll(m_incoming);
 }
 
 void Win32SerialPort::fail(const QString &description, bool lostData)
 {
-    if (m_failed)
+    if (!reportFailure(description, lostData))
         return;
-    m_failed = true;
-    m_failureLostData = lostData;
     m_errorString = description;
     close();
-    // Reported from the event loop, not from inside the caller's write: the
-    // receiver may show a modal box.
-    QTimer::singleShot(0, this, [this, description] { emit failed(description); });
 }

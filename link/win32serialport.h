@@ -42,7 +42,6 @@ public:
     int lastEvent() const override { return m_lastEvent; }
     QString readText() override;
     QString readWaiting() override;
-    bool failureLostData() const override { return m_failureLostData; }
 
 private:
     void takeArrived();
@@ -57,6 +56,4 @@ private:
     QByteArray m_incoming;
     QTimer m_readTimer;
     int m_lastEvent = 0;
-    bool m_failed = false;
-    bool m_failureLostData = false;
 };

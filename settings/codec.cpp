@@ -67,4 +67,20 @@ QString decode(QByteArrayView bytes)
     return text;
 }
 
+QString takeCharacter(QByteArray &received)
+{
+    if (received.isEmpty())
+        return {};
+    const QString c(decodeByte(static_cast<unsigned char>(received.front())));
+    received.remove(0, 1);
+    return c;
+}
+
+QString takeAll(QByteArray &received)
+{
+    const QString all = decode(received);
+    received.clear();
+    return all;
+}
+
 } // namespace cp1252

@@ -26,4 +26,9 @@ QString decode(QByteArrayView bytes);
 
 QChar decodeByte(unsigned char byte);
 
+// For a port's bytes received and not read yet: the first one taken off as
+// its character (the empty text when there is none), or all of them.
+QString takeCharacter(QByteArray &received);
+QString takeAll(QByteArray &received);
+
 } // namespace cp1252

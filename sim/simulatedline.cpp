@@ -29,20 +29,8 @@ public:
             m_line->fromTool(bytes);
     }
     int lastEvent() const override { return m_event; }
-    QString readText() override
-    {
-        if (m_incoming.isEmpty())
-            return {};
-        const QString c(cp1252::decodeByte(static_cast<unsigned char>(m_incoming.front())));
-        m_incoming.remove(0, 1);
-        return c;
-    }
-    QString readWaiting() override
-    {
-        const QString all = cp1252::decode(m_incoming);
-        m_incoming.clear();
-        return all;
-    }
+    QString readText() override { return cp1252::takeCharacter(m_incoming); }
+    QString readWaiting() override { return cp1252::takeAll(m_incoming); }
 
     void arrive(QByteArrayView bytes)
     {

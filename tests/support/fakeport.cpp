@@ -27,11 +27,7 @@ void FakeSerialPort::writeBytes(const QByteArray &bytes)
 
 QString FakeSerialPort::readText()
 {
-    if (m_line->incoming.isEmpty())
-        return {};
-    const char c = m_line->incoming.front();
-    m_line->incoming.remove(0, 1);
-    return QString(cp1252::decodeByte(static_cast<unsigned char>(c)));
+    return cp1252::takeCharacter(m_line->incoming);
 }
 
 SerialPortFactory fakePorts(const std::shared_ptr<FakeLine> &line)
