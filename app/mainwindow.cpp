@@ -7,6 +7,7 @@
 #include "app/mainwindow.h"
 
 #include "app/infowindow.h"
+#include "settings/fieldtable.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -53,21 +54,6 @@ void bindGroupRule(std::span<QCheckBox *const> boxes, std::function<void(int ind
     }
 }
 
-template <std::size_t N>
-QString checkedCode(const std::array<QCheckBox *, N> &boxes, const std::array<CodeChoice, N> &table)
-{
-    for (std::size_t i = 0; i < N; ++i) {
-        if (boxes[i]->isChecked())
-            return QString::fromLatin1(table[i].code);
-    }
-    return {};
-}
-
-int timerSlot(TimerField field)
-{
-    return int(std::find(kTimerFields.begin(), kTimerFields.end(), field) - kTimerFields.begin());
-}
-
 } // namespace
 
 MainWindow::MainWindow(WindowServices services, QWidget *parent)
@@ -76,6 +62,7 @@ MainWindow::MainWindow(WindowServices services, QWidget *parent)
     Q_ASSERT(m_services.prompts && m_services.clock);
     setObjectName(QStringLiteral("frmKVR7314"));
     buildLayout();
+    findFieldControls();
     connectGroupRule();
     createSessions();
     connectCommands();
@@ -89,14 +76,36 @@ MainWindow::~MainWindow()
         timer->stop();
 }
 
+void MainWindow::findFieldControls()
+{
+    for (const SettingsField &field : settingsFields()) {
+        FieldControls controls{&field, nullptr, {}};
+        if (field.isChoice()) {
+            for (const CodeChoice &choice : choicesOf(field))
+                controls.choices.append(findChild<QCheckBox *>(field.box + QLatin1String(choice.boxSuffix)));
+            Q_ASSERT(!controls.choices.contains(nullptr));
+        } else if (field.kind != FieldKind::Receiver) {
+            controls.edit = findChild<QLineEdit *>(field.box);
+            Q_ASSERT(controls.edit);
+        }
+        m_fieldControls.push_back(controls);
+    }
+}
+
+const MainWindow::FieldControls &MainWindow::controlsOf(const SettingsField &field) const
+{
+    return *std::find_if(m_fieldControls.begin(), m_fieldControls.end(),
+                         [&field](const FieldControls &c) { return c.field == &field; });
+}
+
 void MainWindow::connectGroupRule()
 {
     // Colours and speed need no effect of their own: settings() reads the
     // code from whichever box is checked.
-    bindGroupRule(m_chkKleurAlias, {});
-    bindGroupRule(m_chkKleurBericht, {});
-    bindGroupRule(m_chkKleurKoppel, {});
-    bindGroupRule(m_chkSnelheid, {});
+    for (const FieldControls &controls : m_fieldControls) {
+        if (controls.field->isChoice())
+            bindGroupRule(std::span(controls.choices.constData(), size_t(controls.choices.size())), {});
+    }
     bindGroupRule(m_chkCom, [this](int index) { m_comPort = QString::number(index + 1); });
     const std::array<QCheckBox *, 2> receiverBoxes = {m_chkOntvangerFlex, m_chkOntvangerPocsag};
     bindGroupRule(receiverBoxes, [this](int index) {
@@ -105,17 +114,20 @@ void MainWindow::connectGroupRule()
 
     // The "standaard" boxes fill their fields when checked and put the
     // cleared values back when unchecked; later edits do not touch them.
-    connect(m_chkLcdStandaardTekst, &QCheckBox::toggled, this, [this](bool on) {
-        m_txtLcdRust->setText(on ? kStandardIdleText.checked : kStandardIdleText.cleared);
-    });
-    connect(m_chkStandaardKoppeltekst, &QCheckBox::toggled, this, [this](bool on) {
-        m_txtKoppeltekst->setText(on ? kStandardCouplingText.checked : kStandardCouplingText.cleared);
-    });
-    connect(m_chkStandaardTimers, &QCheckBox::toggled, this, [this](bool on) {
-        const auto &values = on ? kStandardTimersChecked : kStandardTimersCleared;
-        for (std::size_t i = 0; i < m_timerEdits.size(); ++i)
-            m_timerEdits[i]->setText(values[i]);
-    });
+    QStringList standardBoxes;
+    for (const SettingsField &field : settingsFields()) {
+        if (!field.standard.box.isEmpty() && !standardBoxes.contains(field.standard.box))
+            standardBoxes.append(field.standard.box);
+    }
+    for (const QString &name : standardBoxes) {
+        connect(findChild<QCheckBox *>(name), &QCheckBox::toggled, this, [this, name](bool on) {
+            for (const FieldControls &controls : m_fieldControls) {
+                const StandardValue &standard = controls.field->standard;
+                if (standard.box == name)
+                    controls.edit->setText(on ? standard.checked : standard.cleared);
+            }
+        });
+    }
 }
 
 void MainWindow::runStartUp()
@@ -163,17 +175,17 @@ ModuleSettings MainWindow::settings() const
 {
     ModuleSettings s;
     s.receiverType = m_chkOntvangerFlex->isChecked() ? ReceiverType::Flex : ReceiverType::Pocsag;
-    for (int i = 0; i < kAliasCount; ++i)
-        s.aliases[i] = m_aliasEdits[i]->text();
-    s.couplingText = m_txtKoppeltekst->text();
-    s.idleText = m_txtLcdRust->text();
-    s.aliasColour = checkedCode(m_chkKleurAlias, kColourChoices);
-    s.messageColour = checkedCode(m_chkKleurBericht, kColourChoices);
-    s.couplingColour = checkedCode(m_chkKleurKoppel, kColourChoices);
-    s.scrollSpeed = checkedCode(m_chkSnelheid, kSpeedChoices);
-    for (std::size_t i = 0; i < kTimerFields.size(); ++i)
-        s.timer(kTimerFields[i]) = m_timerEdits[i]->text();
-    s.firmwareVersion = m_txtVersie->text();
+    for (const FieldControls &controls : m_fieldControls) {
+        const SettingsField &field = *controls.field;
+        if (controls.edit) {
+            field.in(s) = controls.edit->text();
+        } else if (field.isChoice()) {
+            const auto checked = std::find_if(controls.choices.begin(), controls.choices.end(),
+                                              [](QCheckBox *box) { return box->isChecked(); });
+            if (checked != controls.choices.end())
+                field.in(s) = QString::fromLatin1(choicesOf(field)[size_t(checked - controls.choices.begin())].code);
+        }
+    }
     return s;
 }
 
@@ -190,21 +202,16 @@ void MainWindow::selectReceiver(ReceiverType type)
 
 void MainWindow::showValues(const ModuleSettings &s)
 {
-    for (int i = 0; i < kAliasCount; ++i)
-        m_aliasEdits[i]->setText(limitText(s.aliases[i]));
-    m_txtKoppeltekst->setText(limitText(s.couplingText));
-    m_txtLcdRust->setText(limitText(s.idleText));
-    for (TimerField field : kTimerFields)
-        setTimerText(field, s.timer(field));
-    if (const auto i = colourIndex(s.aliasColour))
-        selectBox(m_chkKleurAlias[*i]);
-    if (const auto i = colourIndex(s.couplingColour))
-        selectBox(m_chkKleurKoppel[*i]);
-    if (const auto i = colourIndex(s.messageColour))
-        selectBox(m_chkKleurBericht[*i]);
-    if (const auto i = speedIndex(s.scrollSpeed))
-        selectBox(m_chkSnelheid[*i]);
-    m_txtVersie->setText(s.firmwareVersion);
+    for (const FieldControls &controls : m_fieldControls) {
+        const SettingsField &field = *controls.field;
+        if (controls.edit) {
+            setFieldText(field, field.in(s));
+        } else if (field.isChoice()) {
+            // By its box, as a click would; an unknown code keeps the choice.
+            if (const auto i = choiceIndex(field, field.in(s)))
+                selectBox(controls.choices[*i]);
+        }
+    }
 }
 
 void MainWindow::applyUpdate(const SettingsUpdate &update)
@@ -214,9 +221,9 @@ void MainWindow::applyUpdate(const SettingsUpdate &update)
     showSettings(::applyUpdate(settings(), update));
 }
 
-void MainWindow::setTimerText(TimerField field, const QString &text)
+void MainWindow::setFieldText(const SettingsField &field, const QString &text)
 {
-    m_timerEdits[timerSlot(field)]->setText(limitTimer(text));
+    controlsOf(field).edit->setText(field.limited(text));
 }
 
 // --- Busy state ------------------------------------------------------------------------

@@ -23,6 +23,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -34,6 +35,7 @@ class ProgrammingSession;
 class ReadBackSession;
 class QGroupBox;
 struct DumpParse;
+struct SettingsField;
 
 // What the window is given from outside, so tests and the demo can put
 // their own in place of the real dialogs, clock and serial ports.
@@ -60,7 +62,8 @@ public:
     // unknown codes keep the choice).
     void showSettings(const ModuleSettings &settings);
     void applyUpdate(const SettingsUpdate &update);
-    void setTimerText(TimerField field, const QString &text);
+    // A text, timer or the version into its box, through the box's limit.
+    void setFieldText(const SettingsField &field, const QString &text);
 
     // --- Window state ------------------------------------------------------
     QString comPort() const { return m_comPort; }
@@ -113,9 +116,7 @@ private:
     QGroupBox *buildIdleTextFrame();
     QGroupBox *buildCouplingTextFrame();
     QGroupBox *buildTimerFrame();
-    QGroupBox *buildColourFrame(const QString &name, const QString &caption, const QString &boxPrefix,
-                                std::array<QCheckBox *, 3> &boxes);
-    QGroupBox *buildSpeedFrame();
+    QGroupBox *buildChoiceFrame(const QString &name, const QString &caption, const SettingsField &field);
     QGroupBox *buildPortFrame();
     QGroupBox *buildTestCallFrame();
     QGroupBox *buildReceiverFrame();
@@ -125,6 +126,16 @@ private:
     QGroupBox *buildLinkFrame();
     void buildCloseButtons();
     void connectCommands();
+
+    // Each field's box, or the check boxes of its choice, by the field
+    // table's objectNames.
+    struct FieldControls {
+        const SettingsField *field;
+        QLineEdit *edit;
+        QList<QCheckBox *> choices;   // in the order of the field's code table
+    };
+    void findFieldControls();
+    const FieldControls &controlsOf(const SettingsField &field) const;
 
     void createSessions();
     void runStartUp();
@@ -175,6 +186,8 @@ private:
 
     std::array<QString, kAliasCount> m_aliasesBeforeRead;
 
+    std::vector<FieldControls> m_fieldControls;   // in field table order
+
     // File dialog: the file name carries over from one use to the next.
     QString m_dialogFileName;
 
@@ -184,18 +197,8 @@ private:
     std::array<QLineEdit *, kAliasCount> m_aliasEdits{};
     std::array<QLabel *, kAliasCount> m_aliasLabels{};
     QLabel *m_lblPocsagAan = nullptr;
-    std::array<QLineEdit *, 5> m_timerEdits{};   // kTimerFields order
-    QCheckBox *m_chkStandaardTimers = nullptr;
     QLabel *m_lblVersie = nullptr;
     QLineEdit *m_txtVersie = nullptr;
-    std::array<QCheckBox *, 3> m_chkKleurAlias{};    // kColourChoices order
-    std::array<QCheckBox *, 3> m_chkKleurBericht{};
-    std::array<QCheckBox *, 3> m_chkKleurKoppel{};
-    std::array<QCheckBox *, 5> m_chkSnelheid{};
-    QCheckBox *m_chkLcdStandaardTekst = nullptr;
-    QLineEdit *m_txtLcdRust = nullptr;
-    QCheckBox *m_chkStandaardKoppeltekst = nullptr;
-    QLineEdit *m_txtKoppeltekst = nullptr;
     std::array<QCheckBox *, 4> m_chkCom{};
     QComboBox *m_cbxCapcode = nullptr;
     QComboBox *m_cbxRic = nullptr;

@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 
 #include "link/portlist.h"
+#include "settings/fieldtable.h"
 #include "settings/textrule.h"
 
 #include <QCheckBox>
@@ -123,15 +124,15 @@ Layout *tight(Layout *layout)
     return layout;
 }
 
-// A "standaard" box above its text box, in a frame of their own.
+// A "standaard" box above the text box of `field`, in a frame of their own.
 QGroupBox *standardTextFrame(QWidget *parent, const QString &frameName, const QString &caption,
-                             const QString &boxName, QCheckBox *&box, const QString &editName, QLineEdit *&edit)
+                             const SettingsField &field)
 {
     auto *frame = makeFrame(parent, frameName, caption);
     auto *column = tight(new QVBoxLayout(frame));
-    box = makeCheck(frame, boxName, QStringLiteral("standaard"), QStringLiteral("kies hiermee de standaard tekst"));
-    edit = makeEdit(frame, editName);
-    edit->setMaxLength(kTextLimit);
+    QCheckBox *box = makeCheck(frame, field.standard.box, QStringLiteral("standaard"), QStringLiteral("kies hiermee de standaard tekst"));
+    QLineEdit *edit = makeEdit(frame, field.box);
+    edit->setMaxLength(field.boxLength());
     column->addWidget(box);
     column->addWidget(edit);
     return frame;
@@ -163,13 +164,14 @@ void MainWindow::buildLayout()
     auto *right = new QVBoxLayout;
     right->addWidget(buildTimerFrame(), 1);
     auto *choices = new QGridLayout;
-    choices->addWidget(buildColourFrame(QStringLiteral("Frame_Kleur_Alias"), QStringLiteral(" kleur alias 1 t/m 16"),
-                                        QStringLiteral("Chk_Kleur_Alias_"), m_chkKleurAlias), 0, 0);
-    choices->addWidget(buildColourFrame(QStringLiteral("Frame_Kleur_Bericht"), QStringLiteral(" kleur van de melding "),
-                                        QStringLiteral("Chk_Kleur_Bericht_"), m_chkKleurBericht), 0, 1);
-    choices->addWidget(buildColourFrame(QStringLiteral("Frame_Kleur_Koppel"), QStringLiteral(" kleur koppeltekst "),
-                                        QStringLiteral("Chk_Kleur_Koppel_"), m_chkKleurKoppel), 1, 0);
-    choices->addWidget(buildSpeedFrame(), 1, 1);
+    choices->addWidget(buildChoiceFrame(QStringLiteral("Frame_Kleur_Alias"), QStringLiteral(" kleur alias 1 t/m 16"),
+                                        settingsField(&ModuleSettings::aliasColour)), 0, 0);
+    choices->addWidget(buildChoiceFrame(QStringLiteral("Frame_Kleur_Bericht"), QStringLiteral(" kleur van de melding "),
+                                        settingsField(&ModuleSettings::messageColour)), 0, 1);
+    choices->addWidget(buildChoiceFrame(QStringLiteral("Frame_Kleur_Koppel"), QStringLiteral(" kleur koppeltekst "),
+                                        settingsField(&ModuleSettings::couplingColour)), 1, 0);
+    choices->addWidget(buildChoiceFrame(QStringLiteral("Frame_Snelheid"), QStringLiteral("loopsnelheid lichtkrant"),
+                                        settingsField(&ModuleSettings::scrollSpeed)), 1, 1);
     right->addLayout(choices);
     auto *top = new QHBoxLayout;
     top->addLayout(left, 55);
@@ -214,8 +216,9 @@ QGroupBox *MainWindow::buildAliasFrame()
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         label->setMinimumWidth(16);
         setTextColour(label, kAliasNumberColour);
-        auto *edit = makeEdit(frame, QStringLiteral("Txt_Alias%1").arg(i + 1, 2, 10, QLatin1Char('0')));
-        edit->setMaxLength(kTextLimit);
+        const SettingsField &field = aliasField(i);
+        auto *edit = makeEdit(frame, field.box);
+        edit->setMaxLength(field.boxLength());
         const int row = i % 8;
         const int column = (i / 8) * 2;
         grid->addWidget(label, row, column);
@@ -242,57 +245,48 @@ QGroupBox *MainWindow::buildAliasFrame()
 QGroupBox *MainWindow::buildIdleTextFrame()
 {
     return standardTextFrame(this, QStringLiteral("Frame_LCD_Rust"), QStringLiteral(" tekst LCD in rust "),
-                             QStringLiteral("Chk_LCD_Standaard_Tekst"), m_chkLcdStandaardTekst,
-                             QStringLiteral("Txt_LCD_Rust"), m_txtLcdRust);
+                             settingsField(&ModuleSettings::idleText));
 }
 
 QGroupBox *MainWindow::buildCouplingTextFrame()
 {
     return standardTextFrame(this, QStringLiteral("Frame_Koppeltekst"),
                              QStringLiteral(" koppeltekst tussen alias en de melding"),
-                             QStringLiteral("Chk_Standaard_Koppeltekst"), m_chkStandaardKoppeltekst,
-                             QStringLiteral("Txt_Koppeltekst"), m_txtKoppeltekst);
+                             settingsField(&ModuleSettings::couplingText));
 }
 
-// " tijden ": five timers in kTimerFields order, "standaard", firmware line.
-// The boxes start empty; start-up puts the start-up values into them.
+// " tijden ": the timers, "standaard", firmware line. The boxes start
+// empty; start-up puts the start-up values into them.
 QGroupBox *MainWindow::buildTimerFrame()
 {
     auto *frame = makeFrame(this, QStringLiteral("Frame_Tijden"), QStringLiteral(" tijden "));
     auto *grid = tight(new QGridLayout(frame));
-    struct TimerRow { const char *caption; const char *name; const char *unit; const char *toolTip; };
-    static constexpr std::array<TimerRow, 5> timerRows = {{
-        {"relaisuitgang", "Timer_RelaisTijd", "Sec.", "tijd dat het relais op moet komen na een melding"},
-        {"wis de melding op de lichtkrant", "Timer_Wis_Lichtkrant", "Sec.", "na de ingevulde tijd wordt de lichtkrant gewist"},
-        {"wis de melding op het LCD", "Timer_WisMelding_LCD", "Sec.", "na de ingevulde tijd wordt het LCD gewist"},
-        {"achtergrondverlichting LCD", "Timer_Backlight", "Sec.", "vul hier de tijd in dat de achtergrondverlichting moet blijven branden"},
-        {"scrollen regel 3 en 4 LCD", "Timer_Scroll_LCD", "mSec.", "vul hier de tijd in dat het bericht op het LCD moet scrollen"},
-    }};
-    for (int row = 0; row < int(timerRows.size()); ++row) {
-        const TimerRow &t = timerRows[row];
-        auto *caption = makeLabel(frame, QString::fromLatin1(t.caption));
+    const QList<const SettingsField *> timers = fieldsOfKind(FieldKind::Timer);
+    for (int row = 0; row < int(timers.size()); ++row) {
+        const SettingsField &t = *timers[row];
+        auto *caption = makeLabel(frame, t.caption);
         setTextColour(caption, kAliasNumberColour);
-        auto *edit = makeEdit(frame, QString::fromLatin1(t.name), QString::fromLatin1(t.toolTip));
-        edit->setMaxLength(kTimerLimit);
+        auto *edit = makeEdit(frame, t.box, t.toolTip);
+        edit->setMaxLength(t.boxLength());
         edit->setAlignment(Qt::AlignCenter);
         edit->setFixedWidth(48);
-        auto *unit = makeLabel(frame, QString::fromLatin1(t.unit));
+        auto *unit = makeLabel(frame, unitCaption(t.unit));
         setTextColour(unit, kAliasNumberColour);
         grid->addWidget(caption, row, 0);
         grid->addWidget(edit, row, 1);
         grid->addWidget(unit, row, 2);
-        m_timerEdits[row] = edit;
     }
-    m_chkStandaardTimers = makeCheck(frame, QStringLiteral("Chk_Standaard_Timers"),
+    const int below = int(timers.size());
+    QCheckBox *standard = makeCheck(frame, timers.front()->standard.box,
                                      QStringLiteral("standaard"), QStringLiteral("kies hiermee de standaard tijden"));
-    grid->addWidget(m_chkStandaardTimers, 5, 0);
+    grid->addWidget(standard, below, 0);
 
     m_lblVersie = makeLabel(frame, QStringLiteral("ingelezen firmwareversie:"), QStringLiteral("lbl_Versie"));
     m_lblVersie->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setTextColour(m_lblVersie, kVersionGreen);
     keepPlaceWhenHidden(m_lblVersie);
     m_lblVersie->hide();
-    m_txtVersie = makeEdit(frame, QStringLiteral("Txt_Versie"));
+    m_txtVersie = makeEdit(frame, settingsField(&ModuleSettings::firmwareVersion).box);
     m_txtVersie->setReadOnly(true);
     m_txtVersie->setFocusPolicy(Qt::ClickFocus);   // not in the tab order
     m_txtVersie->setAlignment(Qt::AlignCenter);
@@ -305,35 +299,20 @@ QGroupBox *MainWindow::buildTimerFrame()
     bold.setBold(true);
     m_txtVersie->setFont(bold);
     keepPlaceWhenHidden(m_txtVersie);
-    grid->addWidget(m_lblVersie, 6, 0);
-    grid->addWidget(m_txtVersie, 6, 1);
+    grid->addWidget(m_lblVersie, below + 1, 0);
+    grid->addWidget(m_txtVersie, below + 1, 1);
     grid->setColumnStretch(0, 1);
     return frame;
 }
 
-// One colour group: "Rood", "Groen", "Geel" (the boxes' suffixes RD, GN, GL).
-QGroupBox *MainWindow::buildColourFrame(const QString &name, const QString &caption, const QString &boxPrefix,
-                                        std::array<QCheckBox *, 3> &boxes)
+// A colour group ("Rood", "Groen", "Geel") or the speed group ("1" .. "5"):
+// one check box per code, named after the field's box and the code's suffix.
+QGroupBox *MainWindow::buildChoiceFrame(const QString &name, const QString &caption, const SettingsField &field)
 {
     auto *frame = makeFrame(this, name, caption);
     auto *row = tight(new QHBoxLayout(frame));
-    static constexpr std::array<const char *, 3> suffixes = {"RD", "GN", "GL"};
-    for (int i = 0; i < 3; ++i) {
-        boxes[i] = makeCheck(frame, boxPrefix + QLatin1String(suffixes[i]), QString::fromLatin1(kColourChoices[i].caption));
-        row->addWidget(boxes[i]);
-    }
-    return frame;
-}
-
-QGroupBox *MainWindow::buildSpeedFrame()
-{
-    auto *frame = makeFrame(this, QStringLiteral("Frame_Snelheid"), QStringLiteral("loopsnelheid lichtkrant"));
-    auto *row = tight(new QHBoxLayout(frame));
-    for (int i = 0; i < int(kSpeedChoices.size()); ++i) {
-        m_chkSnelheid[i] = makeCheck(frame, QStringLiteral("Chk_Snelheid_%1").arg(i + 1),
-                                     QString::fromLatin1(kSpeedChoices[i].caption));
-        row->addWidget(m_chkSnelheid[i]);
-    }
+    for (const CodeChoice &choice : choicesOf(field))
+        row->addWidget(makeCheck(frame, field.box + QLatin1String(choice.boxSuffix), QString::fromLatin1(choice.caption)));
     return frame;
 }
 
@@ -347,7 +326,7 @@ QGroupBox *MainWindow::buildPortFrame()
     const QList<FoundPort> ports = foundPorts();
     for (int i = 0; i < int(m_chkCom.size()); ++i) {
         const int port = i + 1;
-        m_chkCom[i] = makeCheck(frame, QStringLiteral("ChkCOM%1").arg(port), QStringLiteral("COM %1").arg(port),
+        m_chkCom[i] = makeCheck(frame, QStringLiteral("ChkCOM%1").arg(port), comPortName(port),
                                 portDescription(comDevice(port), ports));
         m_chkCom[i]->installEventFilter(this);
         grid->addWidget(m_chkCom[i], i / 2, i % 2);

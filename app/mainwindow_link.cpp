@@ -20,16 +20,15 @@
 
 void MainWindow::createSessions()
 {
-    const auto newPort = [this] { return newSerialPort(); };
-    const auto comPort = [this] { return m_comPort.toInt(); };
+    const PortAccess port{[this] { return newSerialPort(); }, [this] { return m_comPort.toInt(); }};
 
-    m_programming = new ProgrammingSession({newPort, comPort, [this] { return settings(); }}, this);
-    connect(m_programming, &ProgrammingSession::timerTextChanged, this, &MainWindow::setTimerText);
+    m_programming = new ProgrammingSession(port, [this] { return settings(); }, this);
+    connect(m_programming, &ProgrammingSession::fieldTextChanged, this, &MainWindow::setFieldText);
     connect(m_programming, &ProgrammingSession::ledChanged, m_imgLedDataUit, &QWidget::setVisible);
     connect(m_programming, &ProgrammingSession::finished, this, &MainWindow::finishProgramming);
     connect(m_programming, &ProgrammingSession::failed, this, &MainWindow::programmingFailed);
 
-    m_readBack = new ReadBackSession({newPort, comPort}, this);
+    m_readBack = new ReadBackSession(port, this);
     connect(m_readBack, &ReadBackSession::ledChanged, m_imgLedDataIn, &QWidget::setVisible);
     connect(m_readBack, &ReadBackSession::finished, this, &MainWindow::finishReadBack);
     connect(m_readBack, &ReadBackSession::noData, this, &MainWindow::failReadBack);
@@ -75,7 +74,8 @@ bool MainWindow::openSerialPort()
 {
     m_portFailed = false;
     PortFailure failure;
-    std::unique_ptr<SerialPort> port = openPort([this] { return newSerialPort(); }, m_comPort.toInt(), &failure);
+    std::unique_ptr<SerialPort> port =
+        openPort({[this] { return newSerialPort(); }, [this] { return m_comPort.toInt(); }}, &failure);
     if (!port) {
         showOpenFailure(failure);
         return false;
@@ -90,7 +90,7 @@ void MainWindow::showOpenFailure(const PortFailure &failure)
     // The program keeps running (ending it would lose every unsaved edit);
     // the operation that wanted the port is abandoned. The box keeps its
     // words; its details name the device, the cause and what to do.
-    m_services.prompts->showMessage(kCommunicationErrorTitle, BoxIcon::Error, openFailureText(m_comPort),
+    m_services.prompts->showMessage(kCommunicationErrorTitle, BoxIcon::Error, openFailureText(m_comPort.toInt()),
                                     openFailureDetails(failure, foundPorts()));
 }
 
@@ -112,7 +112,7 @@ void MainWindow::reportWriteFailure()
     // The line went away after the call had been sent (an adapter pulled
     // while the window sat idle): nothing the user asked for failed. The
     // next operation opens the port anew and says so if it cannot.
-    if (m_port && !m_port->failureLostData())
+    if (m_port && !m_port->lostWrites())
         return;
     m_services.prompts->showMessage(kCommunicationErrorTitle, BoxIcon::Error, kWriteFailureText);
 }

@@ -10,23 +10,27 @@ QString optionName(int comPort) { return QStringLiteral("com%1").arg(comPort); }
 
 QString helpText()
 {
-    return QStringLiteral(
-        "Usage: kvr7314 [--com1 DEVICE] [--com2 DEVICE] [--com3 DEVICE] [--com4 DEVICE]\n"
+    QString usage = QStringLiteral("Usage: kvr7314");
+    for (int n = 1; n <= kComPortCount; ++n)
+        usage += QStringLiteral(" [--%1 DEVICE]").arg(optionName(n));
+    return usage + QStringLiteral(
+        "\n"
         "\n"
         "The configuration tool for the KVR7314 pager-decoder display module: one window to\n"
         "write the module's settings, read them back, save and open .kvr files and print them.\n"
         "\n"
-        "The boxes COM 1 to COM 4 lead to the serial ports this machine has: first its built-in\n"
+        "The boxes COM 1 to %1 lead to the serial ports this machine has: first its built-in\n"
         "ports (/dev/ttyS*), then USB-serial adapters (/dev/ttyUSB*, /dev/ttyACM*) in the order of\n"
         "their /dev/serial/by-id names. On Windows COM n is COMn. Each box's tooltip names its port.\n"
         "\n"
-        "  --com1 DEVICE .. --com4 DEVICE   put DEVICE behind that COM box, for instance\n"
+        "  --com1 DEVICE .. --%2 DEVICE   put DEVICE behind that COM box, for instance\n"
         "                                   --com1 /dev/ttyUSB0 or, on Windows, --com1 COM7\n"
         "  -h, --help                       this text\n"
         "  -v, --version                    the program's version\n"
         "\n"
         "Nothing is remembered between runs. Qt's own options (-platform offscreen, -style ...)\n"
-        "are accepted too. For scripts and machines without a display, see kvr7314-cli.\n");
+        "are accepted too. For scripts and machines without a display, see kvr7314-cli.\n")
+        .arg(comPortName(kComPortCount), optionName(kComPortCount));
 }
 
 } // namespace

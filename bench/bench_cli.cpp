@@ -14,7 +14,7 @@
 // Targets: read <= 1.2 s, write --verify <= 9.6 s, CPU <= 2 % of wall time,
 // peak memory under the flood < 100 MB.
 
-#include "sim/moduledump.h"
+#include "link/moduledump.h"
 #include "sim/ptyhost.h"
 
 #include <QCoreApplication>

@@ -10,7 +10,7 @@
 #include "app/mainwindow.h"
 #include "link/qtserialport.h"
 #include "settings/codec.h"
-#include "sim/moduledump.h"
+#include "link/moduledump.h"
 #include "sim/ptyhost.h"
 
 #include <QApplication>
@@ -54,7 +54,7 @@ public:
     QString errorString() const override { return m_port.errorString(); }
     QString deviceName() const override { return m_port.deviceName(); }
     void writeBytes(const QByteArray &bytes) override { m_port.writeBytes(bytes); }
-    int lastEvent() const override { return m_port.lastEvent(); }
+    PortEvent lastEvent() const override { return m_port.lastEvent(); }
     QString readText() override
     {
         ++reads;

@@ -1,8 +1,9 @@
 #pragma once
-// The command line of kvr7314-cli: its commands, their arguments and
-// options, the help texts and the exit codes. Parsing is plain code on the
-// argument list; nothing here talks to a port.
+// The command line of kvr7314-cli, parsed into a request: the options of
+// each command are those of its command table, checked here. Parsing is
+// plain code on the argument list; nothing here talks to a port.
 
+#include "cli/clicommandtable.h"
 #include "settings/modulesettings.h"
 #include "sim/simulatedmodule.h"
 
@@ -10,19 +11,6 @@
 #include <QStringList>
 
 #include <optional>
-
-// Distinct codes, so a script can tell what went wrong.
-enum class CliExit : int {
-    Ok = 0,
-    Usage = 2,        // unknown command or option, missing or malformed argument
-    File = 3,         // settings file unreadable or not a KVR7314 file; output not writable
-    Port = 4,         // the port cannot be opened, or failed during the run
-    Module = 5,       // no answer to the read request, or a dump that cannot be read
-    Differences = 6,  // --verify, diff: values differ
-    Interrupted = 128,  // + the signal's number: 130 for Ctrl-C (SIGINT), 143 for SIGTERM
-};
-
-enum class CliCommand { Help, Version, Write, Read, TestCall, NoNetwork, Report, Diff, Ports, Find, Sim };
 
 // Where --port leads: COM n as the window's box leads (device empty: the
 // port the machine has for that box, found when the port is opened), or a
@@ -75,8 +63,3 @@ std::optional<PortTarget> portTarget(const QString &text);
 // leading zero, no spaces).
 bool isOfferedTestCallCode(const QString &code);
 
-// The help of the program (empty topic) or of one command.
-QString cliHelpText(const QString &topic);
-
-// "kvr7314-cli 1.09"
-QString cliVersionText();

@@ -25,6 +25,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -173,6 +174,19 @@ public:
     bool fullWait;
 };
 
+// Runs a command that talks to the module: the link prepared (the built-in
+// module started, the trace opened), then `body`, then a trace that could
+// not be written reported; the exit code.
+CliExit runOnModule(const CliRequest &request, CliConsole &console, StopSignals &stop,
+                    const std::function<CliExit(ModuleCommand &)> &body)
+{
+    ModuleCommand command(request, console, stop);
+    CliExit exit = CliExit::Ok;
+    if (!command.prepare(&exit))
+        return exit;
+    return command.finish(body(command));
+}
+
 CliExit verifyModule(ModuleCommand &command, const ModuleSettings &written, const QString &file)
 {
     CliConsole &console = command.console;
@@ -233,35 +247,32 @@ CliExit runWrite(const CliRequest &request, StopSignals &stop)
         }
     }
 
-    ModuleCommand command(request, console, stop);
-    CliExit exit = CliExit::Ok;
-    if (!command.prepare(&exit))
-        return exit;
-    if (!request.backup.isEmpty()) {
-        if (const CliExit backedUp = backUpModule(command, request.backup, settings.receiverType); backedUp != CliExit::Ok)
-            return command.finish(backedUp);
-    }
-    console.line(QStringLiteral("writing %1 to %2: %3 steps, one every %4 ms")
-                     .arg(request.file(), command.link.description())
-                     .arg(kProgrammingStepCount)
-                     .arg(2 * ProgrammingRun::kTickIntervalMs));
-    const ProgrammingOutcome run = runProgramming(command.link, settings, console, stop);
-    if (run.interruptedBy != 0) {
-        const QString state = run.stepsSent == 0
-            ? QStringLiteral("no step was sent; the module was not changed")
-            : QStringLiteral("%1 of %2 steps were sent: the module is only partly programmed; write it again")
-                  .arg(run.stepsSent).arg(kProgrammingStepCount);
-        command.interrupted(run.interruptedBy, state);
-        return command.finish(interruptedExit(run.interruptedBy));
-    }
-    if (!run.complete) {
-        console.error(run.failure);
-        return command.finish(run.exit);
-    }
-    console.line(oneLine(kProgrammedText));
-    if (request.verify)
-        exit = verifyModule(command, settings, request.file());
-    return command.finish(exit);
+    return runOnModule(request, console, stop, [&](ModuleCommand &command) {
+        if (!request.backup.isEmpty()) {
+            if (const CliExit backedUp = backUpModule(command, request.backup, settings.receiverType);
+                backedUp != CliExit::Ok)
+                return backedUp;
+        }
+        console.line(QStringLiteral("writing %1 to %2: %3 steps, one every %4 ms")
+                         .arg(request.file(), command.link.description())
+                         .arg(kProgrammingStepCount)
+                         .arg(2 * ProgrammingRun::kTickIntervalMs));
+        const ProgrammingOutcome run = runProgramming(command.link, settings, console, stop);
+        if (run.interruptedBy != 0) {
+            const QString state = run.stepsSent == 0
+                ? QStringLiteral("no step was sent; the module was not changed")
+                : QStringLiteral("%1 of %2 steps were sent: the module is only partly programmed; write it again")
+                      .arg(run.stepsSent).arg(kProgrammingStepCount);
+            command.interrupted(run.interruptedBy, state);
+            return interruptedExit(run.interruptedBy);
+        }
+        if (!run.complete) {
+            console.error(run.failure);
+            return run.exit;
+        }
+        console.line(oneLine(kProgrammedText));
+        return request.verify ? verifyModule(command, settings, request.file()) : CliExit::Ok;
+    });
 }
 
 CliExit runRead(const CliRequest &request, StopSignals &stop)
@@ -275,35 +286,34 @@ CliExit runRead(const CliRequest &request, StopSignals &stop)
             return CliExit::File;
         }
     }
-    ModuleCommand command(request, console, stop);
-    CliExit exit = CliExit::Ok;
-    if (!command.prepare(&exit))
-        return exit;
-    const std::optional<SettingsUpdate> read = command.readAccepted(
-        {QStringLiteral("reading the module on %1").arg(command.link.description()), {}, {},
-         QStringLiteral("the read was not finished; nothing was saved")},
-        &exit);
-    if (!read)
-        return command.finish(exit);
-    const ModuleSettings settings = settingsRead(*read, request.receiver);
-    console.line(oneLine(kReadDoneText) + QStringLiteral(" (firmware %1)").arg(settings.firmwareVersion));
+    return runOnModule(request, console, stop, [&](ModuleCommand &command) {
+        CliExit exit = CliExit::Ok;
+        const std::optional<SettingsUpdate> read = command.readAccepted(
+            {QStringLiteral("reading the module on %1").arg(command.link.description()), {}, {},
+             QStringLiteral("the read was not finished; nothing was saved")},
+            &exit);
+        if (!read)
+            return exit;
+        const ModuleSettings settings = settingsRead(*read, request.receiver);
+        console.line(oneLine(kReadDoneText) + QStringLiteral(" (firmware %1)").arg(settings.firmwareVersion));
 
-    const QDateTime now = QDateTime::currentDateTime();
-    const QString month = dutchMonthName(now.date().month());
-    if (toStandardOutput) {
-        if (const auto refused = unsaveableSettings(settings)) {
-            reportSaveFailure(console, QStringLiteral("-"), *refused);
-            return command.finish(CliExit::File);
+        const QDateTime now = QDateTime::currentDateTime();
+        const QString month = dutchMonthName(now.date().month());
+        if (toStandardOutput) {
+            if (const auto refused = unsaveableSettings(settings)) {
+                reportSaveFailure(console, QStringLiteral("-"), *refused);
+                return CliExit::File;
+            }
+            console.data(settingsFileBytes(settings, kProgramVersion, month, now, QStringLiteral("-")));
+            return CliExit::Ok;
         }
-        console.data(settingsFileBytes(settings, kProgramVersion, month, now, QStringLiteral("-")));
-        return command.finish(CliExit::Ok);
-    }
-    if (const SaveOutcome saved = writeSettingsFile(request.output, settings, kProgramVersion, month, now); !saved) {
-        reportSaveFailure(console, request.output, saved.reason);
-        return command.finish(CliExit::File);
-    }
-    console.line(QStringLiteral("saved to %1").arg(request.output));
-    return command.finish(CliExit::Ok);
+        if (const SaveOutcome saved = writeSettingsFile(request.output, settings, kProgramVersion, month, now); !saved) {
+            reportSaveFailure(console, request.output, saved.reason);
+            return CliExit::File;
+        }
+        console.line(QStringLiteral("saved to %1").arg(request.output));
+        return CliExit::Ok;
+    });
 }
 
 // Opens the port, sends one frame, and gives it time to leave (and the
@@ -339,35 +349,31 @@ CliExit sendSingleFrame(ModuleCommand &command, const QByteArray &frame, const Q
 CliExit runTestCall(const CliRequest &request, StopSignals &stop)
 {
     CliConsole console;
-    ModuleCommand command(request, console, stop);
-    CliExit exit = CliExit::Ok;
-    if (!command.prepare(&exit))
+    return runOnModule(request, console, stop, [&](ModuleCommand &command) {
+        const QString message = request.text.isEmpty() ? kDefaultTestMessage : request.text;
+        const CliExit exit = sendSingleFrame(command, testCallFrame(request.code, request.text),
+                                             QStringLiteral("sent a test call to %1 on %2: %3")
+                                                 .arg(request.code, command.link.description(), quoted(message)));
+        SimulatedLine *module = command.link.builtInModule();
+        if (exit == CliExit::Ok && module && !module->module().testCalls().isEmpty()) {
+            const ReceivedTestCall &call = module->module().testCalls().last();
+            console.line(QStringLiteral("the simulated module shows the call to %1: %2").arg(call.code, quoted(call.message)));
+        }
         return exit;
-    const QString message = request.text.isEmpty() ? kDefaultTestMessage : request.text;
-    exit = sendSingleFrame(command, testCallFrame(request.code, request.text),
-                           QStringLiteral("sent a test call to %1 on %2: %3")
-                               .arg(request.code, command.link.description(), quoted(message)));
-    SimulatedLine *module = command.link.builtInModule();
-    if (exit == CliExit::Ok && module && !module->module().testCalls().isEmpty()) {
-        const ReceivedTestCall &call = module->module().testCalls().last();
-        console.line(QStringLiteral("the simulated module shows the call to %1: %2").arg(call.code, quoted(call.message)));
-    }
-    return command.finish(exit);
+    });
 }
 
 CliExit runNoNetwork(const CliRequest &request, StopSignals &stop)
 {
     CliConsole console;
-    ModuleCommand command(request, console, stop);
-    CliExit exit = CliExit::Ok;
-    if (!command.prepare(&exit))
+    return runOnModule(request, console, stop, [&](ModuleCommand &command) {
+        const CliExit exit = sendSingleFrame(command, noNetworkFrame(),
+                                             QStringLiteral("sent the no-network notice on %1").arg(command.link.description()));
+        SimulatedLine *module = command.link.builtInModule();
+        if (exit == CliExit::Ok && module && module->module().noNetworkNotices() > 0)
+            console.line(QStringLiteral("the simulated module shows its fault: %1").arg(quoted(kNoNetworkText)));
         return exit;
-    exit = sendSingleFrame(command, noNetworkFrame(),
-                           QStringLiteral("sent the no-network notice on %1").arg(command.link.description()));
-    SimulatedLine *module = command.link.builtInModule();
-    if (exit == CliExit::Ok && module && module->module().noNetworkNotices() > 0)
-        console.line(QStringLiteral("the simulated module shows its fault: %1").arg(quoted(kNoNetworkText)));
-    return command.finish(exit);
+    });
 }
 
 QString padded(const QString &text, int width)
@@ -409,11 +415,11 @@ CliExit runPorts()
     for (int n = 1; n <= kComPortCount; ++n) {
         const QString &device = com[size_t(n - 1)];
         const bool present = std::any_of(ports.begin(), ports.end(), [&](const FoundPort &p) { return p.device == device; });
-        console.line(QStringLiteral("COM %1  %2%3").arg(n).arg(device, present ? QString() : QStringLiteral("  (not present)")));
+        console.line(QStringLiteral("%1  %2%3").arg(comPortName(n), device, present ? QString() : QStringLiteral("  (not present)")));
     }
     console.line(QString());
     if (ports.isEmpty()) {
-        console.line(QStringLiteral("No serial port was found. Plug in the USB-serial adapter, or see the README on connecting a module."));
+        console.line(kNoSerialPortText + QStringLiteral(", or see the README on connecting a module"));
         return CliExit::Ok;
     }
     console.line(QStringLiteral("Serial ports found (device, description, manufacturer, serial number, by-id name):"));
@@ -431,38 +437,42 @@ CliExit runFind(const CliRequest &request, StopSignals &stop)
             devices.append(port.device);
     }
     if (devices.isEmpty()) {
-        console.error(QStringLiteral("no serial port was found, and no DEV was given"));
+        console.error(kNoSerialPortText + QStringLiteral(", or name the devices to ask (find DEV...)"));
         return CliExit::Module;
     }
-    console.line(QStringLiteral("find: sending the 6-byte read request (%1) to each of %2 port(s), one after the other")
-                     .arg(QString::fromLatin1(readRequestFrame().toHex(' ').toUpper())).arg(devices.size()));
+    const QByteArray readRequest = readRequestFrame();
+    console.line(QStringLiteral("find: sending the %1-byte read request (%2) to each of %3 port(s), one after the other")
+                     .arg(readRequest.size())
+                     .arg(QString::fromLatin1(readRequest.toHex(' ').toUpper()))
+                     .arg(devices.size()));
     QStringList found;
     for (const QString &device : devices) {
         CliRequest one;
         one.port = PortTarget{1, device};
-        ModuleCommand command(one, console, stop);
-        CliExit exit = CliExit::Ok;
-        if (!command.prepare(&exit))
+        const CliExit exit = runOnModule(one, console, stop, [&](ModuleCommand &command) {
+            const ReadOutcome read = command.readModule();
+            switch (read.kind) {
+            case ReadOutcome::Accepted:
+                console.line(QStringLiteral("%1: a KVR7314 answered, firmware %2").arg(device, read.update.values.firmwareVersion));
+                found.append(device);
+                break;
+            case ReadOutcome::NoData:
+                console.line(QStringLiteral("%1: no answer").arg(device));
+                break;
+            case ReadOutcome::Rejected:
+                console.line(QStringLiteral("%1: something answered, but not with a KVR7314 dump").arg(device));
+                break;
+            case ReadOutcome::PortFailed:
+                console.line(QStringLiteral("%1: %2").arg(device, read.failure));
+                break;
+            case ReadOutcome::Interrupted:
+                command.interrupted(read.interruptedBy, QStringLiteral("the search was not finished"));
+                return interruptedExit(read.interruptedBy);
+            }
+            return CliExit::Ok;
+        });
+        if (exit != CliExit::Ok)
             return exit;
-        const ReadOutcome read = command.readModule();
-        switch (read.kind) {
-        case ReadOutcome::Accepted:
-            console.line(QStringLiteral("%1: a KVR7314 answered, firmware %2").arg(device, read.update.values.firmwareVersion));
-            found.append(device);
-            break;
-        case ReadOutcome::NoData:
-            console.line(QStringLiteral("%1: no answer").arg(device));
-            break;
-        case ReadOutcome::Rejected:
-            console.line(QStringLiteral("%1: something answered, but not with a KVR7314 dump").arg(device));
-            break;
-        case ReadOutcome::PortFailed:
-            console.line(QStringLiteral("%1: %2").arg(device, read.failure));
-            break;
-        case ReadOutcome::Interrupted:
-            command.interrupted(read.interruptedBy, QStringLiteral("the search was not finished"));
-            return interruptedExit(read.interruptedBy);
-        }
     }
     if (found.isEmpty()) {
         console.error(QStringLiteral("no KVR7314 answered on any port"));
@@ -490,9 +500,9 @@ CliExit runSim(const CliRequest &request, StopSignals &stop)
     }
     // The first line is the device alone, for scripts: dev=$(kvr7314-cli sim | head -n 1).
     console.line(host.devicePath());
-    std::fputs(qPrintable(QStringLiteral("kvr7314-cli: simulated KVR7314 (firmware %1) on the device above; "
-                                         "stop it with Ctrl-C\n")
-                              .arg(host.module().behaviour.firmwareVersion)),
+    std::fputs(qPrintable(kCliErrorPrefix + QStringLiteral("simulated KVR7314 (firmware %1) on the device above; "
+                                                           "stop it with Ctrl-C\n")
+                                                .arg(host.module().behaviour.firmwareVersion)),
                stderr);
     QObject::connect(&host, &PtyHost::frameReceived, &host, [&console](const ReceivedFrame &frame) {
         const QString code = QStringLiteral("(%1)").arg(frame.code);

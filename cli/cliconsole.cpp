@@ -1,5 +1,7 @@
 #include "cli/cliconsole.h"
 
+#include "cli/clicommandtable.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -46,7 +48,7 @@ void CliConsole::error(const QString &text)
 {
     endProgress();
     std::fflush(stdout);
-    std::fputs((QStringLiteral("kvr7314-cli: ") + text + u'\n').toLocal8Bit().constData(), stderr);
+    std::fputs((kCliErrorPrefix + text + u'\n').toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
 }
 

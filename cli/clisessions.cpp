@@ -33,11 +33,10 @@ ProgrammingOutcome runProgramming(ModuleLink &link, ModuleSettings &settings, Cl
                                   StopSignals &stop)
 {
     ProgrammingOutcome outcome;
-    ProgrammingSession session({link.portFactory(), [&link] { return link.comPort(); },
-                                [&settings] { return settings; }});
+    ProgrammingSession session(link.portAccess(), [&settings] { return settings; });
     QEventLoop loop;
-    QObject::connect(&session, &ProgrammingSession::timerTextChanged, &loop,
-                     [&settings](TimerField field, const QString &text) { settings.timer(field) = text; });
+    QObject::connect(&session, &ProgrammingSession::fieldTextChanged, &loop,
+                     [&settings](const SettingsField &field, const QString &text) { field.in(settings) = text; });
     QObject::connect(&session, &ProgrammingSession::stepSent, &loop, [&](int step) {
         console.progress(QStringLiteral("step %1 of %2").arg(step).arg(kProgrammingStepCount));
     });
@@ -73,7 +72,7 @@ ReadOutcome runReadBack(ModuleLink &link, CliConsole &console, StopSignals &stop
     ReadBackSession::Options options;
     options.takeAllWaiting = true;
     options.endWhenComplete = !fullWait;
-    ReadBackSession session({link.portFactory(), [&link] { return link.comPort(); }}, options);
+    ReadBackSession session(link.portAccess(), options);
     QEventLoop loop;
     const int reportEvery = characterReportEvery(console);
     int reported = 0;

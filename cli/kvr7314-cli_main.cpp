@@ -35,7 +35,7 @@ int main(int argc, char *argv[])
                          QStringLiteral(". Serial ports found: %1")
                              .arg(devices.isEmpty() ? QStringLiteral("none") : devices.join(QStringLiteral(", "))));
         }
-        std::fprintf(stderr, "kvr7314-cli: %s\n", error.toLocal8Bit().constData());
+        std::fputs((kCliErrorPrefix + error + u'\n').toLocal8Bit().constData(), stderr);
         return int(CliExit::Usage);
     }
     const CliRequest &request = *parse.request;
@@ -52,6 +52,6 @@ int main(int argc, char *argv[])
         return runReportModule(argc, argv, request);
 
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kvr7314-cli"));
+    QCoreApplication::setApplicationName(kCliProgram);
     return int(runCliRequest(request));
 }

@@ -28,7 +28,8 @@ bool ModuleLink::prepare(QString *error, CliExit *exit)
             *exit = CliExit::File;
             return false;
         }
-        m_trace.write(QStringLiteral("kvr7314-cli trace, %1, port %2\n")
+        m_trace.write(QStringLiteral("%1 trace, %2, port %3\n")
+                          .arg(kCliProgram)
                           .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs), description())
                           .toUtf8());
         // A trace that cannot be written (a full disk, /dev/full) stops the
@@ -57,7 +58,7 @@ QString ModuleLink::description() const
     if (!m_target)
         return SimulatedLine::description();
     if (m_target->device.isEmpty())
-        return QStringLiteral("COM %1 (%2)").arg(m_target->comPort).arg(device());
+        return QStringLiteral("%1 (%2)").arg(comPortName(m_target->comPort), device());
     return m_target->device;
 }
 
@@ -66,20 +67,21 @@ QString ModuleLink::builtInNotice() const
     return QStringLiteral("--sim: using the built-in simulated KVR7314, on %1").arg(description());
 }
 
-SerialPortFactory ModuleLink::portFactory()
+PortAccess ModuleLink::portAccess()
 {
-    return [this]() -> std::unique_ptr<SerialPort> {
+    const auto newPort = [this]() -> std::unique_ptr<SerialPort> {
         std::unique_ptr<SerialPort> port = m_builtIn ? m_builtIn->portFactory()() : makeSystemSerialPort(device());
         if (m_trace.isOpen())
             port = std::make_unique<TracingSerialPort>(std::move(port), &m_trace, m_clock);
         return port;
     };
+    return {newPort, [this] { return m_target ? m_target->comPort : 1; }};
 }
 
 std::unique_ptr<SerialPort> ModuleLink::open(QString *error)
 {
     PortFailure failure;
-    std::unique_ptr<SerialPort> port = openPort(portFactory(), comPort(), &failure);
+    std::unique_ptr<SerialPort> port = openPort(portAccess(), &failure);
     if (!port)
         *error = openFailureLine(failure);
     return port;

@@ -34,8 +34,7 @@ public:
 
     // Fresh port objects on the command's device, traced when --trace is
     // given, and the COM number they are opened as.
-    SerialPortFactory portFactory();
-    int comPort() const { return m_target ? m_target->comPort : 1; }
+    PortAccess portAccess();
 
     // A newly opened port, or nothing with a one-line reason.
     std::unique_ptr<SerialPort> open(QString *error);

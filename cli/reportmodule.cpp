@@ -44,7 +44,9 @@ int runReportModule(int argc, char **argv, const CliRequest &request)
             return entry(argc, argv, request);
         why = module.errorString();
     }
-    std::fprintf(stderr, "kvr7314-cli: the report module kvr7314-report cannot be loaded: %s\n",
-                 why.toLocal8Bit().constData());
+    std::fputs((kCliErrorPrefix + QStringLiteral("the report module kvr7314-report cannot be loaded: ") + why + u'\n')
+                   .toLocal8Bit()
+                   .constData(),
+               stderr);
     return int(CliExit::File);
 }

@@ -20,15 +20,11 @@ constexpr int kTitleBarAllowance = 32;
 
 ModuleSettings demoModuleSettings()
 {
-    ModuleSettings settings = startupSettings();
+    ModuleSettings settings = withStandardValues(startupSettings());
     const char *aliases[] = {"Brandweer Noord", "Brandweer Zuid", "Ambulance post 3", "Officier van dienst"};
     for (size_t i = 0; i < std::size(aliases); ++i)
         settings.aliases[i] = QString::fromLatin1(aliases[i]);
-    settings.idleText = kStandardIdleText.checked;
-    settings.couplingText = kStandardCouplingText.checked;
     settings.aliasColour = QString::fromLatin1(kColourChoices[2].code);   // yellow: the sign shows all three colours
-    for (size_t i = 0; i < kTimerFields.size(); ++i)
-        settings.timer(kTimerFields[i]) = kStandardTimersChecked[i];
     return settingsAsSent(settings);
 }
 

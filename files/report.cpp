@@ -2,6 +2,7 @@
 
 #include "files/safefile.h"
 #include "files/settingsfile.h"
+#include "settings/fieldtable.h"
 
 #include <QBuffer>
 #include <QFontMetrics>
@@ -16,9 +17,15 @@ namespace {
 // error"; the description says which step failed.
 constexpr int kPrinterErrorNumber = 482;
 
-QString twoDigitAliasNumber(int index)
+// The report puts a blank line before each group of fields: the aliases,
+// the texts, the colours and speed, the timers.
+int reportGroup(const SettingsField &field)
 {
-    return QStringLiteral("%1").arg(index + 1, 2, 10, QLatin1Char('0'));
+    if (field.alias >= 0)
+        return 0;
+    if (field.kind == FieldKind::Text)
+        return 1;
+    return field.isChoice() ? 2 : 3;
 }
 
 } // namespace
@@ -30,6 +37,7 @@ QList<ReportLine> reportLines(const ModuleSettings &settings, const QString &pro
     const auto title = [&](const QString &text) { lines.append({text, kReportTitlePointSize, true}); };
     const auto body = [&](const QString &text) { lines.append({text, kReportBodyPointSize, false}); };
     const QString blank = QStringLiteral(" ");
+    const QString indent = QStringLiteral("    ");
     const bool flex = settings.receiverType == ReceiverType::Flex;
 
     title(blank);
@@ -37,37 +45,28 @@ QList<ReportLine> reportLines(const ModuleSettings &settings, const QString &pro
     title(QStringLiteral("   KVR7314 - INSTELLINGEN"));
     title(blank);
 
-    body(QStringLiteral("    Bestand gemaakt op : ") + savedMomentText(monthName, printedAt));
-    body(QStringLiteral("    Versie prg software : ") + programVersion);
-    body(flex ? QStringLiteral("    Type ontvanger : FLEX (RXM4F)")
-              : QStringLiteral("    Type ontvanger : POCSAG (RXM4P) "));
+    body(indent + QStringLiteral("Bestand gemaakt op : ") + savedMomentText(monthName, printedAt));
+    body(indent + QStringLiteral("Versie prg software : ") + programVersion);
+    body(indent + QStringLiteral("Type ontvanger : ") + receiverBoardText(settings.receiverType));
     // A known version has a space before its colon; the "none read" line has not.
-    body(settings.firmwareVersion.isEmpty()
-             ? QStringLiteral("    Versie KVR firmware: 0.00 (de data is niet vanuit een KVR ingelezen)")
-             : QStringLiteral("    Versie KVR firmware : ") + settings.firmwareVersion);
-    body(blank);
+    body(settings.firmwareVersion.isEmpty() ? indent + QStringLiteral("Versie KVR firmware: ") + kFirmwareNotReadText
+                                            : indent + QStringLiteral("Versie KVR firmware : ") + settings.firmwareVersion);
 
-    const int aliasCount = flex ? kAliasCount : kPocsagAliasCount;
-    for (int i = 0; i < aliasCount; ++i)
-        body(QStringLiteral("    Alias ") + twoDigitAliasNumber(i) + QStringLiteral(": ") + settings.aliases[i]);
-    body(blank);
-
-    body(QStringLiteral("    Koppeltekst : ") + settings.couplingText);
-    body(QStringLiteral("    Tekst LCD in rust: ") + settings.idleText);
-    body(blank);
-
-    body(QStringLiteral("    Kleur van de alias        : ") + colourWord(settings.aliasColour));
-    body(QStringLiteral("    Kleur van de koppeltekst  : ") + colourWord(settings.couplingColour));
-    body(QStringLiteral("    Kleur van het bericht     : ") + colourWord(settings.messageColour));
-    body(QStringLiteral("    Loopsnelheid lichtkrant   : ") + speedWord(settings.scrollSpeed));
-    body(blank);
-
-    const QString seconds = QStringLiteral(" seconde");
-    body(QStringLiteral("    Tijd Relais : ") + settings.relayTime + seconds);
-    body(QStringLiteral("    Tijd Wissen lichtkrant : ") + settings.signClearTime + seconds);
-    body(QStringLiteral("    Tijd Wissen LCD : ") + settings.lcdClearTime + seconds);
-    body(QStringLiteral("    Tijd Achtergrondverlichting : ") + settings.backlightTime + seconds);
-    body(QStringLiteral("    Tijd Scrollen regel 3 en 4 : ") + settings.scrollTime + QStringLiteral(" mSec"));
+    // Then every field with a line of its own, the codes as words; a POCSAG
+    // receiver holds only the first seven aliases.
+    std::optional<int> group;
+    for (const SettingsField &field : settingsFields()) {
+        if (field.reportLabel.isEmpty() || (!flex && field.alias >= kPocsagAliasCount))
+            continue;
+        if (group != reportGroup(field))
+            body(blank);
+        group = reportGroup(field);
+        const QString &value = field.in(settings);
+        if (field.isChoice())
+            body(indent + field.reportLabel + choiceWord(field, value));
+        else
+            body(indent + field.reportLabel + value + (field.kind == FieldKind::Timer ? reportUnit(field.unit) : QString()));
+    }
     return lines;
 }
 

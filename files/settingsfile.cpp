@@ -2,10 +2,12 @@
 
 #include "files/safefile.h"
 #include "settings/codec.h"
+#include "settings/fieldtable.h"
 #include "settings/textrule.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QList>
 
 #include <algorithm>
 #include <array>
@@ -13,62 +15,22 @@
 
 namespace {
 
-// Positions in the data line are 1-based and signed 16-bit: a key must start
-// at or before this position, and no position arithmetic may pass it.
-constexpr int kMaxPosition = 32767;
-
 constexpr QByteArrayView kLineEnd = "\r\n";
 
-// The 27 keys in the order they are written and searched. Every text value
-// runs up to the next key in this table; codes are three characters; the
-// last value runs to the end of the line.
-constexpr std::array<QByteArrayView, 27> kKeys = {
-    "ALIAS01:", "ALIAS02:", "ALIAS03:", "ALIAS04:", "ALIAS05:", "ALIAS06:", "ALIAS07:", "ALIAS08:",
-    "ALIAS09:", "ALIAS10:", "ALIAS11:", "ALIAS12:", "ALIAS13:", "ALIAS14:", "ALIAS15:", "ALIAS16:",
-    "KOPPELTEKST:", "TEKST_LCDRUST:",
-    "KLEUR_ALIAS:", "KLEUR_KOPPELTEKST:", "KLEUR_BERICHT:", "SNELHEID:",
-    "TIJD_RELAIS:", "TIJD_WISLK:", "TIJD_WISLCD:", "TIJD_BACKLIGHT:", "TIJD_SCROLLENLCD:",
-};
-constexpr int kFirstCodeKey = 18;   // KLEUR_ALIAS:
-constexpr int kLastCodeKey = 21;    // SNELHEID:
-constexpr int kTailKey = 26;        // TIJD_SCROLLENLCD:
-constexpr int kCodeLength = 3;
-
-enum class ValueKind { Text, Code, Tail };
-
-ValueKind kindOf(int key)
+// The fields on the data line, in the order they are written and searched:
+// each key is followed by its value. A text runs up to the next key, a code
+// is three characters, the last value runs to the end of the line.
+QList<const SettingsField *> lineFields()
 {
-    if (key == kTailKey)
-        return ValueKind::Tail;
-    if (key >= kFirstCodeKey && key <= kLastCodeKey)
-        return ValueKind::Code;
-    return ValueKind::Text;
-}
-
-// The settings field that key number `key` carries.
-QString &fieldOf(ModuleSettings &s, int key)
-{
-    if (key < kAliasCount)
-        return s.aliases[key];
-    switch (key) {
-    case 16: return s.couplingText;
-    case 17: return s.idleText;
-    case 18: return s.aliasColour;
-    case 19: return s.couplingColour;
-    case 20: return s.messageColour;
-    case 21: return s.scrollSpeed;
-    case 22: return s.relayTime;
-    case 23: return s.signClearTime;
-    case 24: return s.lcdClearTime;
-    case 25: return s.backlightTime;
-    default: return s.scrollTime;
+    QList<const SettingsField *> fields;
+    for (const SettingsField &field : settingsFields()) {
+        if (!field.fileKey.isEmpty())
+            fields.append(&field);
     }
+    return fields;
 }
 
-const QString &fieldOf(const ModuleSettings &s, int key)
-{
-    return fieldOf(const_cast<ModuleSettings &>(s), key);
-}
+constexpr int kCodeLength = 3;
 
 constexpr QByteArrayView kFlexMarker = "kvrFlxData";
 constexpr QByteArrayView kPocsagMarker = "kvrPocData";
@@ -89,12 +51,12 @@ constexpr std::array<Marker, 6> kMarkers = {{
 }};
 
 // 1-based position of the first occurrence of `text` that starts at or
-// before kMaxPosition, or 0 when there is none. Only the part of the line
+// before kLastPosition, or 0 when there is none. Only the part of the line
 // that such an occurrence can cover is searched, so a line of megabytes
 // costs no more than one of 32 kB.
 int firstPosition(QByteArrayView line, QByteArrayView text)
 {
-    const qsizetype reach = std::min<qsizetype>(line.size(), kMaxPosition - 1 + text.size());
+    const qsizetype reach = std::min<qsizetype>(line.size(), kLastPosition - 1 + text.size());
     const qsizetype index = line.first(reach).indexOf(text);
     return index < 0 ? 0 : int(index) + 1;
 }
@@ -124,9 +86,9 @@ SettingsFileOutcome failed(FileReason reason = {QStringLiteral("it is not a KVR7
 std::optional<QByteArrayView> keyIn(const QString &text)
 {
     const QByteArray bytes = cp1252::encode(text);
-    for (QByteArrayView key : kKeys) {
-        if (bytes.contains(key))
-            return key;
+    for (const SettingsField *field : lineFields()) {
+        if (bytes.contains(field->fileKey))
+            return field->fileKey;
     }
     for (const Marker &marker : kMarkers) {
         if (bytes.contains(marker.text))
@@ -140,8 +102,8 @@ bool sameDataLineValues(const ModuleSettings &a, const ModuleSettings &b)
 {
     if (a.receiverType != b.receiverType)
         return false;
-    for (int key = 0; key < int(kKeys.size()); ++key) {
-        if (fieldOf(a, key) != fieldOf(b, key))
+    for (const SettingsField *field : lineFields()) {
+        if (field->in(a) != field->in(b))
             return false;
     }
     return true;
@@ -164,9 +126,7 @@ QByteArray settingsFileBytes(const ModuleSettings &settings, const QString &prog
                              const QString &path)
 {
     const bool flex = settings.receiverType == ReceiverType::Flex;
-    const QString firmware = settings.firmwareVersion.isEmpty()
-        ? QStringLiteral("0.00 (de data is niet vanuit een KVR ingelezen)")
-        : settings.firmwareVersion;
+    const QString firmware = settings.firmwareVersion.isEmpty() ? kFirmwareNotReadText : settings.firmwareVersion;
     const QString header[] = {
         QStringLiteral("KVR7314 - INSTELLINGEN"),
         QStringLiteral("======================"),
@@ -175,8 +135,7 @@ QByteArray settingsFileBytes(const ModuleSettings &settings, const QString &prog
         QStringLiteral("Bestandsnaam       : ") + path,
         QStringLiteral("Versie prg software: ") + programVersion,
         QStringLiteral("Versie KVR firmware: ") + firmware,
-        flex ? QStringLiteral("Type ontvanger     : FLEX (RXM4F)")
-             : QStringLiteral("Type ontvanger     : POCSAG (RXM4P) "),
+        QStringLiteral("Type ontvanger     : ") + receiverBoardText(settings.receiverType),
         QStringLiteral(" "),
         QStringLiteral("LET OP: voor een goede werking in dit bestand geen wijzigingen aanbrengen!"),
         QStringLiteral(" "),
@@ -186,8 +145,8 @@ QByteArray settingsFileBytes(const ModuleSettings &settings, const QString &prog
     for (const QString &line : header)
         bytes.append(cp1252::encode(line)).append(kLineEnd);
     bytes.append(flex ? kFlexMarker : kPocsagMarker);
-    for (int key = 0; key < int(kKeys.size()); ++key)
-        bytes.append(kKeys[key]).append(cp1252::encode(fieldOf(settings, key)));
+    for (const SettingsField *field : lineFields())
+        bytes.append(field->fileKey).append(cp1252::encode(field->in(settings)));
     bytes.append(kLineEnd);
     return bytes;
 }
@@ -254,11 +213,12 @@ SettingsFileOutcome decodeSettingsFile(QByteArrayView bytes)
 
     // Every key is looked for before the marker, so a sibling product's file
     // that lacks a key is unreadable rather than of the wrong product.
-    std::array<int, kKeys.size()> position{};
-    for (int key = 0; key < int(kKeys.size()); ++key) {
-        position[key] = firstPosition(line, kKeys[key]);
-        if (position[key] == 0) {
-            const QString keyText = QString::fromLatin1(kKeys[key]);
+    const QList<const SettingsField *> fields = lineFields();
+    QList<int> position;
+    for (const SettingsField *field : fields) {
+        position.append(firstPosition(line, field->fileKey));
+        if (position.back() == 0) {
+            const QString keyText = QString::fromLatin1(field->fileKey);
             return failed({QStringLiteral("its last line lacks the key \"%1\"").arg(keyText),
                            QStringLiteral("de laatste regel mist de sleutel \"%1\"").arg(keyText)});
         }
@@ -288,25 +248,21 @@ SettingsFileOutcome decodeSettingsFile(QByteArrayView bytes)
     outcome.update.setsFirmwareVersion = false;
     ModuleSettings &values = outcome.update.values;
     values.receiverType = marker->receiver;
-    for (int key = 0; key < int(kKeys.size()); ++key) {
-        const int start = position[key] + int(kKeys[key].size());
-        if (start > kMaxPosition)
+    for (qsizetype k = 0; k < fields.size(); ++k) {
+        const SettingsField &field = *fields[k];
+        const int start = position[k] + int(field.fileKey.size());
+        if (start > kLastPosition)
             return failed();
-        QString &value = fieldOf(values, key);
-        switch (kindOf(key)) {
-        case ValueKind::Text: {
-            const int length = position[key + 1] - start;
+        QString &value = field.in(values);
+        if (k == fields.size() - 1) {
+            value = charactersFrom(line, start);
+        } else if (field.isChoice()) {
+            value = charactersFrom(line, start, kCodeLength);
+        } else {
+            const int length = position[k + 1] - start;
             if (length < 0)
                 return failed();
             value = charactersFrom(line, start, length);
-            break;
-        }
-        case ValueKind::Code:
-            value = charactersFrom(line, start, kCodeLength);
-            break;
-        case ValueKind::Tail:
-            value = charactersFrom(line, start);
-            break;
         }
     }
     // A text the module or a file cannot carry is not loaded, not even cut.

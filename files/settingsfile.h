@@ -18,9 +18,22 @@
 
 #include <optional>
 
+// --- What the file's header and the printed report share ------------------
+
 // "12 november 2006 | 14:05:09": day, month name (with its own spaces),
 // year, separator and time, as the file and the printed report show them.
 QString savedMomentText(const QString &monthName, const QDateTime &moment);
+
+// The firmware line's text while no module was read.
+inline const QString kFirmwareNotReadText = QStringLiteral("0.00 (de data is niet vanuit een KVR ingelezen)");
+
+// The receiver and its board: "FLEX (RXM4F)", "POCSAG (RXM4P) " (with its space).
+inline QString receiverBoardText(ReceiverType type)
+{
+    return type == ReceiverType::Flex ? QStringLiteral("FLEX (RXM4F)") : QStringLiteral("POCSAG (RXM4P) ");
+}
+
+// --- The file -------------------------------------------------------------------
 
 // The whole file for `settings`: the twelve lines, each ending in CR LF.
 // `path` is shown in the header exactly as the save dialog returned it.

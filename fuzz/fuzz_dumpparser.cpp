@@ -2,6 +2,7 @@
 // dump parser and on into a settings record, as the window would apply them.
 
 #include "readback/dumpparser.h"
+#include "settings/fieldtable.h"
 #include "settings/codec.h"
 #include "settings/modulesettings.h"
 #include "settings/textrule.h"
@@ -23,12 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (firstTextFault(parse.update->values))
             std::abort();
         const ModuleSettings after = applyUpdate(startupSettings(), *parse.update);
-        for (const QString &alias : after.aliases) {
-            if (alias.size() > kTextLimit)
-                std::abort();
-        }
-        for (TimerField f : kTimerFields) {
-            if (after.timer(f).size() > kTimerLimit)
+        // Every text within its box.
+        for (const SettingsField &field : settingsFields()) {
+            if (field.boxLength() > 0 && field.in(after).size() > field.boxLength())
                 std::abort();
         }
         if (after.receiverType != ReceiverType::Flex || !colourIndex(after.aliasColour)

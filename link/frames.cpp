@@ -2,30 +2,61 @@
 
 #include "settings/codec.h"
 
+#include <algorithm>
+
 namespace {
 
-constexpr int kFirstAliasStep = 3;
-constexpr int kFirstTimerStep = 19;
+constexpr char kSelect = char(0xEF);
+constexpr char kColourSelect = char(0xB0);
 
-// The fixed opening of step 1; the module expects it before the "01" that
-// follows and before the colour and speed selectors.
-const QByteArray kStep1Opening = QByteArray::fromHex("00FFFF000B00FF01");
-const QByteArray kStep2Content = QByteArray::fromHex("FFFF00");
-
-// Selects a colour on the sign: EF B0 EF colour. The B0 is fixed, whatever
-// the colour.
-QByteArray colourSelector(const QString &code)
+// The fixed bytes a step starts with, before the fields it carries. Step 1
+// opens with eight bytes and "01" 02, which the module expects before its
+// colour and speed selectors; steps 2 and 24 carry nothing but fixed bytes.
+QByteArray fixedStepBytes(int step)
 {
-    QByteArray bytes = QByteArray::fromHex("EFB0EF");
+    switch (step) {
+    case 1: return QByteArray::fromHex("00FFFF000B00FF01") + "01" + char(0x02);
+    case 2: return QByteArray::fromHex("FFFF00");
+    case 24: return QByteArray(" ");
+    default: return {};
+    }
+}
+
+// A colour on the sign: EF B0 EF colour, the B0 fixed whatever the colour.
+// A speed: EF speed.
+QByteArray selector(const SettingsField &field, const QString &code)
+{
+    QByteArray bytes(1, kSelect);
+    if (field.kind == FieldKind::Colour)
+        bytes.append(kColourSelect).append(kSelect);
     bytes.append(char(codeByte(code)));
     return bytes;
 }
 
-QByteArray speedSelector(const QString &code)
+QByteArray encodedValue(const SettingsField &field, const ModuleSettings &settings)
 {
-    QByteArray bytes(1, char(0xEF));
-    bytes.append(char(codeByte(code)));
-    return bytes;
+    if (field.isChoice())
+        return selector(field, field.in(settings));
+    return cp1252::encode(sentText(field, settings));
+}
+
+// The bytes a selector of `field` takes; -1 for a text, which takes the rest.
+qsizetype selectorSize(const SettingsField &field)
+{
+    switch (field.kind) {
+    case FieldKind::Colour: return 4;
+    case FieldKind::Speed: return 2;
+    default: return -1;
+    }
+}
+
+// The code a selector carries, when its fixed bytes are right.
+std::optional<QString> selectedCode(const SettingsField &field, QByteArrayView bytes)
+{
+    const QByteArray expected = selector(field, QString()).chopped(1);
+    if (!bytes.startsWith(expected))
+        return std::nullopt;
+    return QString::number(static_cast<unsigned char>(bytes.back()));
 }
 
 } // namespace
@@ -57,49 +88,34 @@ quint8 codeByte(const QString &code)
     return ok && value >= 0 && value <= 255 ? quint8(value) : quint8(0);
 }
 
-std::optional<TimerField> timerOfStep(int step)
+QList<const SettingsField *> fieldsOfStep(int step)
 {
-    const int index = step - kFirstTimerStep;
-    if (index < 0 || index >= int(kTimerFields.size()))
-        return std::nullopt;
-    return kTimerFields[size_t(index)];
+    QList<const SettingsField *> fields;
+    for (const SettingsField &field : settingsFields()) {
+        if (field.step.step == step)
+            fields.append(&field);
+    }
+    std::stable_sort(fields.begin(), fields.end(),
+                     [](const SettingsField *a, const SettingsField *b) { return a->step.part < b->step.part; });
+    return fields;
 }
 
-QString aliasValue(const ModuleSettings &settings, int n)
+QString sentText(const SettingsField &field, const ModuleSettings &settings)
 {
-    const QString &text = settings.aliases[size_t(n - 1)];
-    if (text.isEmpty())
-        return QStringLiteral("CAPCODE %1").arg(n, 2, 10, QLatin1Char('0'));
+    const QString &text = field.in(settings);
+    if (field.alias >= 0 && text.isEmpty())
+        return QStringLiteral("CAPCODE %1").arg(field.alias + 1, 2, 10, QLatin1Char('0'));
+    if (field.kind == FieldKind::Timer)
+        return padTimer(text);
     return text;
 }
 
 QByteArray programmingStepContent(int step, const ModuleSettings &settings)
 {
-    if (step == 1) {
-        QByteArray content = kStep1Opening;
-        content.append("01");
-        content.append(char(0x02));
-        content.append(colourSelector(settings.aliasColour));
-        content.append(speedSelector(settings.scrollSpeed));
-        return content;
-    }
-    if (step == 2)
-        return kStep2Content;
-    if (step >= kFirstAliasStep && step < kFirstAliasStep + kAliasCount)
-        return cp1252::encode(aliasValue(settings, step - kFirstAliasStep + 1));
-    if (const auto timer = timerOfStep(step))
-        return cp1252::encode(padTimer(settings.timer(*timer)));
-    if (step == 24)
-        return QByteArray(" ");
-    if (step == 25)
-        return cp1252::encode(settings.idleText);
-    if (step == 26) {
-        QByteArray content = colourSelector(settings.couplingColour);
-        content.append(cp1252::encode(settings.couplingText));
-        content.append(colourSelector(settings.messageColour));
-        return content;
-    }
-    return {};
+    QByteArray content = fixedStepBytes(step);
+    for (const SettingsField *field : fieldsOfStep(step))
+        content.append(encodedValue(*field, settings));
+    return content;
 }
 
 QByteArray programmingStepFrame(int step, const ModuleSettings &settings)
@@ -107,12 +123,46 @@ QByteArray programmingStepFrame(int step, const ModuleSettings &settings)
     return moduleFrame(programmingStepCode(step), programmingStepContent(step, settings));
 }
 
+std::optional<QList<StepValue>> decodeProgrammingStep(int step, QByteArrayView content)
+{
+    const QByteArray fixed = fixedStepBytes(step);
+    if (!content.startsWith(fixed))
+        return std::nullopt;
+    QByteArrayView rest = content.sliced(fixed.size());
+    const QList<const SettingsField *> fields = fieldsOfStep(step);
+    // Selectors have a fixed size; the one text of a step takes what they leave.
+    qsizetype fixedSize = 0;
+    for (const SettingsField *field : fields)
+        fixedSize += std::max<qsizetype>(selectorSize(*field), 0);
+    const bool hasText = std::any_of(fields.begin(), fields.end(),
+                                     [](const SettingsField *f) { return selectorSize(*f) < 0; });
+    if (rest.size() < fixedSize || (!hasText && rest.size() != fixedSize))
+        return std::nullopt;
+    QList<StepValue> values;
+    for (const SettingsField *field : fields) {
+        const qsizetype size = selectorSize(*field);
+        if (size < 0) {
+            const qsizetype textSize = rest.size() - fixedSize;
+            values.append({field, cp1252::decode(rest.first(textSize))});
+            rest = rest.sliced(textSize);
+            continue;
+        }
+        const std::optional<QString> code = selectedCode(*field, rest.first(size));
+        if (!code)
+            return std::nullopt;
+        values.append({field, *code});
+        rest = rest.sliced(size);
+        fixedSize -= size;
+    }
+    return values;
+}
+
 ModuleSettings settingsAsSent(ModuleSettings settings)
 {
-    for (int n = 1; n <= kAliasCount; ++n)
-        settings.aliases[size_t(n - 1)] = aliasValue(settings, n);
-    for (TimerField field : kTimerFields)
-        settings.timer(field) = padTimer(settings.timer(field));
+    for (const SettingsField &field : settingsFields()) {
+        if (field.isSent() && field.isText())
+            field.in(settings) = sentText(field, settings);
+    }
     return settings;
 }
 
@@ -121,9 +171,9 @@ bool isTestCallCode(const QString &code)
     bool ok = false;
     const int capcode = code.toInt(&ok);
     if (ok)
-        return capcode >= 1 && capcode <= 16;
+        return capcode >= 1 && capcode <= kAliasCount;
     // RI-codes "1D" .. "7D"
-    return code.size() == 2 && code[0] >= u'1' && code[0] <= u'7' && code[1] == u'D';
+    return code.size() == 2 && code[0] >= u'1' && code[0] < QChar(u'1' + kPocsagAliasCount) && code[1] == u'D';
 }
 
 QByteArray testCallFrame(const QString &code, const QString &message)

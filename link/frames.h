@@ -2,11 +2,17 @@
 // Everything the tool sends to the module is one module frame:
 //   SOH (0x01)  "("  message code  ")"  content  EOT (0x04)
 // with no length field, no checksum and no escapes. The functions here turn
-// settings into those bytes; nothing else in the program builds a frame.
+// settings into those bytes, and (for the simulated module) the bytes of a
+// programming step back into the values it carries; nothing else in the
+// program builds or takes apart a frame. Which field goes into which step
+// is the field table's; the steps' fixed bytes are here.
 
+#include "settings/fieldtable.h"
 #include "settings/modulesettings.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -14,6 +20,7 @@
 inline constexpr char kSoh = 0x01;
 inline constexpr char kEot = 0x04;
 
+// A programming run sends these steps, 1..26, one every 300 ms.
 inline constexpr int kProgrammingStepCount = 26;
 inline constexpr int kFirstStepCode = 51;        // step n has code 50 + n
 
@@ -30,24 +37,34 @@ QByteArray moduleFrame(const QString &code, const QByteArray &content);
 // "51" .. "76" for steps 1 .. 26.
 QString programmingStepCode(int step);
 
-// The content of step 1..26, from the settings as they stand when it is sent.
+// The content of step 1..26, from the settings as they stand when it is sent:
+// the step's fixed bytes, then each field the table places in it.
 QByteArray programmingStepContent(int step, const ModuleSettings &settings);
 QByteArray programmingStepFrame(int step, const ModuleSettings &settings);
 
-// The timer that steps 19..23 carry (relay, sign, LCD, backlight, scroll),
-// or nothing for the other steps.
-std::optional<TimerField> timerOfStep(int step);
+// The fields step 1..26 carries, in the order of its content.
+QList<const SettingsField *> fieldsOfStep(int step);
 
-// What the module is given for alias n (1..16): the text unchanged, or
-// "CAPCODE nn" when it is exactly empty (a text of spaces is sent as it is).
-QString aliasValue(const ModuleSettings &settings, int n);
+// A text field as the module is given it: an alias that is exactly empty as
+// "CAPCODE nn" (a text of spaces is sent as it is), a timer padded to four
+// characters; any other text unchanged.
+QString sentText(const SettingsField &field, const ModuleSettings &settings);
+
+// The values step 1..26 carries, taken back out of its content: a colour
+// or speed as its code, a text as it came. Nothing when the content is not
+// what the step's layout allows (wrong fixed bytes, selectors or length).
+struct StepValue {
+    const SettingsField *field;
+    QString value;
+};
+std::optional<QList<StepValue>> decodeProgrammingStep(int step, QByteArrayView content);
 
 // A colour or speed code as the byte the module takes ("183" -> 0xB7).
 quint8 codeByte(const QString &code);
 
 // The values a module holds once it has taken all 26 steps of `settings`:
-// empty aliases as "CAPCODE nn", timers as the four characters sent.
-// Receiver type and firmware version are not sent and stay as they were.
+// each text as sentText() gives it. Receiver type and firmware version are
+// not sent and stay as they were.
 ModuleSettings settingsAsSent(ModuleSettings settings);
 
 // --- Other frames -----------------------------------------------------------------

@@ -3,19 +3,21 @@
 // message boxes, the command-line companion prints them. Lines are joined
 // by CR alone; every space counts.
 
+#include "link/portlist.h"
+
 #include <QString>
 
 inline const QString kCommunicationErrorTitle = QStringLiteral("Communicatiefout!");
 
 // The port COM `comPort` could not be opened.
-inline QString openFailureText(const QString &comPort)
+inline QString openFailureText(int comPort)
 {
     return QStringLiteral("Er is een fout opgetreden bij openen van de compoort !\r"
                           "Mogelijk wordt de compoort door een ander programma\r"
                           "gebruikt, of is de ingestelde compoort niet aanwezig.\r"
                           "\r"
-                          "De ingestelde compoort = COM ")
-        + comPort
+                          "De ingestelde compoort = ")
+        + comPortName(comPort)
         + QStringLiteral("\r"
                          "\r"
                          "Start het programma opnieuw op en selecteer een andere com-poort.\r"

@@ -26,7 +26,7 @@ const QString kDialoutHintEnglish = QStringLiteral(
 QString presentPortsDutch(const QList<FoundPort> &ports)
 {
     if (ports.isEmpty())
-        return QStringLiteral("Er is geen seriële poort gevonden. Sluit de USB-seriële adapter aan en kies daarna de poort.");
+        return kNoSerialPortDutch + QStringLiteral(" en kies daarna de poort.");
     QStringList lines{QStringLiteral("Sluit de adapter aan, of kies een van de aanwezige poorten:")};
     for (const FoundPort &port : ports)
         lines.append(QStringLiteral("  ") + portDescription(port.device, ports));
@@ -36,7 +36,7 @@ QString presentPortsDutch(const QList<FoundPort> &ports)
 QString presentPortsEnglish(const QList<FoundPort> &ports)
 {
     if (ports.isEmpty())
-        return QStringLiteral("no serial port was found: plug in the USB-serial adapter");
+        return kNoSerialPortText;
     QStringList devices;
     for (const FoundPort &port : ports)
         devices.append(port.device);

@@ -19,7 +19,15 @@ struct FoundPort {
     bool operator==(const FoundPort &) const = default;
 };
 
+// The window's COM boxes, COM 1 to COM 4.
 inline constexpr int kComPortCount = 4;
+
+// "COM 3": how the window's box, its messages and the command line name COM n.
+inline QString comPortName(int comPort) { return QStringLiteral("COM %1").arg(comPort); }
+
+// When the system reports no serial port at all.
+inline const QString kNoSerialPortText = QStringLiteral("no serial port was found: plug in the USB-serial adapter");
+inline const QString kNoSerialPortDutch = QStringLiteral("Er is geen seriële poort gevonden. Sluit de USB-seriële adapter aan");
 
 // The ports the system reports now (QSerialPortInfo), each with its stable
 // /dev/serial/by-id name where Linux gives one.

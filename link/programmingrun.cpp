@@ -13,9 +13,9 @@ ProgrammingTick ProgrammingRun::tick()
         ++programStep;
 
     ProgrammingTick result;
-    if (ledTick == 0 && programStep >= 1 && programStep <= kStepCount)
+    if (ledTick == 0 && programStep >= 1 && programStep <= kProgrammingStepCount)
         result.sendStep = programStep;
     result.ledShown = ledTick == 1;
-    result.finished = programStep == kStepCount + 1;
+    result.finished = programStep == kProgrammingStepCount + 1;
     return result;
 }

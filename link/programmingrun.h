@@ -3,6 +3,8 @@
 // 150 ms and every second tick sends one of the 26 steps, so two frames
 // are 300 ms apart. The window owns the timer and calls tick().
 
+#include "link/frames.h"
+
 struct ProgrammingTick {
     int sendStep = 0;        // 1..26: send this step now; 0: send nothing
     bool ledShown = false;   // imgLED_DataUIT after this tick
@@ -11,7 +13,6 @@ struct ProgrammingTick {
 
 class ProgrammingRun {
 public:
-    static constexpr int kStepCount = 26;
     // Tmr_Pauze: a send tick and an advance tick, so a step every 300 ms.
     static constexpr int kTickIntervalMs = 150;
 

@@ -4,8 +4,8 @@
 
 #include <QTimer>
 
-ProgrammingSession::ProgrammingSession(Links links, QObject *parent)
-    : QObject(parent), m_links(std::move(links)), m_tmrPauze(new QTimer(this))
+ProgrammingSession::ProgrammingSession(PortAccess port, std::function<ModuleSettings()> settings, QObject *parent)
+    : QObject(parent), m_portAccess(std::move(port)), m_settings(std::move(settings)), m_tmrPauze(new QTimer(this))
 {
     m_tmrPauze->setObjectName(QStringLiteral("Tmr_Pauze"));
     m_tmrPauze->setInterval(ProgrammingRun::kTickIntervalMs);
@@ -23,10 +23,10 @@ void ProgrammingSession::startProgramming()
 {
     if (isRunning())
         return;
-    ModuleSettings normalised = m_links.settings();
+    ModuleSettings normalised = m_settings();
     normaliseTimers(normalised);
-    for (TimerField field : kTimerFields)
-        emit timerTextChanged(field, normalised.timer(field));
+    for (const SettingsField *field : fieldsOfKind(FieldKind::Timer))
+        emit fieldTextChanged(*field, field->in(normalised));
 
     m_stepsSent = 0;
     m_run.start();
@@ -56,7 +56,7 @@ void ProgrammingSession::sendProgrammingStep(int step)
         // same port is opened again.
         m_port.reset();
         PortFailure failure;
-        m_port = openPort(m_links.newPort, m_links.comPort(), &failure);
+        m_port = openPort(m_portAccess, &failure);
         if (!m_port) {
             halt();
             emit failed(failure);
@@ -67,10 +67,13 @@ void ProgrammingSession::sendProgrammingStep(int step)
     if (!m_port)
         return;
 
-    ModuleSettings now = m_links.settings();
-    if (const auto timer = timerOfStep(step)) {
-        now.timer(*timer) = padTimer(now.timer(*timer));
-        emit timerTextChanged(*timer, now.timer(*timer));
+    // A timer's step pads it to four characters, and its box shows that.
+    ModuleSettings now = m_settings();
+    for (const SettingsField *field : fieldsOfStep(step)) {
+        if (field->kind == FieldKind::Timer) {
+            field->in(now) = sentText(*field, now);
+            emit fieldTextChanged(*field, field->in(now));
+        }
     }
     m_port->writeBytes(programmingStepFrame(step, now));
     if (!isRunning())

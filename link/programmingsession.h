@@ -10,6 +10,7 @@
 
 #include "link/programmingrun.h"
 #include "link/serialport.h"
+#include "settings/fieldtable.h"
 #include "settings/modulesettings.h"
 
 #include <QObject>
@@ -22,14 +23,9 @@ class QTimer;
 class ProgrammingSession : public QObject {
     Q_OBJECT
 public:
-    // What the front end gives the session.
-    struct Links {
-        SerialPortFactory newPort;                   // a fresh port object, for step 1
-        std::function<int()> comPort;                // the COM n that step 1 opens, asked then
-        std::function<ModuleSettings()> settings;    // the values as they stand now
-    };
-
-    explicit ProgrammingSession(Links links, QObject *parent = nullptr);
+    // `port`: how step 1 opens the port (the COM n is asked then);
+    // `settings`: the values as they stand now, asked at every step.
+    ProgrammingSession(PortAccess port, std::function<ModuleSettings()> settings, QObject *parent = nullptr);
     ~ProgrammingSession() override;
 
     // The click on "schrijven": the timers are normalised (and the new texts
@@ -57,7 +53,7 @@ public:
 signals:
     // A timer text changed by the run: normalised at the start, padded to
     // four characters by its step. The front end shows it in its box.
-    void timerTextChanged(TimerField field, const QString &text);
+    void fieldTextChanged(const SettingsField &field, const QString &text);
     void stepSent(int step);
     // imgLED_DataUIT: shown on the advance ticks, hidden otherwise.
     void ledChanged(bool shown);
@@ -72,7 +68,8 @@ private:
     void halt();
     void onPortFailed(const QString &description);
 
-    Links m_links;
+    PortAccess m_portAccess;
+    std::function<ModuleSettings()> m_settings;
     QTimer *m_tmrPauze;
     ProgrammingRun m_run;
     std::unique_ptr<SerialPort> m_port;

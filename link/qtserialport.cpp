@@ -15,7 +15,7 @@ QtSerialPort::QtSerialPort(ComDeviceMapper device, QObject *parent)
     : SerialPort(parent), m_device(device ? std::move(device) : ComDeviceMapper(defaultComDevice))
 {
     connect(&m_port, &QSerialPort::readyRead, this, [this] {
-        m_lastEvent = kEventReceive;
+        m_lastEvent = PortEvent::Received;
         emit dataArrived();
     });
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
@@ -119,9 +119,9 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error)
     }
 }
 
-void QtSerialPort::fail(const QString &description, bool lostData)
+void QtSerialPort::fail(const QString &description, bool lostWrites)
 {
-    if (!reportFailure(description, lostData))
+    if (!reportFailure(description, lostWrites))
         return;
     m_errorString = description;
     m_port.close();

@@ -21,14 +21,14 @@ public:
 
     void writeBytes(const QByteArray &bytes) override;
 
-    int lastEvent() const override { return m_lastEvent; }
+    PortEvent lastEvent() const override { return m_lastEvent; }
     QString readText() override;
     QString readWaiting() override;
 
 private:
     void onError(QSerialPort::SerialPortError error);
     void findOpenCause();
-    void fail(const QString &description, bool lostData);
+    void fail(const QString &description, bool lostWrites);
 
     ComDeviceMapper m_device;
     QString m_deviceName;
@@ -36,5 +36,5 @@ private:
     QString m_errorString;
     OpenCause m_openCause = OpenCause::Other;
     QString m_holder;
-    int m_lastEvent = 0;
+    PortEvent m_lastEvent = PortEvent::None;
 };

@@ -19,12 +19,12 @@ QString SerialPort::readWaiting()
     return waiting;
 }
 
-bool SerialPort::reportFailure(const QString &description, bool lostData)
+bool SerialPort::reportFailure(const QString &description, bool lostWrites)
 {
     if (m_failed)
         return false;
     m_failed = true;
-    m_failureLostData = lostData;
+    m_lostWrites = lostWrites;
     QTimer::singleShot(0, this, [this, description] { emit failed(description); });
     return true;
 }
@@ -35,20 +35,20 @@ PortFailure lineFailure(const SerialPort &port, const QString &description)
     failure.kind = PortFailure::LineFailed;
     failure.device = port.deviceName();
     failure.description = description;
-    failure.bytesLost = port.failureLostData();
+    failure.lostWrites = port.lostWrites();
     return failure;
 }
 
-std::unique_ptr<SerialPort> openPort(const SerialPortFactory &factory, int comPort, PortFailure *failure)
+std::unique_ptr<SerialPort> openPort(const PortAccess &access, PortFailure *failure)
 {
-    std::unique_ptr<SerialPort> port = factory ? factory() : nullptr;
-    if (port && port->open(comPort))
+    std::unique_ptr<SerialPort> port = access.newPort ? access.newPort() : nullptr;
+    if (port && port->open(access.comPort()))
         return port;
     failure->kind = PortFailure::CannotOpen;
     failure->device = port ? port->deviceName() : QString();
     failure->description = port ? port->errorString() : QStringLiteral("no serial port");
     failure->cause = port ? port->openCause() : OpenCause::Other;
     failure->holder = port ? port->holder() : QString();
-    failure->bytesLost = false;
+    failure->lostWrites = false;
     return nullptr;
 }

@@ -28,16 +28,19 @@ struct PortFailure {
     Kind kind = LineFailed;
     QString device;          // the device it was about ("/dev/ttyUSB0", "COM3")
     QString description;     // what the system said ("No such file or directory")
-    bool bytesLost = true;   // LineFailed: bytes written had not all left the port
+    // LineFailed: bytes written had not all left the port when it failed.
+    bool lostWrites = true;
     OpenCause cause = OpenCause::Other;   // CannotOpen
     QString holder;          // InUse: the program that holds the port, when known
 };
 
+// The port's most recent event, by the codes of the module's own serial
+// control: 2 once received characters are waiting.
+enum class PortEvent { None = 0, Received = 2 };
+
 class SerialPort : public QObject {
     Q_OBJECT
 public:
-    // The code lastEvent() gives once received characters are waiting.
-    static constexpr int kEventReceive = 2;
     // The most received bytes a port keeps unread. A dump is under 1 KB; a
     // line that floods must not fill the memory.
     static constexpr qsizetype kReceiveLimit = 16 * 1024;
@@ -60,8 +63,8 @@ public:
     // the contract, not how they were handed over.
     virtual void writeBytes(const QByteArray &bytes) = 0;
 
-    // The most recent port event; kEventReceive once characters have arrived.
-    virtual int lastEvent() const = 0;
+    // The most recent port event: Received once characters have arrived.
+    virtual PortEvent lastEvent() const = 0;
     // The next received character not read yet, or the empty text.
     virtual QString readText() = 0;
     // Every received character not read yet, at once.
@@ -71,7 +74,7 @@ public:
     // bytes of the last operation had not all left the port. False when the
     // line went away later, while the port sat idle. A port that cannot tell
     // says true.
-    virtual bool failureLostData() const { return m_failureLostData; }
+    virtual bool lostWrites() const { return m_lostWrites; }
 
 protected:
     // The opened port failed: failed() is emitted once per opening, however
@@ -79,13 +82,13 @@ protected:
     // from inside the caller's write or the system's notifier, since the
     // receiver may show a modal box. False when this opening had already
     // failed; the caller closes its port when true.
-    bool reportFailure(const QString &description, bool lostData);
+    bool reportFailure(const QString &description, bool lostWrites);
     bool hasFailed() const { return m_failed; }
     // A new opening: it may fail again.
     void clearFailure() { m_failed = false; }
 
 signals:
-    // Characters have arrived (lastEvent() is now kEventReceive).
+    // Characters have arrived (lastEvent() is now PortEvent::Received).
     void dataArrived();
     // A write or read on the opened port failed (adapter pulled, line gone).
     // Emitted once per opening, however many errors the port reports.
@@ -93,10 +96,17 @@ signals:
 
 private:
     bool m_failed = false;
-    bool m_failureLostData = true;
+    bool m_lostWrites = true;
 };
 
 using SerialPortFactory = std::function<std::unique_ptr<SerialPort>()>;
+
+// How a session reaches the module: a fresh port object for each opening,
+// and the COM n to open, asked at the moment it opens.
+struct PortAccess {
+    SerialPortFactory newPort;
+    std::function<int()> comPort;
+};
 
 // COM n -> the device it opens: "COMn" on Windows, /dev/ttyS(n-1) on Linux.
 QString defaultComDevice(int comPort);
@@ -105,6 +115,6 @@ using ComDeviceMapper = std::function<QString(int comPort)>;
 // The failure of an opened `port` that reported `description`.
 PortFailure lineFailure(const SerialPort &port, const QString &description);
 
-// Opens COM `comPort` on a new port object from `factory`. Nothing, with
+// Opens the COM n that `access` names on a new port object. Nothing, with
 // the failure in `failure`, when it cannot be opened.
-std::unique_ptr<SerialPort> openPort(const SerialPortFactory &factory, int comPort, PortFailure *failure);
+std::unique_ptr<SerialPort> openPort(const PortAccess &access, PortFailure *failure);

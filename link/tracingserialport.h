@@ -37,10 +37,10 @@ public:
 
     void writeBytes(const QByteArray &bytes) override;
 
-    int lastEvent() const override { return m_inner->lastEvent(); }
+    PortEvent lastEvent() const override { return m_inner->lastEvent(); }
     QString readText() override;
     QString readWaiting() override;
-    bool failureLostData() const override { return m_inner->failureLostData(); }
+    bool lostWrites() const override { return m_inner->lostWrites(); }
 
     // A free line in the trace, with the time (what the caller is about to do).
     void note(const QString &text);

@@ -152,7 +152,7 @@ void Win32SerialPort::takeArrived()
         arrived = true;
     }
     if (arrived) {
-        m_lastEvent = kEventReceive;
+        m_lastEvent = PortEvent::Received;
         emit dataArrived();
     }
 }
@@ -169,9 +169,9 @@ QString Win32SerialPort::readWaiting()
     return cp1252::takeAll(m_incoming);
 }
 
-void Win32SerialPort::fail(const QString &description, bool lostData)
+void Win32SerialPort::fail(const QString &description, bool lostWrites)
 {
-    if (!reportFailure(description, lostData))
+    if (!reportFailure(description, lostWrites))
         return;
     m_errorString = description;
     close();

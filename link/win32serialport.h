@@ -39,13 +39,13 @@ public:
     OpenCause openCause() const override { return m_openCause; }
 
     void writeBytes(const QByteArray &bytes) override;
-    int lastEvent() const override { return m_lastEvent; }
+    PortEvent lastEvent() const override { return m_lastEvent; }
     QString readText() override;
     QString readWaiting() override;
 
 private:
     void takeArrived();
-    void fail(const QString &description, bool lostData);
+    void fail(const QString &description, bool lostWrites);
     void close();
 
     ComDeviceMapper m_device;
@@ -55,5 +55,5 @@ private:
     OpenCause m_openCause = OpenCause::Other;
     QByteArray m_incoming;
     QTimer m_readTimer;
-    int m_lastEvent = 0;
+    PortEvent m_lastEvent = PortEvent::None;
 };

@@ -1,27 +1,30 @@
 #include "readback/dumpcomparison.h"
 
 #include "link/frames.h"
-#include "readback/dumpparser.h"
+#include "link/moduledump.h"
 #include "settings/codec.h"
-#include "settings/textrule.h"
+#include "settings/fieldtable.h"
 
 namespace {
 
-// The module keeps the scroll time in three digits and its dump gives those
-// three: a "0350" that was sent comes back as "350". Only the leading zero
-// of the four characters sent is dropped, so a scroll time of four
-// significant digits, which the module cannot hold, shows as a difference.
-QString scrollTimeAsDumped(const QString &sent)
+// A value as a correctly programmed module's dump gives it back. Inside an
+// echoed step (the coupling text, after "TUSSENTEKST:") a character outside
+// printable ASCII appears as its byte value in angle brackets ("café" reads
+// "caf<233>"). A timer the dump gives in fewer digits than were sent (the
+// scroll time: "0350" comes back as "350") loses only leading zeros, so a
+// scroll time of four significant digits, which the module cannot hold,
+// shows as a difference.
+QString asDumped(const SettingsField &field, const QString &sent)
 {
-    return sent.size() == 4 && sent.startsWith(u'0') ? sent.mid(1) : sent;
-}
-
-// The dump writes the coupling text back inside programming step 26, where
-// a character outside printable ASCII appears as its byte value in angle
-// brackets ("café" reads "caf<233>").
-QString couplingTextAsDumped(const QString &sent)
-{
-    return cp1252::decode(dumpWrittenForm(cp1252::encode(sent)));
+    if (field.kind == FieldKind::Text && field.dump.label && field.dump.label->echoesStep != 0)
+        return cp1252::decode(dumpWrittenForm(cp1252::encode(sent)));
+    if (field.kind == FieldKind::Timer && field.dump.length > 0) {
+        QString held = sent;
+        while (held.size() > field.dump.length && held.startsWith(u'0'))
+            held.remove(0, 1);
+        return held;
+    }
+    return sent;
 }
 
 QString receiverName(ReceiverType type)
@@ -29,26 +32,14 @@ QString receiverName(ReceiverType type)
     return type == ReceiverType::Flex ? QStringLiteral("FLEX") : QStringLiteral("POCSAG");
 }
 
-// The texts and codes both sides carry, in the order of the dump's fields.
-QList<FieldDifference> valueDifferences(const ModuleSettings &a, const ModuleSettings &b)
+// The values a module is sent, field by field in table order.
+QList<FieldDifference> sentDifferences(const ModuleSettings &a, const ModuleSettings &b)
 {
     QList<FieldDifference> differences;
-    const auto compare = [&](const QString &field, const QString &first, const QString &second) {
-        if (first != second)
-            differences.append({field, first, second});
-    };
-    const QList<NamedText> textsA = namedTexts(a);
-    const QList<NamedText> textsB = namedTexts(b);
-    // Aliases, coupling and idle text first, then the codes, then the timers.
-    const qsizetype timersAt = kAliasCount + 2;
-    for (qsizetype i = 0; i < timersAt; ++i)
-        compare(textsA[i].name, textsA[i].text, textsB[i].text);
-    compare(QStringLiteral("alias colour"), a.aliasColour, b.aliasColour);
-    compare(QStringLiteral("coupling colour"), a.couplingColour, b.couplingColour);
-    compare(QStringLiteral("message colour"), a.messageColour, b.messageColour);
-    compare(QStringLiteral("scroll speed"), a.scrollSpeed, b.scrollSpeed);
-    for (qsizetype i = timersAt; i < timersAt + qsizetype(kTimerFields.size()); ++i)
-        compare(textsA[i].name, textsA[i].text, textsB[i].text);
+    for (const SettingsField &field : settingsFields()) {
+        if (field.isSent() && field.in(a) != field.in(b))
+            differences.append({field.name, field.in(a), field.in(b)});
+    }
     return differences;
 }
 
@@ -57,8 +48,10 @@ QList<FieldDifference> valueDifferences(const ModuleSettings &a, const ModuleSet
 ModuleSettings asModuleHolds(const ModuleSettings &settings)
 {
     ModuleSettings held = settingsAsSent(settings);
-    held.scrollTime = scrollTimeAsDumped(held.scrollTime);
-    held.couplingText = couplingTextAsDumped(held.couplingText);
+    for (const SettingsField &field : settingsFields()) {
+        if (field.isSent())
+            field.in(held) = asDumped(field, field.in(held));
+    }
     return held;
 }
 
@@ -66,16 +59,16 @@ QList<FieldDifference> settingsDifferences(const ModuleSettings &a, const Module
 {
     QList<FieldDifference> differences;
     if (a.receiverType != b.receiverType)
-        differences.append({QStringLiteral("receiver type"), receiverName(a.receiverType), receiverName(b.receiverType)});
-    return differences + valueDifferences(a, b);
+        differences.append({receiverField().name, receiverName(a.receiverType), receiverName(b.receiverType)});
+    return differences + sentDifferences(a, b);
 }
 
 QList<FieldDifference> heldDifferences(const ModuleSettings &a, const ModuleSettings &b)
 {
-    return valueDifferences(asModuleHolds(a), asModuleHolds(b));
+    return sentDifferences(asModuleHolds(a), asModuleHolds(b));
 }
 
 QList<FieldDifference> moduleDifferences(const ModuleSettings &written, const ModuleSettings &read)
 {
-    return valueDifferences(asModuleHolds(written), read);
+    return sentDifferences(asModuleHolds(written), read);
 }

@@ -17,9 +17,9 @@ QTimer *makeTimer(QObject *parent, const char *name, int intervalMs, Qt::TimerTy
 
 } // namespace
 
-ReadBackSession::ReadBackSession(Links links, Options options, QObject *parent)
+ReadBackSession::ReadBackSession(PortAccess port, Options options, QObject *parent)
     : QObject(parent),
-      m_links(std::move(links)),
+      m_portAccess(std::move(port)),
       m_options(options),
       m_tmrFirstPoll(makeTimer(this, "Tmr_EerstePoll", kFirstPollDelayMs, Qt::PreciseTimer)),
       m_tmrQuiet(makeTimer(this, "Tmr_Stil", kQuietBeforeParseMs, Qt::PreciseTimer)),
@@ -57,7 +57,7 @@ void ReadBackSession::startReadBack()
 
     m_port.reset();   // closed before the same port is opened again
     PortFailure failure;
-    m_port = openPort(m_links.newPort, m_links.comPort(), &failure);
+    m_port = openPort(m_portAccess, &failure);
     if (!m_port) {
         m_run.abandon();
         endRun();
@@ -82,7 +82,7 @@ void ReadBackSession::pollReceive()
         return;   // a tick queued before the run ended
 
     QString taken;
-    if (m_port && m_port->lastEvent() == SerialPort::kEventReceive)
+    if (m_port && m_port->lastEvent() == PortEvent::Received)
         taken = m_options.takeAllWaiting ? m_port->readWaiting() : m_port->readText();
 
     const qsizetype before = m_run.buffer().size();

@@ -25,11 +25,6 @@ class QTimer;
 class ReadBackSession : public QObject {
     Q_OBJECT
 public:
-    struct Links {
-        SerialPortFactory newPort;      // a fresh port object for each run
-        std::function<int()> comPort;   // the COM n to open, asked at the start
-    };
-
     // The window reads as the module's own tool did: one character a poll,
     // the parse 12 s after the first. The command line needs neither wait.
     struct Options {
@@ -44,8 +39,9 @@ public:
     // sent more by then.
     static constexpr int kQuietBeforeParseMs = 100;
 
-    explicit ReadBackSession(Links links, QObject *parent = nullptr) : ReadBackSession(std::move(links), {}, parent) {}
-    ReadBackSession(Links links, Options options, QObject *parent = nullptr);
+    // `port`: how each run opens the port (the COM n is asked at its start).
+    explicit ReadBackSession(PortAccess port, QObject *parent = nullptr) : ReadBackSession(std::move(port), {}, parent) {}
+    ReadBackSession(PortAccess port, Options options, QObject *parent = nullptr);
     ~ReadBackSession() override;
 
     // Nothing happens while a run is active.
@@ -81,7 +77,7 @@ private:
     void endRun();
     void onPortFailed(const QString &description);
 
-    Links m_links;
+    PortAccess m_portAccess;
     Options m_options;
     QTimer *m_tmrFirstPoll;
     QTimer *m_tmrQuiet;   // endWhenComplete: restarted by every character

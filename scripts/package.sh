@@ -25,7 +25,7 @@ report=$(lintian --fail-on error "$deb" 2>&1) || status=$?
 grep -v "running with root privileges" <<<"$report" | sed 's/^/  /' || true
 [ "$status" -eq 0 ] || { echo "lintian found errors"; exit 1; }
 desktop-file-validate "$KVR_ROOT"/packaging/*.desktop
-appstreamcli validate --no-net "$KVR_ROOT"/packaging/*.metainfo.xml | sed 's/^/  /'
+appstreamcli validate --no-net "$build"/packaging/*.metainfo.xml | sed 's/^/  /'
 
 # The programs as the package has them, unpacked into a scratch folder.
 scratch=$(mktemp -d)

@@ -1,33 +1,27 @@
 #include "settings/modulesettings.h"
 
-QString &ModuleSettings::timer(TimerField field)
-{
-    switch (field) {
-    case TimerField::Relay: return relayTime;
-    case TimerField::SignClear: return signClearTime;
-    case TimerField::LcdClear: return lcdClearTime;
-    case TimerField::Backlight: return backlightTime;
-    case TimerField::Scroll: return scrollTime;
-    }
-    return scrollTime;
-}
+#include "settings/fieldtable.h"
 
-const QString &ModuleSettings::timer(TimerField field) const
-{
-    return const_cast<ModuleSettings *>(this)->timer(field);
-}
+#include <QRegularExpression>
 
 ModuleSettings startupSettings()
 {
     ModuleSettings s;
     s.receiverType = ReceiverType::Flex;
-    s.aliasColour = QStringLiteral("183");
-    s.messageColour = QStringLiteral("183");
-    s.couplingColour = QStringLiteral("176");
-    s.scrollSpeed = QStringLiteral("192");
-    for (int i = 0; i < int(kTimerFields.size()); ++i)
-        s.timer(kTimerFields[i]) = kStandardTimersCleared[i];
+    for (const SettingsField &field : settingsFields()) {
+        if (field.kind != FieldKind::Receiver)
+            field.in(s) = field.atStartUp;
+    }
     return s;
+}
+
+ModuleSettings withStandardValues(ModuleSettings settings, bool checked)
+{
+    for (const SettingsField &field : settingsFields()) {
+        if (!field.standard.box.isEmpty())
+            field.in(settings) = checked ? field.standard.checked : field.standard.cleared;
+    }
+    return settings;
 }
 
 QString dutchMonthName(int month)
@@ -43,42 +37,34 @@ QString dutchMonthName(int month)
     return names[size_t(month - 1)];
 }
 
-namespace {
-
-template <std::size_t N>
-std::optional<int> indexOf(const std::array<CodeChoice, N> &table, QStringView code)
+std::optional<int> codeIndex(std::span<const CodeChoice> choices, QStringView code)
 {
-    for (int i = 0; i < int(N); ++i) {
-        if (code == QLatin1String(table[i].code))
+    for (int i = 0; i < int(choices.size()); ++i) {
+        if (code == QLatin1String(choices[size_t(i)].code))
             return i;
     }
     return std::nullopt;
 }
 
-template <std::size_t N>
-QString wordOf(const std::array<CodeChoice, N> &table, QStringView code)
+QString codeWord(std::span<const CodeChoice> choices, QStringView code)
 {
-    const auto i = indexOf(table, code);
-    return i ? QString::fromLatin1(table[*i].word) : QString();
+    const auto i = codeIndex(choices, code);
+    return i ? QString::fromLatin1(choices[size_t(*i)].word) : QString();
 }
 
-} // namespace
-
-std::optional<int> colourIndex(QStringView code) { return indexOf(kColourChoices, code); }
-std::optional<int> speedIndex(QStringView code) { return indexOf(kSpeedChoices, code); }
-QString colourWord(QStringView code) { return wordOf(kColourChoices, code); }
-QString speedWord(QStringView code) { return wordOf(kSpeedChoices, code); }
+std::optional<int> colourIndex(QStringView code) { return codeIndex(kColourChoices, code); }
+std::optional<int> speedIndex(QStringView code) { return codeIndex(kSpeedChoices, code); }
+QString colourWord(QStringView code) { return codeWord(kColourChoices, code); }
+QString speedWord(QStringView code) { return codeWord(kSpeedChoices, code); }
 
 void normaliseTimers(ModuleSettings &settings)
 {
-    for (TimerField f : {TimerField::Relay, TimerField::SignClear, TimerField::LcdClear,
-                         TimerField::Backlight}) {
-        if (settings.timer(f).isEmpty())
-            settings.timer(f) = QStringLiteral("0");
+    static const QRegularExpression zeros(QStringLiteral("^0{1,4}$"));
+    for (const SettingsField *field : fieldsOfKind(FieldKind::Timer)) {
+        QString &text = field->in(settings);
+        if (text.isEmpty() || (field->zeroIsEmpty && zeros.match(text).hasMatch()))
+            text = field->whenEmpty;
     }
-    QString &scroll = settings.scrollTime;
-    if (scroll.isEmpty() || scroll == u"0" || scroll == u"00" || scroll == u"000" || scroll == u"0000")
-        scroll = QStringLiteral("350");
 }
 
 QString padTimer(const QString &text)
@@ -88,29 +74,30 @@ QString padTimer(const QString &text)
     return QString(kTimerLimit - text.size(), QLatin1Char('0')) + text;
 }
 
-QString limitText(const QString &text) { return text.left(kTextLimit); }
-QString limitTimer(const QString &text) { return text.left(kTimerLimit); }
-
 ModuleSettings applyUpdate(ModuleSettings settings, const SettingsUpdate &update)
 {
     const ModuleSettings &v = update.values;
-    if (update.setsReceiverType)
-        settings.receiverType = v.receiverType;
-    for (int i = 0; i < kAliasCount; ++i)
-        settings.aliases[i] = limitText(v.aliases[i]);
-    settings.couplingText = limitText(v.couplingText);
-    settings.idleText = limitText(v.idleText);
-    for (TimerField f : kTimerFields)
-        settings.timer(f) = limitTimer(v.timer(f));
-    if (colourIndex(v.aliasColour))
-        settings.aliasColour = v.aliasColour;
-    if (colourIndex(v.couplingColour))
-        settings.couplingColour = v.couplingColour;
-    if (colourIndex(v.messageColour))
-        settings.messageColour = v.messageColour;
-    if (speedIndex(v.scrollSpeed))
-        settings.scrollSpeed = v.scrollSpeed;
-    if (update.setsFirmwareVersion)
-        settings.firmwareVersion = v.firmwareVersion;
+    for (const SettingsField &field : settingsFields()) {
+        switch (field.kind) {
+        case FieldKind::Receiver:
+            if (update.setsReceiverType)
+                settings.receiverType = v.receiverType;
+            break;
+        case FieldKind::Text:
+        case FieldKind::Timer:
+            field.in(settings) = field.limited(field.in(v));
+            break;
+        case FieldKind::Colour:
+        case FieldKind::Speed:
+            // A code that is none of the table's keeps the current choice.
+            if (choiceIndex(field, field.in(v)))
+                field.in(settings) = field.in(v);
+            break;
+        case FieldKind::Version:
+            if (update.setsFirmwareVersion)
+                field.in(settings) = field.in(v);
+            break;
+        }
+    }
     return settings;
 }

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <optional>
+#include <span>
 
 enum class ReceiverType { Flex, Pocsag };
 
@@ -16,14 +17,13 @@ inline constexpr int kPocsagAliasCount = 7;   // a POCSAG receiver holds 7 RI-co
 inline constexpr int kTextLimit = 25;         // alias, coupling and idle texts
 inline constexpr int kTimerLimit = 4;         // timer boxes: 9999 at most
 
+// Positions in a .kvr data line and in the module's dump count from 1 and
+// are signed 16-bit numbers, as in the module's own tool: a key or label
+// that starts past this position is not found.
+inline constexpr int kLastPosition = 32767;
+
 // The program's version, given once by the build (CMake's project VERSION).
 inline const QString kProgramVersion = QStringLiteral(KVR_PROGRAM_VERSION);
-
-// The five timer fields, in the order the module and the file carry them.
-enum class TimerField { Relay, SignClear, LcdClear, Backlight, Scroll };
-inline constexpr std::array<TimerField, 5> kTimerFields = {
-    TimerField::Relay, TimerField::SignClear, TimerField::LcdClear,
-    TimerField::Backlight, TimerField::Scroll};
 
 struct ModuleSettings {
     ReceiverType receiverType = ReceiverType::Flex;
@@ -41,14 +41,15 @@ struct ModuleSettings {
     QString scrollTime;       // milliseconds
     QString firmwareVersion;  // set only by a read-back; empty: not from a module
 
-    QString &timer(TimerField field);
-    const QString &timer(TimerField field) const;
-
     bool operator==(const ModuleSettings &) const = default;
 };
 
 // The values every start of the program begins with.
 ModuleSettings startupSettings();
+
+// What the "standaard" boxes put in when checked (or, with `checked`
+// false, when cleared): the idle and coupling texts and the five timers.
+ModuleSettings withStandardValues(ModuleSettings settings, bool checked = true);
 
 // The Dutch name of month 1..12 with a space on each side (" november "),
 // as the file and the report put it between day and year; empty otherwise.
@@ -57,50 +58,36 @@ QString dutchMonthName(int month);
 // --- Colour and speed codes -------------------------------------------------
 
 struct CodeChoice {
-    const char *caption;  // the check box's caption
-    const char *code;     // decimal text of the byte the module takes
-    const char *word;     // what the printed report shows
+    const char *caption;    // the check box's caption
+    const char *code;       // decimal text of the byte the module takes
+    const char *word;       // what the printed report shows
+    const char *boxSuffix;  // the check box's objectName ends in it ("Chk_Kleur_Alias_RD")
 };
 
 // In the order of the boxes in the window.
 inline constexpr std::array<CodeChoice, 3> kColourChoices = {{
-    {"Rood", "176", "Rood"},
-    {"Groen", "183", "Groen"},
-    {"Geel", "181", "Geel"},
+    {"Rood", "176", "Rood", "RD"},
+    {"Groen", "183", "Groen", "GN"},
+    {"Geel", "181", "Geel", "GL"},
 }};
 
 inline constexpr std::array<CodeChoice, 5> kSpeedChoices = {{
-    {"1", "199", "1"},
-    {"2", "197", "2"},
-    {"3", "195", "3"},
-    {"4", "193", "4"},
-    {"5", "192", "5"},
+    {"1", "199", "1", "1"},
+    {"2", "197", "2", "2"},
+    {"3", "195", "3", "3"},
+    {"4", "193", "4", "4"},
+    {"5", "192", "5", "5"},
 }};
 
 // Index of the row whose code is exactly `code`, or nothing for any other text.
+std::optional<int> codeIndex(std::span<const CodeChoice> choices, QStringView code);
 std::optional<int> colourIndex(QStringView code);
 std::optional<int> speedIndex(QStringView code);
 
 // The report's word for a code; empty for a code that is none of the table's.
+QString codeWord(std::span<const CodeChoice> choices, QStringView code);
 QString colourWord(QStringView code);
 QString speedWord(QStringView code);
-
-// --- Standard values ("standaard" boxes) ----------------------------------------
-
-struct StandardText {
-    QString checked;
-    QString cleared;
-};
-inline const StandardText kStandardIdleText{QStringLiteral("GEEN MELDING"), QStringLiteral(" ")};
-inline const StandardText kStandardCouplingText{QStringLiteral(" >>> "), QStringLiteral("  ")};
-
-// Timer texts in kTimerFields order.
-inline const std::array<QString, 5> kStandardTimersChecked = {
-    QStringLiteral("10"), QStringLiteral("30"), QStringLiteral("60"),
-    QStringLiteral("9999"), QStringLiteral("350")};
-inline const std::array<QString, 5> kStandardTimersCleared = {
-    QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
-    QStringLiteral("0"), QStringLiteral("000")};
 
 // --- Timers ---------------------------------------------------------------------
 
@@ -112,13 +99,6 @@ void normaliseTimers(ModuleSettings &settings);
 // zeros in front ("5" -> "0005"). Empty and longer texts stay as they are.
 // The characters are not checked for digits ("1a" -> "001a").
 QString padTimer(const QString &text);
-
-// --- Field limits ---------------------------------------------------------------
-
-// A text put into a field by code keeps what the box would accept: its
-// first 25 (texts) or 4 (timers) characters.
-QString limitText(const QString &text);
-QString limitTimer(const QString &text);
 
 // --- Loading values from the module or a file --------------------------------
 

@@ -1,6 +1,7 @@
 #include "settings/textrule.h"
 
 #include "settings/codec.h"
+#include "settings/fieldtable.h"
 
 namespace {
 
@@ -29,18 +30,10 @@ QString refusedCharacterName(QChar c)
 QList<NamedText> namedTexts(const ModuleSettings &s)
 {
     QList<NamedText> texts;
-    for (int i = 0; i < kAliasCount; ++i) {
-        texts.append({QStringLiteral("alias %1").arg(i + 1, 2, 10, QLatin1Char('0')),
-                      QStringLiteral("Alias %1").arg(i + 1), s.aliases[size_t(i)]});
+    for (const SettingsField &field : settingsFields()) {
+        if (field.isText())
+            texts.append({field.name, field.dutchName, field.in(s)});
     }
-    texts.append({QStringLiteral("coupling text"), QStringLiteral("Koppeltekst"), s.couplingText});
-    texts.append({QStringLiteral("idle text"), QStringLiteral("Tekst LCD in rust"), s.idleText});
-    texts.append({QStringLiteral("relay time"), QStringLiteral("Tijd relais"), s.relayTime});
-    texts.append({QStringLiteral("sign clear time"), QStringLiteral("Tijd wissen lichtkrant"), s.signClearTime});
-    texts.append({QStringLiteral("LCD clear time"), QStringLiteral("Tijd wissen LCD"), s.lcdClearTime});
-    texts.append({QStringLiteral("backlight time"), QStringLiteral("Tijd achtergrondverlichting"), s.backlightTime});
-    texts.append({QStringLiteral("scroll time"), QStringLiteral("Tijd scrollen"), s.scrollTime});
-    texts.append({QStringLiteral("firmware version"), QStringLiteral("Firmwareversie"), s.firmwareVersion});
     return texts;
 }
 

@@ -30,8 +30,8 @@ struct NamedText {
     QString text;
 };
 
-// The aliases, coupling text, idle text, the five timers and the firmware
-// version, in the order the file and the dump carry them.
+// Every text field of `settings` (aliases, coupling and idle text, the
+// timers and the firmware version), in the order of the field table.
 QList<NamedText> namedTexts(const ModuleSettings &settings);
 
 // The first text of `settings` that breaks the rule.

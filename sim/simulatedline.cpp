@@ -28,21 +28,21 @@ public:
         if (m_line)
             m_line->fromTool(bytes);
     }
-    int lastEvent() const override { return m_event; }
+    PortEvent lastEvent() const override { return m_event; }
     QString readText() override { return cp1252::takeCharacter(m_incoming); }
     QString readWaiting() override { return cp1252::takeAll(m_incoming); }
 
     void arrive(QByteArrayView bytes)
     {
         m_incoming.append(bytes.data(), bytes.size());
-        m_event = kEventReceive;
+        m_event = PortEvent::Received;
         emit dataArrived();
     }
 
 private:
     QPointer<SimulatedLine> m_line;
     QByteArray m_incoming;
-    int m_event = 0;
+    PortEvent m_event = PortEvent::None;
 };
 
 SimulatedLine::~SimulatedLine()

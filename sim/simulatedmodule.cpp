@@ -1,32 +1,8 @@
 #include "sim/simulatedmodule.h"
 
 #include "link/frames.h"
+#include "link/moduledump.h"
 #include "settings/codec.h"
-#include "sim/moduledump.h"
-
-namespace {
-
-constexpr char kSelect = char(0xEF);
-constexpr char kColourSelect = char(0xB0);
-
-// Step 1 starts with a fixed block, then the alias colour and the speed.
-const QByteArray kStep1Opening = QByteArray::fromHex("00FFFF000B00FF01") + "01" + char(0x02);
-
-QString codeText(char byte)
-{
-    return QString::number(static_cast<unsigned char>(byte));
-}
-
-// EF B0 EF colour at `at`; the colour code, or nothing when not there.
-std::optional<QString> colourAt(const QByteArray &content, qsizetype at)
-{
-    if (at < 0 || at + 4 > content.size() || content[at] != kSelect
-        || content[at + 1] != kColourSelect || content[at + 2] != kSelect)
-        return std::nullopt;
-    return codeText(content[at + 3]);
-}
-
-} // namespace
 
 SimulatedModule::SimulatedModule()
     : m_stored(settingsAsSent([] {
@@ -75,41 +51,11 @@ QByteArray SimulatedModule::take(const ReceivedFrame &frame)
 
 bool SimulatedModule::takeProgrammingStep(int step, const QByteArray &content)
 {
-    if (step == 1) {
-        // opening, EF B0 EF alias colour, EF speed
-        const qsizetype at = kStep1Opening.size();
-        const auto colour = colourAt(content, at);
-        if (!content.startsWith(kStep1Opening) || !colour || content.size() != at + 6
-            || content[at + 4] != kSelect)
-            return false;
-        m_stored.aliasColour = *colour;
-        m_stored.scrollSpeed = codeText(content[at + 5]);
-        return true;
-    }
-    if (step == 2)
-        return content == QByteArray::fromHex("FFFF00");
-    if (step >= 3 && step < 3 + kAliasCount) {
-        m_stored.aliases[size_t(step - 3)] = cp1252::decode(content);
-        return true;
-    }
-    if (const auto timer = timerOfStep(step)) {
-        m_stored.timer(*timer) = cp1252::decode(content);
-        return true;
-    }
-    if (step == 24)
-        return content == " ";
-    if (step == 25) {
-        m_stored.idleText = cp1252::decode(content);
-        return true;
-    }
-    // Step 26: coupling colour, coupling text, message colour.
-    const auto coupling = colourAt(content, 0);
-    const auto message = colourAt(content, content.size() - 4);
-    if (content.size() < 8 || !coupling || !message)
+    const std::optional<QList<StepValue>> values = decodeProgrammingStep(step, content);
+    if (!values)
         return false;
-    m_stored.couplingColour = *coupling;
-    m_stored.couplingText = cp1252::decode(content.mid(4, content.size() - 8));
-    m_stored.messageColour = *message;
+    for (const StepValue &taken : *values)
+        taken.field->in(m_stored) = taken.value;
     return true;
 }
 

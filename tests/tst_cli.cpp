@@ -10,7 +10,7 @@
 #include "readback/dumpcomparison.h"
 #include "files/settingsfile.h"
 #include "link/frames.h"
-#include "sim/moduledump.h"
+#include "link/moduledump.h"
 #include "sim/simulatedmodule.h"
 #include "support/fixtures.h"
 #include "support/ptymodule.h"
@@ -74,10 +74,12 @@ struct CliResult {
 // event loop runs (so a module in this process can answer it).
 class CliProcess : public QObject {
 public:
-    explicit CliProcess(const QStringList &arguments, QObject *parent = nullptr, const QString &program = cliPath())
+    explicit CliProcess(const QStringList &arguments, QObject *parent = nullptr, const QString &program = cliPath(),
+                        const QString &workingDirectory = {})
         : QObject(parent)
     {
         m_process.setProcessEnvironment(headlessEnvironment());
+        m_process.setWorkingDirectory(workingDirectory);
         connect(&m_process, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
             m_result.elapsedMs = m_clock.elapsed();
             m_result.exitCode = status == QProcess::NormalExit ? exitCode : -1;
@@ -118,8 +120,8 @@ CliResult runCli(const QStringList &arguments, int timeoutMs = 10000)
 // an argument list stands for the module's device.
 class Lane : public QObject {
 public:
-    explicit Lane(QList<QStringList> commands, QObject *parent = nullptr)
-        : QObject(parent), m_commands(std::move(commands))
+    explicit Lane(QList<QStringList> commands, QString workingDirectory = {}, QObject *parent = nullptr)
+        : QObject(parent), m_commands(std::move(commands)), m_workingDirectory(std::move(workingDirectory))
     {
     }
 
@@ -136,7 +138,7 @@ private:
             return;
         QStringList arguments = m_commands.at(m_results.size());
         arguments.replaceInStrings(QRegularExpression(QStringLiteral("^PORT$")), module.devicePath());
-        m_current = std::make_unique<CliProcess>(arguments);
+        m_current = std::make_unique<CliProcess>(arguments, nullptr, cliPath(), m_workingDirectory);
         connect(&m_current->process(), &QProcess::finished, this, [this] {
             // The process's own handler ran first (connected earlier).
             m_results.append(m_current->result());
@@ -145,6 +147,7 @@ private:
     }
 
     QList<QStringList> m_commands;
+    QString m_workingDirectory;
     QList<CliResult> m_results;
     std::unique_ptr<CliProcess> m_current;
 };
@@ -164,6 +167,54 @@ ModuleSettings unevenSettings()
     setCodes(s, "181", "176", "183", "197");
     setTimers(s, {"5", QString(), "300", "60", QString()});
     return s;
+}
+
+// The README's examples: each "$ kvr7314-cli ..." line of a code block,
+// with the lines it shows the program answering.
+struct ReadmeExample {
+    QStringList arguments;
+    QStringList shown;
+};
+
+QList<ReadmeExample> readmeExamples()
+{
+    QFile readme(qEnvironmentVariable("KVR_SOURCE_DIR") + QStringLiteral("/README.md"));
+    if (!readme.open(QIODevice::ReadOnly))
+        qFatal("no README.md");
+    QList<ReadmeExample> examples;
+    bool inBlock = false;
+    for (const QString &line : QString::fromUtf8(readme.readAll()).split(u'\n')) {
+        if (line.startsWith(QLatin1String("```"))) {
+            inBlock = !inBlock;
+            examples.append(ReadmeExample{});   // a new block: the lines before it belong to no example
+            continue;
+        }
+        if (!inBlock)
+            continue;
+        if (line.startsWith(QLatin1String("$ kvr7314-cli ")))
+            examples.append({QProcess::splitCommand(line.mid(14)), {}});
+        else if (line.startsWith(QLatin1String("$ ")))
+            examples.append(ReadmeExample{});   // another program's: not run
+        else if (!examples.isEmpty() && !examples.last().arguments.isEmpty())
+            examples.last().shown.append(line);
+    }
+    examples.removeIf([](const ReadmeExample &e) { return e.arguments.isEmpty(); });
+    return examples;
+}
+
+// A line as the README shows it for any port: the port's description gives way to PORT.
+QString withAnyPort(QString line)
+{
+    static const QRegularExpression port(QStringLiteral("COM \\d \\(/dev/\\w+\\)|/dev/tty\\w+"));
+    return line.replace(port, QStringLiteral("PORT"));
+}
+
+// The commands of the examples that talk to a module or to files: run one
+// after the other on one simulated module, as the README tells them.
+bool runsInTheExampleLane(const ReadmeExample &example)
+{
+    const QString &command = example.arguments.value(0);
+    return command != u"ports" && command != u"find" && command != u"sim";
 }
 
 } // namespace
@@ -210,6 +261,10 @@ private slots:
     void reportAsPdf();
     void simCommandServesAnotherProcess();
 
+    void readmeExamplesAgreeWithTheProgram();
+    void readmeExitCodesAreTheProgramsOwn();
+    void completionAndManPageFollowTheParser();
+
     void portTargets_data();
     void portTargets();
     void differences_data();
@@ -225,6 +280,8 @@ private:
     std::unique_ptr<Lane> m_pausingModule;
     std::unique_ptr<Lane> m_backup;
     std::unique_ptr<CliProcess> m_builtInRead;
+    QList<ReadmeExample> m_readmeExamples;   // those of the README lane, in its order
+    std::unique_ptr<Lane> m_readme;
     ModuleSettings m_storedForRead;
 };
 
@@ -232,6 +289,23 @@ void TestCli::initTestCase()
 {
     QVERIFY2(QFileInfo(cliPath()).isExecutable(), qPrintable(cliPath()));
     QVERIFY(m_dir.isValid());
+
+    // The README's examples, in a folder of their own with the samples.
+    const QString readmeDir = m_dir.filePath("readme");
+    QVERIFY(QDir().mkpath(readmeDir + "/examples"));
+    for (const char *sample : {"flex.kvr", "pocsag.kvr"})
+        QVERIFY(QFile::copy(examplePath(sample), readmeDir + "/examples/" + sample));
+    QList<QStringList> readmeCommands;
+    for (const ReadmeExample &example : readmeExamples()) {
+        if (!runsInTheExampleLane(example))
+            continue;
+        QStringList arguments = example.arguments;
+        if (const qsizetype port = arguments.indexOf("--port"); port >= 0)
+            arguments[port + 1] = "PORT";
+        readmeCommands.append(arguments);
+        m_readmeExamples.append(example);
+    }
+    m_readme = std::make_unique<Lane>(readmeCommands, readmeDir);
 
     m_roundTrip = std::make_unique<Lane>(QList<QStringList>{
         {"write", examplePath("flex.kvr"), "--port", "PORT", "--trace", m_dir.filePath("write-trace.txt")},
@@ -280,7 +354,7 @@ void TestCli::initTestCase()
     });
 
     for (Lane *lane : {m_roundTrip.get(), m_verifyCatches.get(), m_verifyPasses.get(), m_readToStdout.get(),
-                       m_faultyDump.get(), m_pausingModule.get(), m_backup.get()}) {
+                       m_faultyDump.get(), m_pausingModule.get(), m_backup.get(), m_readme.get()}) {
         QVERIFY(lane->module.isOpen());
         lane->start();
     }
@@ -977,6 +1051,90 @@ void TestCli::simCommandServesAnotherProcess()
     sim.process().terminate();   // SIGTERM: a normal end
     QVERIFY(sim.wait(5000));
     QCOMPARE(sim.result().exitCode, 0);
+}
+
+void TestCli::readmeExamplesAgreeWithTheProgram()
+{
+    // Every example is a command line the program takes.
+    for (const ReadmeExample &example : readmeExamples()) {
+        const CliParse parse = parseCliArguments(example.arguments);
+        QVERIFY2(parse.request, qPrintable(example.arguments.join(' ') + ": " + parse.error));
+    }
+    // And what the README shows it answer, it answers.
+    QVERIFY(m_readme->wait());
+    for (qsizetype i = 0; i < m_readmeExamples.size(); ++i) {
+        const CliResult &run = m_readme->result(int(i));
+        QStringList said;
+        for (const QString &line : run.outLines() + run.errLines())
+            said.append(withAnyPort(QString(line).replace(m_readme->module.devicePath(), "PORT")));
+        for (const QString &shown : m_readmeExamples[i].shown) {
+            QVERIFY2(said.contains(withAnyPort(shown)),
+                     qPrintable(m_readmeExamples[i].arguments.join(' ') + "\n  README: " + shown + "\n  program:\n    "
+                                + said.join("\n    ")));
+        }
+    }
+}
+
+void TestCli::readmeExitCodesAreTheProgramsOwn()
+{
+    QFile readme(examplePath("../README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    static const QRegularExpression row(QStringLiteral("^\\| (\\d+) \\| (.+) \\|$"));
+    QStringList inReadme;
+    for (const QString &line : QString::fromUtf8(readme.readAll()).split(u'\n')) {
+        if (const QRegularExpressionMatch m = row.match(line); m.hasMatch())
+            inReadme.append(m.captured(1) + ' ' + m.captured(2).remove(u'`'));
+    }
+    QStringList inProgram;
+    for (const ExitCodeMeaning &e : exitCodeMeanings())
+        inProgram.append(QString::number(e.code) + ' ' + QLatin1String(e.meaning));
+    QCOMPARE(inReadme, inProgram);
+}
+
+void TestCli::completionAndManPageFollowTheParser()
+{
+    const QString packaging = QCoreApplication::applicationDirPath() + "/../packaging/";
+    const auto complete = [&](const QStringList &words) {
+        QProcess bash;
+        QStringList quoted;
+        for (const QString &w : words)
+            quoted.append('\'' + w + '\'');
+        bash.start("bash", {"-c", QString("source '%1kvr7314-cli.bash-completion' && COMP_WORDS=(%2) && "
+                                          "COMP_CWORD=%3 && _kvr7314_cli; printf '%s\\n' \"${COMPREPLY[@]}\"")
+                                      .arg(packaging, quoted.join(' '))
+                                      .arg(words.size() - 1)});
+        bash.waitForFinished();
+        QStringList offered = QString::fromUtf8(bash.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        offered.sort();
+        return offered;
+    };
+    QProcess gzip;
+    gzip.start("gzip", {"-dc", packaging + "man/kvr7314-cli.1.gz"});
+    QVERIFY(gzip.waitForFinished());
+    const QString manPage = QString::fromUtf8(gzip.readAllStandardOutput()).replace("\\e", "\\").replace("\\&.", ".");
+    QVERIFY(manPage.contains(".SS write"));
+
+    QStringList commands;
+    for (const CliCommandSpec &command : cliCommands()) {
+        commands.append(command.name);
+        // Every option the parser takes, and no other, is offered after the command.
+        QStringList options;
+        for (const CliOptionSpec &option : command.allOptions())
+            options += option.typedNames();
+        options.sort();
+        QCOMPARE(complete({"kvr7314-cli", command.name, "-"}), options);
+        // The man page holds the command's own --help, line for line.
+        if (command.command == CliCommand::Help)
+            continue;
+        const CliResult help = runCli({command.name, "--help"});
+        for (const QString &line : help.outLines()) {
+            if (line.startsWith("Exit codes:"))
+                break;
+            QVERIFY2(manPage.contains(line), qPrintable(command.name + ": " + line));
+        }
+    }
+    commands.sort();
+    QCOMPARE(complete({"kvr7314-cli", ""}), commands);
 }
 
 void TestCli::portTargets_data()

@@ -158,8 +158,8 @@ void TestFilesWindow::saveThenOpenRestoresEveryField_data()
     for (const QString &t : {QString(), QStringLiteral("7"), QStringLiteral("42"), QStringLiteral("350"),
                              QStringLiteral("1000")}) {
         ModuleSettings timers = richSettings();
-        for (TimerField f : kTimerFields)
-            timers.timer(f) = t;
+        for (QString ModuleSettings::*timer : kTimers)
+            timers.*timer = t;
         QTest::newRow(qPrintable(QStringLiteral("timers of %1 digits").arg(t.size()))) << timers;
     }
 }

@@ -99,10 +99,10 @@ void TestLinkEndToEnd::readsOneCharacterAtATime()
     pty.module().behaviour.cutAfter = 6;
     QtSerialPort port(pty.comDevice());
     QVERIFY(port.open(1));
-    QCOMPARE(port.lastEvent(), 0);
+    QCOMPARE(port.lastEvent(), PortEvent::None);
     QCOMPARE(port.readText(), QString());
     port.writeBytes(readRequestFrame());
-    QVERIFY(QTest::qWaitFor([&] { return port.lastEvent() == SerialPort::kEventReceive; }, 2000));
+    QVERIFY(QTest::qWaitFor([&] { return port.lastEvent() == PortEvent::Received; }, 2000));
     QVERIFY(QTest::qWaitFor([&] { return pty.pendingAnswer() == 0; }, 2000));
     QTest::qWait(20);
     QString received;
@@ -111,7 +111,7 @@ void TestLinkEndToEnd::readsOneCharacterAtATime()
         received += c;
     }
     QCOMPARE(received, QString(QStringLiteral("é") + QChar(0) + "ALIA"));
-    QCOMPARE(port.lastEvent(), SerialPort::kEventReceive);
+    QCOMPARE(port.lastEvent(), PortEvent::Received);
 }
 
 // COM n is the n-th port the machine has: built-in UARTs in number order,

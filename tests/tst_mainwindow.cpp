@@ -4,6 +4,7 @@
 // of logic in the Qt dialogs.
 
 #include "app/qtprompts.h"
+#include "settings/fieldtable.h"
 #include "support/fixtures.h"
 #include "support/windowharness.h"
 
@@ -486,9 +487,9 @@ void TestMainWindow::textSetByCodeIsLimited()
     QCOMPARE(s.idleText, thirty.left(25));
     QCOMPARE(s.scrollTime, QString("1234"));
 
-    m_h->window->setTimerText(TimerField::Backlight, "99999");
+    m_h->window->setFieldText(settingsField(&ModuleSettings::backlightTime), "99999");
     QCOMPARE(m_h->window->settings().backlightTime, QString("9999"));
-    m_h->window->setTimerText(TimerField::Relay, "0007");
+    m_h->window->setFieldText(settingsField(&ModuleSettings::relayTime), "0007");
     QCOMPARE(m_h->window->settings().relayTime, QString("0007"));
 }
 

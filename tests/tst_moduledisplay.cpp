@@ -5,6 +5,7 @@
 #include "link/frames.h"
 #include "sim/moduledisplay.h"
 #include "sim/simulatedmodule.h"
+#include "support/fixtures.h"
 
 #include <QtTest>
 
@@ -29,8 +30,7 @@ ModuleSettings held(const QStringList &times)
     s.aliasColour = kYellow;
     s.couplingColour = kRed;
     s.messageColour = kGreen;
-    for (int i = 0; i < int(kTimerFields.size()); ++i)
-        s.timer(kTimerFields[size_t(i)]) = times[i];
+    setTimers(s, times);
     return s;
 }
 

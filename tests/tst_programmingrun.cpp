@@ -5,6 +5,7 @@
 
 #include "link/frames.h"
 #include "link/programmingsession.h"
+#include "support/fixtures.h"
 #include "support/windowharness.h"
 
 #include <QCheckBox>
@@ -40,8 +41,8 @@ QByteArray frames(const ModuleSettings &s, int from, int to)
 struct Session {
     Session()
     {
-        QObject::connect(&session, &ProgrammingSession::timerTextChanged,
-                         [this](TimerField field, const QString &text) { settings.timer(field) = text; });
+        QObject::connect(&session, &ProgrammingSession::fieldTextChanged,
+                         [this](const SettingsField &field, const QString &text) { field.in(settings) = text; });
         QObject::connect(&session, &ProgrammingSession::ledChanged, [this](bool shown) { led = shown; });
         QObject::connect(&session, &ProgrammingSession::finished, [this] { ++finished; });
         QObject::connect(&session, &ProgrammingSession::failed,
@@ -56,7 +57,7 @@ struct Session {
     std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
     ModuleSettings settings = startupSettings();
     int comPort = 1;
-    ProgrammingSession session{{fakePorts(line), [this] { return comPort; }, [this] { return settings; }}};
+    ProgrammingSession session{{fakePorts(line), [this] { return comPort; }}, [this] { return settings; }};
     bool led = false;
     int finished = 0;
     QList<PortFailure> failures;
@@ -126,8 +127,9 @@ void TestProgrammingRun::defaultRunSendsEveryStep()
     normaliseTimers(expected);
     QCOMPARE(s.line->written.toHex(' '), frames(expected, 1, 26).toHex(' '));
     QCOMPARE(s.line->comPorts, QList<int>{1});
-    for (TimerField field : {TimerField::Relay, TimerField::SignClear, TimerField::LcdClear, TimerField::Backlight})
-        QCOMPARE(s.settings.timer(field), QString("0000"));
+    for (QString ModuleSettings::*timer : {&ModuleSettings::relayTime, &ModuleSettings::signClearTime,
+                                           &ModuleSettings::lcdClearTime, &ModuleSettings::backlightTime})
+        QCOMPARE(s.settings.*timer, QString("0000"));
     QCOMPARE(s.settings.scrollTime, QString("0350"));
     // The empty aliases stay empty: "CAPCODE nn" is what goes out, not what is kept.
     QCOMPARE(s.settings.aliases[0], QString());
@@ -175,47 +177,46 @@ void TestProgrammingRun::editsDuringARunReachLaterSteps()
 
 void TestProgrammingRun::timerTextsFollowWhatWasSent_data()
 {
-    QTest::addColumn<TimerField>("field");
-    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("step");   // 19..23: the five timers in their order
     QTest::addColumn<QString>("atStart");     // typed before the click
     QTest::addColumn<QString>("afterStart");  // after the normalisation
     QTest::addColumn<QString>("duringRun");   // typed before the step (null: no edit)
     QTest::addColumn<QByteArray>("sent");
 
-    QTest::newRow("relay 5") << TimerField::Relay << 19 << "5" << "5" << QString() << QByteArray("0005");
-    QTest::newRow("sign 12") << TimerField::SignClear << 20 << "12" << "12" << QString() << QByteArray("0012");
-    QTest::newRow("lcd emptied before the run") << TimerField::LcdClear << 21 << "" << "0" << QString() << QByteArray("0000");
-    QTest::newRow("backlight 9999") << TimerField::Backlight << 22 << "9999" << "9999" << QString() << QByteArray("9999");
+    QTest::newRow("relay 5") << 19 << "5" << "5" << QString() << QByteArray("0005");
+    QTest::newRow("sign 12") << 20 << "12" << "12" << QString() << QByteArray("0012");
+    QTest::newRow("lcd emptied before the run") << 21 << "" << "0" << QString() << QByteArray("0000");
+    QTest::newRow("backlight 9999") << 22 << "9999" << "9999" << QString() << QByteArray("9999");
     QTest::newRow("backlight emptied during the run")
-        << TimerField::Backlight << 22 << "10" << "10" << QString("") << QByteArray();
-    QTest::newRow("scroll 0000") << TimerField::Scroll << 23 << "0000" << "350" << QString() << QByteArray("0350");
-    QTest::newRow("scroll 00") << TimerField::Scroll << 23 << "00" << "350" << QString() << QByteArray("0350");
+        << 22 << "10" << "10" << QString("") << QByteArray();
+    QTest::newRow("scroll 0000") << 23 << "0000" << "350" << QString() << QByteArray("0350");
+    QTest::newRow("scroll 00") << 23 << "00" << "350" << QString() << QByteArray("0350");
     QTest::newRow("scroll edited during the run")
-        << TimerField::Scroll << 23 << "350" << "350" << QString("7") << QByteArray("0007");
+        << 23 << "350" << "350" << QString("7") << QByteArray("0007");
 }
 
 void TestProgrammingRun::timerTextsFollowWhatWasSent()
 {
-    QFETCH(TimerField, field);
     QFETCH(int, step);
     QFETCH(QString, atStart);
     QFETCH(QString, afterStart);
     QFETCH(QString, duringRun);
     QFETCH(QByteArray, sent);
 
+    QString ModuleSettings::*const timer = kTimers[size_t(step - 19)];
     Session s;
-    s.settings.timer(field) = atStart;
+    s.settings.*timer = atStart;
     s.session.startProgramming();
-    QCOMPARE(s.settings.timer(field), afterStart);
+    QCOMPARE(s.settings.*timer, afterStart);
 
     s.tick(2 * step);  // up to the advance tick before the step
-    QCOMPARE(s.settings.timer(field), afterStart);
+    QCOMPARE(s.settings.*timer, afterStart);
     if (!duringRun.isNull())
-        s.settings.timer(field) = duringRun;
+        s.settings.*timer = duringRun;
     const qsizetype before = s.line->written.size();
     s.tick();  // the step's send tick
     QCOMPARE(s.line->written.mid(before), moduleFrame(programmingStepCode(step), sent));
-    QCOMPARE(s.settings.timer(field), QString::fromLatin1(sent));
+    QCOMPARE(s.settings.*timer, QString::fromLatin1(sent));
 }
 
 void TestProgrammingRun::portThatCannotBeOpened()
@@ -359,8 +360,8 @@ void TestProgrammingRun::windowPortFailures()
     QVERIFY(!h.writeLedShown());
     QVERIFY(!h.child<QLabel>("lblDataUIT")->isEnabled());
     ModuleSettings now = h.window->settings();
-    for (TimerField field : kTimerFields)
-        now.timer(field) = before.timer(field);  // padded by steps already sent
+    for (QString ModuleSettings::*timer : kTimers)
+        now.*timer = before.*timer;  // padded by steps already sent
     QCOMPARE(now, before);
 }
 

@@ -6,7 +6,7 @@
 #include "link/frames.h"
 #include "readback/readbacksession.h"
 #include "settings/codec.h"
-#include "sim/moduledump.h"
+#include "link/moduledump.h"
 #include "support/fixtures.h"
 #include "support/windowharness.h"
 
@@ -287,7 +287,7 @@ void TestReadBackRun::noDataEndsAtTheFirstPoll()
 
     h.window->startReadBack();
     h.line->incoming = pending;
-    h.line->event = event;
+    h.line->event = PortEvent(event);
     h.session().pollReceive();
 
     QCOMPARE(h.prompts.boxes.size(), 1);

@@ -53,8 +53,9 @@ void TestSettings::timerNormalisation()
     QFETCH(QString, seconds);
     QFETCH(QString, scroll);
     ModuleSettings s;
-    for (TimerField f : {TimerField::Relay, TimerField::SignClear, TimerField::LcdClear, TimerField::Backlight})
-        s.timer(f) = seconds;
+    for (QString ModuleSettings::*timer : {&ModuleSettings::relayTime, &ModuleSettings::signClearTime,
+                                           &ModuleSettings::lcdClearTime, &ModuleSettings::backlightTime})
+        s.*timer = seconds;
     s.scrollTime = scroll;
     normaliseTimers(s);
     QTEST(s.relayTime, "secondsAfter");

@@ -219,8 +219,8 @@ void TestSettingsFile::roundTrip_data()
     const QStringList timerTexts = {"", "5", "12", "123", "1234"};
     for (const QString &t : timerTexts) {
         ModuleSettings timers = exampleSettings();
-        for (TimerField f : kTimerFields)
-            timers.timer(f) = t;
+        for (QString ModuleSettings::*timer : kTimers)
+            timers.*timer = t;
         QTest::newRow(qPrintable(QStringLiteral("timers of %1 digits").arg(t.size()))) << timers;
     }
 

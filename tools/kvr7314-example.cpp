@@ -18,7 +18,7 @@ namespace {
 
 ModuleSettings flexExample()
 {
-    ModuleSettings s = startupSettings();
+    ModuleSettings s = withStandardValues(startupSettings());
     s.receiverType = ReceiverType::Flex;
     const char *aliases[kAliasCount] = {
         "Brandweer Zuid", "Brandweer Noord", "Ambulance post 12", "Officier van dienst",
@@ -27,14 +27,10 @@ ModuleSettings flexExample()
         "Commandant", "Bevelvoerder", "Oefening", "Proefalarm"};
     for (int i = 0; i < kAliasCount; ++i)
         s.aliases[i] = QString::fromLatin1(aliases[i]);
-    s.couplingText = kStandardCouplingText.checked;
-    s.idleText = kStandardIdleText.checked;
     s.aliasColour = QStringLiteral("183");
     s.couplingColour = QStringLiteral("176");
     s.messageColour = QStringLiteral("181");
     s.scrollSpeed = QStringLiteral("193");
-    for (int i = 0; i < int(kTimerFields.size()); ++i)
-        s.timer(kTimerFields[i]) = kStandardTimersChecked[i];
     return s;
 }
 

@@ -54,7 +54,7 @@ extern "C" Q_DECL_EXPORT int kvr7314RunReport(int argc, char **argv, const CliRe
     int exitCode = 0;
     {
         QGuiApplication app(argc, argv);
-        QCoreApplication::setApplicationName(QStringLiteral("kvr7314-cli"));
+        QCoreApplication::setApplicationName(kCliProgram);
         exitCode = int(printReportOf(request));
     }
     return exitCode;

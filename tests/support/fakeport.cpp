@@ -5,7 +5,7 @@
 void FakeLine::arrive(const QByteArray &bytes)
 {
     incoming += bytes;
-    event = SerialPort::kEventReceive;
+    event = PortEvent::Received;
 }
 
 bool FakeSerialPort::open(int comPort)

@@ -20,7 +20,7 @@ struct FakeLine {
     int failOnWrite = 0;          // 1-based write that fails the port instead; 0: never
     int failSignals = 1;          // how many failed() signals that write floods
     QByteArray incoming;          // characters waiting to be read
-    int event = 0;                // the port's most recent event
+    PortEvent event = PortEvent::None;   // the port's most recent event
 
     // The module's reply arrives (the port reports received data).
     void arrive(const QByteArray &bytes);
@@ -34,7 +34,7 @@ public:
     QString errorString() const override { return QStringLiteral("Device not found"); }
     QString deviceName() const override { return QStringLiteral("/dev/fake"); }
     void writeBytes(const QByteArray &bytes) override;
-    int lastEvent() const override { return m_line->event; }
+    PortEvent lastEvent() const override { return m_line->event; }
     QString readText() override;
 
 private:

@@ -27,9 +27,9 @@ void setCodes(ModuleSettings &s, const QString &alias, const QString &coupling, 
 
 void setTimers(ModuleSettings &s, const QStringList &texts)
 {
-    Q_ASSERT(texts.size() == qsizetype(kTimerFields.size()));
-    for (size_t i = 0; i < kTimerFields.size(); ++i)
-        s.timer(kTimerFields[i]) = texts[qsizetype(i)];
+    Q_ASSERT(texts.size() == qsizetype(std::size(kTimers)));
+    for (size_t i = 0; i < std::size(kTimers); ++i)
+        s.*kTimers[i] = texts[qsizetype(i)];
 }
 
 QString examplePath(const QString &name)

@@ -21,8 +21,11 @@ void setAliases(ModuleSettings &s, const QString &pattern);
 // colour, scroll speed.
 void setCodes(ModuleSettings &s, const QString &alias, const QString &coupling, const QString &message,
               const QString &speed);
-// The five timer texts, in kTimerFields order (relay, sign clear, LCD clear,
-// backlight, scroll).
+// The five timers, in the order the module and the file carry them.
+inline QString ModuleSettings::*const kTimers[] = {&ModuleSettings::relayTime, &ModuleSettings::signClearTime,
+                                                   &ModuleSettings::lcdClearTime, &ModuleSettings::backlightTime,
+                                                   &ModuleSettings::scrollTime};
+// The five timer texts, in that order.
 void setTimers(ModuleSettings &s, const QStringList &texts);
 
 // A sample file in the repository's examples/ folder.
