@@ -10,7 +10,6 @@
 set -euo pipefail
 source "$(dirname "$0")/scripts/common.sh"
 kvr_install_packages
-kvr_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 has_display() {
   [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]
@@ -23,7 +22,14 @@ need_display() {
   fi
 }
 
+# Only what is run is built: the window, the demo, or the command line with
+# its report module. ./test.sh builds the rest.
+build_window() { kvr_build_targets build kvr7314; }
+build_demo() { kvr_build_targets build kvr7314-demo; }
+build_cli() { kvr_build_targets build kvr7314-cli kvr7314-report; }
+
 headless_demo() {
+  build_cli
   local cli="$KVR_ROOT/build/cli/kvr7314-cli"
   local out="$KVR_ROOT/out"
   local example="$KVR_ROOT/examples/flex.kvr"
@@ -95,17 +101,20 @@ case "${1:-}" in
   --tool)
     shift
     need_display "--tool"
+    build_window
     exec "$KVR_ROOT/build/app/kvr7314" "$@"
     ;;
   --demo)
     shift
     need_display "--demo"
+    build_demo
     exec "$KVR_ROOT/build/demo/kvr7314-demo" "$@"
     ;;
   --headless)
     headless_demo
     ;;
   --package)
+    kvr_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
     "$KVR_ROOT/scripts/package.sh"
     echo "install it with: sudo apt install ./out/kvr7314_*.deb"
     ;;
@@ -114,6 +123,7 @@ case "${1:-}" in
     ;;
   "")
     if has_display; then
+      build_demo
       exec "$KVR_ROOT/build/demo/kvr7314-demo"
     fi
     headless_demo

@@ -35,11 +35,24 @@ kvr_install_packages() {
   fi
 }
 
-# kvr_build DIR [cmake options...]
-kvr_build() {
+# kvr_configure DIR [cmake options...]: once; the options count only then.
+kvr_configure() {
   local dir=$1; shift
   if [ ! -f "$KVR_ROOT/$dir/build.ninja" ]; then
     cmake -S "$KVR_ROOT" -B "$KVR_ROOT/$dir" -G Ninja "$@" >/dev/null
   fi
-  cmake --build "$KVR_ROOT/$dir"
+}
+
+# kvr_build DIR [cmake options...]: configures and builds everything.
+kvr_build() {
+  kvr_configure "$@"
+  cmake --build "$KVR_ROOT/$1"
+}
+
+# kvr_build_targets DIR TARGET...: builds only these (and what they need)
+# in the plain build, configured as kvr_build configures it.
+kvr_build_targets() {
+  local dir=$1; shift
+  kvr_configure "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build "$KVR_ROOT/$dir" --target "$@"
 }
