@@ -35,6 +35,10 @@ headless_demo() {
   local example="$KVR_ROOT/examples/flex.kvr"
   mkdir -p "$out"
   rm -f "$out"/sim-frames.log "$out"/write-trace.txt "$out"/read-back.kvr "$out"/read-back.pdf "$out"/data-diff.txt
+  # The demonstration's log and backups go into out/, not among a real
+  # technician's records.
+  rm -rf "$out/data"
+  export KVR7314_DATA_DIR="$out/data"
 
   echo
   echo "No display: a demonstration of kvr7314-cli against a simulated KVR7314."
@@ -83,6 +87,11 @@ headless_demo() {
   "$cli" test-call 5 "BRAND Kerkstraat 12" --port "$dev"
   "$cli" no-network --port "$dev"
 
+  echo
+  echo "== 6. What the tool kept: the log of operations, newest first, and the backups"
+  "$cli" history
+  "$cli" history --backups
+
   sleep 0.3
   kill "$sim_pid" 2>/dev/null || true
   wait "$sim_pid" 2>/dev/null || true
@@ -95,6 +104,7 @@ headless_demo() {
   echo "  write-trace.txt    every byte of the write and the verifying read, with its time"
   echo "  sim-frames.log     every frame the simulated module took"
   echo "  data-diff.txt      the values in which examples/flex.kvr and read-back.kvr differ"
+  echo "  data/              the log of operations and a backup of every read and write"
 }
 
 case "${1:-}" in

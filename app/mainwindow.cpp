@@ -10,6 +10,7 @@
 #include "settings/fieldtable.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
@@ -57,7 +58,7 @@ void bindGroupRule(std::span<QCheckBox *const> boxes, std::function<void(int ind
 } // namespace
 
 MainWindow::MainWindow(WindowServices services, QWidget *parent)
-    : QWidget(parent), m_services(std::move(services))
+    : QWidget(parent), m_services(std::move(services)), m_journal(QCoreApplication::applicationName())
 {
     Q_ASSERT(m_services.prompts && m_services.clock);
     setObjectName(QStringLiteral("frmKVR7314"));
@@ -142,6 +143,7 @@ void MainWindow::runStartUp()
     m_imgLedDataUit->hide();
     m_imgLedDataIn->hide();
     selectReceiver(startup.receiverType);
+    m_knownValues = settings();
     // Taken once: a program running past midnight at the month's end keeps it.
     m_monthName = dutchMonthName(m_services.clock->now().date().month());
 }

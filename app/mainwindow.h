@@ -13,6 +13,7 @@
 // starts them and shows what they report.
 
 #include "app/prompts.h"
+#include "files/journal.h"
 #include "link/serialport.h"
 #include "settings/modulesettings.h"
 
@@ -91,6 +92,8 @@ public:
 
     void saveSettings();
     void openSettings();
+    // Opens a settings file as "openen" does once its dialog has chosen it.
+    void openSettingsFile(const QString &path);
     void printReport();
 
     void showInfoWindow();
@@ -98,7 +101,9 @@ public:
     // Opens COM comPort for a test call or the no-network notice. On failure
     // shows the "Communicatiefout!" box and returns false; the caller
     // abandons its operation, and the program keeps running.
-    bool openSerialPort();
+    // A test call or no-network notice passes its log operation, which a
+    // failure ends before the box shows.
+    bool openSerialPort(std::optional<Journal::Operation> *operation = nullptr);
 
     // The port the last operation opened (RS232), whichever opened it.
     SerialPort *serialPort() const;
@@ -150,10 +155,10 @@ private:
     // next. The object the last operation opened goes first, so its port is
     // closed before the same device is opened again.
     std::unique_ptr<SerialPort> newSerialPort();
-    void showOpenFailure(const PortFailure &failure);
+    void showOpenFailure(const PortFailure &failure, const QString &problems = {});
     // The box of a timed run's port failure: why the port could not be
     // opened, or the run's own words for a line that failed on the way.
-    void showPortFailure(const PortFailure &failure, const QString &lineFailedText);
+    void showPortFailure(const PortFailure &failure, const QString &lineFailedText, const QString &problems = {});
     // The device COM `comPort` leads to now.
     QString comDevice(int comPort) const;
     // Each COM box's tooltip names its device as the system knows it now.
@@ -169,6 +174,24 @@ private:
     // A failed write of a test call or the no-network notice.
     void reportWriteFailure();
     void restoreAliasesAfterFailedRead();
+    // Sends a test call or the no-network notice, logged as `operation`.
+    void sendSingleFrame(const QString &operation, const QByteArray &frame);
+
+    // --- What the window keeps of its operations (the log, the backups) ------
+    // An operation on the module: the port COM `comPort` leads to, and what
+    // the system knows of its adapter.
+    Journal::Operation beginOnModule(const QString &operation);
+    // The operation's log line. What could not be kept, in Dutch, for a box's
+    // details; empty when all was kept.
+    QString finishOperation(std::optional<Journal::Operation> &op, bool ok, const QString &cause = {});
+    // For an operation that ends without a box of its own: a box only when
+    // something could not be kept.
+    void showJournalProblems(const QString &problems);
+    // The log line of a test call or no-network notice, once its frame has
+    // had time to leave or its port failed.
+    void finishSingleFrame(bool ok, const QString &cause);
+    // Why a timed run's port failed, in the log's words.
+    QString portFailureCause(const PortFailure &failure) const;
 
     WindowServices m_services;
 
@@ -187,6 +210,15 @@ private:
     std::array<QString, kAliasCount> m_aliasesBeforeRead;
 
     std::vector<FieldControls> m_fieldControls;   // in field table order
+
+    Journal m_journal;
+    // The values last opened, saved, read or written (at first: those of the
+    // start): a read that replaces other values keeps them first.
+    ModuleSettings m_knownValues;
+    ModuleSettings m_valuesBeforeRead;
+    std::optional<Journal::Operation> m_readOperation;
+    std::optional<Journal::Operation> m_writeOperation;
+    std::optional<Journal::Operation> m_frameOperation;   // test call, no-network notice
 
     // File dialog: the file name carries over from one use to the next.
     QString m_dialogFileName;

@@ -8,54 +8,119 @@
 #include "files/report.h"
 #include "files/settingsfile.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QPrinter>
+
+namespace {
+
+// The sample files: beside the program (the Windows release), in the
+// package's documentation, or in the source tree above a build.
+QString examplesDirectory()
+{
+    const QString here = QCoreApplication::applicationDirPath();
+    for (const QString &place : {here + QStringLiteral("/examples"), here + QStringLiteral("/../share/doc/kvr7314/examples"),
+                                 here + QStringLiteral("/../../examples")}) {
+        if (QFileInfo::exists(place + QStringLiteral("/flex.kvr")))
+            return QDir(place).canonicalPath();
+    }
+    return {};
+}
+
+// The data folder with its backups, and the sample files, beside the
+// dialog's usual places.
+QStringList dialogSidebar(const QString &dataFolder)
+{
+    QStringList folders{dataFolder};
+    if (const QString examples = examplesDirectory(); !examples.isEmpty())
+        folders.append(examples);
+    return folders;
+}
+
+QString withProblems(const QString &details, const QString &problems)
+{
+    if (problems.isEmpty())
+        return details;
+    return details.isEmpty() ? problems : details + QStringLiteral("\n\n") + problems;
+}
+
+} // namespace
 
 void MainWindow::saveSettings()
 {
-    const std::optional<QString> path =
-        m_services.prompts->askSaveFile(FileDialogSetup{kSaveFilter, m_dialogFileName, false});
+    QDir().mkpath(m_journal.directory());
+    const std::optional<QString> path = m_services.prompts->askSaveFile(
+        FileDialogSetup{kSaveFilter, m_dialogFileName, false, dialogSidebar(m_journal.directory())});
     if (!path)
         return;
     m_dialogFileName = *path;
     if (path->isEmpty())
         return;
-    const SaveOutcome saved = writeSettingsFile(*path, settings(), programVersion(), m_monthName, m_services.clock->now());
-    if (saved)
+    std::optional<Journal::Operation> op;
+    op.emplace(m_journal.begin(QStringLiteral("save"), m_services.clock->now()));
+    op->entry.file = *path;
+    // The dialog replaces a file without asking: the old one is kept.
+    op->keepReplaced(*path);
+    const ModuleSettings values = settings();
+    const SaveOutcome saved = writeSettingsFile(*path, values, programVersion(), m_monthName, m_services.clock->now());
+    const QString problems = finishOperation(op, bool(saved), saved.reason.english);
+    if (saved) {
+        m_knownValues = values;
+        showJournalProblems(problems);
         return;
+    }
     // Settings that would not open again as they are (a text holding a key
     // of the file) are refused with the field named in the box itself; a
     // failure of the disk or the folder keeps the box's words and gives the
     // system's reason under "Details".
     if (saved.refused)
-        m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::None, kSaveFailedText + QStringLiteral("\r\n") + saved.reason.dutch);
+        m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::None,
+                                        kSaveFailedText + QStringLiteral("\r\n") + saved.reason.dutch, problems);
     else
-        m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::None, kSaveFailedText, saved.reason.dutch);
+        m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::None, kSaveFailedText,
+                                        withProblems(saved.reason.dutch, problems));
 }
 
 void MainWindow::openSettings()
 {
-    const std::optional<QString> path =
-        m_services.prompts->askOpenFile(FileDialogSetup{kOpenFilter, kOpenInitialName, true});
+    QDir().mkpath(m_journal.directory());
+    const std::optional<QString> path = m_services.prompts->askOpenFile(
+        FileDialogSetup{kOpenFilter, kOpenInitialName, true, dialogSidebar(m_journal.directory())});
     if (!path) {
         m_dialogFileName = kOpenInitialName;
         return;
     }
     m_dialogFileName = *path;
+    openSettingsFile(*path);
+}
 
+void MainWindow::openSettingsFile(const QString &path)
+{
+    std::optional<Journal::Operation> op;
+    op.emplace(m_journal.begin(QStringLiteral("open"), m_services.clock->now()));
+    op->entry.file = path;
     // The whole file is decoded before anything in the window changes, so a
     // file that fails anywhere leaves the window exactly as it was.
-    const SettingsFileOutcome outcome = readSettingsFile(*path);
+    const SettingsFileOutcome outcome = readSettingsFile(path);
     switch (outcome.kind) {
     case SettingsFileOutcome::Loaded:
         applyUpdate(outcome.update);
+        m_knownValues = settings();
+        showJournalProblems(finishOperation(op, true));
         break;
-    case SettingsFileOutcome::WrongProduct:
-        m_services.prompts->showMessage(kWrongProductTitle, BoxIcon::Information, wrongProductText(outcome.product));
+    case SettingsFileOutcome::WrongProduct: {
+        const QString problems = finishOperation(op, false, oneLine(wrongProductText(outcome.product)));
+        m_services.prompts->showMessage(kWrongProductTitle, BoxIcon::Information, wrongProductText(outcome.product),
+                                        problems);
         break;
-    case SettingsFileOutcome::Failed:
+    }
+    case SettingsFileOutcome::Failed: {
+        const QString problems = finishOperation(op, false, outcome.reason.english);
         m_services.prompts->showMessage(kNothingLoadedTitle, BoxIcon::Information, nothingLoadedText(),
-                                        outcome.reason.dutch);
+                                        withProblems(outcome.reason.dutch, problems));
         break;
+    }
     }
 }
 

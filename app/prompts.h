@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -19,6 +20,7 @@ struct FileDialogSetup {
     QString filter;        // "description|pattern|description|pattern"
     QString fileName;      // the name the dialog starts with
     bool mustExist = false;  // open: the file and its folder must exist
+    QStringList sidebar;   // folders the dialog offers beside its usual places
 };
 
 class Prompts {

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QTreeView>
+#include <QUrl>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -58,6 +59,10 @@ std::optional<QString> QtPrompts::askFile(const FileDialogSetup &setup, bool sav
         dialog.setNameFilters(qtNameFilters(setup.filter).split(QStringLiteral(";;")));
     if (!setup.fileName.isEmpty())
         dialog.selectFile(setup.fileName);
+    QList<QUrl> places = dialog.sidebarUrls();
+    for (const QString &folder : setup.sidebar)
+        places.append(QUrl::fromLocalFile(folder));
+    dialog.setSidebarUrls(places);
     // Qt's own dialog: the name takes the room, size, type and date get what
     // they need to be read whole.
     for (QTreeView *view : dialog.findChildren<QTreeView *>()) {

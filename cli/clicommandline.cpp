@@ -110,7 +110,7 @@ QString parsePortChoice(const QCommandLineParser &parser, CliRequest *request)
 QString parseTestCall(const QStringList &positional, CliRequest *request)
 {
     request->code = positional.at(0);
-    if (!isOfferedTestCallCode(request->code))
+    if (!isTestCallCode(request->code))
         return QStringLiteral("CODE is a capcode 1 to %1 or an RI-code 1D to %2D, not \"%3\"")
             .arg(kAliasCount)
             .arg(kPocsagAliasCount)
@@ -164,15 +164,6 @@ std::optional<PortTarget> portTarget(const QString &text)
     return PortTarget{1, text};
 }
 
-bool isOfferedTestCallCode(const QString &code)
-{
-    // The module takes the same range; the window writes a capcode as its
-    // plain number.
-    if (!isTestCallCode(code))
-        return false;
-    return code.endsWith(u'D') || QString::number(code.toInt()) == code;
-}
-
 namespace {
 
 bool takes(const CliCommandSpec &command, const char *option)
@@ -214,6 +205,20 @@ QString parseCommandOptions(const CliCommandSpec &command, const QCommandLinePar
     request->verify = takes(command, "verify") && parser.isSet(QStringLiteral("verify"));
     request->fullWait = takes(command, "full-wait") && parser.isSet(QStringLiteral("full-wait"));
     request->asModule = takes(command, "as-module") && parser.isSet(QStringLiteral("as-module"));
+    request->json = takes(command, "json") && parser.isSet(QStringLiteral("json"));
+    if (command.command == CliCommand::History) {
+        request->portFilter = parser.value(QStringLiteral("port"));
+        request->listBackups = parser.isSet(QStringLiteral("backups"));
+        if (parser.isSet(QStringLiteral("since"))) {
+            const QString given = parser.value(QStringLiteral("since"));
+            request->since = QDateTime::fromString(given, Qt::ISODate);
+            if (!request->since.isValid())
+                request->since = QDate::fromString(given, Qt::ISODate).startOfDay();
+            if (!request->since.isValid())
+                return QStringLiteral("--since takes a date (2026-12-09) or a date and time (2026-12-09T10:00), not \"%1\"")
+                    .arg(given);
+        }
+    }
     if (takes(command, "receiver") && parser.isSet(QStringLiteral("receiver"))) {
         const QString given = parser.value(QStringLiteral("receiver"));
         const QString type = given.toLower();

@@ -7,6 +7,7 @@
 #include "settings/modulesettings.h"
 #include "sim/simulatedmodule.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -38,6 +39,10 @@ struct CliRequest {
     QString text;                      // test-call; empty: the default test message
     ReceiverType receiver = ReceiverType::Flex;  // read --receiver
     ModuleBehaviour simBehaviour;      // sim: how the simulated module answers
+    bool json = false;                 // --json: the output as JSON
+    QString portFilter;                // history --port
+    QDateTime since;                   // history --since; invalid: all
+    bool listBackups = false;          // history --backups
 
     QString file() const { return files.value(0); }
 };
@@ -57,9 +62,4 @@ CliParse parseCliArguments(const QStringList &arguments);
 // port. Any other text is a device path. Nothing for "COM0", and on Linux
 // for "COM5" and up, which name no box the window offers.
 std::optional<PortTarget> portTarget(const QString &text);
-
-// A code the window offers for a test call: "1".."16" (FLEX capcodes) or
-// "1D".."7D" (POCSAG RI-codes), written as the window writes them (no
-// leading zero, no spaces).
-bool isOfferedTestCallCode(const QString &code);
 

@@ -5,6 +5,7 @@
 #include "cli/modulelink.h"
 #include "cli/stopsignals.h"
 #include "files/filemessages.h"
+#include "files/journal.h"
 #include "files/safefile.h"
 #include "files/settingsfile.h"
 #include "link/frames.h"
@@ -15,23 +16,25 @@
 #include "readback/dumpcomparison.h"
 #include "readback/readbackmessages.h"
 #include "readback/readbackrun.h"
+#include "settings/fieldtable.h"
+#include "settings/textrule.h"
 #ifndef Q_OS_WIN
 #include "sim/ptyhost.h"
 #endif
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
 
 #include <algorithm>
 #include <functional>
 
 namespace {
-
-// How long a test call or no-network notice may take to reach the line (and
-// the built-in module) before the port is closed.
-constexpr int kSingleFrameWaitMs = 200;
 
 CliExit interruptedExit(int signalNumber)
 {
@@ -140,6 +143,29 @@ public:
         console.error(QStringLiteral("stopped by %1: %2").arg(stopSignalName(signalNumber), what));
     }
 
+    // An operation on the module, for the log: its port and what the
+    // system knows of the adapter.
+    Journal::Operation begin(const QString &operation)
+    {
+        Journal::Operation op = journal.begin(operation);
+        if (link.isBuiltIn()) {
+            op.setPort(QStringLiteral("--sim"), {}, {});
+        } else {
+            const QString device = link.device();
+            const std::optional<FoundPort> found = portOfDevice(device, foundPorts());
+            op.setPort(device, found ? found->description : QString(), found ? found->serialNumber : QString());
+        }
+        return op;
+    }
+
+    // The operation's log line. What could not be kept is said; the work
+    // and its exit code stay as they are.
+    void keep(Journal::Operation &op, bool ok, const QString &cause = {})
+    {
+        for (const FileReason &problem : op.finish(ok, cause))
+            console.error(problem.english);
+    }
+
     ReadOutcome readModule() { return runReadBack(link, console, stop, fullWait); }
 
     // Reads the module after saying so: what its accepted dump carries, or
@@ -150,11 +176,13 @@ public:
         const ReadOutcome read = readModule();
         if (read.kind == ReadOutcome::Interrupted) {
             interrupted(read.interruptedBy, words.whenStopped);
+            lastFailure = QStringLiteral("stopped by ") + stopSignalName(read.interruptedBy);
             *exit = interruptedExit(read.interruptedBy);
             return std::nullopt;
         }
         if (read.kind != ReadOutcome::Accepted) {
             console.error(words.prefix + read.failure + words.suffix);
+            lastFailure = read.failure;
             *exit = readFailureExit(read);
             return std::nullopt;
         }
@@ -172,6 +200,8 @@ public:
     CliConsole &console;
     StopSignals &stop;
     bool fullWait;
+    Journal journal{kCliProgram};
+    QString lastFailure;   // why the last read failed, for its log line
 };
 
 // Runs a command that talks to the module: the link prepared (the built-in
@@ -190,22 +220,31 @@ CliExit runOnModule(const CliRequest &request, CliConsole &console, StopSignals 
 CliExit verifyModule(ModuleCommand &command, const ModuleSettings &written, const QString &file)
 {
     CliConsole &console = command.console;
+    Journal::Operation op = command.begin(QStringLiteral("verify"));
+    op.entry.file = file;
     CliExit exit = CliExit::Ok;
     const std::optional<SettingsUpdate> read = command.readAccepted(
         {QStringLiteral("verify: reading the module back"), QStringLiteral("verify: "), {},
          QStringLiteral("the module was written, but not verified")},
         &exit);
-    if (!read)
+    if (!read) {
+        command.keep(op, false, command.lastFailure);
         return exit;
+    }
+    op.entry.firmware = read->values.firmwareVersion;
+    op.backUp(settingsRead(*read, written.receiverType), kReadBackup);
     const QList<FieldDifference> differences = moduleDifferences(written, read->values);
     if (differences.isEmpty()) {
         console.line(QStringLiteral("verify: the module holds every value of %1 (firmware %2)")
                          .arg(file, read->values.firmwareVersion));
+        command.keep(op, true);
         return CliExit::Ok;
     }
     for (const FieldDifference &d : differences)
         console.line(QStringLiteral("  %1: written %2, module holds %3").arg(d.field, quoted(d.expected), quoted(d.found)));
-    console.error(QStringLiteral("verify: %1 value(s) in the module differ from %2").arg(differences.size()).arg(file));
+    const QString differ = QStringLiteral("%1 value(s) in the module differ from %2").arg(differences.size()).arg(file);
+    console.error(QStringLiteral("verify: ") + differ);
+    command.keep(op, false, differ);
     return CliExit::Differences;
 }
 
@@ -214,22 +253,31 @@ CliExit verifyModule(ModuleCommand &command, const ModuleSettings &written, cons
 CliExit backUpModule(ModuleCommand &command, const QString &backup, ReceiverType receiver)
 {
     CliConsole &console = command.console;
+    Journal::Operation op = command.begin(QStringLiteral("read"));
+    op.entry.file = backup;
     CliExit exit = CliExit::Ok;
     const std::optional<SettingsUpdate> read = command.readAccepted(
         {QStringLiteral("backup: reading the module before writing"), QStringLiteral("backup: "),
          QStringLiteral("; nothing was written"), QStringLiteral("nothing was written; the module was not changed")},
         &exit);
-    if (!read)
+    if (!read) {
+        command.keep(op, false, command.lastFailure);
         return exit;
+    }
     const ModuleSettings held = settingsRead(*read, receiver);
+    op.entry.firmware = held.firmwareVersion;
+    op.backUp(held, kReadBackup);
+    op.keepReplaced(backup);
     const QDateTime now = QDateTime::currentDateTime();
     if (const SaveOutcome saved = writeSettingsFile(backup, held, kProgramVersion, dutchMonthName(now.date().month()), now);
         !saved) {
         console.error(backup + QStringLiteral(": ") + kSaveFailedText
                       + QStringLiteral(" (%1); nothing was written").arg(saved.reason.english));
+        command.keep(op, false, saved.reason.english);
         return CliExit::File;
     }
     console.line(QStringLiteral("backup: saved what the module held (firmware %1) to %2").arg(held.firmwareVersion, backup));
+    command.keep(op, true);
     return CliExit::Ok;
 }
 
@@ -239,6 +287,12 @@ CliExit runWrite(const CliRequest &request, StopSignals &stop)
     ModuleSettings settings;
     if (const CliExit opened = openSettingsFile(request.file(), console, &settings); opened != CliExit::Ok)
         return opened;
+    // A text that holds a key of the file or a label of the dump would leave
+    // a module that can be neither read back nor saved: nothing is sent.
+    if (const auto key = firstKeyInSentText(settings)) {
+        console.error(request.file() + QStringLiteral(": nothing was written: %1; change the text").arg(key->english()));
+        return CliExit::File;
+    }
     // Found out before the module is asked, not after its read.
     if (!request.backup.isEmpty()) {
         if (const auto reason = checkWritable(request.backup)) {
@@ -257,28 +311,40 @@ CliExit runWrite(const CliRequest &request, StopSignals &stop)
                          .arg(request.file(), command.link.description())
                          .arg(kProgrammingStepCount)
                          .arg(2 * ProgrammingRun::kTickIntervalMs));
+        Journal::Operation op = command.begin(QStringLiteral("write"));
+        op.entry.file = request.file();
+        op.entry.stepCount = kProgrammingStepCount;
         const ProgrammingOutcome run = runProgramming(command.link, settings, console, stop);
+        op.entry.stepsSent = run.stepsSent;
+        // What went out: the settings as the steps carried them.
+        if (run.stepsSent > 0)
+            op.backUp(settings, run.complete ? kWrittenBackup : kPartlyWrittenBackup);
         if (run.interruptedBy != 0) {
             const QString state = run.stepsSent == 0
                 ? QStringLiteral("no step was sent; the module was not changed")
                 : QStringLiteral("%1 of %2 steps were sent: the module is only partly programmed; write it again")
                       .arg(run.stepsSent).arg(kProgrammingStepCount);
             command.interrupted(run.interruptedBy, state);
+            command.keep(op, false, QStringLiteral("stopped by ") + stopSignalName(run.interruptedBy));
             return interruptedExit(run.interruptedBy);
         }
         if (!run.complete) {
             console.error(run.failure);
+            command.keep(op, false, run.failure);
             return run.exit;
         }
         console.line(oneLine(kProgrammedText));
+        command.keep(op, true);
         return request.verify ? verifyModule(command, settings, request.file()) : CliExit::Ok;
     });
 }
 
 CliExit runRead(const CliRequest &request, StopSignals &stop)
 {
+    // Standard output carries the file (no -o) or the JSON; messages then go
+    // to standard error.
     const bool toStandardOutput = request.output.isEmpty();
-    CliConsole console(toStandardOutput);
+    CliConsole console(toStandardOutput || request.json);
     // Found out before the module is asked, not after the 12 s of the read.
     if (!toStandardOutput) {
         if (const auto reason = checkWritable(request.output)) {
@@ -287,43 +353,58 @@ CliExit runRead(const CliRequest &request, StopSignals &stop)
         }
     }
     return runOnModule(request, console, stop, [&](ModuleCommand &command) {
+        Journal::Operation op = command.begin(QStringLiteral("read"));
+        op.entry.file = request.output;
         CliExit exit = CliExit::Ok;
         const std::optional<SettingsUpdate> read = command.readAccepted(
             {QStringLiteral("reading the module on %1").arg(command.link.description()), {}, {},
              QStringLiteral("the read was not finished; nothing was saved")},
             &exit);
-        if (!read)
+        if (!read) {
+            command.keep(op, false, command.lastFailure);
             return exit;
+        }
         const ModuleSettings settings = settingsRead(*read, request.receiver);
         console.line(oneLine(kReadDoneText) + QStringLiteral(" (firmware %1)").arg(settings.firmwareVersion));
+        op.entry.firmware = settings.firmwareVersion;
+        op.backUp(settings, kReadBackup);
 
         const QDateTime now = QDateTime::currentDateTime();
         const QString month = dutchMonthName(now.date().month());
-        if (toStandardOutput) {
+        if (request.json)
+            console.data(QJsonDocument(settingsObject(settings)).toJson());
+        if (toStandardOutput && !request.json) {
             if (const auto refused = unsaveableSettings(settings)) {
                 reportSaveFailure(console, QStringLiteral("-"), *refused);
+                command.keep(op, false, refused->english);
                 return CliExit::File;
             }
             console.data(settingsFileBytes(settings, kProgramVersion, month, now, QStringLiteral("-")));
-            return CliExit::Ok;
+        } else if (!toStandardOutput) {
+            op.keepReplaced(request.output);
+            if (const SaveOutcome saved = writeSettingsFile(request.output, settings, kProgramVersion, month, now); !saved) {
+                reportSaveFailure(console, request.output, saved.reason);
+                command.keep(op, false, saved.reason.english);
+                return CliExit::File;
+            }
+            console.line(QStringLiteral("saved to %1").arg(request.output));
         }
-        if (const SaveOutcome saved = writeSettingsFile(request.output, settings, kProgramVersion, month, now); !saved) {
-            reportSaveFailure(console, request.output, saved.reason);
-            return CliExit::File;
-        }
-        console.line(QStringLiteral("saved to %1").arg(request.output));
+        command.keep(op, true);
         return CliExit::Ok;
     });
 }
 
 // Opens the port, sends one frame, and gives it time to leave (and the
-// built-in module time to take it) before the port closes.
-CliExit sendSingleFrame(ModuleCommand &command, const QByteArray &frame, const QString &what)
+// built-in module time to take it) before the port closes; logged as
+// `operation`.
+CliExit sendSingleFrame(ModuleCommand &command, const QString &operation, const QByteArray &frame, const QString &what)
 {
+    Journal::Operation op = command.begin(operation);
     QString error;
     std::unique_ptr<SerialPort> port = command.link.open(&error);
     if (!port) {
         command.console.error(error);
+        command.keep(op, false, error);
         return CliExit::Port;
     }
     QEventLoop loop;
@@ -340,9 +421,11 @@ CliExit sendSingleFrame(ModuleCommand &command, const QByteArray &frame, const Q
     port.reset();
     if (!failure.isEmpty()) {
         command.console.error(failure);
+        command.keep(op, false, failure);
         return CliExit::Port;
     }
     command.console.line(what);
+    command.keep(op, true);
     return CliExit::Ok;
 }
 
@@ -351,7 +434,7 @@ CliExit runTestCall(const CliRequest &request, StopSignals &stop)
     CliConsole console;
     return runOnModule(request, console, stop, [&](ModuleCommand &command) {
         const QString message = request.text.isEmpty() ? kDefaultTestMessage : request.text;
-        const CliExit exit = sendSingleFrame(command, testCallFrame(request.code, request.text),
+        const CliExit exit = sendSingleFrame(command, QStringLiteral("test-call"), testCallFrame(request.code, request.text),
                                              QStringLiteral("sent a test call to %1 on %2: %3")
                                                  .arg(request.code, command.link.description(), quoted(message)));
         SimulatedLine *module = command.link.builtInModule();
@@ -367,7 +450,7 @@ CliExit runNoNetwork(const CliRequest &request, StopSignals &stop)
 {
     CliConsole console;
     return runOnModule(request, console, stop, [&](ModuleCommand &command) {
-        const CliExit exit = sendSingleFrame(command, noNetworkFrame(),
+        const CliExit exit = sendSingleFrame(command, QStringLiteral("no-network"), noNetworkFrame(),
                                              QStringLiteral("sent the no-network notice on %1").arg(command.link.description()));
         SimulatedLine *module = command.link.builtInModule();
         if (exit == CliExit::Ok && module && module->module().noNetworkNotices() > 0)
@@ -381,9 +464,20 @@ QString padded(const QString &text, int width)
     return text.leftJustified(width);
 }
 
+void printJson(CliConsole &console, const QJsonValue &value)
+{
+    const QJsonDocument document = value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
+    console.data(document.toJson());
+}
+
+QJsonValue textOrNull(const QString &text)
+{
+    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
 CliExit runDiff(const CliRequest &request)
 {
-    CliConsole console;
+    CliConsole console(request.json);
     ModuleSettings a;
     ModuleSettings b;
     for (const auto &[path, settings] : {std::pair{request.files[0], &a}, std::pair{request.files[1], &b}}) {
@@ -391,11 +485,20 @@ CliExit runDiff(const CliRequest &request)
             return opened;
     }
     const QList<FieldDifference> differences = request.asModule ? heldDifferences(a, b) : settingsDifferences(a, b);
+    const CliExit exit = differences.isEmpty() ? CliExit::Ok : CliExit::Differences;
+    if (request.json) {
+        QJsonArray list;
+        for (const FieldDifference &d : differences)
+            list.append(QJsonObject{{"key", d.key}, {"name", d.field}, {"a", d.expected}, {"b", d.found}});
+        printJson(console, QJsonObject{{"a", request.files[0]}, {"b", request.files[1]},
+                                       {"asModule", request.asModule}, {"differences", list}});
+        return exit;
+    }
     if (differences.isEmpty()) {
         console.line(QStringLiteral("%1 and %2 hold the same values%3")
                          .arg(request.files[0], request.files[1],
                               request.asModule ? QStringLiteral(" as a module holds them") : QString()));
-        return CliExit::Ok;
+        return exit;
     }
     // Side by side: field, A's value, B's value.
     int valueWidth = int(request.files[0].size());
@@ -404,18 +507,44 @@ CliExit runDiff(const CliRequest &request)
     console.line(padded(QString(), 18) + padded(request.files[0], valueWidth) + QStringLiteral("  ") + request.files[1]);
     for (const FieldDifference &d : differences)
         console.line(padded(d.field, 18) + padded(quoted(d.expected), valueWidth) + QStringLiteral("  ") + quoted(d.found));
-    return CliExit::Differences;
+    return exit;
 }
 
-CliExit runPorts()
+bool isPresent(const QString &device, const QList<FoundPort> &ports)
 {
-    CliConsole console;
+    return std::any_of(ports.begin(), ports.end(), [&](const FoundPort &p) { return p.device == device; });
+}
+
+QJsonObject portObject(const FoundPort &p)
+{
+    return QJsonObject{{"device", p.device},
+                       {"description", textOrNull(p.description)},
+                       {"manufacturer", textOrNull(p.manufacturer)},
+                       {"serialNumber", textOrNull(p.serialNumber)},
+                       {"byId", textOrNull(p.byIdPath)}};
+}
+
+CliExit runPorts(const CliRequest &request)
+{
+    CliConsole console(request.json);
     const QList<FoundPort> ports = foundPorts();
     const std::array<QString, kComPortCount> com = comDevices(ports);
+    if (request.json) {
+        QJsonArray boxes;
+        for (int n = 1; n <= kComPortCount; ++n) {
+            const QString &device = com[size_t(n - 1)];
+            boxes.append(QJsonObject{{"box", comPortName(n)}, {"device", device}, {"present", isPresent(device, ports)}});
+        }
+        QJsonArray found;
+        for (const FoundPort &p : ports)
+            found.append(portObject(p));
+        printJson(console, QJsonObject{{"com", boxes}, {"ports", found}});
+        return CliExit::Ok;
+    }
     for (int n = 1; n <= kComPortCount; ++n) {
         const QString &device = com[size_t(n - 1)];
-        const bool present = std::any_of(ports.begin(), ports.end(), [&](const FoundPort &p) { return p.device == device; });
-        console.line(QStringLiteral("%1  %2%3").arg(comPortName(n), device, present ? QString() : QStringLiteral("  (not present)")));
+        console.line(QStringLiteral("%1  %2%3").arg(comPortName(n), device,
+                                                    isPresent(device, ports) ? QString() : QStringLiteral("  (not present)")));
     }
     console.line(QString());
     if (ports.isEmpty()) {
@@ -429,7 +558,7 @@ CliExit runPorts()
 
 CliExit runFind(const CliRequest &request, StopSignals &stop)
 {
-    CliConsole console;
+    CliConsole console(request.json);
     // The devices given, or else every port found.
     QStringList devices = request.files;
     if (devices.isEmpty()) {
@@ -446,39 +575,129 @@ CliExit runFind(const CliRequest &request, StopSignals &stop)
                      .arg(QString::fromLatin1(readRequest.toHex(' ').toUpper()))
                      .arg(devices.size()));
     QStringList found;
+    QJsonArray answers;
     for (const QString &device : devices) {
         CliRequest one;
         one.port = PortTarget{1, device};
         const CliExit exit = runOnModule(one, console, stop, [&](ModuleCommand &command) {
             const ReadOutcome read = command.readModule();
+            QString answer;
             switch (read.kind) {
             case ReadOutcome::Accepted:
                 console.line(QStringLiteral("%1: a KVR7314 answered, firmware %2").arg(device, read.update.values.firmwareVersion));
                 found.append(device);
+                answer = QStringLiteral("module");
                 break;
             case ReadOutcome::NoData:
                 console.line(QStringLiteral("%1: no answer").arg(device));
+                answer = QStringLiteral("none");
                 break;
             case ReadOutcome::Rejected:
                 console.line(QStringLiteral("%1: something answered, but not with a KVR7314 dump").arg(device));
+                answer = QStringLiteral("other");
                 break;
             case ReadOutcome::PortFailed:
                 console.line(QStringLiteral("%1: %2").arg(device, read.failure));
+                answer = QStringLiteral("port-failed");
                 break;
             case ReadOutcome::Interrupted:
                 command.interrupted(read.interruptedBy, QStringLiteral("the search was not finished"));
                 return interruptedExit(read.interruptedBy);
             }
+            const bool module = read.kind == ReadOutcome::Accepted;
+            answers.append(QJsonObject{{"device", device},
+                                       {"answer", answer},
+                                       {"firmware", module ? QJsonValue(read.update.values.firmwareVersion) : QJsonValue()},
+                                       {"reason", module ? QJsonValue() : textOrNull(read.failure)}});
             return CliExit::Ok;
         });
         if (exit != CliExit::Ok)
             return exit;
     }
+    if (request.json)
+        printJson(console, answers);
     if (found.isEmpty()) {
         console.error(QStringLiteral("no KVR7314 answered on any port"));
         return CliExit::Module;
     }
     console.line(QStringLiteral("found a KVR7314 on: %1").arg(found.join(QStringLiteral(", "))));
+    return CliExit::Ok;
+}
+
+// Whether a logged operation was on the port `filter` names: its device,
+// the device's short name ("ttyUSB0") or the adapter's serial number.
+bool onPort(const LogEntry &entry, const QString &filter)
+{
+    return filter.isEmpty() || entry.port == filter || entry.serialNumber == filter
+        || backupSubject(entry.port) == filter;
+}
+
+QString historyPort(const LogEntry &entry)
+{
+    if (entry.port.isEmpty())
+        return QStringLiteral("-");
+    return entry.serialNumber.isEmpty() ? entry.port : QStringLiteral("%1 (%2)").arg(entry.port, entry.serialNumber);
+}
+
+CliExit runHistory(const CliRequest &request)
+{
+    CliConsole console(request.json);
+    const Journal journal(kCliProgram);
+    const QString timeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    if (request.listBackups) {
+        const QList<BackupFile> backups = journal.backups();
+        if (request.json) {
+            QJsonArray list;
+            for (const BackupFile &b : backups)
+                list.append(QJsonObject{{"path", b.path}, {"time", b.time.toString(Qt::ISODate)},
+                                        {"subject", b.subject}, {"what", b.what}});
+            printJson(console, list);
+            return CliExit::Ok;
+        }
+        if (backups.isEmpty())
+            console.line(QStringLiteral("no backups in %1").arg(journal.directory()));
+        for (const BackupFile &b : backups)
+            console.line(QStringLiteral("%1  %2  %3").arg(b.time.toString(timeFormat), padded(b.what, 16), b.path));
+        return CliExit::Ok;
+    }
+
+    // Newest first by when they started; the log has them as they ended.
+    QList<LogEntry> entries = journal.entries();
+    std::reverse(entries.begin(), entries.end());
+    std::stable_sort(entries.begin(), entries.end(), [](const LogEntry &a, const LogEntry &b) { return a.time > b.time; });
+    entries.removeIf([&](const LogEntry &e) {
+        return !onPort(e, request.portFilter) || (request.since.isValid() && e.time < request.since);
+    });
+    if (request.json) {
+        QJsonArray list;
+        for (const LogEntry &e : entries)
+            list.append(logObject(e));
+        printJson(console, list);
+        return CliExit::Ok;
+    }
+    if (entries.isEmpty()) {
+        console.line(QStringLiteral("no operations in the log %1").arg(logPath(journal.directory())));
+        return CliExit::Ok;
+    }
+    int portWidth = 4;
+    for (const LogEntry &e : entries)
+        portWidth = std::max(portWidth, int(historyPort(e).size()));
+    console.line(padded(QStringLiteral("time"), 21) + padded(QStringLiteral("operation"), 12)
+                 + padded(QStringLiteral("port"), portWidth + 2) + padded(QStringLiteral("outcome"), 9)
+                 + QStringLiteral("backup"));
+    for (const LogEntry &e : entries) {
+        const QString backup = QFileInfo(e.backup.isEmpty() ? e.replaced : e.backup).fileName();
+        console.line(padded(e.time.toLocalTime().toString(timeFormat), 21) + padded(e.operation, 12)
+                     + padded(historyPort(e), portWidth + 2) + padded(e.ok ? QStringLiteral("ok") : QStringLiteral("failed"), 9)
+                     + (backup.isEmpty() ? QStringLiteral("-") : backup));
+        QStringList more;
+        if (e.stepCount > 0 && e.stepsSent < e.stepCount)
+            more.append(QStringLiteral("%1 of %2 steps sent").arg(e.stepsSent).arg(e.stepCount));
+        if (!e.cause.isEmpty())
+            more.append(e.cause);
+        if (!more.isEmpty())
+            console.line(QString(21, u' ') + more.join(QStringLiteral(": ")));
+    }
     return CliExit::Ok;
 }
 
@@ -530,7 +749,8 @@ CliExit runCliRequest(const CliRequest &request)
     case CliCommand::TestCall: return runTestCall(request, stop);
     case CliCommand::NoNetwork: return runNoNetwork(request, stop);
     case CliCommand::Diff: return runDiff(request);
-    case CliCommand::Ports: return runPorts();
+    case CliCommand::Ports: return runPorts(request);
+    case CliCommand::History: return runHistory(request);
     case CliCommand::Find: return runFind(request, stop);
     case CliCommand::Sim: return runSim(request, stop);
     case CliCommand::Help:

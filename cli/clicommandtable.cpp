@@ -1,5 +1,7 @@
 #include "cli/clicommandtable.h"
 
+#include "files/backups.h"
+#include "files/operationlog.h"
 #include "link/frames.h"
 #include "link/portlist.h"
 #include "link/programmingrun.h"
@@ -156,6 +158,13 @@ CliOptionSpec fullWaitOption()
                                  .arg(seconds(kParseDelayMs)));
 }
 
+CliOptionSpec jsonOption(const QString &what)
+{
+    return flag("json", QStringLiteral("print %1 as JSON on standard output (the keys are listed under JSON OUTPUT "
+                                       "in the man page); messages go to standard error")
+                            .arg(what));
+}
+
 CliOptionSpec outputOption(const char *valueName, const QString &help, CliValue value, bool required)
 {
     return CliOptionSpec{{QStringLiteral("o"), QStringLiteral("output")}, QLatin1String(valueName), help, value,
@@ -201,7 +210,7 @@ std::vector<CliCommandSpec> buildCommands()
                 QStringLiteral("the receiver type the file names; the module does not report it (flex when not "
                                "given)"),
                 CliValue::Receiver),
-         fullWaitOption()},
+         fullWaitOption(), jsonOption(QStringLiteral("the settings read, one member per field,"))},
         true});
 
     commands.push_back({CliCommand::TestCall, QStringLiteral("test-call"),
@@ -239,7 +248,8 @@ std::vector<CliCommandSpec> buildCommands()
         {flag("as-module", QStringLiteral("compare them as a module holds them after a write, with the allowances "
                                           "of write --verify: an empty alias as CAPCODE nn, timers in four "
                                           "characters, the scroll time in three digits, the coupling text in the "
-                                          "module's written form"))},
+                                          "module's written form")),
+         jsonOption(QStringLiteral("the differences"))},
         false});
 
     commands.push_back({CliCommand::Ports, QStringLiteral("ports"),
@@ -247,7 +257,7 @@ std::vector<CliCommandSpec> buildCommands()
         QStringLiteral("Lists where COM 1 to COM %1 lead (as in the window and for --port COMn), then every serial "
                        "port found: device, description, manufacturer, serial number and /dev/serial/by-id name.")
             .arg(kComPortCount),
-        {}, {}, false});
+        {}, {jsonOption(QStringLiteral("the COM boxes and the ports"))}, false});
 
     commands.push_back({CliCommand::Find, QStringLiteral("find"),
         QStringLiteral("look for a module on every serial port"),
@@ -257,7 +267,26 @@ std::vector<CliCommandSpec> buildCommands()
                        "when no module answered.")
             .arg(readRequestFrame().size()).arg(int(CliExit::Module)),
         {{QStringLiteral("DEV"), CliValue::Port, false, true}},
-        {}, false});
+        {jsonOption(QStringLiteral("what each port answered"))}, false});
+
+    commands.push_back({CliCommand::History, QStringLiteral("history"),
+        QStringLiteral("list the operations of the log, or the backups"),
+        QStringLiteral("Lists the log of operations, newest first: every write, verify, read, test call, no-network "
+                       "notice, save and open of the window and of kvr7314-cli, with its port and the adapter's "
+                       "serial number, its outcome and the backup it left. Every read and write leaves a backup of "
+                       "the settings in the data folder (KVR7314_DATA_DIR, else ~/.local/share/kvr7314, on Windows "
+                       "%APPDATA%\\kvr7314); write FILE puts one back into a module. Backups older than %1 days "
+                       "go, but never the newest %2.")
+            .arg(kBackupDaysKept).arg(kBackupsAlwaysKept),
+        {},
+        {valued("port", "DEV", QStringLiteral("only the operations on DEV: a device (/dev/ttyUSB0, ttyUSB0) or an "
+                                              "adapter's serial number"),
+                CliValue::Port),
+         valued("since", "DATE", QStringLiteral("only the operations from DATE (2026-12-09, or 2026-12-09T10:00) on"),
+                CliValue::Text),
+         flag("backups", QStringLiteral("list the backup files instead, newest first")),
+         jsonOption(QStringLiteral("the operations (or the backups)"))},
+        false});
 
     commands.push_back({CliCommand::Sim, QStringLiteral("sim"),
         QStringLiteral("run a simulated KVR7314 on a pseudo-terminal"),
@@ -567,6 +596,39 @@ QString cliVersionText()
     return QStringLiteral("%1 %2\n").arg(kCliProgram, kProgramVersion);
 }
 
+// The keys of the JSON that --json prints; they stay as they are.
+QString jsonKeysSection()
+{
+    QString text = QStringLiteral("[JSON OUTPUT]\n"
+                                  "With \\fB\\-\\-json\\fR the output is one JSON value; these keys stay as they are.\n"
+                                  ".SS read: the settings, one key per field\n.nf\n");
+    for (const SettingsField &field : settingsFields())
+        text += field.key.leftJustified(18) + field.name + u'\n';
+    text += QStringLiteral(".fi\n.SS history: one object per operation\n.nf\n");
+    for (const LogKey &key : logKeys())
+        text += QString::fromLatin1(key.key).leftJustified(18) + QString::fromLatin1(key.meaning) + u'\n';
+    text += QStringLiteral(
+        ".fi\n.SS history --backups: one object per backup\n.nf\n"
+        "path              the backup's file\n"
+        "time              when it was made\n"
+        "subject           the port, or the file it kept\n"
+        "what              gelezen, geschreven, deels-geschreven, voor-lezen or vervangen\n"
+        ".fi\n.SS diff\n.nf\n"
+        "a, b              the two files\n"
+        "asModule          whether they were compared as a module holds them\n"
+        "differences       one object per field that differs: key (as for read), name, a, b\n"
+        ".fi\n.SS ports\n.nf\n"
+        "com               one object per COM box: box, device, present\n"
+        "ports             one object per port found: device, description, manufacturer, serialNumber, byId\n"
+        ".fi\n.SS find: one object per port asked\n.nf\n"
+        "device            the port\n"
+        "answer            module, none, other or port-failed\n"
+        "firmware          the module's firmware version, when a module answered\n"
+        "reason            why not, otherwise\n"
+        ".fi\n");
+    return text;
+}
+
 QString manPageCommandSections()
 {
     QString text = QStringLiteral("[COMMANDS]\n");
@@ -574,7 +636,7 @@ QString manPageCommandSections()
         if (c.command != CliCommand::Help)
             text += QStringLiteral(".SS %1\n.nf\n%2.fi\n").arg(c.name, roffText(commandHelpBody(c)));
     }
-    return text;
+    return text + jsonKeysSection();
 }
 
 QString bashCompletionScript()

@@ -16,7 +16,7 @@
 inline const QString kCliProgram = QStringLiteral("kvr7314-cli");
 inline const QString kCliErrorPrefix = kCliProgram + QStringLiteral(": ");
 
-enum class CliCommand { Help, Version, Write, Read, TestCall, NoNetwork, Report, Diff, Ports, Find, Sim };
+enum class CliCommand { Help, Version, Write, Read, TestCall, NoNetwork, Report, Diff, Ports, Find, History, Sim };
 
 // Distinct codes, so a script can tell what went wrong.
 enum class CliExit : int {

@@ -2,8 +2,6 @@
 
 #include "cli/clicommandtable.h"
 
-#include <QRegularExpression>
-#include <QStringList>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -66,16 +64,4 @@ void CliConsole::endProgress()
     std::fflush(m_messages);
     m_progressOpen = false;
     m_progressWidth = 0;
-}
-
-QString oneLine(const QString &boxText)
-{
-    static const QRegularExpression lineEnd(QStringLiteral("[\r\n]+"));
-    QStringList parts;
-    for (const QString &part : boxText.split(lineEnd)) {
-        const QString trimmed = part.trimmed();
-        if (!trimmed.isEmpty())
-            parts.append(trimmed);
-    }
-    return parts.join(u' ');
 }

@@ -5,6 +5,8 @@
 // On a terminal a progress line is rewritten in place; otherwise each
 // progress report is a line of its own, so logs stay readable.
 
+#include "files/operationlog.h"
+
 #include <QString>
 
 #include <cstdio>
@@ -32,6 +34,4 @@ private:
     qsizetype m_progressWidth = 0;
 };
 
-// A message box's text as one line: its lines trimmed, empty ones dropped,
-// joined by single spaces.
-QString oneLine(const QString &boxText);
+

@@ -86,6 +86,14 @@ StopSignals::~StopSignals()
 {
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
+    // The notifier goes with this object; the pair with it, so that a
+    // program running many commands does not collect descriptors.
+    qDeleteAll(findChildren<QSocketNotifier *>());
+    for (int &end : g_signalPipe) {
+        if (end >= 0)
+            ::close(end);
+        end = -1;
+    }
 }
 #endif
 

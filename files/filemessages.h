@@ -19,6 +19,11 @@ inline const QString kNothingLoadedTitle = QStringLiteral("Er is geen bestand ge
 
 inline const QString kPrintCancelledText = QStringLiteral("de printopdracht is geannuleerd");
 
+// An operation that ends without a box of its own, when its log line or
+// backup could not be written (the reason goes under Details).
+inline const QString kJournalProblemText =
+    QStringLiteral("Het logboek of de reservekopie in de gegevensmap kon niet worden geschreven.");
+
 // Five lines of 60 characters naming the product whose file it was.
 QString wrongProductText(SiblingProduct product);
 

@@ -168,10 +168,11 @@ ModuleSettings settingsAsSent(ModuleSettings settings)
 
 bool isTestCallCode(const QString &code)
 {
+    // A capcode as its plain number: "05" or " 5" would go out as typed.
     bool ok = false;
     const int capcode = code.toInt(&ok);
     if (ok)
-        return capcode >= 1 && capcode <= kAliasCount;
+        return capcode >= 1 && capcode <= kAliasCount && QString::number(capcode) == code;
     // RI-codes "1D" .. "7D"
     return code.size() == 2 && code[0] >= u'1' && code[0] < QChar(u'1' + kPocsagAliasCount) && code[1] == u'D';
 }

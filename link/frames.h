@@ -29,6 +29,10 @@ inline const QString kNoNetworkText = QStringLiteral("STORING: GEEN NETWERK");
 inline const QString kReadRequestCode = QStringLiteral("99");
 inline const QString kDefaultTestMessage = QStringLiteral("TESTOPROEP NAAR DE KVR7314");
 
+// A test call or no-network notice has left the port well within this time
+// (its frame takes a few milliseconds at 19200 baud).
+inline constexpr int kSingleFrameWaitMs = 200;
+
 // SOH "(" code ")" content EOT; the code is sent as its Windows-1252 bytes.
 QByteArray moduleFrame(const QString &code, const QByteArray &content);
 
@@ -70,7 +74,8 @@ ModuleSettings settingsAsSent(ModuleSettings settings);
 // --- Other frames -----------------------------------------------------------------
 
 // Whether the module takes a frame with this code as a test call: capcode
-// "1".."16" (FLEX) or RI-code "1D".."7D" (POCSAG).
+// "1".."16" (FLEX) as its plain number, or RI-code "1D".."7D" (POCSAG). The
+// window and the command line send a test call only to such a code.
 bool isTestCallCode(const QString &code);
 
 // A test call to capcode "1".."16" (FLEX) or RI-code "1D".."7D" (POCSAG); the

@@ -4,6 +4,7 @@
 // by CR alone; every space counts.
 
 #include "link/portlist.h"
+#include "settings/modulesettings.h"
 
 #include <QString>
 
@@ -35,3 +36,16 @@ inline const QString kReadPortFailureText = QStringLiteral(
     "Controleer de verbinding en druk nogmaals op de knop lezen.");
 
 inline const QString kProgrammedText = QStringLiteral("De KVR7314 is geprogrammeerd.\r\r");
+
+// "schrijven" refused before the first frame; a line that names the field follows.
+inline const QString kNotProgrammedText = QStringLiteral("De KVR7314 is niet geprogrammeerd: er is niets verstuurd.");
+
+// A typed code that is no capcode or RI-code: nothing is sent.
+inline QString notATestCallCodeText(const QString &code)
+{
+    return QStringLiteral("Er is geen testoproep verstuurd: \"%1\" is geen capcode of RI-code.\r"
+                          "De KVR7314 neemt een testoproep aan voor capcode 1 t/m %2 (FLEX) of RI-code 1D t/m %3D (POCSAG).")
+        .arg(code)
+        .arg(kAliasCount)
+        .arg(kPocsagAliasCount);
+}

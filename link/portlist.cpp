@@ -94,10 +94,18 @@ QString machineComDevice(int comPort)
     return comDevices(foundPorts())[size_t(comPort - 1)];
 }
 
+std::optional<FoundPort> portOfDevice(const QString &device, const QList<FoundPort> &ports)
+{
+    const auto found = std::find_if(ports.begin(), ports.end(), [&](const FoundPort &p) {
+        return p.device == device || (!p.byIdPath.isEmpty() && p.byIdPath == device);
+    });
+    return found == ports.end() ? std::nullopt : std::optional<FoundPort>(*found);
+}
+
 QString portDescription(const QString &device, const QList<FoundPort> &ports)
 {
-    const auto found = std::find_if(ports.begin(), ports.end(), [&](const FoundPort &p) { return p.device == device; });
-    if (found == ports.end()) {
+    const std::optional<FoundPort> found = portOfDevice(device, ports);
+    if (!found) {
         // A device the system does not list as a serial port (a
         // pseudo-terminal, a name given with --com1) may still be there.
         return QFileInfo::exists(device) ? device : device + QStringLiteral(" – geen poort aanwezig");

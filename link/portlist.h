@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 struct FoundPort {
     QString device;         // "/dev/ttyUSB0", "COM3"
@@ -43,6 +44,9 @@ std::array<QString, kComPortCount> comDevices(const QList<FoundPort> &ports);
 // The device COM `comPort` (1..4) leads to with the ports found now: asked
 // at every opening, so an adapter plugged in meanwhile is found.
 QString machineComDevice(int comPort);
+
+// The port found for `device` (its path or its by-id name), if any.
+std::optional<FoundPort> portOfDevice(const QString &device, const QList<FoundPort> &ports);
 
 // "/dev/ttyUSB0 – FT232R USB UART (FTDI), serienummer A12345": the device and
 // what the system knows of it, or that it is not present.

@@ -27,18 +27,13 @@ QString asDumped(const SettingsField &field, const QString &sent)
     return sent;
 }
 
-QString receiverName(ReceiverType type)
-{
-    return type == ReceiverType::Flex ? QStringLiteral("FLEX") : QStringLiteral("POCSAG");
-}
-
 // The values a module is sent, field by field in table order.
 QList<FieldDifference> sentDifferences(const ModuleSettings &a, const ModuleSettings &b)
 {
     QList<FieldDifference> differences;
     for (const SettingsField &field : settingsFields()) {
         if (field.isSent() && field.in(a) != field.in(b))
-            differences.append({field.name, field.in(a), field.in(b)});
+            differences.append({field.name, field.in(a), field.in(b), field.key});
     }
     return differences;
 }
@@ -59,7 +54,8 @@ QList<FieldDifference> settingsDifferences(const ModuleSettings &a, const Module
 {
     QList<FieldDifference> differences;
     if (a.receiverType != b.receiverType)
-        differences.append({receiverField().name, receiverName(a.receiverType), receiverName(b.receiverType)});
+        differences.append({receiverField().name, receiverName(a.receiverType), receiverName(b.receiverType),
+                            receiverField().key});
     return differences + sentDifferences(a, b);
 }
 

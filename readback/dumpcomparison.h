@@ -12,6 +12,7 @@ struct FieldDifference {
     QString field;     // "alias 05", "scroll time", ...
     QString expected;  // the first side: what was written, or file A
     QString found;     // the second side: what the module gave back, or file B
+    QString key;       // the field's key in the command line's JSON
 
     bool operator==(const FieldDifference &) const = default;
 };

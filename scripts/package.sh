@@ -31,6 +31,8 @@ appstreamcli validate --no-net "$build"/packaging/*.metainfo.xml | sed 's/^/  /'
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 dpkg-deb -x "$deb" "$scratch"
+# The checks' log and backups stay in the scratch folder.
+export KVR7314_DATA_DIR="$scratch/data"
 "$scratch/usr/bin/kvr7314-cli" --version
 "$scratch/usr/bin/kvr7314" --version
 "$scratch/usr/bin/kvr7314-cli" test-call 5 "PAKKET TEST" --sim

@@ -13,6 +13,8 @@ examples="$KVR_ROOT/examples"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 export QT_QPA_PLATFORM=offscreen
+# What the pictures' calls leave in a data folder stays in the scratch folder.
+export KVR7314_DATA_DIR="$scratch/data"
 
 "$build/tools/kvr7314-screenshot" "$docs"
 "$build/demo/kvr7314-demo" --picture "$docs/demo-window.png"

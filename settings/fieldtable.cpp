@@ -60,6 +60,7 @@ SettingsField aliasRow(int index)
     f.alias = index;
     f.name = QStringLiteral("alias %1").arg(n, 2, 10, QLatin1Char('0'));
     f.dutchName = QStringLiteral("Alias %1").arg(n);
+    f.key = QStringLiteral("alias%1").arg(n, 2, 10, QLatin1Char('0'));
     // The data line uses the module's own alias labels.
     f.fileKey = kDumpLabels[size_t(Alias01 + index)].text.toLatin1();
     f.dump = lineUpTo(Label(Alias01 + index), n < kAliasCount ? Label(Alias01 + n) : Tussentekst);
@@ -69,26 +70,29 @@ SettingsField aliasRow(int index)
     return f;
 }
 
-SettingsField textRow(QString ModuleSettings::*member, const char *name, const char *dutchName)
+SettingsField textRow(QString ModuleSettings::*member, const char *key, const char *name, const char *dutchName)
 {
     SettingsField f;
     f.kind = FieldKind::Text;
     f.member = member;
+    f.key = QLatin1String(key);
     f.name = QLatin1String(name);
     f.dutchName = QLatin1String(dutchName);
     return f;
 }
 
-SettingsField choiceRow(FieldKind kind, QString ModuleSettings::*member, const char *name, const char *dutchName)
+SettingsField choiceRow(FieldKind kind, QString ModuleSettings::*member, const char *key, const char *name,
+                        const char *dutchName)
 {
-    SettingsField f = textRow(member, name, dutchName);
+    SettingsField f = textRow(member, key, name, dutchName);
     f.kind = kind;
     return f;
 }
 
-SettingsField timerRow(QString ModuleSettings::*member, const char *name, const char *dutchName, TimerUnit unit)
+SettingsField timerRow(QString ModuleSettings::*member, const char *key, const char *name, const char *dutchName,
+                       TimerUnit unit)
 {
-    SettingsField f = textRow(member, name, dutchName);
+    SettingsField f = textRow(member, key, name, dutchName);
     f.kind = FieldKind::Timer;
     f.unit = unit;
     return f;
@@ -101,6 +105,7 @@ std::vector<SettingsField> buildTable()
     SettingsField receiver;
     receiver.kind = FieldKind::Receiver;
     receiver.name = QStringLiteral("receiver type");
+    receiver.key = QStringLiteral("receiverType");
     receiver.dutchName = QStringLiteral("Type ontvanger");
     receiver.box = QStringLiteral("ChkOntvanger_");
     rows.push_back(receiver);
@@ -108,7 +113,7 @@ std::vector<SettingsField> buildTable()
     for (int i = 0; i < kAliasCount; ++i)
         rows.push_back(aliasRow(i));
 
-    SettingsField coupling = textRow(&ModuleSettings::couplingText, "coupling text", "Koppeltekst");
+    SettingsField coupling = textRow(&ModuleSettings::couplingText, "couplingText", "coupling text", "Koppeltekst");
     coupling.fileKey = "KOPPELTEKST:";
     // After "TUSSENTEKST:" the module echoes step 26: "<239><176><239><" (16
     // characters), the coupling colour's three digits and ">" come first;
@@ -120,7 +125,7 @@ std::vector<SettingsField> buildTable()
     coupling.standard = {QStringLiteral("Chk_Standaard_Koppeltekst"), QStringLiteral(" >>> "), QStringLiteral("  ")};
     rows.push_back(coupling);
 
-    SettingsField idle = textRow(&ModuleSettings::idleText, "idle text", "Tekst LCD in rust");
+    SettingsField idle = textRow(&ModuleSettings::idleText, "idleText", "idle text", "Tekst LCD in rust");
     idle.fileKey = "TEKST_LCDRUST:";
     idle.dump = lineUpTo(Leegtekst, Lichtkrantleeg);
     idle.step = {25};
@@ -129,7 +134,7 @@ std::vector<SettingsField> buildTable()
     idle.standard = {QStringLiteral("Chk_LCD_Standaard_Tekst"), QStringLiteral("GEEN MELDING"), QStringLiteral(" ")};
     rows.push_back(idle);
 
-    SettingsField aliasColour = choiceRow(FieldKind::Colour, &ModuleSettings::aliasColour, "alias colour", "Kleur alias");
+    SettingsField aliasColour = choiceRow(FieldKind::Colour, &ModuleSettings::aliasColour, "aliasColour", "alias colour", "Kleur alias");
     aliasColour.fileKey = "KLEUR_ALIAS:";
     // After "START:" the module echoes step 1: its eight opening bytes,
     // "01", byte 2, "<239><176><239><" take 52 characters.
@@ -141,7 +146,7 @@ std::vector<SettingsField> buildTable()
     rows.push_back(aliasColour);
 
     SettingsField couplingColour =
-        choiceRow(FieldKind::Colour, &ModuleSettings::couplingColour, "coupling colour", "Kleur koppeltekst");
+        choiceRow(FieldKind::Colour, &ModuleSettings::couplingColour, "couplingColour", "coupling colour", "Kleur koppeltekst");
     couplingColour.fileKey = "KLEUR_KOPPELTEKST:";
     // "TUSSENTEKST:" and "<239><176><239><" before it.
     couplingColour.dump = fixedAt(Tussentekst, 28, 3);
@@ -152,7 +157,7 @@ std::vector<SettingsField> buildTable()
     rows.push_back(couplingColour);
 
     SettingsField messageColour =
-        choiceRow(FieldKind::Colour, &ModuleSettings::messageColour, "message colour", "Kleur melding");
+        choiceRow(FieldKind::Colour, &ModuleSettings::messageColour, "messageColour", "message colour", "Kleur melding");
     messageColour.fileKey = "KLEUR_BERICHT:";
     // The last thing before "LEEGTEKST:": the code, ">" and CR LF.
     messageColour.dump = fixedAt(Leegtekst, -6, 3);
@@ -162,7 +167,7 @@ std::vector<SettingsField> buildTable()
     messageColour.atStartUp = QStringLiteral("183");
     rows.push_back(messageColour);
 
-    SettingsField speed = choiceRow(FieldKind::Speed, &ModuleSettings::scrollSpeed, "scroll speed", "Loopsnelheid");
+    SettingsField speed = choiceRow(FieldKind::Speed, &ModuleSettings::scrollSpeed, "scrollSpeed", "scroll speed", "Loopsnelheid");
     speed.fileKey = "SNELHEID:";
     // The alias colour's three digits, then ">", "<239>" and "<" (7).
     speed.dump = fixedAt(Start, 68, 3);
@@ -175,6 +180,7 @@ std::vector<SettingsField> buildTable()
     struct TimerData {
         QString ModuleSettings::*member;
         int step;
+        const char *key;
         const char *name;
         const char *dutchName;
         QByteArray fileKey;
@@ -189,28 +195,28 @@ std::vector<SettingsField> buildTable()
         const char *whenEmpty;
     };
     const TimerData timers[] = {
-        {&ModuleSettings::relayTime, 19, "relay time", "Tijd relais", "TIJD_RELAIS:", lineUpTo(Timer1, Timer2),
+        {&ModuleSettings::relayTime, 19, "relayTime", "relay time", "Tijd relais", "TIJD_RELAIS:", lineUpTo(Timer1, Timer2),
          "Timer_RelaisTijd", "relaisuitgang", "tijd dat het relais op moet komen na een melding",
          TimerUnit::Seconds, "Tijd Relais : ", "0", "10", "0"},
-        {&ModuleSettings::signClearTime, 20, "sign clear time", "Tijd wissen lichtkrant", "TIJD_WISLK:",
+        {&ModuleSettings::signClearTime, 20, "signClearTime", "sign clear time", "Tijd wissen lichtkrant", "TIJD_WISLK:",
          lineUpTo(Timer2, Wistimer), "Timer_Wis_Lichtkrant", "wis de melding op de lichtkrant",
          "na de ingevulde tijd wordt de lichtkrant gewist", TimerUnit::Seconds, "Tijd Wissen lichtkrant : ",
          "0", "30", "0"},
-        {&ModuleSettings::lcdClearTime, 21, "LCD clear time", "Tijd wissen LCD", "TIJD_WISLCD:",
+        {&ModuleSettings::lcdClearTime, 21, "lcdClearTime", "LCD clear time", "Tijd wissen LCD", "TIJD_WISLCD:",
          lineUpTo(Wistimer, Backlight), "Timer_WisMelding_LCD", "wis de melding op het LCD",
          "na de ingevulde tijd wordt het LCD gewist", TimerUnit::Seconds, "Tijd Wissen LCD : ", "0", "60", "0"},
-        {&ModuleSettings::backlightTime, 22, "backlight time", "Tijd achtergrondverlichting", "TIJD_BACKLIGHT:",
+        {&ModuleSettings::backlightTime, 22, "backlightTime", "backlight time", "Tijd achtergrondverlichting", "TIJD_BACKLIGHT:",
          lineUpTo(Backlight, Scrolltijd), "Timer_Backlight", "achtergrondverlichting LCD",
          "vul hier de tijd in dat de achtergrondverlichting moet blijven branden", TimerUnit::Seconds,
          "Tijd Achtergrondverlichting : ", "0", "9999", "0"},
         // The module keeps the scroll time in three digits; it cannot scroll at 0 ms.
-        {&ModuleSettings::scrollTime, 23, "scroll time", "Tijd scrollen", "TIJD_SCROLLENLCD:",
+        {&ModuleSettings::scrollTime, 23, "scrollTime", "scroll time", "Tijd scrollen", "TIJD_SCROLLENLCD:",
          fixedAt(Scrolltijd, int(label(Scrolltijd)->text.size()), 3), "Timer_Scroll_LCD",
          "scrollen regel 3 en 4 LCD", "vul hier de tijd in dat het bericht op het LCD moet scrollen",
          TimerUnit::Milliseconds, "Tijd Scrollen regel 3 en 4 : ", "000", "350", "350"},
     };
     for (const TimerData &t : timers) {
-        SettingsField f = timerRow(t.member, t.name, t.dutchName, t.unit);
+        SettingsField f = timerRow(t.member, t.key, t.name, t.dutchName, t.unit);
         f.fileKey = t.fileKey;
         f.dump = t.dump;
         f.step = {t.step};
@@ -225,7 +231,7 @@ std::vector<SettingsField> buildTable()
         rows.push_back(f);
     }
 
-    SettingsField version = textRow(&ModuleSettings::firmwareVersion, "firmware version", "Firmwareversie");
+    SettingsField version = textRow(&ModuleSettings::firmwareVersion, "firmwareVersion", "firmware version", "Firmwareversie");
     version.kind = FieldKind::Version;
     // "VERSIE", one character the parser skips, then the version.
     version.dump = fixedAt(Versie, 7, 4);
@@ -317,6 +323,19 @@ std::optional<int> choiceIndex(const SettingsField &field, QStringView code)
 QString choiceWord(const SettingsField &field, QStringView code)
 {
     return codeWord(choicesOf(field), code);
+}
+
+QString receiverName(ReceiverType type)
+{
+    return type == ReceiverType::Flex ? QStringLiteral("FLEX") : QStringLiteral("POCSAG");
+}
+
+QJsonObject settingsObject(const ModuleSettings &settings)
+{
+    QJsonObject object;
+    for (const SettingsField &field : table())
+        object.insert(field.key, field.kind == FieldKind::Receiver ? receiverName(settings.receiverType) : field.in(settings));
+    return object;
 }
 
 QString unitCaption(TimerUnit unit)

@@ -10,6 +10,7 @@
 #include "settings/modulesettings.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -70,6 +71,7 @@ struct SettingsField {
 
     QString name;        // English, for the command line: "alias 05", "relay time"
     QString dutchName;   // Dutch, for the window's boxes; begins a sentence: "Alias 5"
+    QString key;         // in the command line's JSON: "alias05", "relayTime"
 
     QByteArray fileKey;  // its key on the .kvr data line; empty: not on it
     DumpCut dump;
@@ -118,6 +120,11 @@ std::span<const CodeChoice> choicesOf(const SettingsField &field);
 std::optional<int> choiceIndex(const SettingsField &field, QStringView code);
 // The report's word for the field's code; empty for an unknown code.
 QString choiceWord(const SettingsField &field, QStringView code);
+
+// The settings as the command line's JSON gives them: one member per field
+// (its key), the receiver type as "FLEX" or "POCSAG".
+QJsonObject settingsObject(const ModuleSettings &settings);
+QString receiverName(ReceiverType type);
 
 // "Sec." / "mSec." beside the box, " seconde" / " mSec" after the value in the report.
 QString unitCaption(TimerUnit unit);

@@ -49,6 +49,39 @@ QString TextFault::dutch() const
         .arg(field.dutchName, refusedCharacterName(character)).arg(position);
 }
 
+QString KeyInText::english() const
+{
+    return QStringLiteral("%1 holds \"%2\", %3")
+        .arg(field.name, key, ofTheDump ? QStringLiteral("a label of the module's dump")
+                                        : QStringLiteral("a key of the file's data line"));
+}
+
+QString KeyInText::dutch() const
+{
+    return QStringLiteral("%1 bevat \"%2\", %3; pas de tekst aan.")
+        .arg(field.dutchName, key, ofTheDump ? QStringLiteral("een sleutel van de KVR7314")
+                                             : QStringLiteral("een sleutel van het bestand"));
+}
+
+std::optional<KeyInText> firstKeyInSentText(const ModuleSettings &settings)
+{
+    for (const SettingsField &field : settingsFields()) {
+        if (!field.isSent() || !field.isText())
+            continue;
+        const QString &text = field.in(settings);
+        const NamedText named{field.name, field.dutchName, text};
+        for (const SettingsField &other : settingsFields()) {
+            if (!other.fileKey.isEmpty() && text.contains(QLatin1String(other.fileKey)))
+                return KeyInText{named, QString::fromLatin1(other.fileKey), false};
+        }
+        for (const DumpLabel &label : dumpLabels()) {
+            if (text.contains(label.text))
+                return KeyInText{named, label.text.toString(), true};
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<TextFault> firstTextFault(const ModuleSettings &settings)
 {
     for (const NamedText &field : namedTexts(settings)) {

@@ -44,3 +44,17 @@ struct TextFault {
     QString dutch() const;    // "Alias 3 bevat het teken U+000D op positie 4"
 };
 std::optional<TextFault> firstTextFault(const ModuleSettings &settings);
+
+// A text sent to the module that holds a key of the .kvr data line or a
+// label of the module's dump. Written into the module, it would move the
+// labels of the module's dump, so that the module could not be read back
+// nor its settings saved.
+struct KeyInText {
+    NamedText field;
+    QString key;
+    bool ofTheDump = false;   // a label of the dump; else a key of the file
+
+    QString english() const;  // "alias 03 holds "TIMER1:", a label of the module's dump"
+    QString dutch() const;    // "Alias 3 bevat "TIMER1:", een sleutel van de KVR7314; pas de tekst aan."
+};
+std::optional<KeyInText> firstKeyInSentText(const ModuleSettings &settings);

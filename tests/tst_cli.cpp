@@ -8,6 +8,8 @@
 
 #include "cli/clicommandline.h"
 #include "readback/dumpcomparison.h"
+#include "files/backups.h"
+#include "files/operationlog.h"
 #include "files/settingsfile.h"
 #include "link/frames.h"
 #include "link/moduledump.h"
@@ -15,6 +17,9 @@
 #include "support/fixtures.h"
 #include "support/ptymodule.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -22,6 +27,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <map>
 #include <memory>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -210,11 +216,13 @@ QString withAnyPort(QString line)
 }
 
 // The commands of the examples that talk to a module or to files: run one
-// after the other on one simulated module, as the README tells them.
+// after the other on one simulated module, as the README tells them. What
+// depends on the machine or the time (ports, find, history) and sim, which
+// runs until it is stopped, are only parsed.
 bool runsInTheExampleLane(const ReadmeExample &example)
 {
     const QString &command = example.arguments.value(0);
-    return command != u"ports" && command != u"find" && command != u"sim";
+    return command != u"ports" && command != u"find" && command != u"sim" && command != u"history";
 }
 
 } // namespace
@@ -261,6 +269,9 @@ private slots:
     void reportAsPdf();
     void simCommandServesAnotherProcess();
 
+    void everyCommandLeavesItsRecord_data();
+    void everyCommandLeavesItsRecord();
+    void historyListsTheLogNewestFirst();
     void readmeExamplesAgreeWithTheProgram();
     void readmeExitCodesAreTheProgramsOwn();
     void completionAndManPageFollowTheParser();
@@ -289,6 +300,8 @@ void TestCli::initTestCase()
 {
     QVERIFY2(QFileInfo(cliPath()).isExecutable(), qPrintable(cliPath()));
     QVERIFY(m_dir.isValid());
+    // The log and the backups of this run's commands, and nothing else.
+    qputenv("KVR7314_DATA_DIR", QFile::encodeName(m_dir.filePath("data")));
 
     // The README's examples, in a folder of their own with the samples.
     const QString readmeDir = m_dir.filePath("readme");
@@ -749,6 +762,11 @@ void TestCli::fileErrors_data()
     QTest::newRow("write, a frame hidden in alias 1")
         << "write" << QByteArray(bytes).replace("ALIAS01:", "ALIAS01:AB\x04\x01(3D)INJECTED\x04") << QString()
         << nothing + " (alias 01 holds U+0004 at position 3)";
+    // Written into the module, a label of its dump would leave a module
+    // that can be neither read back nor saved.
+    QTest::newRow("write, a label of the dump in alias 3")
+        << "write" << QByteArray(bytes).replace("ALIAS03:", "ALIAS03:Post TIMER1:") << QString()
+        << "nothing was written: alias 03 holds \"TIMER1:\", a label of the module's dump";
 }
 
 void TestCli::fileErrors()
@@ -1051,6 +1069,88 @@ void TestCli::simCommandServesAnotherProcess()
     sim.process().terminate();   // SIGTERM: a normal end
     QVERIFY(sim.wait(5000));
     QCOMPARE(sim.result().exitCode, 0);
+}
+
+void TestCli::everyCommandLeavesItsRecord_data()
+{
+    QTest::addColumn<QString>("lane");
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("nth");          // which of the lane's lines of that operation, from 0
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("stepsSent");
+    QTest::addColumn<QString>("backup");   // the kind of backup it left
+    QTest::addColumn<QString>("keeps");    // what the backup holds: "written", a file's path, or nothing to check
+
+    QTest::newRow("write") << "round trip" << "write" << 0 << true << 26 << "geschreven" << "written";
+    QTest::newRow("read -o") << "round trip" << "read" << 0 << true << 0 << "gelezen" << m_dir.filePath("read-back.kvr");
+    QTest::newRow("verify that finds a difference") << "verify catches" << "verify" << 0 << false << 0 << "gelezen" << "";
+    QTest::newRow("faulty dump") << "faulty dump" << "read" << 0 << false << 0 << "" << "";
+    QTest::newRow("--backup") << "backup" << "read" << 0 << true << 0 << "gelezen" << m_dir.filePath("backup.kvr");
+    QTest::newRow("write after --backup") << "backup" << "write" << 0 << true << 26 << "geschreven" << "";
+    QTest::newRow("test call") << "readme" << "test-call" << 0 << true << 0 << "" << "";
+    QTest::newRow("no-network notice") << "readme" << "no-network" << 0 << true << 0 << "" << "";
+}
+
+void TestCli::everyCommandLeavesItsRecord()
+{
+    QFETCH(QString, lane);
+    QFETCH(QString, operation);
+    QFETCH(int, nth);
+    QFETCH(bool, ok);
+    QFETCH(int, stepsSent);
+    QFETCH(QString, backup);
+    QFETCH(QString, keeps);
+    const std::map<QString, Lane *> lanes = {{"round trip", m_roundTrip.get()}, {"verify catches", m_verifyCatches.get()},
+                                             {"faulty dump", m_faultyDump.get()}, {"backup", m_backup.get()},
+                                             {"readme", m_readme.get()}};
+    Lane *const l = lanes.at(lane);
+    QVERIFY(l->wait());
+    QList<LogEntry> lines = readLog(logPath(m_dir.filePath("data")));
+    lines.removeIf([&](const LogEntry &e) { return e.port != l->module.devicePath() || e.operation != operation; });
+    QVERIFY2(lines.size() > nth, qPrintable(QString::number(lines.size())));
+    const LogEntry &e = lines[nth];
+    QCOMPARE(e.ok, ok);
+    QCOMPARE(e.program, QString("kvr7314-cli"));
+    QCOMPARE(e.stepsSent, stepsSent);
+    QVERIFY2(e.ok || !e.cause.isEmpty(), "a failure says why");
+    QCOMPARE(e.backup.isEmpty() ? QString() : QFileInfo(e.backup).fileName().section('_', -1).section('.', 0, 0), backup);
+    if (keeps == u"written") {
+        // What the steps carried: the file's settings with the timers normalised and padded.
+        ModuleSettings sent = settingsOf(e.file);
+        normaliseTimers(sent);
+        for (QString ModuleSettings::*timer : kTimers)
+            sent.*timer = padTimer(sent.*timer);
+        QCOMPARE(settingsOf(e.backup), sent);
+    } else if (!keeps.isEmpty()) {
+        QCOMPARE(settingsOf(e.backup), settingsOf(keeps));
+    }
+}
+
+void TestCli::historyListsTheLogNewestFirst()
+{
+    QVERIFY(m_roundTrip->wait());
+    const auto json = [](const QStringList &arguments) {
+        const CliResult run = runCli(QStringList{"history", "--json"} + arguments);
+        return QJsonDocument::fromJson(run.out).array();
+    };
+    const QJsonArray all = json({});
+    QVERIFY(all.size() >= 2);
+    for (qsizetype i = 1; i < all.size(); ++i)
+        QVERIFY(all[i - 1].toObject()["time"].toString() >= all[i].toObject()["time"].toString());
+
+    const QString device = m_roundTrip->module.devicePath();
+    const QJsonArray onePort = json({"--port", device});
+    QCOMPARE(onePort.size(), 2);   // its write and its read, the read first
+    QCOMPARE(onePort[0].toObject()["operation"].toString(), QString("read"));
+    QCOMPARE(onePort[1].toObject()["operation"].toString(), QString("write"));
+    QVERIFY(json({"--since", "2999-01-01"}).isEmpty());
+
+    for (const QJsonValue &backup : json({"--backups"}))
+        QVERIFY(QFile::exists(backup.toObject()["path"].toString()));
+    const CliResult text = runCli({"history", "--port", device});
+    QCOMPARE(text.exitCode, 0);
+    QVERIFY(text.outLines().value(0).startsWith("time "));
+    QVERIFY(text.outLines().value(1).contains(QRegularExpression("  read +" + QRegularExpression::escape(device) + "  +ok  +\\S+_gelezen\\.kvr$")));
 }
 
 void TestCli::readmeExamplesAgreeWithTheProgram()

@@ -1,13 +1,20 @@
 // The " Bestand " commands in the window: save, open and print through the
 // scripted dialogs, with their boxes, and the window left alone whenever a
-// file cannot be loaded.
+// file cannot be loaded; and what each operation of the window leaves in
+// the data folder: its log line and its backups.
 
 #include "files/filemessages.h"
+#include "files/journal.h"
 #include "files/settingsfile.h"
+#include "link/frames.h"
+#include "link/moduledump.h"
+#include "link/programmingsession.h"
+#include "readback/readbacksession.h"
 #include "support/fixtures.h"
 #include "support/windowharness.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -92,6 +99,8 @@ private slots:
     void printCancelled();
     void printsTheShownSettings();
     void printerFailure();
+    void everyOperationLeavesItsRecord_data();
+    void everyOperationLeavesItsRecord();
 
 private:
     template <typename T>
@@ -110,11 +119,14 @@ private:
 
     std::unique_ptr<WindowHarness> m_h;
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QTemporaryDir> m_data;   // the data folder: backups and log
 };
 
 void TestFilesWindow::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
+    m_data = std::make_unique<QTemporaryDir>();
+    qputenv("KVR7314_DATA_DIR", QFile::encodeName(m_data->path()));
     m_h = std::make_unique<WindowHarness>();
 }
 
@@ -122,6 +134,7 @@ void TestFilesWindow::cleanup()
 {
     m_h.reset();
     m_dir.reset();
+    m_data.reset();
 }
 
 TestFilesWindow::Snapshot TestFilesWindow::snapshot() const
@@ -473,4 +486,168 @@ void TestFilesWindow::printerFailure()
 }
 
 QTEST_MAIN(TestFilesWindow)
+namespace {
+
+enum class Operation { Open, SaveNew, SaveOver, ReadAsOpened, ReadAfterEdit, Write, WriteCut, TestCall, NoNetwork,
+                       RefusedWrite, RefusedTestCall };
+
+// The kind of backup a path names ("gelezen"), or empty for none.
+QString whatOf(const QString &backup)
+{
+    if (backup.isEmpty())
+        return {};
+    const QList<BackupFile> all = listBackups(QFileInfo(backup).path());
+    for (const BackupFile &b : all) {
+        if (b.path == backup)
+            return b.what;
+    }
+    return QStringLiteral("(not a backup)");
+}
+
+ModuleSettings settingsIn(const QString &path)
+{
+    const SettingsFileOutcome outcome = readSettingsFile(path);
+    return applyUpdate(startupSettings(), outcome.update);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Operation)
+
+void TestFilesWindow::everyOperationLeavesItsRecord_data()
+{
+    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<QString>("logged");     // the last line's operation; empty: no line
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("stepsSent");
+    QTest::addColumn<QString>("backup");     // the kind of backup it left
+    QTest::addColumn<QString>("replaced");   // the kind of backup of what it replaced
+    QTest::addColumn<int>("boxes");
+    QTest::addColumn<QString>("says");       // in the last box
+
+    QTest::newRow("open") << Operation::Open << "open" << true << 0 << "" << "" << 0 << "";
+    QTest::newRow("save as a new file") << Operation::SaveNew << "save" << true << 0 << "" << "" << 0 << "";
+    QTest::newRow("save over a file keeps it")
+        << Operation::SaveOver << "save" << true << 0 << "" << "vervangen" << 0 << "";
+    QTest::newRow("read over the values opened")
+        << Operation::ReadAsOpened << "read" << true << 0 << "gelezen" << "" << 1 << "ingelezen";
+    QTest::newRow("read over edited values keeps them")
+        << Operation::ReadAfterEdit << "read" << true << 0 << "gelezen" << "voor-lezen" << 1 << "ingelezen";
+    QTest::newRow("write") << Operation::Write << "write" << true << 26 << "geschreven" << "" << 1 << "geprogrammeerd";
+    QTest::newRow("write cut at step 5")
+        << Operation::WriteCut << "write" << false << 4 << "deels-geschreven" << "" << 1 << "schrijven";
+    QTest::newRow("test call") << Operation::TestCall << "test-call" << true << 0 << "" << "" << 0 << "";
+    QTest::newRow("no-network notice") << Operation::NoNetwork << "no-network" << true << 0 << "" << "" << 0 << "";
+    // A text with a label of the dump would leave a module that cannot be
+    // read back: nothing is sent, and a box says why.
+    QTest::newRow("write of a text with a dump label") << Operation::RefusedWrite << "" << false << 0 << "" << "" << 1
+                                                       << "Alias 3 bevat \"TIMER1:\", een sleutel van de KVR7314";
+    // A typed 99 would ask for the dump; only capcodes and RI-codes go out.
+    QTest::newRow("test call to code 99") << Operation::RefusedTestCall << "" << false << 0 << "" << "" << 1
+                                          << "capcode 1 t/m 16 (FLEX) of RI-code 1D t/m 7D";
+}
+
+void TestFilesWindow::everyOperationLeavesItsRecord()
+{
+    QFETCH(Operation, operation);
+    QFETCH(QString, logged);
+    QFETCH(bool, ok);
+    QFETCH(int, stepsSent);
+    QFETCH(QString, backup);
+    QFETCH(QString, replaced);
+    QFETCH(int, boxes);
+    QFETCH(QString, says);
+
+    MainWindow &w = *m_h->window;
+    const QString file = m_dir->filePath("kazerne.kvr");
+    QVERIFY(writeSettingsFile(file, otherSettings(), kProgramVersion, " mei ", m_h->clock.moment));
+    open(file);
+    const qsizetype linesBefore = readLog(logPath(m_data->path())).size();
+    const ModuleSettings module = richSettings();
+    ModuleSettings before = w.settings();   // what a read replaces
+
+    switch (operation) {
+    case Operation::Open:
+        m_h->window->showSettings(richSettings());
+        open(file);
+        break;
+    case Operation::SaveNew:
+        save(QStringLiteral("nieuw.kvr"));
+        break;
+    case Operation::SaveOver:
+        w.showSettings(richSettings());
+        save(QStringLiteral("kazerne.kvr"));
+        break;
+    case Operation::ReadAfterEdit:
+        child<QLineEdit>("Txt_Alias03")->setText(QStringLiteral("net getypt"));
+        before = w.settings();
+        [[fallthrough]];
+    case Operation::ReadAsOpened:
+        w.startReadBack();
+        m_h->line->arrive(moduleDump(settingsAsSent(module), QStringLiteral("1.30")));
+        while (!m_h->line->incoming.isEmpty())
+            w.readBackSession().pollReceive();
+        w.readBackSession().finishReadBack();
+        break;
+    case Operation::WriteCut:
+        m_h->line->failOnWrite = 5;
+        [[fallthrough]];
+    case Operation::Write:
+        w.startProgramming();
+        for (int tick = 0; tick < 54 && w.isBusy(); ++tick) {
+            w.programmingSession().programmingTick();
+            QCoreApplication::processEvents();
+        }
+        break;
+    case Operation::TestCall:
+        w.sendTestCall();
+        break;
+    case Operation::NoNetwork:
+        w.sendNoNetworkNotice();
+        break;
+    case Operation::RefusedWrite:
+        child<QLineEdit>("Txt_Alias03")->setText(QStringLiteral("Post TIMER1:"));
+        w.startProgramming();
+        break;
+    case Operation::RefusedTestCall:
+        child<QComboBox>("CbxCapcode")->setCurrentText(QStringLiteral("99"));
+        child<QComboBox>("CbxRIC")->setCurrentText(QStringLiteral("99"));
+        w.sendTestCall();
+        break;
+    }
+    // A test call's line is written once its frame has had time to leave.
+    if (operation == Operation::TestCall || operation == Operation::NoNetwork)
+        QTest::qWait(kSingleFrameWaitMs + 50);
+
+    QCOMPARE(m_h->prompts.boxes.size(), boxes);
+    if (boxes > 0)
+        QVERIFY2(m_h->prompts.boxes.last().text.contains(says), qPrintable(m_h->prompts.boxes.last().text));
+    const QList<LogEntry> log = readLog(logPath(m_data->path()));
+    if (logged.isEmpty()) {
+        QCOMPARE(log.size(), linesBefore);
+        QVERIFY(m_h->line->written.isEmpty());
+        return;
+    }
+    QCOMPARE(log.size(), linesBefore + 1);
+    const LogEntry &e = log.last();
+    QCOMPARE(e.operation, logged);
+    QCOMPARE(e.ok, ok);
+    QCOMPARE(e.program, QCoreApplication::applicationName());
+    QCOMPARE(e.version, kProgramVersion);
+    QCOMPARE(e.stepsSent, stepsSent);
+    QCOMPARE(whatOf(e.backup), backup);
+    QCOMPARE(whatOf(e.replaced), replaced);
+    // Each backup opens into the values it kept.
+    if (!e.backup.isEmpty()) {
+        ModuleSettings now = w.settings();
+        now.firmwareVersion.clear();   // a file carries no version on its data line
+        ModuleSettings kept = settingsIn(e.backup);
+        QCOMPARE(kept, now);
+    }
+    if (replaced == u"voor-lezen")
+        QCOMPARE(settingsIn(e.replaced).aliases, before.aliases);
+    if (replaced == u"vervangen")
+        QCOMPARE(settingsIn(e.replaced).aliases, otherSettings().aliases);
+}
+
 #include "tst_files_window.moc"

@@ -1,6 +1,8 @@
 // The .kvr file on bytes: what the writer produces, and what the reader
 // makes of saved, edited, foreign and broken files.
 
+#include "files/backups.h"
+#include "files/operationlog.h"
 #include "files/settingsfile.h"
 #include "support/fixtures.h"
 
@@ -12,6 +14,7 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <thread>
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -105,6 +108,11 @@ private slots:
     void failedWriteKeepsTheOldFile();
     void examplesComeFromTheWriter_data();
     void examplesComeFromTheWriter();
+
+    // The data folder: the log of operations and the backups
+    void logSurvivesATornLine();
+    void twoWritersNeverMixTheirLines();
+    void oldBackupsGoButNeverTheNewest();
 };
 
 // --- Writing ---------------------------------------------------------------------
@@ -688,4 +696,80 @@ void TestSettingsFile::examplesComeFromTheWriter()
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)
+// --- The data folder ------------------------------------------------------------
+
+namespace {
+
+LogEntry entryNumber(int n)
+{
+    LogEntry e;
+    e.time = QDateTime(QDate(2026, 12, 9), QTime(10, 41, 7), Qt::OffsetFromUTC, 3600);
+    e.operation = QStringLiteral("write");
+    e.program = QStringLiteral("kvr7314-cli");
+    e.port = QStringLiteral("/dev/ttyUSB0");
+    e.ok = n % 2 == 0;
+    e.cause = e.ok ? QString() : QStringLiteral("the line failed: gone");
+    e.stepsSent = n % 27;
+    e.stepCount = 26;
+    e.durationMs = n;
+    return e;
+}
+
+} // namespace
+
+void TestSettingsFile::logSurvivesATornLine()
+{
+    QTemporaryDir dir;
+    const QString log = logPath(dir.path());
+    QVERIFY(!appendToLog(log, entryNumber(0)));
+    // A crash in the middle of a line leaves it without its line feed.
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::Append));
+    file.write(logLine(entryNumber(1)).left(40));
+    file.close();
+    QVERIFY(!appendToLog(log, entryNumber(2)));
+    const QList<LogEntry> entries = readLog(log);
+    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries[0], entryNumber(0));
+    QCOMPARE(entries[1], entryNumber(2));
+}
+
+void TestSettingsFile::twoWritersNeverMixTheirLines()
+{
+    QTemporaryDir dir;
+    const QString log = logPath(dir.path());
+    // Two writers, each with a file of its own opened for appending, as two
+    // programs have.
+    const auto writer = [&log](int first) {
+        for (int n = first; n < first + 300; ++n)
+            appendToLog(log, entryNumber(n));
+    };
+    std::thread a(writer, 0);
+    std::thread b(writer, 1000);
+    a.join();
+    b.join();
+    const QList<LogEntry> entries = readLog(log);
+    QCOMPARE(entries.size(), 600);
+    for (const LogEntry &e : entries)
+        QCOMPARE(e, entryNumber(int(e.durationMs)));
+}
+
+void TestSettingsFile::oldBackupsGoButNeverTheNewest()
+{
+    QTemporaryDir dir;
+    const QDateTime now(QDate(2026, 12, 9), QTime(12, 0));
+    // One backup a week for two years, and a file of the technician's own.
+    for (int week = 0; week < 104; ++week)
+        writeFile(dir.filePath(backupFileName(now.addDays(-7 * week), "ttyUSB0", kReadBackup)), "x");
+    writeFile(dir.filePath("eigen.kvr"), "x");
+    pruneBackups(dir.path(), now);
+    QList<BackupFile> kept = listBackups(dir.path());
+    QCOMPARE(kept.size(), 53);   // the last year's 53 weeks
+    QVERIFY(kept.last().time >= now.addDays(-kBackupDaysKept));
+    QVERIFY(QFile::exists(dir.filePath("eigen.kvr")));
+    // The newest 50 stay, however old.
+    pruneBackups(dir.path(), now.addYears(10));
+    QCOMPARE(listBackups(dir.path()).size(), kBackupsAlwaysKept);
+}
+
 #include "tst_settingsfile.moc"

@@ -1,0 +1,67 @@
+#pragma once
+// The data folder of the tool: a backup of the settings after every read of
+// a module and of every write, of the window's values before a read replaces
+// them, and of a file before a save replaces it; and the log of operations.
+// Backups are settings files like any other: "openen" and `write FILE`
+// take them back.
+
+#include "files/settingsfile.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// KVR7314_DATA_DIR when it is set; else Qt's application data location of
+// kvr7314 (~/.local/share/kvr7314 on Linux, %APPDATA%\kvr7314 on Windows).
+QString dataDirectory();
+
+// The log of operations in `directory`.
+QString logPath(const QString &directory);
+
+// What a backup holds, as the last part of its name says.
+inline const QString kReadBackup = QStringLiteral("gelezen");            // what a read found in the module
+inline const QString kWrittenBackup = QStringLiteral("geschreven");      // what a write sent
+inline const QString kPartlyWrittenBackup = QStringLiteral("deels-geschreven");   // a write that stopped early
+inline const QString kBeforeReadBackup = QStringLiteral("voor-lezen");   // the window's values a read replaced
+inline const QString kReplacedBackup = QStringLiteral("vervangen");      // a file a save replaced
+
+// "2026-12-09_10-41-07_ttyUSB0_gelezen.kvr": names sort by time and say
+// what happened, and to which port or file.
+QString backupFileName(const QDateTime &when, const QString &subject, const QString &what);
+
+// A device or file as a backup's name gives it: "/dev/ttyUSB0" -> "ttyUSB0",
+// "/dev/pts/5" -> "pts-5", "C:\KVR\kazerne.kvr" -> "kazerne".
+QString backupSubject(const QString &deviceOrFile);
+
+struct BackupFile {
+    QString path;
+    QDateTime time;    // from its name
+    QString subject;
+    QString what;
+
+    bool operator==(const BackupFile &) const = default;
+};
+
+// The backups in `directory`, newest first. Other files are not listed.
+QList<BackupFile> listBackups(const QString &directory);
+
+// Where a backup went, or why none could be written.
+struct BackupOutcome {
+    QString path;
+    std::optional<FileReason> failure;
+};
+
+// Saves `settings` as a backup in `directory`, atomically, as "opslaan"
+// would save them.
+BackupOutcome saveBackup(const QString &directory, const ModuleSettings &settings, const QString &subject,
+                         const QString &what, const QDateTime &now);
+
+// Keeps a copy of the file at `path`, which a save is about to replace.
+BackupOutcome keepReplacedFile(const QString &directory, const QString &path, const QDateTime &now);
+
+// Backups older than a year go, but never the newest 50.
+inline constexpr int kBackupDaysKept = 365;
+inline constexpr int kBackupsAlwaysKept = 50;
+void pruneBackups(const QString &directory, const QDateTime &now);

@@ -1,0 +1,86 @@
+#include "files/journal.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+Journal::Journal(QString program, QString directory) : m_program(std::move(program)), m_directory(std::move(directory))
+{
+}
+
+Journal::Operation Journal::begin(const QString &operation, const QDateTime &now) const
+{
+    return Operation(*this, operation, now);
+}
+
+Journal::Operation::Operation(const Journal &journal, const QString &name, const QDateTime &now)
+    : m_journal(journal), m_now(now)
+{
+    entry.time = now;
+    entry.operation = name;
+    entry.program = journal.m_program;
+    entry.version = kProgramVersion;
+    m_clock.start();
+}
+
+void Journal::Operation::setPort(const QString &device, const QString &adapter, const QString &serialNumber)
+{
+    entry.port = device;
+    entry.adapter = adapter;
+    entry.serialNumber = serialNumber;
+}
+
+QString Journal::Operation::kept(const BackupOutcome &outcome)
+{
+    if (outcome.failure)
+        m_problems.append({QStringLiteral("backup: ") + outcome.failure->english,
+                           QStringLiteral("reservekopie: ") + outcome.failure->dutch});
+    return outcome.path;
+}
+
+void Journal::Operation::backUp(const ModuleSettings &settings, const QString &what)
+{
+    const QString subject = backupSubject(entry.port.isEmpty() ? entry.file : entry.port);
+    entry.backup = kept(saveBackup(m_journal.m_directory, settings, subject, what, m_now));
+}
+
+void Journal::Operation::keepReplaced(const QString &path)
+{
+    // Only a file is kept: a device written to (/dev/stdout) is not one.
+    if (QFileInfo(path).isFile())
+        entry.replaced = kept(keepReplacedFile(m_journal.m_directory, path, m_now));
+}
+
+void Journal::Operation::keepReplaced(const ModuleSettings &settings, const QString &subject, const QString &what)
+{
+    entry.replaced = kept(saveBackup(m_journal.m_directory, settings, backupSubject(subject), what, m_now));
+}
+
+QList<FileReason> Journal::Operation::finish(bool ok, const QString &cause)
+{
+    entry.ok = ok;
+    entry.cause = ok ? QString() : cause;
+    entry.durationMs = m_clock.elapsed();
+    const QString log = logPath(m_journal.m_directory);
+    QDir().mkpath(m_journal.m_directory);
+    if (const auto error = appendToLog(log, entry))
+        m_problems.append({QStringLiteral("log %1: %2").arg(log, *error),
+                           QStringLiteral("logboek %1: %2").arg(log, *error)});
+    return m_problems;
+}
+
+QString journalProblemsEnglish(const QList<FileReason> &problems)
+{
+    QStringList lines;
+    for (const FileReason &p : problems)
+        lines.append(p.english);
+    return lines.join(u'\n');
+}
+
+QString journalProblemsDutch(const QList<FileReason> &problems)
+{
+    QStringList lines;
+    for (const FileReason &p : problems)
+        lines.append(p.dutch);
+    return lines.join(u'\n');
+}

@@ -1,0 +1,63 @@
+#pragma once
+// What the window and kvr7314-cli keep of each operation on a module or a
+// file: a line in the log, and for reads and writes a backup in the data
+// folder. Keeping them never stops the work: what could not be kept is
+// collected, and the front end tells the user (the CLI on standard error,
+// the window under its box's Details).
+
+#include "files/backups.h"
+#include "files/operationlog.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QString>
+
+class Journal {
+public:
+    // `program`: the name the log gives ("kvr7314", "kvr7314-cli").
+    explicit Journal(QString program, QString directory = dataDirectory());
+
+    const QString &directory() const { return m_directory; }
+
+    // One operation, from its start to its log line.
+    class Operation {
+    public:
+        LogEntry entry;
+
+        // The port it talks to, and what the system knows of its adapter.
+        void setPort(const QString &device, const QString &adapter, const QString &serialNumber);
+        // Leaves a backup of `settings`; its path goes into the log line.
+        void backUp(const ModuleSettings &settings, const QString &what);
+        // Keeps the file a save is about to replace, if there is one.
+        void keepReplaced(const QString &path);
+        // Keeps the values a read is about to replace in the window.
+        void keepReplaced(const ModuleSettings &settings, const QString &subject, const QString &what);
+        // Writes the log line. What could not be kept, in this operation's
+        // backups or in the log, with why.
+        QList<FileReason> finish(bool ok, const QString &cause = {});
+
+    private:
+        friend class Journal;
+        Operation(const Journal &journal, const QString &name, const QDateTime &now);
+        // The backup's path; a failure is kept among the problems.
+        QString kept(const BackupOutcome &outcome);
+
+        const Journal &m_journal;
+        QDateTime m_now;
+        QElapsedTimer m_clock;
+        QList<FileReason> m_problems;
+    };
+
+    Operation begin(const QString &operation, const QDateTime &now = QDateTime::currentDateTime()) const;
+
+    QList<LogEntry> entries() const { return readLog(logPath(m_directory)); }
+    QList<BackupFile> backups() const { return listBackups(m_directory); }
+
+private:
+    QString m_program;
+    QString m_directory;
+};
+
+// The problems of an operation as one line each: "backup: ...", "log: ...".
+QString journalProblemsEnglish(const QList<FileReason> &problems);
+QString journalProblemsDutch(const QList<FileReason> &problems);

@@ -1,0 +1,170 @@
+#include "files/operationlog.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QRegularExpression>
+#include <QStringList>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+// The most a reader takes in: a year of a busy technician's work is a few
+// hundred kilobytes.
+constexpr qint64 kMaxLogSize = 64 * 1024 * 1024;
+
+QJsonValue textOrNull(const QString &text)
+{
+    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
+QString textOf(const QJsonObject &object, const char *key)
+{
+    return object.value(QLatin1String(key)).toString();
+}
+
+bool syncToDisk(QFile &file)
+{
+#ifdef Q_OS_WIN
+    return _commit(file.handle()) == 0;
+#else
+    return ::fsync(file.handle()) == 0;
+#endif
+}
+
+// Whether the log's last byte ends a line (an empty log does too).
+bool endsWithLineFeed(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+        return true;
+    file.seek(file.size() - 1);
+    return file.read(1) == "\n";
+}
+
+} // namespace
+
+QString oneLine(const QString &boxText)
+{
+    static const QRegularExpression lineEnd(QStringLiteral("[\r\n]+"));
+    QStringList parts;
+    for (const QString &part : boxText.split(lineEnd)) {
+        const QString trimmed = part.trimmed();
+        if (!trimmed.isEmpty())
+            parts.append(trimmed);
+    }
+    return parts.join(u' ');
+}
+
+QList<LogKey> logKeys()
+{
+    return {
+        {"time", "when the operation started (ISO 8601, with the UTC offset)"},
+        {"operation", "write, verify, read, test-call, no-network, save or open"},
+        {"program", "kvr7314, kvr7314-cli or kvr7314-demo"},
+        {"version", "the program's version"},
+        {"port", "the serial device it talked to"},
+        {"adapter", "the USB adapter's description, as the system reports it"},
+        {"serialNumber", "the adapter's serial number"},
+        {"firmware", "the firmware version the module reported, when it was read"},
+        {"file", "the settings file written, read into, saved or opened"},
+        {"backup", "the backup of the settings the operation left in the data folder"},
+        {"replaced", "the backup of what the operation replaced: a file, or the window's values"},
+        {"outcome", "ok or failed"},
+        {"cause", "why it failed"},
+        {"stepsSent", "write: how many programming steps went out"},
+        {"steps", "write: how many steps a whole write has (26)"},
+        {"durationMs", "how long it took, in milliseconds"},
+    };
+}
+
+QJsonObject logObject(const LogEntry &e)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("time"), e.time.toOffsetFromUtc(e.time.offsetFromUtc()).toString(Qt::ISODateWithMs));
+    o.insert(QStringLiteral("operation"), e.operation);
+    o.insert(QStringLiteral("program"), e.program);
+    o.insert(QStringLiteral("version"), e.version);
+    o.insert(QStringLiteral("port"), textOrNull(e.port));
+    o.insert(QStringLiteral("adapter"), textOrNull(e.adapter));
+    o.insert(QStringLiteral("serialNumber"), textOrNull(e.serialNumber));
+    o.insert(QStringLiteral("firmware"), textOrNull(e.firmware));
+    o.insert(QStringLiteral("file"), textOrNull(e.file));
+    o.insert(QStringLiteral("backup"), textOrNull(e.backup));
+    o.insert(QStringLiteral("replaced"), textOrNull(e.replaced));
+    o.insert(QStringLiteral("outcome"), e.ok ? QStringLiteral("ok") : QStringLiteral("failed"));
+    o.insert(QStringLiteral("cause"), textOrNull(e.cause));
+    const bool write = e.stepCount > 0;
+    o.insert(QStringLiteral("stepsSent"), write ? QJsonValue(e.stepsSent) : QJsonValue(QJsonValue::Null));
+    o.insert(QStringLiteral("steps"), write ? QJsonValue(e.stepCount) : QJsonValue(QJsonValue::Null));
+    o.insert(QStringLiteral("durationMs"), e.durationMs);
+    return o;
+}
+
+QByteArray logLine(const LogEntry &entry)
+{
+    return QJsonDocument(logObject(entry)).toJson(QJsonDocument::Compact) + '\n';
+}
+
+std::optional<LogEntry> parseLogLine(QByteArrayView line)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(line.toByteArray(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    const QJsonObject o = document.object();
+    LogEntry e;
+    e.time = QDateTime::fromString(textOf(o, "time"), Qt::ISODateWithMs);
+    e.operation = textOf(o, "operation");
+    if (!e.time.isValid() || e.operation.isEmpty())
+        return std::nullopt;
+    e.program = textOf(o, "program");
+    e.version = textOf(o, "version");
+    e.port = textOf(o, "port");
+    e.adapter = textOf(o, "adapter");
+    e.serialNumber = textOf(o, "serialNumber");
+    e.firmware = textOf(o, "firmware");
+    e.file = textOf(o, "file");
+    e.backup = textOf(o, "backup");
+    e.replaced = textOf(o, "replaced");
+    e.ok = textOf(o, "outcome") == u"ok";
+    e.cause = textOf(o, "cause");
+    e.stepsSent = o.value(QLatin1String("stepsSent")).toInt(0);
+    e.stepCount = o.value(QLatin1String("steps")).toInt(0);
+    e.durationMs = qint64(o.value(QLatin1String("durationMs")).toDouble());
+    return e;
+}
+
+std::optional<QString> appendToLog(const QString &path, const LogEntry &entry)
+{
+    QByteArray line = logLine(entry);
+    if (!endsWithLineFeed(path))
+        line.prepend('\n');
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return file.errorString();
+    if (file.write(line) != line.size())
+        return file.errorString();
+    if (!syncToDisk(file))
+        return QStringLiteral("the log could not be synced to the disk");
+    return std::nullopt;
+}
+
+QList<LogEntry> readLog(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.read(kMaxLogSize);
+    QList<LogEntry> entries;
+    for (const QByteArray &line : bytes.split('\n')) {
+        if (const auto entry = parseLogLine(line))
+            entries.append(*entry);
+    }
+    return entries;
+}
