@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole suite: once as it is,
-# with the Debian package checked; once more under AddressSanitizer and
+# with the Debian package checked and the window walked as a screen reader
+# and a keyboard user meet it; once more under AddressSanitizer and
 # UndefinedBehaviorSanitizer; the fuzz targets for a bounded time; and last
 # the Windows release, cross-built and tested under wine (Qt for Windows is
 # built once into ~/.cache/kvr7314, which takes a quarter of an hour).
@@ -15,6 +16,9 @@ ctest --test-dir "$KVR_ROOT/build" --output-on-failure -j2
 
 echo "== the Debian package"
 "$KVR_ROOT/scripts/package.sh" --check
+
+echo "== the window by keyboard and with a screen reader (AT-SPI)"
+"$KVR_ROOT/scripts/accessibility.sh"
 
 echo "== build and test with AddressSanitizer + UndefinedBehaviorSanitizer"
 kvr_build build-asan -DCMAKE_BUILD_TYPE=Debug -DKVR_SANITIZE=ON

@@ -52,5 +52,7 @@ int main(int argc, char *argv[])
     MainWindow window(WindowServices{&prompts, &clock, comDeviceMapper(*options), {}});
     prompts.setDialogParent(&window);
     window.show();
+    if (!options->file.isEmpty())
+        window.openSettingsFile(options->file);
     return app.exec();
 }

@@ -7,6 +7,7 @@
 #include "app/mainwindow.h"
 
 #include "app/infowindow.h"
+#include "files/aliaslist.h"
 #include "settings/fieldtable.h"
 
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <algorithm>
@@ -63,6 +65,7 @@ MainWindow::MainWindow(WindowServices services, QWidget *parent)
     Q_ASSERT(m_services.prompts && m_services.clock);
     setObjectName(QStringLiteral("frmKVR7314"));
     buildLayout();
+    setAcceptDrops(true);
     findFieldControls();
     connectGroupRule();
     createSessions();
@@ -214,6 +217,36 @@ void MainWindow::showValues(const ModuleSettings &s)
                 selectBox(controls.choices[*i]);
         }
     }
+}
+
+void MainWindow::pasteAliasLines(int index, const QString &text)
+{
+    QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
+    while (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();   // the line end a spreadsheet puts after its last cell
+    const int boxes = (m_chkOntvangerFlex->isChecked() ? kAliasCount : kPocsagAliasCount) - index;
+    const auto refuse = [this](const QString &why) {
+        m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::Information,
+                                        QStringLiteral("Er is niets geplakt.\r") + why);
+    };
+    if (lines.size() > boxes) {
+        refuse(QStringLiteral("Er zijn %1 regels geplakt, maar vanaf alias %2 zijn er %3 aliassen.")
+                   .arg(lines.size()).arg(index + 1).arg(boxes));
+        return;
+    }
+    QStringList texts;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        // Two columns, number and text, as a spreadsheet copies them.
+        const QString alias = lines[i].contains(u'\t') ? lines[i].section(u'\t', 1) : lines[i];
+        const QString where = QStringLiteral("Regel %1 (alias %2)").arg(i + 1).arg(index + i + 1);
+        if (const auto problem = aliasTextProblem(alias, where, where)) {
+            refuse(problem->dutch + u'.');
+            return;
+        }
+        texts.append(alias);
+    }
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        m_aliasEdits[size_t(index + i)]->setText(texts[i]);
 }
 
 void MainWindow::applyUpdate(const SettingsUpdate &update)

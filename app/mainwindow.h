@@ -92,8 +92,15 @@ public:
 
     void saveSettings();
     void openSettings();
-    // Opens a settings file as "openen" does once its dialog has chosen it.
+    // Opens a settings file as "openen" does once its dialog has chosen it:
+    // a file given at the start or dropped on the window.
     void openSettingsFile(const QString &path);
+
+    // A paste of several lines into alias box `index` (0..15): one line for
+    // it and each alias after it, a column of texts or two columns (number
+    // and text) from a spreadsheet. A line the boxes cannot take, or more
+    // lines than there are boxes, changes nothing and says why in a box.
+    void pasteAliasLines(int index, const QString &text);
     void printReport();
 
     void showInfoWindow();
@@ -113,6 +120,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // One .kvr file dropped on the window opens as "openen" would; anything
+    // else is not taken.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     // --- Layout: one builder per frame ----------------------------------------
@@ -130,6 +141,7 @@ private:
     QGroupBox *buildProgramFrame();
     QGroupBox *buildLinkFrame();
     void buildCloseButtons();
+    void setReadingOrder();
     void connectCommands();
 
     // Each field's box, or the check boxes of its choice, by the field

@@ -10,6 +10,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QFileInfo>
 #include <QPrinter>
 
@@ -97,6 +101,7 @@ void MainWindow::openSettings()
 
 void MainWindow::openSettingsFile(const QString &path)
 {
+    m_dialogFileName = path;
     std::optional<Journal::Operation> op;
     op.emplace(m_journal.begin(QStringLiteral("open"), m_services.clock->now()));
     op->entry.file = path;
@@ -122,6 +127,37 @@ void MainWindow::openSettingsFile(const QString &path)
         break;
     }
     }
+}
+
+namespace {
+
+// The one local .kvr file a drag carries, or nothing.
+std::optional<QString> droppedSettingsFile(const QMimeData *data)
+{
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().constFirst().isLocalFile())
+        return std::nullopt;
+    const QString path = data->urls().constFirst().toLocalFile();
+    if (!path.endsWith(QLatin1String(".kvr"), Qt::CaseInsensitive))
+        return std::nullopt;
+    return path;
+}
+
+} // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    // Not during a run: "openen" is off then too.
+    if (!isBusy() && droppedSettingsFile(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const std::optional<QString> path = droppedSettingsFile(event->mimeData());
+    if (isBusy() || !path)
+        return;
+    event->acceptProposedAction();
+    openSettingsFile(*path);
 }
 
 void MainWindow::printReport()

@@ -3,6 +3,8 @@
 
 #include "app/mainwindow.h"
 
+#include "app/aliasedit.h"
+
 #include "link/portlist.h"
 #include "settings/fieldtable.h"
 #include "settings/textrule.h"
@@ -79,9 +81,10 @@ QLabel *makeLabel(QWidget *parent, const QString &text, const QString &name = {}
     return label;
 }
 
-QLineEdit *makeEdit(QWidget *parent, const QString &name, const QString &toolTip = {})
+template <typename Edit = QLineEdit>
+Edit *makeEdit(QWidget *parent, const QString &name, const QString &toolTip = {})
 {
-    auto *edit = new QLineEdit(parent);
+    auto *edit = new Edit(parent);
     edit->setObjectName(name);
     edit->setValidator(new SettingsTextValidator(edit));
     if (!toolTip.isEmpty())
@@ -105,7 +108,8 @@ QPushButton *makeButton(QWidget *parent, const QString &name, const QString &cap
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(name);
     button->setToolTip(toolTip);
-    button->setAutoDefault(false);
+    // Enter on a focused button presses it, as Space does.
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -133,6 +137,9 @@ QGroupBox *standardTextFrame(QWidget *parent, const QString &frameName, const QS
     QCheckBox *box = makeCheck(frame, field.standard.box, QStringLiteral("standaard"), QStringLiteral("kies hiermee de standaard tekst"));
     QLineEdit *edit = makeEdit(frame, field.box);
     edit->setMaxLength(field.boxLength());
+    // A screen reader tells the two "standaard" boxes apart by these.
+    box->setAccessibleName(QStringLiteral("standaard ") + field.dutchName.front().toLower() + field.dutchName.mid(1));
+    edit->setAccessibleName(field.dutchName);
     column->addWidget(box);
     column->addWidget(edit);
     return frame;
@@ -197,6 +204,8 @@ void MainWindow::buildLayout()
     bottom->addLayout(closeButtons);
     root->addLayout(bottom);
 
+    setReadingOrder();
+
     // The receive buffer of the read-back run: never shown. No validator:
     // it holds whatever the module sends, control characters included.
     m_txtInlezen = new QLineEdit(this);
@@ -217,8 +226,10 @@ QGroupBox *MainWindow::buildAliasFrame()
         label->setMinimumWidth(16);
         setTextColour(label, kAliasNumberColour);
         const SettingsField &field = aliasField(i);
-        auto *edit = makeEdit(frame, field.box);
+        auto *edit = makeEdit<AliasEdit>(frame, field.box);
         edit->setMaxLength(field.boxLength());
+        edit->setAccessibleName(field.dutchName);   // its label is the bare number
+        edit->onLinesPasted = [this, i](const QString &text) { pasteAliasLines(i, text); };
         const int row = i % 8;
         const int column = (i / 8) * 2;
         grid->addWidget(label, row, column);
@@ -268,6 +279,7 @@ QGroupBox *MainWindow::buildTimerFrame()
         setTextColour(caption, kAliasNumberColour);
         auto *edit = makeEdit(frame, t.box, t.toolTip);
         edit->setMaxLength(t.boxLength());
+        caption->setBuddy(edit);
         edit->setAlignment(Qt::AlignCenter);
         edit->setFixedWidth(48);
         auto *unit = makeLabel(frame, unitCaption(t.unit));
@@ -279,6 +291,7 @@ QGroupBox *MainWindow::buildTimerFrame()
     const int below = int(timers.size());
     QCheckBox *standard = makeCheck(frame, timers.front()->standard.box,
                                      QStringLiteral("standaard"), QStringLiteral("kies hiermee de standaard tijden"));
+    standard->setAccessibleName(QStringLiteral("standaard tijden"));
     grid->addWidget(standard, below, 0);
 
     m_lblVersie = makeLabel(frame, QStringLiteral("ingelezen firmwareversie:"), QStringLiteral("lbl_Versie"));
@@ -289,6 +302,7 @@ QGroupBox *MainWindow::buildTimerFrame()
     m_txtVersie = makeEdit(frame, settingsField(&ModuleSettings::firmwareVersion).box);
     m_txtVersie->setReadOnly(true);
     m_txtVersie->setFocusPolicy(Qt::ClickFocus);   // not in the tab order
+    m_lblVersie->setBuddy(m_txtVersie);
     m_txtVersie->setAlignment(Qt::AlignCenter);
     m_txtVersie->setFixedWidth(48);
     QPalette palette = m_txtVersie->palette();
@@ -311,8 +325,12 @@ QGroupBox *MainWindow::buildChoiceFrame(const QString &name, const QString &capt
 {
     auto *frame = makeFrame(this, name, caption);
     auto *row = tight(new QHBoxLayout(frame));
-    for (const CodeChoice &choice : choicesOf(field))
-        row->addWidget(makeCheck(frame, field.box + QLatin1String(choice.boxSuffix), QString::fromLatin1(choice.caption)));
+    for (const CodeChoice &choice : choicesOf(field)) {
+        QCheckBox *box = makeCheck(frame, field.box + QLatin1String(choice.boxSuffix), QString::fromLatin1(choice.caption));
+        // "Rood" alone would not say which of the three groups.
+        box->setAccessibleName(field.dutchName + QStringLiteral(": ") + box->text().toLower());
+        row->addWidget(box);
+    }
     return frame;
 }
 
@@ -361,6 +379,14 @@ QGroupBox *MainWindow::buildTestCallFrame()
     }
     m_lblCapcode = makeLabel(frame, QStringLiteral("capcode"), QStringLiteral("LblCapcode"));
     m_lblRicode = makeLabel(frame, QStringLiteral("RIC"), QStringLiteral("LblRicode"));
+    m_lblCapcode->setBuddy(m_cbxCapcode);
+    m_lblRicode->setBuddy(m_cbxRic);
+    // Named by their labels, not by the code they show.
+    for (QComboBox *combo : {m_cbxCapcode, m_cbxRic}) {
+        const QString name = combo == m_cbxCapcode ? m_lblCapcode->text() : m_lblRicode->text();
+        combo->setAccessibleName(name);
+        combo->lineEdit()->setAccessibleName(name);
+    }
     m_lblRicode->hide();
     m_cbxRic->hide();
     grid->addWidget(m_lblCapcode, 1, 0);
@@ -368,6 +394,7 @@ QGroupBox *MainWindow::buildTestCallFrame()
 
     m_txtTestbericht = makeEdit(frame, QStringLiteral("Txt_Testbericht"), QStringLiteral("vul hier een vrije tekst in"));
     m_txtTestbericht->setMaxLength(std::numeric_limits<int>::max());
+    m_txtTestbericht->setAccessibleName(QStringLiteral("testbericht"));
     grid->addWidget(m_txtTestbericht, 0, 1);
     grid->addWidget(makeLabel(frame, QStringLiteral("vul hierboven de te versturen tekst in")), 1, 1);
 
@@ -482,6 +509,31 @@ void MainWindow::buildCloseButtons()
                            QStringLiteral("laat het informatiescherm zien"));
     m_cmdAfsluiten = makeButton(this, QStringLiteral("CmdAfsluiten"), QStringLiteral("Afsluiten"),
                                 QStringLiteral("sluit het programma af"));
+}
+
+void MainWindow::setReadingOrder()
+{
+    // Tab goes through the frames as they are read, row by row and left to
+    // right, and through each frame's controls in their order; a control
+    // hidden by the receiver layout is passed over.
+    static const char *const frames[] = {
+        "Frame_Aliastekst", "Frame_Tijden", "Frame_Kleur_Alias", "Frame_Kleur_Bericht", "Frame_Kleur_Koppel",
+        "Frame_Snelheid", "Frame_LCD_Rust", "Frame_Koppeltekst", "Frame_Compoort", "Frame_Testbericht",
+        "Frame_Ontvanger", "Frame_Bestand", "Frame_Programmeren",
+    };
+    QList<QWidget *> order;
+    for (const char *name : frames) {
+        for (QWidget *w : findChild<QGroupBox *>(QLatin1String(name))->findChildren<QWidget *>()) {
+            // A combo box's own text box is reached through the combo box,
+            // its popup list is a window of its own.
+            if ((w->focusPolicy() & Qt::TabFocus) && !qobject_cast<QComboBox *>(w->parentWidget())
+                && w->window() == this)
+                order.append(w);
+        }
+    }
+    order << m_cmdInfo << m_cmdAfsluiten;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void MainWindow::connectCommands()

@@ -13,6 +13,7 @@ QString helpText()
     QString usage = QStringLiteral("Usage: kvr7314");
     for (int n = 1; n <= kComPortCount; ++n)
         usage += QStringLiteral(" [--%1 DEVICE]").arg(optionName(n));
+    usage += QStringLiteral(" [FILE.kvr]");
     return usage + QStringLiteral(
         "\n"
         "\n"
@@ -22,6 +23,8 @@ QString helpText()
         "The boxes COM 1 to %1 lead to the serial ports this machine has: first its built-in\n"
         "ports (/dev/ttyS*), then USB-serial adapters (/dev/ttyUSB*, /dev/ttyACM*) in the order of\n"
         "their /dev/serial/by-id names. On Windows COM n is COMn. Each box's tooltip names its port.\n"
+        "FILE.kvr is opened at the start as \"openen\" would open it; so is a .kvr file dropped on\n"
+        "the window.\n"
         "\n"
         "  --com1 DEVICE .. --%2 DEVICE   put DEVICE behind that COM box, for instance\n"
         "                                   --com1 /dev/ttyUSB0 or, on Windows, --com1 COM7\n"
@@ -55,11 +58,13 @@ std::optional<WindowOptions> parseWindowOptions(const QStringList &arguments, QS
         *error = parser.errorText();
         return std::nullopt;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        *error = QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().constFirst());
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        *error = QStringLiteral("unexpected argument \"%1\": one settings file is opened at the start").arg(files.at(1));
         return std::nullopt;
     }
     WindowOptions options;
+    options.file = files.value(0);
     for (int n = 1; n <= kComPortCount; ++n) {
         const QString device = parser.value(optionName(n)).trimmed();
         if (parser.isSet(optionName(n)) && device.isEmpty()) {

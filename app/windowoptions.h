@@ -16,13 +16,17 @@ struct WindowOptions {
     // --com1 .. --com4 DEVICE: any device behind a COM box; empty: the port
     // the machine has for that box (comDevices()).
     std::array<QString, kComPortCount> comDevices;
+    // A settings file to open at the start, as "openen" would (a file
+    // manager passes the file double-clicked).
+    QString file;
 };
 
 // "--help" or "--version" anywhere: the text to print, without a display.
 std::optional<QString> windowInformationRequest(const QStringList &arguments);
 
-// The options, from the arguments Qt has left (QApplication::arguments());
-// nothing and an error line when they are not usable.
+// The options and the settings file, from the arguments Qt has left
+// (QApplication::arguments()); nothing and an error line when they are not
+// usable.
 std::optional<WindowOptions> parseWindowOptions(const QStringList &arguments, QString *error);
 
 // COM n -> device: the device given for it, or else the one the machine

@@ -123,6 +123,24 @@ QString parseTestCall(const QStringList &positional, CliRequest *request)
     return {};
 }
 
+// aliases export FILE.kvr [-o LIST.csv] | aliases import FILE.kvr LIST.csv -o NEW.kvr
+QString parseAliases(const QStringList &positional, CliRequest *request)
+{
+    request->aliasAction = positional.at(0);
+    if (request->aliasAction == u"export") {
+        if (positional.size() > 2)
+            return QStringLiteral("unexpected argument \"%1\"").arg(positional.at(2));
+        return {};
+    }
+    if (request->aliasAction != u"import")
+        return QStringLiteral("the first argument is export or import, not \"%1\"").arg(request->aliasAction);
+    if (positional.size() < 3)
+        return QStringLiteral("missing LIST.csv");
+    if (request->output.isEmpty())
+        return QStringLiteral("missing -o NEW.kvr");
+    return {};
+}
+
 // An output that is also an input would be emptied before it is read.
 QString overwrittenInput(const CliRequest &request)
 {
@@ -199,6 +217,8 @@ QString parseCommandOptions(const CliCommandSpec &command, const QCommandLinePar
         error = parseModuleFaults(parser, &request->simBehaviour);
     if (error.isEmpty() && command.command == CliCommand::TestCall)
         error = parseTestCall(positional, request);
+    if (error.isEmpty() && command.command == CliCommand::Aliases)
+        error = parseAliases(positional, request);
     if (!error.isEmpty())
         return error;
 
@@ -226,7 +246,9 @@ QString parseCommandOptions(const CliCommandSpec &command, const QCommandLinePar
             return QStringLiteral("--receiver takes flex or pocsag, not \"%1\"").arg(given);
         request->receiver = type == u"flex" ? ReceiverType::Flex : ReceiverType::Pocsag;
     }
-    if (command.command != CliCommand::TestCall)
+    if (command.command == CliCommand::Aliases)
+        request->files = positional.mid(1);
+    else if (command.command != CliCommand::TestCall)
         request->files = positional;
     for (const CliOptionSpec &option : command.options) {
         if (option.required && !parser.isSet(option.names.constLast()))

@@ -43,6 +43,7 @@ struct CliRequest {
     QString portFilter;                // history --port
     QDateTime since;                   // history --since; invalid: all
     bool listBackups = false;          // history --backups
+    QString aliasAction;               // aliases: export or import
 
     QString file() const { return files.value(0); }
 };

@@ -4,6 +4,7 @@
 #include "cli/clisessions.h"
 #include "cli/modulelink.h"
 #include "cli/stopsignals.h"
+#include "files/aliaslist.h"
 #include "files/filemessages.h"
 #include "files/journal.h"
 #include "files/safefile.h"
@@ -510,6 +511,74 @@ CliExit runDiff(const CliRequest &request)
     return exit;
 }
 
+// The list's bytes: a regular file of a settings file's size at most.
+std::optional<QByteArray> readListFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > kMaxSettingsFileSize) {
+        *error = info.exists() ? QStringLiteral("not a list of aliases (not a regular file, or over 1 MiB)")
+                               : QStringLiteral("no such file");
+        return std::nullopt;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    return file.read(kMaxSettingsFileSize);
+}
+
+CliExit runAliases(const CliRequest &request)
+{
+    const bool toStandardOutput = request.output.isEmpty();
+    CliConsole console(toStandardOutput);
+    ModuleSettings settings;
+    if (const CliExit opened = openSettingsFile(request.file(), console, &settings); opened != CliExit::Ok)
+        return opened;
+    if (request.aliasAction == u"export") {
+        const QByteArray list = aliasListBytes(settings);
+        if (toStandardOutput) {
+            console.data(list);
+            return CliExit::Ok;
+        }
+        if (const auto error = writeWholeFile(request.output, list)) {
+            console.error(request.output + QStringLiteral(": ") + *error);
+            return CliExit::File;
+        }
+        console.line(QStringLiteral("wrote the %1 aliases of %2 to %3").arg(kAliasCount).arg(request.file(), request.output));
+        return CliExit::Ok;
+    }
+
+    const QString listPath = request.files.value(1);
+    QString error;
+    const std::optional<QByteArray> bytes = readListFile(listPath, &error);
+    if (!bytes) {
+        console.error(listPath + QStringLiteral(": ") + error);
+        return CliExit::File;
+    }
+    const AliasListRead list = readAliasList(*bytes);
+    if (list.failure) {
+        console.error(listPath + QStringLiteral(": nothing was written: ") + list.failure->english);
+        return CliExit::File;
+    }
+    const ModuleSettings updated = withAliases(settings, list.rows);
+    const Journal journal(kCliProgram);
+    Journal::Operation op = journal.begin(QStringLiteral("save"));
+    op.entry.file = request.output;
+    op.keepReplaced(request.output);
+    const QDateTime now = QDateTime::currentDateTime();
+    const SaveOutcome saved =
+        writeSettingsFile(request.output, updated, kProgramVersion, dutchMonthName(now.date().month()), now);
+    for (const FileReason &problem : op.finish(bool(saved), saved.reason.english))
+        console.error(problem.english);
+    if (!saved) {
+        reportSaveFailure(console, request.output, saved.reason);
+        return CliExit::File;
+    }
+    console.line(QStringLiteral("took %1 alias(es) of %2 into %3").arg(list.rows.size()).arg(listPath, request.output));
+    return CliExit::Ok;
+}
+
 bool isPresent(const QString &device, const QList<FoundPort> &ports)
 {
     return std::any_of(ports.begin(), ports.end(), [&](const FoundPort &p) { return p.device == device; });
@@ -750,6 +819,7 @@ CliExit runCliRequest(const CliRequest &request)
     case CliCommand::NoNetwork: return runNoNetwork(request, stop);
     case CliCommand::Diff: return runDiff(request);
     case CliCommand::Ports: return runPorts(request);
+    case CliCommand::Aliases: return runAliases(request);
     case CliCommand::History: return runHistory(request);
     case CliCommand::Find: return runFind(request, stop);
     case CliCommand::Sim: return runSim(request, stop);

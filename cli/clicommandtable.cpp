@@ -252,6 +252,24 @@ std::vector<CliCommandSpec> buildCommands()
          jsonOption(QStringLiteral("the differences"))},
         false});
 
+    commands.push_back({CliCommand::Aliases, QStringLiteral("aliases"),
+        QStringLiteral("the aliases of FILE to or from a spreadsheet's list"),
+        QStringLiteral("export writes the aliases of FILE.kvr as a list a spreadsheet opens as it is: UTF-8 with a "
+                       "byte order mark, semicolons, the columns nummer;alias. import takes such a list, as a "
+                       "spreadsheet saves it (semicolons, or commas or tabs; UTF-8 with or without a byte order mark, "
+                       "or Windows-1252; an optional header row), into the aliases of FILE.kvr and saves the result "
+                       "as NEW.kvr; the aliases the list does not name stay as they are. Every row is checked first: a "
+                       "number from 1 to %1, given once, and an alias of at most %2 characters that the module can "
+                       "show. A bad row refuses the whole list, naming the row, and nothing is written.")
+            .arg(kAliasCount).arg(kTextLimit),
+        {{QStringLiteral("export|import"), CliValue::Action},
+         settingsFile,
+         {QStringLiteral("LIST.csv"), CliValue::Csv, false}},
+        {outputOption("FILE", QStringLiteral("export: the list to write (standard output when not given); import: "
+                                             "the settings file to save (required)"),
+                      CliValue::AnyFile, false)},
+        false});
+
     commands.push_back({CliCommand::Ports, QStringLiteral("ports"),
         QStringLiteral("list the serial ports and where COM 1 to COM %1 lead").arg(kComPortCount),
         QStringLiteral("Lists where COM 1 to COM %1 lead (as in the window and for --port COMn), then every serial "
@@ -373,6 +391,8 @@ const char *completionKind(CliValue value)
     case CliValue::Receiver: return "receiver";
     case CliValue::Code: return "code";
     case CliValue::Command: return "command";
+    case CliValue::Csv: return "csv";
+    case CliValue::Action: return "action";
     case CliValue::Text: return "text";
     case CliValue::None: break;
     }
@@ -433,7 +453,8 @@ _kvr7314_cli_words()
 _kvr7314_cli_value()
 {
     case $1 in
-        kvr | pdf) _kvr7314_cli_files "$1" ;;
+        kvr | pdf | csv) _kvr7314_cli_files "$1" ;;
+        action) _kvr7314_cli_words 'export import' ;;
         file) _kvr7314_cli_files '' ;;
         port) _kvr7314_cli_ports ;;
         receiver) _kvr7314_cli_words 'flex pocsag' ;;

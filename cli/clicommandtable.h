@@ -16,7 +16,7 @@
 inline const QString kCliProgram = QStringLiteral("kvr7314-cli");
 inline const QString kCliErrorPrefix = kCliProgram + QStringLiteral(": ");
 
-enum class CliCommand { Help, Version, Write, Read, TestCall, NoNetwork, Report, Diff, Ports, Find, History, Sim };
+enum class CliCommand { Help, Version, Write, Read, TestCall, NoNetwork, Report, Diff, Aliases, Ports, Find, History, Sim };
 
 // Distinct codes, so a script can tell what went wrong.
 enum class CliExit : int {
@@ -46,6 +46,8 @@ enum class CliValue {
     Receiver,   // flex, pocsag
     Code,       // a capcode 1..16 or RI-code 1D..7D
     Command,    // a command of kvr7314-cli
+    Csv,        // a .csv file
+    Action,     // what the aliases command does: export, import
     Text,       // free text or a number: nothing to offer
 };
 

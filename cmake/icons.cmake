@@ -22,3 +22,18 @@ endforeach()
 set(KVR_ICON_QRC ${KVR_ICON_DIR}/icons.qrc)
 file(WRITE ${KVR_ICON_QRC}.new "<RCC>\n  <qresource prefix=\"/icons\">\n${icon_entries}  </qresource>\n</RCC>\n")
 configure_file(${KVR_ICON_QRC}.new ${KVR_ICON_QRC} COPYONLY)
+
+# On Windows the same pictures as the executables' icon resource, which
+# Explorer shows for the programs and for .kvr files (KVR_ICON_RC).
+if(WIN32)
+  find_program(KVR_ICOTOOL icotool REQUIRED)
+  set(ico ${KVR_ICON_DIR}/kvr7314.ico)
+  execute_process(COMMAND ${KVR_ICOTOOL} -c -o ${ico} ${KVR_ICON_DIR}/kvr7314-16.png ${KVR_ICON_DIR}/kvr7314-32.png
+                          ${KVR_ICON_DIR}/kvr7314-48.png ${KVR_ICON_DIR}/kvr7314-256.png
+                  RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "icotool could not make the Windows icon")
+  endif()
+  set(KVR_ICON_RC ${KVR_ICON_DIR}/kvr7314.rc)
+  file(WRITE ${KVR_ICON_RC} "1 ICON \"${ico}\"\n")
+endif()

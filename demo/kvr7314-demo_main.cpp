@@ -52,9 +52,10 @@ int main(int argc, char *argv[])
         return 0;
     }
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::printf("Usage: kvr7314-demo [--picture FILE]\n\n"
+        std::printf("Usage: kvr7314-demo [--picture FILE | FILE.kvr]\n\n"
                     "The kvr7314 window on a simulated KVR7314, beside a view of what the module shows,\n"
-                    "to try the tool without a module. All four COM boxes lead to the simulated module.\n\n"
+                    "to try the tool without a module. All four COM boxes lead to the simulated module.\n"
+                    "FILE.kvr is opened at the start as \"openen\" would open it.\n\n"
                     "  --picture FILE   render both windows offscreen after a test call into FILE (PNG)\n"
                     "  -h, --help       this text\n"
                     "  -v, --version    the program's version\n");
@@ -65,8 +66,10 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     applyApplicationLook(app);
-    if (argc != 1 && !picture) {
-        std::fprintf(stderr, "usage: kvr7314-demo [--picture FILE]\n");
+    // One argument that is no option: a settings file to open at the start.
+    const bool file = argc == 2 && argv[1][0] != '-';
+    if (argc != 1 && !picture && !file) {
+        std::fprintf(stderr, "usage: kvr7314-demo [--picture FILE | FILE.kvr]\n");
         return 2;
     }
 
@@ -82,5 +85,7 @@ int main(int argc, char *argv[])
         return savePicture(demo, QString::fromLocal8Bit(argv[2])) ? 0 : 1;
 
     demo.show();
+    if (file)
+        demo.window()->openSettingsFile(QString::fromLocal8Bit(argv[1]));
     return app.exec();
 }

@@ -46,6 +46,9 @@ void showLamp(QLabel *lamp, const QString &name, bool on)
 ModuleView::ModuleView(const QString &devicePath, QWidget *parent) : QWidget(parent)
 {
     setWindowTitle(QStringLiteral("Gesimuleerde KVR7314"));
+    // The view is a picture; a screen reader reads its description, which
+    // follows what the module shows.
+    setAccessibleName(QStringLiteral("Weergave van de gesimuleerde KVR7314"));
     auto *root = new QVBoxLayout(this);
 
     auto *intro = new QLabel(QStringLiteral("Gesimuleerde KVR7314 op %1.\nCOM 1 t/m 4 leiden allemaal naar deze module.")
@@ -124,6 +127,24 @@ void ModuleView::showModule(const ModuleDisplay &display, const ModuleSettings &
                                     "scrollen %5 ms (9999 is altijd aan).")
                          .arg(stored.relayTime, stored.signClearTime, stored.lcdClearTime, stored.backlightTime,
                               stored.scrollTime));
+    setAccessibleDescription(describe(display));
+}
+
+QString ModuleView::describe(const ModuleDisplay &display)
+{
+    QStringList lcd;
+    for (const QString &line : display.lcdLines) {
+        if (!line.trimmed().isEmpty())
+            lcd.append(line.trimmed());
+    }
+    QString sign;
+    for (const SignSegment &segment : display.sign)
+        sign += segment.text;
+    const auto onOff = [](bool on) { return on ? QStringLiteral("aan") : QStringLiteral("uit"); };
+    return QStringLiteral("LCD: %1. Lichtkrant: %2. Relais %3, verlichting LCD %4.")
+        .arg(lcd.isEmpty() ? QStringLiteral("leeg") : lcd.join(QStringLiteral(" / ")),
+             sign.trimmed().isEmpty() ? QStringLiteral("leeg") : sign.trimmed(), onOff(display.relayOn),
+             onOff(display.backlightOn));
 }
 
 QString ModuleView::signHtml(const QList<SignSegment> &sign)

@@ -24,6 +24,8 @@ public:
 
     // The sign's text as rich text, each segment in its colour.
     static QString signHtml(const QList<SignSegment> &sign);
+    // What the view shows, in words (its accessible description).
+    static QString describe(const ModuleDisplay &display);
 
 private:
     QFrame *m_lcd = nullptr;

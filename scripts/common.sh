@@ -14,6 +14,8 @@ KVR_PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth
   lintian desktop-file-utils appstream
+  shared-mime-info xdg-utils libfile-mimeinfo-perl
+  at-spi2-core python3-pyatspi dbus openbox xdotool
 )
 
 kvr_as_root() {

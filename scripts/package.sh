@@ -38,6 +38,22 @@ export KVR7314_DATA_DIR="$scratch/data"
 "$scratch/usr/bin/kvr7314-cli" test-call 5 "PAKKET TEST" --sim
 "$scratch/usr/bin/kvr7314-cli" report "$scratch/usr/share/doc/kvr7314/examples/flex.kvr" -o "$scratch/report.pdf" >/dev/null
 head -c 5 "$scratch/report.pdf" | grep -q '%PDF-' || { echo "the unpacked report module made no PDF"; exit 1; }
+# A .kvr file is of the package's file type, and the tool opens it.
+XDG_DATA_DIRS="$scratch/usr/share" update-mime-database "$scratch/usr/share/mime"
+update-desktop-database "$scratch/usr/share/applications"
+desktop_query() {
+  XDG_DATA_DIRS="$scratch/usr/share" XDG_DATA_HOME="$scratch/none" XDG_CONFIG_HOME="$scratch/none" \
+    XDG_CURRENT_DESKTOP= xdg-mime query "$@"
+}
+type=$(desktop_query filetype "$KVR_ROOT/examples/flex.kvr")
+cp "$KVR_ROOT/examples/flex.kvr" "$scratch/zonder-extensie"
+type_by_content=$(desktop_query filetype "$scratch/zonder-extensie")
+default=$(desktop_query default application/x-kvr7314)
+echo "file type of a .kvr file: $type (by its first line: $type_by_content), opened by $default"
+[ "$type" = application/x-kvr7314 ] && [ "$type_by_content" = application/x-kvr7314 ] \
+  || { echo "the package's file type does not name .kvr files"; exit 1; }
+[ "$default" = nl.velto.kvr7314.desktop ] || { echo "the tool does not open .kvr files"; exit 1; }
+
 for page in kvr7314 kvr7314-cli kvr7314-demo; do
   [ -s "$scratch/usr/share/man/man1/$page.1.gz" ] || { echo "no man page for $page"; exit 1; }
 done

@@ -12,7 +12,7 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-KVR_WINDOWS_PACKAGES=(wine wine64 zip nsis)
+KVR_WINDOWS_PACKAGES=(wine wine64 zip nsis icoutils)
 kvr_install_packages "${KVR_WINDOWS_PACKAGES[@]}"
 
 prefix=$("$KVR_ROOT/scripts/windows-qt.sh" | tail -n 1)
@@ -74,6 +74,7 @@ if ! ctest --test-dir "$build" -j2; then
 fi
 
 echo "== the release's programs under wine, COM1 on a pseudo-terminal"
-KVR_WINDOWS_RELEASE="$release" QT_QPA_PLATFORM=offscreen KVR_SOURCE_DIR="$KVR_ROOT" \
+KVR_WINDOWS_RELEASE="$release" KVR_WINDOWS_INSTALLER="$KVR_ROOT/out/$release_name.exe" \
+  QT_QPA_PLATFORM=offscreen KVR_SOURCE_DIR="$KVR_ROOT" \
   "$KVR_ROOT/build/tests/tst_wine"
 wineserver -k 2>/dev/null || true

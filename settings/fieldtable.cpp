@@ -134,7 +134,7 @@ std::vector<SettingsField> buildTable()
     idle.standard = {QStringLiteral("Chk_LCD_Standaard_Tekst"), QStringLiteral("GEEN MELDING"), QStringLiteral(" ")};
     rows.push_back(idle);
 
-    SettingsField aliasColour = choiceRow(FieldKind::Colour, &ModuleSettings::aliasColour, "aliasColour", "alias colour", "Kleur alias");
+    SettingsField aliasColour = choiceRow(FieldKind::Colour, &ModuleSettings::aliasColour, "aliasColour", "alias colour", "LED-kleur alias");
     aliasColour.fileKey = "KLEUR_ALIAS:";
     // After "START:" the module echoes step 1: its eight opening bytes,
     // "01", byte 2, "<239><176><239><" take 52 characters.
@@ -146,7 +146,7 @@ std::vector<SettingsField> buildTable()
     rows.push_back(aliasColour);
 
     SettingsField couplingColour =
-        choiceRow(FieldKind::Colour, &ModuleSettings::couplingColour, "couplingColour", "coupling colour", "Kleur koppeltekst");
+        choiceRow(FieldKind::Colour, &ModuleSettings::couplingColour, "couplingColour", "coupling colour", "LED-kleur koppeltekst");
     couplingColour.fileKey = "KLEUR_KOPPELTEKST:";
     // "TUSSENTEKST:" and "<239><176><239><" before it.
     couplingColour.dump = fixedAt(Tussentekst, 28, 3);
@@ -157,7 +157,7 @@ std::vector<SettingsField> buildTable()
     rows.push_back(couplingColour);
 
     SettingsField messageColour =
-        choiceRow(FieldKind::Colour, &ModuleSettings::messageColour, "messageColour", "message colour", "Kleur melding");
+        choiceRow(FieldKind::Colour, &ModuleSettings::messageColour, "messageColour", "message colour", "LED-kleur melding");
     messageColour.fileKey = "KLEUR_BERICHT:";
     // The last thing before "LEEGTEKST:": the code, ">" and CR LF.
     messageColour.dump = fixedAt(Leegtekst, -6, 3);
@@ -167,7 +167,7 @@ std::vector<SettingsField> buildTable()
     messageColour.atStartUp = QStringLiteral("183");
     rows.push_back(messageColour);
 
-    SettingsField speed = choiceRow(FieldKind::Speed, &ModuleSettings::scrollSpeed, "scrollSpeed", "scroll speed", "Loopsnelheid");
+    SettingsField speed = choiceRow(FieldKind::Speed, &ModuleSettings::scrollSpeed, "scrollSpeed", "scroll speed", "Loopsnelheid lichtkrant");
     speed.fileKey = "SNELHEID:";
     // The alias colour's three digits, then ">", "<239>" and "<" (7).
     speed.dump = fixedAt(Start, 68, 3);

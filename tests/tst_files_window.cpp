@@ -15,6 +15,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QMimeData>
+#include <QProcess>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -99,6 +101,10 @@ private slots:
     void printCancelled();
     void printsTheShownSettings();
     void printerFailure();
+    void droppedFileOpens_data();
+    void droppedFileOpens();
+    void fileGivenAtTheStartOpens_data();
+    void fileGivenAtTheStartOpens();
     void everyOperationLeavesItsRecord_data();
     void everyOperationLeavesItsRecord();
 
@@ -486,6 +492,69 @@ void TestFilesWindow::printerFailure()
 }
 
 QTEST_MAIN(TestFilesWindow)
+void TestFilesWindow::droppedFileOpens_data()
+{
+    QTest::addColumn<QStringList>("names");   // dropped together
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("one .kvr file") << QStringList{"kazerne.kvr"} << true;
+    QTest::newRow("in capitals") << QStringList{"KAZERNE.KVR"} << true;
+    QTest::newRow("two files") << QStringList{"kazerne.kvr", "post.kvr"} << false;
+    QTest::newRow("another kind of file") << QStringList{"kazerne.txt"} << false;
+}
+
+void TestFilesWindow::droppedFileOpens()
+{
+    QFETCH(QStringList, names);
+    QFETCH(bool, opens);
+    QList<QUrl> urls;
+    for (const QString &name : names) {
+        QVERIFY(writeSettingsFile(m_dir->filePath(name), richSettings(), kProgramVersion, " mei ", m_h->clock.moment));
+        urls.append(QUrl::fromLocalFile(m_dir->filePath(name)));
+    }
+    const ModuleSettings before = m_h->window->settings();
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_h->window.get(), &enter);
+    QCOMPARE(enter.isAccepted(), opens);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_h->window.get(), &drop);
+    QVERIFY(m_h->prompts.boxes.isEmpty());
+    QCOMPARE(m_h->window->settings(), opens ? richSettings() : before);
+}
+
+void TestFilesWindow::fileGivenAtTheStartOpens_data()
+{
+    QTest::addColumn<QByteArray>("marker");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("a KVR7314 file") << QByteArray("kvrFlxData") << true;
+    QTest::newRow("a KSQ7314 file is refused, as by openen") << QByteArray("ksqFlxData") << false;
+}
+
+void TestFilesWindow::fileGivenAtTheStartOpens()
+{
+    QFETCH(QByteArray, marker);
+    QFETCH(bool, opens);
+    // The program itself, as a file manager starts it; its log says what
+    // became of the file.
+    const QString file = m_dir->filePath("dubbelklik.kvr");
+    writeFile(file, settingsFileBytes(richSettings(), kProgramVersion, " mei ", m_h->clock.moment, file)
+                        .replace("kvrFlxData", marker));
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(env);
+    program.start(QCoreApplication::applicationDirPath() + "/../app/kvr7314", {file});
+    const QString log = logPath(m_data->path());
+    QTRY_VERIFY_WITH_TIMEOUT(!readLog(log).isEmpty(), 10000);
+    program.kill();
+    program.waitForFinished();
+    const LogEntry opened = readLog(log).constFirst();
+    QCOMPARE(opened.operation, QString("open"));
+    QCOMPARE(opened.file, file);
+    QCOMPARE(opened.ok, opens);
+}
+
 namespace {
 
 enum class Operation { Open, SaveNew, SaveOver, ReadAsOpened, ReadAfterEdit, Write, WriteCut, TestCall, NoNetwork,

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QClipboard>
 #include <QtTest>
 
 #include <memory>
@@ -66,6 +67,8 @@ private slots:
     void textSetByCodeIsLimited();
     void charsetRefusal_data();
     void charsetRefusal();
+    void pasteOfSeveralLinesFillsTheAliases_data();
+    void pasteOfSeveralLinesFillsTheAliases();
     void pastedControlCharactersRefused_data();
     void pastedControlCharactersRefused();
 
@@ -507,6 +510,70 @@ void TestMainWindow::charsetRefusal_data()
     QTest::newRow("idle: greek") << "Txt_LCD_Rust" << greek << "";
     QTest::newRow("timer: greek") << "Timer_Backlight" << "9" + greek + "9" << "99";
     QTest::newRow("test message: polish") << "Txt_Testbericht" << "x" + polish + "y" << "xy";
+}
+
+void TestMainWindow::pasteOfSeveralLinesFillsTheAliases_data()
+{
+    QTest::addColumn<bool>("pocsag");
+    QTest::addColumn<int>("into");            // the alias box pasted into, 1..16
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QStringList>("aliases");  // 1..16 afterwards; empty: unchanged
+    QTest::addColumn<QString>("says");         // the box's words; empty: no box
+
+    QStringList before;
+    for (int n = 1; n <= kAliasCount; ++n)
+        before << QStringLiteral("oud %1").arg(n);
+    const auto with = [&](int from, const QStringList &texts) {
+        QStringList a = before;
+        for (int i = 0; i < texts.size(); ++i)
+            a[from - 1 + i] = texts[i];
+        return a;
+    };
+    QTest::newRow("one line, as in any box") << false << 3 << "Post" << with(3, {"oud 3Post"}) << "";
+    QTest::newRow("a column of texts") << false << 5 << "Noord\r\nZuid\r\nOost\r\n"
+                                       << with(5, {"Noord", "Zuid", "Oost"}) << "";
+    QTest::newRow("two columns from a spreadsheet")
+        << false << 1 << "1\tBrandweer\n2\tAmbulance 07\n" << with(1, {"Brandweer", "Ambulance 07"}) << "";
+    QTest::newRow("on to alias 16") << false << 15 << "a\nb" << with(15, {"a", "b"}) << "";
+    QTest::newRow("past alias 16") << false << 15 << "a\nb\nc" << QStringList() << "vanaf alias 15 zijn er 2 aliassen";
+    QTest::newRow("POCSAG holds seven") << true << 6 << "a\nb\nc" << QStringList() << "vanaf alias 6 zijn er 2 aliassen";
+    QTest::newRow("a line too long") << false << 1 << "kort\n" + QString(26, 'x') << QStringList()
+                                     << "Regel 2 (alias 2) heeft 26 tekens";
+    QTest::newRow("three columns") << false << 1 << "1\ta\tb\n2\tc" << QStringList()
+                                   << "Regel 1 (alias 1) bevat het teken U+0009";
+    QTest::newRow("outside Windows-1252") << false << 2 << "goed\n\u65e5" << QStringList()
+                                          << "Regel 2 (alias 3) bevat het teken U+65E5";
+}
+
+void TestMainWindow::pasteOfSeveralLinesFillsTheAliases()
+{
+    QFETCH(bool, pocsag);
+    QFETCH(int, into);
+    QFETCH(QString, clipboard);
+    QFETCH(QStringList, aliases);
+    QFETCH(QString, says);
+    ModuleSettings s = m_h->window->settings();
+    for (int n = 1; n <= kAliasCount; ++n)
+        s.aliases[size_t(n - 1)] = QStringLiteral("oud %1").arg(n);
+    s.receiverType = pocsag ? ReceiverType::Pocsag : ReceiverType::Flex;
+    m_h->window->showSettings(s);
+
+    QGuiApplication::clipboard()->setText(clipboard);
+    QLineEdit *e = edit(aliasName(into));
+    e->setFocus();
+    e->end(false);
+    QTest::keySequence(e, QKeySequence::Paste);
+
+    const ModuleSettings after = m_h->window->settings();
+    const QStringList now(after.aliases.begin(), after.aliases.end());
+    if (says.isEmpty()) {
+        QVERIFY(m_h->prompts.boxes.isEmpty());
+        QCOMPARE(now, aliases);
+    } else {
+        QCOMPARE(now, QStringList(s.aliases.begin(), s.aliases.end()));   // nothing changed
+        QCOMPARE(m_h->prompts.boxes.size(), 1);
+        QVERIFY2(m_h->prompts.boxes[0].text.contains(says), qPrintable(m_h->prompts.boxes[0].text));
+    }
 }
 
 void TestMainWindow::pastedControlCharactersRefused_data()

@@ -1,9 +1,11 @@
 // The .kvr file on bytes: what the writer produces, and what the reader
 // makes of saved, edited, foreign and broken files.
 
+#include "files/aliaslist.h"
 #include "files/backups.h"
 #include "files/operationlog.h"
 #include "files/settingsfile.h"
+#include "settings/codec.h"
 #include "support/fixtures.h"
 
 #include <QDir>
@@ -108,6 +110,10 @@ private slots:
     void failedWriteKeepsTheOldFile();
     void examplesComeFromTheWriter_data();
     void examplesComeFromTheWriter();
+
+    // Alias lists from spreadsheets
+    void aliasListsAsSpreadsheetsWriteThem_data();
+    void aliasListsAsSpreadsheetsWriteThem();
 
     // The data folder: the log of operations and the backups
     void logSurvivesATornLine();
@@ -696,6 +702,102 @@ void TestSettingsFile::examplesComeFromTheWriter()
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)
+// --- Alias lists -------------------------------------------------------------
+
+namespace {
+
+// Sixteen aliases as a technician's list has them: accents, a comma, a
+// semicolon, quotes, leading zeros and spaces, an empty one.
+QStringList spreadsheetAliases()
+{
+    QStringList aliases;
+    for (int n = 1; n <= kAliasCount; ++n)
+        aliases.append(QStringLiteral("Post %1").arg(n));
+    aliases[0] = QStringLiteral("Post 1; hal, oost");   // both other separators in the first row
+    aliases[1] = QStringLiteral("Brug \u00e9\u00e9n");
+    aliases[2] = QStringLiteral("Noord, oost");
+    aliases[3] = QStringLiteral("A; B");
+    aliases[4] = QStringLiteral("\"Hal\" 4");
+    aliases[5] = QStringLiteral("0071");
+    aliases[6] = QStringLiteral("  Midden  ");
+    aliases[7] = QString();
+    aliases[8] = QStringLiteral("\u20ac 1234567890123456789012");
+    return aliases;
+}
+
+// One field as a spreadsheet writes it: quoted where the separator, a
+// quote or outer spaces would be lost otherwise.
+QString spreadsheetField(const QString &text, QChar separator, bool quoteAll)
+{
+    if (quoteAll || text.contains(separator) || text.contains(u'"') || text != text.trimmed())
+        return u'"' + QString(text).replace("\"", "\"\"") + u'"';
+    return text;
+}
+
+QByteArray spreadsheetCsv(QChar separator, const char *encoding, const char *lineEnd, bool header, bool quoteAll)
+{
+    QString text = header ? QStringLiteral("Nummer%1Alias%2").arg(separator).arg(QLatin1String(lineEnd)) : QString();
+    const QStringList aliases = spreadsheetAliases();
+    for (int n = 1; n <= kAliasCount; ++n)
+        text += QString::number(n) + separator + spreadsheetField(aliases[n - 1], separator, quoteAll) + QLatin1String(lineEnd);
+    if (QByteArray(encoding) == "cp1252")
+        return cp1252::encode(text);
+    return (QByteArray(encoding) == "utf-8-bom" ? QByteArray("\xEF\xBB\xBF") : QByteArray()) + text.toUtf8();
+}
+
+} // namespace
+
+void TestSettingsFile::aliasListsAsSpreadsheetsWriteThem_data()
+{
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QString>("failure");   // empty: the sixteen aliases are taken
+
+    QTest::newRow("Excel, Dutch: semicolons, Windows-1252, CR LF")
+        << spreadsheetCsv(u';', "cp1252", "\r\n", true, false) << "";
+    QTest::newRow("Excel, CSV UTF-8: semicolons, byte order mark")
+        << spreadsheetCsv(u';', "utf-8-bom", "\r\n", true, false) << "";
+    QTest::newRow("LibreOffice: commas, UTF-8, LF, no header")
+        << spreadsheetCsv(u',', "utf-8", "\n", false, false) << "";
+    QTest::newRow("LibreOffice: every text quoted") << spreadsheetCsv(u',', "utf-8", "\n", true, true) << "";
+    QTest::newRow("tab-separated text, Windows-1252") << spreadsheetCsv(u'\t', "cp1252", "\r\n", true, false) << "";
+    QTest::newRow("this program's own export") << aliasListBytes([] {
+        ModuleSettings s = startupSettings();
+        const QStringList aliases = spreadsheetAliases();
+        for (int i = 0; i < kAliasCount; ++i)
+            s.aliases[size_t(i)] = aliases[i];
+        return s;
+    }()) << "";
+
+    QTest::newRow("too long") << QByteArray("1;12345678901234567890123456\r\n") << "row 1: alias 1 has 26 characters";
+    QTest::newRow("a control character")
+        << QByteArray("nummer;alias\r\n1;ok\r\n2;\"A\x04" "B\"\r\n") << "row 3: alias 2 holds U+0004 at position 2";
+    QTest::newRow("outside Windows-1252") << QString("1;\u65e5\r\n").toUtf8() << "row 1: alias 1 holds U+65E5";
+    QTest::newRow("number 17") << QByteArray("17;x\r\n") << "row 1: \"17\" is no alias number from 1 to 16";
+    QTest::newRow("no number") << QByteArray("1;a\r\nx;b\r\n") << "row 2: \"x\" is no alias number";
+    QTest::newRow("twice") << QByteArray("3;a\r\n3;b\r\n") << "row 2: alias 3 is given twice";
+    QTest::newRow("three columns") << QByteArray("1;a;b\r\n") << "row 1: 3 columns";
+    QTest::newRow("empty") << QByteArray("\xEF\xBB\xBF") << "it holds no alias";
+}
+
+void TestSettingsFile::aliasListsAsSpreadsheetsWriteThem()
+{
+    QFETCH(QByteArray, list);
+    QFETCH(QString, failure);
+    const AliasListRead read = readAliasList(list);
+    if (!failure.isEmpty()) {
+        QVERIFY(read.failure);
+        QVERIFY2(read.failure->english.startsWith(failure), qPrintable(read.failure->english));
+        return;
+    }
+    QVERIFY2(!read.failure, qPrintable(read.failure ? read.failure->english : QString()));
+    const ModuleSettings imported = withAliases(startupSettings(), read.rows);
+    QCOMPARE(QStringList(imported.aliases.begin(), imported.aliases.end()), spreadsheetAliases());
+    // Exported and read again: the same sixteen aliases.
+    const AliasListRead again = readAliasList(aliasListBytes(imported));
+    QVERIFY(!again.failure);
+    QCOMPARE(withAliases(startupSettings(), again.rows).aliases, imported.aliases);
+}
+
 // --- The data folder ------------------------------------------------------------
 
 namespace {

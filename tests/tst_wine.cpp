@@ -14,9 +14,12 @@
 #include "support/ptymodule.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <optional>
 
 namespace {
 
@@ -26,13 +29,14 @@ struct Run {
     QByteArray err;
 };
 
-// A program of the release under wine, while this process's event loop
-// keeps the simulated module going.
-Run wine(const QString &program, const QStringList &arguments, int timeoutMs = 60000)
+// A Windows program under wine, while this process's event loop keeps the
+// simulated module going.
+Run wineRun(const QStringList &command, int timeoutMs = 60000,
+            const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
-    process.start(QStringLiteral("wine"),
-                  QStringList{QDir(qEnvironmentVariable("KVR_WINDOWS_RELEASE")).filePath(program)} + arguments);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral("wine"), command);
     Run run;
     if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs)) {
         process.kill();
@@ -43,6 +47,22 @@ Run wine(const QString &program, const QStringList &arguments, int timeoutMs = 6
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+// A program of the release.
+Run wine(const QString &program, const QStringList &arguments, int timeoutMs = 60000)
+{
+    return wineRun(QStringList{QDir(qEnvironmentVariable("KVR_WINDOWS_RELEASE")).filePath(program)} + arguments,
+                   timeoutMs);
+}
+
+// What `reg query KEY` prints, or nothing when there is no such key.
+std::optional<QString> registryKey(const QString &key)
+{
+    const Run run = wineRun({"reg", "query", key});
+    if (run.exitCode != 0)
+        return std::nullopt;
+    return QString::fromLocal8Bit(run.out);
 }
 
 // COM1 of the wine prefix leads to `device` (a pseudo-terminal).
@@ -79,6 +99,8 @@ private slots:
     void readSavesTheModuleValues();
     void windowTellsItsVersion();
     void reportPrintsAPdf();
+    void windowOpensTheFileItIsGiven();
+    void installerAssociatesKvrFiles();
 
 private:
     PtyModule m_module;
@@ -141,6 +163,48 @@ void TestWine::reportPrintsAPdf()
     QVERIFY(bytes.right(32).contains("%%EOF"));
     if (!QStandardPaths::findExecutable("pdftotext").isEmpty())
         QVERIFY(pdfText(pdf).contains("KVR7314 - INSTELLINGEN"));
+}
+
+void TestWine::windowOpensTheFileItIsGiven()
+{
+    // As Explorer starts it for a double-clicked file; its log says what
+    // became of the file.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KVR7314_DATA_DIR", windowsPath(m_dir.filePath("data")));
+    QProcess window;
+    window.setProcessEnvironment(env);
+    window.start("wine", {QDir(qEnvironmentVariable("KVR_WINDOWS_RELEASE")).filePath("kvr7314.exe"), "-platform",
+                          "offscreen", windowsPath(examplePath("flex.kvr"))});
+    const QString log = m_dir.filePath("data/kvr7314-log.jsonl");
+    const bool logged = QTest::qWaitFor([&] { return QFile(log).size() > 0; }, 60000);
+    window.kill();
+    window.waitForFinished();
+    QVERIFY(logged);
+    const QByteArray line = readFile(log);
+    QVERIFY2(line.contains("\"operation\":\"open\"") && line.contains("\"outcome\":\"ok\""), line.constData());
+}
+
+void TestWine::installerAssociatesKvrFiles()
+{
+    const QString installer = qEnvironmentVariable("KVR_WINDOWS_INSTALLER");
+    if (installer.isEmpty())
+        QSKIP("no installer to test: scripts/windows.sh --test runs this with one");
+    const QString progId = "KVR7314.Instellingen";
+    QCOMPARE(wineRun({installer, "/S"}, 120000).exitCode, 0);
+    QVERIFY(registryKey(R"(HKCR\.kvr\OpenWithProgids)").value_or("").contains(progId));
+    const QString command = registryKey(QString(R"(HKCR\%1\shell\open\command)").arg(progId)).value_or("");
+    QVERIFY2(command.contains("kvr7314.exe") && command.contains("\"%1\""), qPrintable(command));
+
+    // The uninstaller takes the association away again (run in place, so
+    // that it has ended when wine returns).
+    const QString installed = registryKey(R"(HKLM\Software\KVR7314)").value_or(registryKey(R"(HKCU\Software\KVR7314)").value_or(""));
+    const QRegularExpressionMatch folder = QRegularExpression("InstallDir\\s+REG_SZ\\s+(.+?)\\s*$",
+                                                              QRegularExpression::MultilineOption).match(installed);
+    QVERIFY2(folder.hasMatch(), qPrintable(installed));
+    const QString dir = folder.captured(1);
+    QCOMPARE(wineRun({dir + "\\Verwijderen.exe", "/S", "_?=" + dir}, 120000).exitCode, 0);
+    QVERIFY(!registryKey(QString(R"(HKCR\%1)").arg(progId)));
+    QVERIFY(!registryKey(R"(HKCR\.kvr\OpenWithProgids)").value_or("").contains(progId));
 }
 
 QTEST_GUILESS_MAIN(TestWine)
