@@ -7,7 +7,7 @@
 #include <QStringList>
 
 #ifdef Q_OS_WIN
-#include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -28,12 +28,36 @@ QString textOf(const QJsonObject &object, const char *key)
     return object.value(QLatin1String(key)).toString();
 }
 
-bool syncToDisk(QFile &file)
+// One write of `bytes` at the end of the file, whatever another program
+// appends at the same moment, then synced. Nothing when it is on the disk.
+std::optional<QString> appendOnce(const QString &path, const QByteArray &bytes)
 {
 #ifdef Q_OS_WIN
-    return _commit(file.handle()) == 0;
+    // Only the right to append, not to write: Windows then puts every write
+    // at the end of the file as one, as O_APPEND does. (Qt's Append mode
+    // seeks to the end and writes, which two programs can interleave.)
+    const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), FILE_APPEND_DATA | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return qt_error_string(int(GetLastError()));
+    DWORD written = 0;
+    const bool ok = WriteFile(file, bytes.constData(), DWORD(bytes.size()), &written, nullptr)
+        && written == DWORD(bytes.size()) && FlushFileBuffers(file);
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!ok)
+        return qt_error_string(int(error));
+    return std::nullopt;
 #else
-    return ::fsync(file.handle()) == 0;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return file.errorString();
+    if (file.write(bytes) != bytes.size())
+        return file.errorString();
+    if (::fsync(file.handle()) != 0)
+        return QStringLiteral("the log could not be synced to the disk");
+    return std::nullopt;
 #endif
 }
 
@@ -145,14 +169,7 @@ std::optional<QString> appendToLog(const QString &path, const LogEntry &entry)
     QByteArray line = logLine(entry);
     if (!endsWithLineFeed(path))
         line.prepend('\n');
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return file.errorString();
-    if (file.write(line) != line.size())
-        return file.errorString();
-    if (!syncToDisk(file))
-        return QStringLiteral("the log could not be synced to the disk");
-    return std::nullopt;
+    return appendOnce(path, line);
 }
 
 QList<LogEntry> readLog(const QString &path)

@@ -6,7 +6,9 @@
 ; in the Start menu, lets the tool open .kvr files, and has an uninstaller
 ; that takes all of it away again.
 
-Unicode true
+; A 64-bit installer for the 64-bit programs (it also runs under a wine of
+; 64 bits alone, where the tests run it).
+Target amd64-unicode
 !define MULTIUSER_EXECUTIONLEVEL Highest
 !define MULTIUSER_USE_PROGRAMFILES64
 !define MULTIUSER_INSTALLMODE_INSTDIR "KVR7314"
