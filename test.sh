@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole suite: once as it is,
 # with the Debian package checked and the window walked as a screen reader
-# and a keyboard user meet it; once more under AddressSanitizer and
+# and a keyboard user meet it, and the tool run in a virtual machine on the
+# kernel's own serial drivers; once more under AddressSanitizer and
 # UndefinedBehaviorSanitizer; the fuzz targets for a bounded time; and last
 # the Windows release, cross-built and tested under wine (Qt for Windows is
 # built once into ~/.cache/kvr7314, which takes a quarter of an hour).
@@ -19,6 +20,9 @@ echo "== the Debian package"
 
 echo "== the window by keyboard and with a screen reader (AT-SPI)"
 "$KVR_ROOT/scripts/accessibility.sh"
+
+echo "== on the kernel's own serial drivers: ftdi_sio and 8250 in a QEMU guest"
+"$KVR_ROOT/scripts/vm-serial.sh"
 
 echo "== build and test with AddressSanitizer + UndefinedBehaviorSanitizer"
 kvr_build build-asan -DCMAKE_BUILD_TYPE=Debug -DKVR_SANITIZE=ON

@@ -321,11 +321,7 @@ CliExit runWrite(const CliRequest &request, StopSignals &stop)
         if (run.stepsSent > 0)
             op.backUp(settings, run.complete ? kWrittenBackup : kPartlyWrittenBackup);
         if (run.interruptedBy != 0) {
-            const QString state = run.stepsSent == 0
-                ? QStringLiteral("no step was sent; the module was not changed")
-                : QStringLiteral("%1 of %2 steps were sent: the module is only partly programmed; write it again")
-                      .arg(run.stepsSent).arg(kProgrammingStepCount);
-            command.interrupted(run.interruptedBy, state);
+            command.interrupted(run.interruptedBy, moduleStateAfter(run.stepsSent));
             command.keep(op, false, QStringLiteral("stopped by ") + stopSignalName(run.interruptedBy));
             return interruptedExit(run.interruptedBy);
         }

@@ -29,6 +29,15 @@ int characterReportEvery(const CliConsole &console)
 
 } // namespace
 
+QString moduleStateAfter(int stepsSent)
+{
+    if (stepsSent == 0)
+        return QStringLiteral("no step was sent; the module was not changed");
+    return QStringLiteral("%1 of %2 steps were sent: the module is only partly programmed; write it again")
+        .arg(stepsSent)
+        .arg(kProgrammingStepCount);
+}
+
 ProgrammingOutcome runProgramming(ModuleLink &link, ModuleSettings &settings, CliConsole &console,
                                   StopSignals &stop)
 {
@@ -48,7 +57,7 @@ ProgrammingOutcome runProgramming(ModuleLink &link, ModuleSettings &settings, Cl
         outcome.exit = CliExit::Port;
         outcome.failure = portFailureLine(link, failure, kWriteFailureText);
         if (failure.kind == PortFailure::LineFailed)
-            outcome.failure += QStringLiteral("; %1 of %2 steps were sent").arg(session.stepsSent()).arg(kProgrammingStepCount);
+            outcome.failure += QStringLiteral("; ") + moduleStateAfter(session.stepsSent());
         loop.quit();
     });
     QObject::connect(&stop, &StopSignals::stopRequested, &loop, [&](int signalNumber) {

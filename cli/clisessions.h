@@ -20,6 +20,9 @@ struct ProgrammingOutcome {
     CliExit exit = CliExit::Ok;
 };
 
+// What a write that stopped after `stepsSent` steps left in the module.
+QString moduleStateAfter(int stepsSent);
+
 // Sends the 26 steps of `settings` through a port that step 1 opens. The
 // session normalises and pads the timers of `settings` as the window's boxes.
 ProgrammingOutcome runProgramming(ModuleLink &link, ModuleSettings &settings, CliConsole &console,
