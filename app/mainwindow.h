@@ -219,7 +219,6 @@ private:
     std::unique_ptr<SerialPort> m_port;
     bool m_portFailed = false;  // a write failure was reported for this port
 
-    std::array<QString, kAliasCount> m_aliasesBeforeRead;
 
     std::vector<FieldControls> m_fieldControls;   // in field table order
 

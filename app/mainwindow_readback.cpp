@@ -19,8 +19,6 @@ void MainWindow::startReadBack()
     // that replaces other values than those last opened, saved, read or
     // written keeps them as a backup first.
     m_valuesBeforeRead = settings();
-    for (int i = 0; i < kAliasCount; ++i)
-        m_aliasesBeforeRead[i] = m_aliasEdits[i]->text();
     m_readOperation.reset();
     m_readOperation.emplace(beginOnModule(QStringLiteral("read")));
 
@@ -85,5 +83,5 @@ void MainWindow::endReadBack()
 void MainWindow::restoreAliasesAfterFailedRead()
 {
     for (int i = 0; i < kAliasCount; ++i)
-        m_aliasEdits[i]->setText(m_aliasesBeforeRead[i]);
+        m_aliasEdits[i]->setText(m_valuesBeforeRead.aliases[size_t(i)]);
 }

@@ -38,8 +38,8 @@ CliParse accepted(const CliRequest &request)
 // by the option's long name.
 void addOptions(QCommandLineParser &parser, const CliCommandSpec &command)
 {
-    for (const CliOptionSpec &spec : command.allOptions())
-        parser.addOption(QCommandLineOption(spec.names, spec.help, spec.valueName));
+    for (const CliOptionSpec &option : command.allOptions())
+        parser.addOption(QCommandLineOption(option.names, option.help, option.valueName));
 }
 
 // A count given to an option: a whole number from 0 on.

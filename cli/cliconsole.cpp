@@ -2,6 +2,10 @@
 
 #include "cli/clicommandtable.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -54,6 +58,11 @@ void CliConsole::data(const QByteArray &bytes)
 {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     std::fflush(stdout);
+}
+
+void CliConsole::json(const QJsonValue &value)
+{
+    data((value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject())).toJson());
 }
 
 void CliConsole::endProgress()

@@ -7,9 +7,16 @@
 
 #include "files/operationlog.h"
 
+#include <QJsonValue>
 #include <QString>
 
 #include <cstdio>
+
+// "text" in double quotes, as the messages show a value.
+inline QString quoted(const QString &text) { return u'"' + text + u'"'; }
+
+// A text for JSON: null when there is none.
+inline QJsonValue jsonText(const QString &text) { return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text); }
 
 class CliConsole {
 public:
@@ -22,6 +29,8 @@ public:
 
     // Raw bytes on standard output (a .kvr file keeps its Windows-1252 bytes).
     void data(const QByteArray &bytes);
+    // A JSON object or array on standard output (--json).
+    void json(const QJsonValue &value);
 
     bool progressInPlace() const { return m_inPlace; }
 

@@ -1,0 +1,213 @@
+#include "cli/filecommands.h"
+
+#include "cli/clicommands.h"
+#include "cli/cliconsole.h"
+#include "files/aliaslist.h"
+#include "files/journal.h"
+#include "files/safefile.h"
+#include "readback/dumpcomparison.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <algorithm>
+
+namespace {
+
+QString padded(const QString &text, int width)
+{
+    return text.leftJustified(width);
+}
+
+} // namespace
+
+CliExit runDiff(const CliRequest &request)
+{
+    CliConsole console(request.json);
+    ModuleSettings a;
+    ModuleSettings b;
+    for (const auto &[path, settings] : {std::pair{request.files[0], &a}, std::pair{request.files[1], &b}}) {
+        if (const CliExit opened = openSettingsFile(path, console, settings); opened != CliExit::Ok)
+            return opened;
+    }
+    const QList<FieldDifference> differences = request.asModule ? heldDifferences(a, b) : settingsDifferences(a, b);
+    const CliExit exit = differences.isEmpty() ? CliExit::Ok : CliExit::Differences;
+    if (request.json) {
+        QJsonArray list;
+        for (const FieldDifference &d : differences)
+            list.append(QJsonObject{{"key", d.key}, {"name", d.field}, {"a", d.expected}, {"b", d.found}});
+        console.json(QJsonObject{{"a", request.files[0]}, {"b", request.files[1]},
+                                       {"asModule", request.asModule}, {"differences", list}});
+        return exit;
+    }
+    if (differences.isEmpty()) {
+        console.line(QStringLiteral("%1 and %2 hold the same values%3")
+                         .arg(request.files[0], request.files[1],
+                              request.asModule ? QStringLiteral(" as a module holds them") : QString()));
+        return exit;
+    }
+    // Side by side: field, A's value, B's value.
+    int valueWidth = int(request.files[0].size());
+    for (const FieldDifference &d : differences)
+        valueWidth = std::max(valueWidth, int(quoted(d.expected).size()));
+    console.line(padded(QString(), 18) + padded(request.files[0], valueWidth) + QStringLiteral("  ") + request.files[1]);
+    for (const FieldDifference &d : differences)
+        console.line(padded(d.field, 18) + padded(quoted(d.expected), valueWidth) + QStringLiteral("  ") + quoted(d.found));
+    return exit;
+}
+
+namespace {
+
+// The list's bytes: a regular file of a settings file's size at most.
+std::optional<QByteArray> readListFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > kMaxSettingsFileSize) {
+        *error = info.exists() ? QStringLiteral("not a list of aliases (not a regular file, or over 1 MiB)")
+                               : QStringLiteral("no such file");
+        return std::nullopt;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    return file.read(kMaxSettingsFileSize);
+}
+
+} // namespace
+
+CliExit runAliases(const CliRequest &request)
+{
+    const bool toStandardOutput = request.output.isEmpty();
+    CliConsole console(toStandardOutput);
+    ModuleSettings settings;
+    if (const CliExit opened = openSettingsFile(request.file(), console, &settings); opened != CliExit::Ok)
+        return opened;
+    if (request.aliasAction == u"export") {
+        const QByteArray list = aliasListBytes(settings);
+        if (toStandardOutput) {
+            console.data(list);
+            return CliExit::Ok;
+        }
+        if (const auto error = writeWholeFile(request.output, list)) {
+            console.error(request.output + QStringLiteral(": ") + *error);
+            return CliExit::File;
+        }
+        console.line(QStringLiteral("wrote the %1 aliases of %2 to %3").arg(kAliasCount).arg(request.file(), request.output));
+        return CliExit::Ok;
+    }
+
+    const QString listPath = request.files.value(1);
+    QString error;
+    const std::optional<QByteArray> bytes = readListFile(listPath, &error);
+    if (!bytes) {
+        console.error(listPath + QStringLiteral(": ") + error);
+        return CliExit::File;
+    }
+    const AliasListRead list = readAliasList(*bytes);
+    if (list.failure) {
+        console.error(listPath + QStringLiteral(": nothing was written: ") + list.failure->english);
+        return CliExit::File;
+    }
+    const ModuleSettings updated = withAliases(settings, list.rows);
+    const Journal journal(kCliProgram);
+    Journal::Operation op = journal.begin(QStringLiteral("save"));
+    op.entry.file = request.output;
+    op.keepReplaced(request.output);
+    const QDateTime now = QDateTime::currentDateTime();
+    const SaveOutcome saved =
+        writeSettingsFile(request.output, updated, kProgramVersion, dutchMonthName(now.date().month()), now);
+    for (const FileReason &problem : op.finish(bool(saved), saved.reason.english))
+        console.error(problem.english);
+    if (!saved) {
+        reportSaveFailure(console, request.output, saved.reason);
+        return CliExit::File;
+    }
+    console.line(QStringLiteral("took %1 alias(es) of %2 into %3").arg(list.rows.size()).arg(listPath, request.output));
+    return CliExit::Ok;
+}
+
+namespace {
+
+// Whether a logged operation was on the port `filter` names: its device,
+// the device's short name ("ttyUSB0") or the adapter's serial number.
+bool onPort(const LogEntry &entry, const QString &filter)
+{
+    return filter.isEmpty() || entry.port == filter || entry.serialNumber == filter
+        || backupSubject(entry.port) == filter;
+}
+
+QString historyPort(const LogEntry &entry)
+{
+    if (entry.port.isEmpty())
+        return QStringLiteral("-");
+    return entry.serialNumber.isEmpty() ? entry.port : QStringLiteral("%1 (%2)").arg(entry.port, entry.serialNumber);
+}
+
+} // namespace
+
+CliExit runHistory(const CliRequest &request)
+{
+    CliConsole console(request.json);
+    const Journal journal(kCliProgram);
+    const QString timeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    if (request.listBackups) {
+        const QList<BackupFile> backups = journal.backups();
+        if (request.json) {
+            QJsonArray list;
+            for (const BackupFile &b : backups)
+                list.append(QJsonObject{{"path", b.path}, {"time", b.time.toString(Qt::ISODate)},
+                                        {"subject", b.subject}, {"what", b.what}});
+            console.json(list);
+            return CliExit::Ok;
+        }
+        if (backups.isEmpty())
+            console.line(QStringLiteral("no backups in %1").arg(journal.directory()));
+        for (const BackupFile &b : backups)
+            console.line(QStringLiteral("%1  %2  %3").arg(b.time.toString(timeFormat), padded(b.what, 16), b.path));
+        return CliExit::Ok;
+    }
+
+    // Newest first by when they started; the log has them as they ended.
+    QList<LogEntry> entries = journal.entries();
+    std::reverse(entries.begin(), entries.end());
+    std::stable_sort(entries.begin(), entries.end(), [](const LogEntry &a, const LogEntry &b) { return a.time > b.time; });
+    entries.removeIf([&](const LogEntry &e) {
+        return !onPort(e, request.portFilter) || (request.since.isValid() && e.time < request.since);
+    });
+    if (request.json) {
+        QJsonArray list;
+        for (const LogEntry &e : entries)
+            list.append(logObject(e));
+        console.json(list);
+        return CliExit::Ok;
+    }
+    if (entries.isEmpty()) {
+        console.line(QStringLiteral("no operations in the log %1").arg(logPath(journal.directory())));
+        return CliExit::Ok;
+    }
+    int portWidth = 4;
+    for (const LogEntry &e : entries)
+        portWidth = std::max(portWidth, int(historyPort(e).size()));
+    console.line(padded(QStringLiteral("time"), 21) + padded(QStringLiteral("operation"), 12)
+                 + padded(QStringLiteral("port"), portWidth + 2) + padded(QStringLiteral("outcome"), 9)
+                 + QStringLiteral("backup"));
+    for (const LogEntry &e : entries) {
+        const QString backup = QFileInfo(e.backup.isEmpty() ? e.replaced : e.backup).fileName();
+        console.line(padded(e.time.toLocalTime().toString(timeFormat), 21) + padded(e.operation, 12)
+                     + padded(historyPort(e), portWidth + 2) + padded(e.ok ? QStringLiteral("ok") : QStringLiteral("failed"), 9)
+                     + (backup.isEmpty() ? QStringLiteral("-") : backup));
+        QStringList more;
+        if (e.stepCount > 0 && e.stepsSent < e.stepCount)
+            more.append(QStringLiteral("%1 of %2 steps sent").arg(e.stepsSent).arg(e.stepCount));
+        if (!e.cause.isEmpty())
+            more.append(e.cause);
+        if (!more.isEmpty())
+            console.line(QString(21, u' ') + more.join(QStringLiteral(": ")));
+    }
+    return CliExit::Ok;
+}
+

@@ -1,0 +1,10 @@
+#pragma once
+// The commands of kvr7314-cli that work on files alone, without a module:
+// diff of two settings files, the aliases to and from a spreadsheet's list,
+// and the history of operations and backups in the data folder.
+
+#include "cli/clicommandline.h"
+
+CliExit runDiff(const CliRequest &request);
+CliExit runAliases(const CliRequest &request);
+CliExit runHistory(const CliRequest &request);
