@@ -166,8 +166,10 @@ CliExit runHistory(const CliRequest &request)
         }
         if (backups.isEmpty())
             console.line(QStringLiteral("no backups in %1").arg(journal.directory()));
+        else
+            console.line(padded(QStringLiteral("time"), 21) + padded(QStringLiteral("what"), 18) + QStringLiteral("backup"));
         for (const BackupFile &b : backups)
-            console.line(QStringLiteral("%1  %2  %3").arg(b.time.toString(timeFormat), padded(b.what, 16), b.path));
+            console.line(padded(b.time.toString(timeFormat), 21) + padded(b.what, 18) + b.path);
         return CliExit::Ok;
     }
 

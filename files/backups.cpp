@@ -88,6 +88,9 @@ QString backupSubject(const QString &deviceOrFile)
     // Only what every file system takes in a name.
     static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9.-]+"));
     subject.replace(unsafe, QStringLiteral("-"));
+    // "--sim" names the simulated module built into kvr7314-cli.
+    while (subject.startsWith(u'-'))
+        subject.remove(0, 1);
     return subject.isEmpty() ? QStringLiteral("module") : subject;
 }
 
