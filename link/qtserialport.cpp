@@ -49,8 +49,14 @@ bool QtSerialPort::open(int comPort)
     // Past this QSerialPort stops taking bytes until some have been read.
     m_port.setReadBufferSize(kReceiveLimit);
     clearFailure();
-    if (m_port.isOpen() || m_port.open(QIODevice::ReadWrite))
+    if (m_port.isOpen())
         return true;
+    if (m_port.open(QIODevice::ReadWrite)) {
+        // What arrived before this opening (the tail of a dump a stopped
+        // run left the module sending) answers nothing this run asks.
+        m_port.clear(QSerialPort::Input);
+        return true;
+    }
     m_errorString = m_port.errorString();
     findOpenCause();
     return false;
