@@ -49,7 +49,7 @@ int main(int argc, char *argv[])
 
     QtPrompts prompts;
     SystemClock clock;
-    MainWindow window(WindowServices{&prompts, &clock, comDeviceMapper(*options), {}});
+    MainWindow window(WindowServices{&prompts, &clock, comDeviceMapper(*options), {}, {}});
     prompts.setDialogParent(&window);
     window.show();
     if (!options->file.isEmpty())

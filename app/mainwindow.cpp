@@ -60,7 +60,8 @@ void bindGroupRule(std::span<QCheckBox *const> boxes, std::function<void(int ind
 } // namespace
 
 MainWindow::MainWindow(WindowServices services, QWidget *parent)
-    : QWidget(parent), m_services(std::move(services)), m_journal(QCoreApplication::applicationName())
+    : QWidget(parent), m_services(std::move(services)), m_journal(QCoreApplication::applicationName(),
+              m_services.dataDirectory.isEmpty() ? dataDirectory() : m_services.dataDirectory)
 {
     Q_ASSERT(m_services.prompts && m_services.clock);
     setObjectName(QStringLiteral("frmKVR7314"));

@@ -45,6 +45,7 @@ struct WindowServices {
     Clock *clock = nullptr;
     ComDeviceMapper comDevice;        // COM n -> device; the ports the machine has when empty
     SerialPortFactory portFactory;    // a new port object; QSerialPort-based when empty
+    QString dataDirectory;            // backups and the log; the tool's data folder when empty
 };
 
 enum class BusyKind { Writing, Reading };

@@ -106,7 +106,7 @@ int main(int argc, char **argv)
         auto p = std::make_unique<TimedPort>([device](int) { return device; }, clock);
         port = p.get();
         return p;
-    }});
+    }, {}});
 
     std::printf("dump sent: %lld characters at 19200 baud (%.0f characters/s on the line)\n",
                 qlonglong(sent.size()), PtyHost::kCharactersPerMs * 1000);

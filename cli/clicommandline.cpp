@@ -231,9 +231,9 @@ QString parseCommandOptions(const CliCommandSpec &command, const QCommandLinePar
         request->listBackups = parser.isSet(QStringLiteral("backups"));
         if (parser.isSet(QStringLiteral("since"))) {
             const QString given = parser.value(QStringLiteral("since"));
-            request->since = QDateTime::fromString(given, Qt::ISODate);
-            if (!request->since.isValid())
-                request->since = QDate::fromString(given, Qt::ISODate).startOfDay();
+            static const QRegularExpression dateOnly(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d$"));
+            request->since = dateOnly.match(given).hasMatch() ? QDate::fromString(given, Qt::ISODate).startOfDay()
+                                                              : QDateTime::fromString(given, Qt::ISODate);
             if (!request->since.isValid())
                 return QStringLiteral("--since takes a date (2026-12-09) or a date and time (2026-12-09T10:00), not \"%1\"")
                     .arg(given);
@@ -268,7 +268,7 @@ CliParse parseCliArguments(const QStringList &arguments)
     CliRequest request;
     if (first == u"-h" || first == u"--help")
         return accepted(request);
-    if (first == u"--version") {
+    if (first == u"--version" || first == u"-v") {
         request.command = CliCommand::Version;
         return accepted(request);
     }

@@ -517,7 +517,8 @@ CliExit runFind(const CliRequest &request, StopSignals &stop)
     QJsonArray answers;
     for (const QString &device : devices) {
         CliRequest one;
-        one.port = PortTarget{1, device};
+        // COMn as --port takes it; anything else is a device path.
+        one.port = portTarget(device).value_or(PortTarget{1, device});
         const CliExit exit = runOnModule(one, console, stop, [&](ModuleCommand &command) {
             const ReadOutcome read = command.readModule();
             QString answer;

@@ -5,6 +5,7 @@
 #include "files/aliaslist.h"
 #include "files/journal.h"
 #include "files/safefile.h"
+#include "link/portlist.h"
 #include "readback/dumpcomparison.h"
 
 #include <QFile>
@@ -133,18 +134,34 @@ CliExit runAliases(const CliRequest &request)
 namespace {
 
 // Whether a logged operation was on the port `filter` names: its device,
-// the device's short name ("ttyUSB0") or the adapter's serial number.
+// the device's short name ("ttyUSB0"), the adapter's serial number, or
+// COMn, for the device that box leads to now.
 bool onPort(const LogEntry &entry, const QString &filter)
 {
-    return filter.isEmpty() || entry.port == filter || entry.serialNumber == filter
-        || backupSubject(entry.port) == filter;
+    if (filter.isEmpty())
+        return true;
+    const std::optional<PortTarget> target = portTarget(filter);
+    const QString device = target && target->device.isEmpty() ? machineComDevice(target->comPort) : filter;
+    return entry.port == device || entry.serialNumber == filter || backupSubject(entry.port) == filter;
+}
+
+// A text from the log as one line of the table: a port given on the
+// command line may hold anything, control characters too.
+QString shown(const QString &text)
+{
+    QString line = text;
+    for (QChar &c : line) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = u'?';
+    }
+    return line;
 }
 
 QString historyPort(const LogEntry &entry)
 {
     if (entry.port.isEmpty())
         return QStringLiteral("-");
-    return entry.serialNumber.isEmpty() ? entry.port : QStringLiteral("%1 (%2)").arg(entry.port, entry.serialNumber);
+    return shown(entry.serialNumber.isEmpty() ? entry.port : QStringLiteral("%1 (%2)").arg(entry.port, entry.serialNumber));
 }
 
 } // namespace
@@ -159,7 +176,7 @@ CliExit runHistory(const CliRequest &request)
         if (request.json) {
             QJsonArray list;
             for (const BackupFile &b : backups)
-                list.append(QJsonObject{{"path", b.path}, {"time", b.time.toString(Qt::ISODate)},
+                list.append(QJsonObject{{"path", b.path}, {"time", b.time.toOffsetFromUtc(b.time.offsetFromUtc()).toString(Qt::ISODate)},
                                         {"subject", b.subject}, {"what", b.what}});
             console.json(list);
             return CliExit::Ok;
@@ -174,7 +191,12 @@ CliExit runHistory(const CliRequest &request)
     }
 
     // Newest first by when they started; the log has them as they ended.
-    QList<LogEntry> entries = journal.entries();
+    QString error;
+    QList<LogEntry> entries = journal.entries(&error);
+    if (!error.isEmpty()) {
+        console.error(QStringLiteral("%1: the log cannot be read: %2").arg(logPath(journal.directory()), error));
+        return CliExit::File;
+    }
     std::reverse(entries.begin(), entries.end());
     std::stable_sort(entries.begin(), entries.end(), [](const LogEntry &a, const LogEntry &b) { return a.time > b.time; });
     entries.removeIf([&](const LogEntry &e) {
@@ -199,14 +221,14 @@ CliExit runHistory(const CliRequest &request)
                  + QStringLiteral("backup"));
     for (const LogEntry &e : entries) {
         const QString backup = QFileInfo(e.backup.isEmpty() ? e.replaced : e.backup).fileName();
-        console.line(padded(e.time.toLocalTime().toString(timeFormat), 21) + padded(e.operation, 12)
+        console.line(padded(e.time.toLocalTime().toString(timeFormat), 21) + padded(shown(e.operation), 12)
                      + padded(historyPort(e), portWidth + 2) + padded(e.ok ? QStringLiteral("ok") : QStringLiteral("failed"), 9)
                      + (backup.isEmpty() ? QStringLiteral("-") : backup));
         QStringList more;
         if (e.stepCount > 0 && e.stepsSent < e.stepCount)
             more.append(QStringLiteral("%1 of %2 steps sent").arg(e.stepsSent).arg(e.stepCount));
         if (!e.cause.isEmpty())
-            more.append(e.cause);
+            more.append(shown(e.cause));
         if (!more.isEmpty())
             console.line(QString(21, u' ') + more.join(QStringLiteral(": ")));
     }

@@ -1,7 +1,9 @@
 #include "demo/demo.h"
 
+#include "files/backups.h"
 #include "link/frames.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPainter>
@@ -44,13 +46,16 @@ bool Demo::start()
 {
 #ifdef Q_OS_WIN
     const QString device = SimulatedLine::description();
-    WindowServices services{&m_prompts, &m_clock, [device](int) { return device; }, m_host.portFactory()};
+    WindowServices services{&m_prompts, &m_clock, [device](int) { return device; }, m_host.portFactory(), {}};
 #else
     if (!m_host.open())
         return false;
     const QString device = m_host.devicePath();
-    WindowServices services{&m_prompts, &m_clock, [device](int) { return device; }, {}};
+    WindowServices services{&m_prompts, &m_clock, [device](int) { return device; }, {}, {}};
 #endif
+    // A simulated module is no module touched: its backups and log stay
+    // apart from the technician's.
+    services.dataDirectory = QDir(dataDirectory()).filePath(QStringLiteral("demo"));
     m_window = std::make_unique<MainWindow>(services);
     m_window->installEventFilter(this);
     m_view = std::make_unique<ModuleView>(device);

@@ -8,6 +8,9 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <tuple>
+
 namespace {
 
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd_HH-mm-ss");
@@ -32,6 +35,12 @@ std::optional<BackupFile> backupFile(const QFileInfo &info)
     return BackupFile{info.filePath(), time, match.captured(2), match.captured(3)};
 }
 
+int sameSecondNumber(const QString &fileName)
+{
+    const QString suffix = backupPattern().match(fileName).captured(4);
+    return suffix.isEmpty() ? 1 : suffix.mid(1).toInt();
+}
+
 // A free name in `directory`: the plain one, or with "-2", "-3" ... before
 // the extension when two backups of one kind fall in the same second.
 QString freePath(const QString &directory, const QDateTime &when, const QString &subject, const QString &what)
@@ -49,6 +58,13 @@ std::optional<FileReason> makeDirectory(const QString &directory)
         return std::nullopt;
     return FileReason{QStringLiteral("the data folder %1 cannot be made").arg(directory),
                       QStringLiteral("de map %1 kan niet worden gemaakt").arg(directory)};
+}
+
+// A failed backup says which file it was about, so the technician can look.
+FileReason at(const QString &path, const FileReason &reason)
+{
+    return {QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason.english,
+            QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason.dutch};
 }
 
 } // namespace
@@ -85,23 +101,43 @@ QString backupSubject(const QString &deviceOrFile)
         subject = subject.mid(5);
     else if (subject.endsWith(kExtension, Qt::CaseInsensitive) || subject.contains(u'/') || subject.contains(u'\\'))
         subject = QFileInfo(QString(subject).replace(u'\\', u'/')).completeBaseName();
-    // Only what every file system takes in a name.
+    // Only what every file system takes in a name: "Kazerne Zuidbroek é"
+    // keeps its letters as "Kazerne-Zuidbroek-e".
+    static const QRegularExpression marks(QStringLiteral("\\p{M}+"));
     static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9.-]+"));
+    subject = subject.normalized(QString::NormalizationForm_D);
+    subject.remove(marks);
     subject.replace(unsafe, QStringLiteral("-"));
     // "--sim" names the simulated module built into kvr7314-cli.
     while (subject.startsWith(u'-'))
         subject.remove(0, 1);
+    // The name around it takes some 40 characters; file systems take 255.
+    subject.truncate(kMaxBackupSubject);
     return subject.isEmpty() ? QStringLiteral("module") : subject;
 }
 
 QList<BackupFile> listBackups(const QString &directory)
 {
-    QList<BackupFile> backups;
-    const QFileInfoList files = QDir(directory).entryInfoList({QStringLiteral("*.kvr")}, QDir::Files, QDir::Name | QDir::Reversed);
+    struct Found {
+        BackupFile backup;
+        int sameSecond;    // the n of "-n": the nth backup of its kind in that second
+        QDateTime modified;
+    };
+    QList<Found> found;
+    const QFileInfoList files = QDir(directory).entryInfoList({QStringLiteral("*.kvr")}, QDir::Files);
     for (const QFileInfo &info : files) {
         if (const auto backup = backupFile(info))
-            backups.append(*backup);
+            found.append({*backup, sameSecondNumber(info.fileName()), info.lastModified()});
     }
+    // Names alone put "x.kvr" after "x-2.kvr"; within one second the file
+    // written last says which is newer.
+    std::sort(found.begin(), found.end(), [](const Found &a, const Found &b) {
+        return std::tie(a.backup.time, a.sameSecond, a.modified, a.backup.path)
+             > std::tie(b.backup.time, b.sameSecond, b.modified, b.backup.path);
+    });
+    QList<BackupFile> backups;
+    for (const Found &f : found)
+        backups.append(f.backup);
     return backups;
 }
 
@@ -113,7 +149,7 @@ BackupOutcome saveBackup(const QString &directory, const ModuleSettings &setting
     const QString path = freePath(directory, now, subject, what);
     const SaveOutcome saved = writeSettingsFile(path, settings, kProgramVersion, dutchMonthName(now.date().month()), now);
     if (!saved)
-        return {QString(), saved.reason};
+        return {QString(), at(path, saved.reason)};
     pruneBackups(directory, now);
     return {path, std::nullopt};
 }
@@ -124,11 +160,11 @@ BackupOutcome keepReplacedFile(const QString &directory, const QString &path, co
         return {QString(), failure};
     QFile old(path);
     if (!old.open(QIODevice::ReadOnly))
-        return {QString(), FileReason::system(old.errorString())};
+        return {QString(), at(path, FileReason::system(old.errorString()))};
     const QByteArray bytes = old.read(kMaxSettingsFileSize + 1);
     const QString backup = freePath(directory, now, backupSubject(path), kReplacedBackup);
     if (const auto error = writeWholeFile(backup, bytes))
-        return {QString(), FileReason::system(*error)};
+        return {QString(), at(backup, FileReason::system(*error))};
     pruneBackups(directory, now);
     return {backup, std::nullopt};
 }

@@ -33,6 +33,9 @@ QString backupFileName(const QDateTime &when, const QString &subject, const QStr
 
 // A device or file as a backup's name gives it: "/dev/ttyUSB0" -> "ttyUSB0",
 // "/dev/pts/5" -> "pts-5", "C:\KVR\kazerne.kvr" -> "kazerne".
+// Letters lose their accents, other characters become "-", and a long name
+// is cut so that the backup's name stays within what file systems take.
+inline constexpr int kMaxBackupSubject = 60;
 QString backupSubject(const QString &deviceOrFile);
 
 struct BackupFile {

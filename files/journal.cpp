@@ -60,6 +60,10 @@ QList<FileReason> Journal::Operation::finish(bool ok, const QString &cause)
 {
     entry.ok = ok;
     entry.cause = ok ? QString() : cause;
+    // The log is read from anywhere, later: "kazerne.kvr" alone would not
+    // say which one.
+    if (!entry.file.isEmpty())
+        entry.file = QDir::toNativeSeparators(QFileInfo(entry.file).absoluteFilePath());
     entry.durationMs = m_clock.elapsed();
     const QString log = logPath(m_journal.m_directory);
     QDir().mkpath(m_journal.m_directory);

@@ -50,7 +50,7 @@ public:
 
     Operation begin(const QString &operation, const QDateTime &now = QDateTime::currentDateTime()) const;
 
-    QList<LogEntry> entries() const { return readLog(logPath(m_directory)); }
+    QList<LogEntry> entries(QString *error = nullptr) const { return readLog(logPath(m_directory), error); }
     QList<BackupFile> backups() const { return listBackups(m_directory); }
 
 private:

@@ -1,6 +1,7 @@
 #include "files/operationlog.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QRegularExpression>
@@ -13,10 +14,6 @@
 #endif
 
 namespace {
-
-// The most a reader takes in: a year of a busy technician's work is a few
-// hundred kilobytes.
-constexpr qint64 kMaxLogSize = 64 * 1024 * 1024;
 
 QJsonValue textOrNull(const QString &text)
 {
@@ -96,7 +93,7 @@ QList<LogKey> logKeys()
         {"adapter", "the USB adapter's description, as the system reports it"},
         {"serialNumber", "the adapter's serial number"},
         {"firmware", "the firmware version the module reported, when it was read"},
-        {"file", "the settings file written, read into, saved or opened"},
+        {"file", "the settings file written, read into, saved or opened, as a whole path"},
         {"backup", "the backup of the settings the operation left in the data folder"},
         {"replaced", "the backup of what the operation replaced: a file, or the window's values"},
         {"outcome", "ok or failed"},
@@ -172,15 +169,20 @@ std::optional<QString> appendToLog(const QString &path, const LogEntry &entry)
     return appendOnce(path, line);
 }
 
-QList<LogEntry> readLog(const QString &path)
+QList<LogEntry> readLog(const QString &path, QString *error)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.exists())
         return {};
-    const QByteArray bytes = file.read(kMaxLogSize);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QFileInfo(path).isFile() ? file.errorString() : QStringLiteral("not a regular file");
+        return {};
+    }
+    // Line by line, however long the log has grown.
     QList<LogEntry> entries;
-    for (const QByteArray &line : bytes.split('\n')) {
-        if (const auto entry = parseLogLine(line))
+    while (!file.atEnd()) {
+        if (const auto entry = parseLogLine(file.readLine()))
             entries.append(*entry);
     }
     return entries;

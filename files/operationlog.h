@@ -62,5 +62,6 @@ QList<LogKey> logKeys();
 // torn by an earlier crash is ended first, so it cannot hide this one.
 std::optional<QString> appendToLog(const QString &path, const LogEntry &entry);
 
-// Every complete entry, oldest first.
-QList<LogEntry> readLog(const QString &path);
+// Every complete entry, oldest first. A log that is not there yet has none;
+// one that is there but cannot be read gives why in `error`.
+QList<LogEntry> readLog(const QString &path, QString *error = nullptr);

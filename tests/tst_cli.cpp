@@ -718,6 +718,9 @@ void TestCli::usageErrors_data()
                                           << "would overwrite";
     QTest::newRow("report over its input") << QStringList{"report", examplePath("flex.kvr"), "-o", examplePath("flex.kvr")}
                                            << "would overwrite the file it reads";
+    // A date with a broken time would otherwise list the whole log.
+    QTest::newRow("--since with a broken time") << QStringList{"history", "--since", "2026-12-09Tfoo"}
+                                                << "--since takes a date (2026-12-09) or a date and time";
     QTest::newRow("help for nothing") << QStringList{"help", "erase"} << "no help for the unknown command";
     // No silent simulator: a module must be named.
     QTest::newRow("no module given") << QStringList{"read", "-o", "x.kvr"}

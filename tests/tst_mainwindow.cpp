@@ -710,7 +710,7 @@ void TestMainWindow::monthName()
     // The last day of the month, a second before midnight: the edge where
     // a wrong day/month order would show.
     FixedClock clock(QDateTime(QDate(2024, month, 1).addMonths(1).addDays(-1), QTime(23, 59, 59)));
-    MainWindow window(WindowServices{&m_h->prompts, &clock, {}, {}});
+    MainWindow window(WindowServices{&m_h->prompts, &clock, {}, {}, {}});
     QTEST(window.monthName(), "name");
     QTEST(dutchMonthName(month), "name");
 }
@@ -718,7 +718,7 @@ void TestMainWindow::monthName()
 void TestMainWindow::monthNameIsTakenOnceAtStart()
 {
     FixedClock clock(QDateTime(QDate(2006, 1, 31), QTime(23, 59, 59)));
-    MainWindow window(WindowServices{&m_h->prompts, &clock, {}, {}});
+    MainWindow window(WindowServices{&m_h->prompts, &clock, {}, {}, {}});
     clock.moment = QDateTime(QDate(2006, 2, 1), QTime(0, 0, 1));
     QCOMPARE(window.monthName(), QString(" januari "));
 }

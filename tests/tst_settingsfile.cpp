@@ -119,6 +119,9 @@ private slots:
     void logSurvivesATornLine();
     void twoWritersNeverMixTheirLines();
     void oldBackupsGoButNeverTheNewest();
+    void backupNames_data();
+    void backupNames();
+    void backupsOfOneSecondNewestFirst();
 };
 
 // --- Writing ---------------------------------------------------------------------
@@ -834,6 +837,10 @@ void TestSettingsFile::logSurvivesATornLine()
     QCOMPARE(entries.size(), 2);
     QCOMPARE(entries[0], entryNumber(0));
     QCOMPARE(entries[1], entryNumber(2));
+    // A log that cannot be read is no empty log.
+    QString error;
+    QVERIFY(readLog(dir.path(), &error).isEmpty());
+    QVERIFY(!error.isEmpty());
 }
 
 void TestSettingsFile::twoWritersNeverMixTheirLines()
@@ -872,6 +879,46 @@ void TestSettingsFile::oldBackupsGoButNeverTheNewest()
     // The newest 50 stay, however old.
     pruneBackups(dir.path(), now.addYears(10));
     QCOMPARE(listBackups(dir.path()).size(), kBackupsAlwaysKept);
+}
+
+void TestSettingsFile::backupNames_data()
+{
+    QTest::addColumn<QString>("deviceOrFile");
+    QTest::addColumn<QString>("subject");
+    QTest::newRow("device") << "/dev/ttyUSB0" << "ttyUSB0";
+    QTest::newRow("pseudo-terminal") << "/dev/pts/5" << "pts-5";
+    QTest::newRow("windows file") << "C:\\KVR\\kazerne.kvr" << "kazerne";
+    QTest::newRow("simulated module") << "--sim" << "sim";
+    QTest::newRow("accents keep their letters") << "/home/t/Zuidbroek café.kvr" << "Zuidbroek-cafe";
+    // A file name of 200 characters would make a backup name longer than
+    // file systems take, and the backup would fail.
+    QTest::newRow("long file name") << "/home/t/" + QString(200, u'k') + ".kvr" << QString(kMaxBackupSubject, u'k');
+    QTest::newRow("nothing left") << "/home/t/???.kvr" << "module";
+}
+
+void TestSettingsFile::backupNames()
+{
+    QFETCH(QString, deviceOrFile);
+    QFETCH(QString, subject);
+    QCOMPARE(backupSubject(deviceOrFile), subject);
+}
+
+void TestSettingsFile::backupsOfOneSecondNewestFirst()
+{
+    QTemporaryDir dir;
+    const QDateTime now(QDate(2026, 12, 9), QTime(12, 0));
+    QStringList written;
+    for (int n = 0; n < 11; ++n) {
+        ModuleSettings settings = exampleSettings();
+        settings.aliases[1] = QStringLiteral("RUN %1").arg(n);
+        const BackupOutcome saved = saveBackup(dir.path(), settings, "ttyUSB0", kReadBackup, now);
+        QVERIFY2(!saved.failure, qPrintable(saved.failure ? saved.failure->english : QString()));
+        written.prepend(saved.path);
+    }
+    QStringList listed;
+    for (const BackupFile &backup : listBackups(dir.path()))
+        listed.append(backup.path);
+    QCOMPARE(listed, written);
 }
 
 #include "tst_settingsfile.moc"

@@ -59,7 +59,7 @@ int main(int argc, char *argv[])
 
     ScriptedPrompts prompts;
     FixedClock clock;
-    MainWindow window(WindowServices{&prompts, &clock, {}, {}});
+    MainWindow window(WindowServices{&prompts, &clock, {}, {}, {}});
     fillExample(window);
     window.show();
 

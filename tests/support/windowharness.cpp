@@ -9,9 +9,13 @@ const QStringList kReadBackTimers = {"Tmr_Inlezen", "Tmr_Verwerken_Data", "Tmr_K
 
 WindowHarness::WindowHarness(ComDeviceMapper realPortsTo)
 {
-    WindowServices services{&prompts, &clock, std::move(realPortsTo), {}};
+    WindowServices services{&prompts, &clock, std::move(realPortsTo), {}, {}};
     if (!services.comDevice)
         services.portFactory = fakePorts(line);
+    // A test that does not choose the data folder leaves nothing in the
+    // technician's own.
+    if (qEnvironmentVariableIsEmpty("KVR7314_DATA_DIR"))
+        services.dataDirectory = data.path();
     window = std::make_unique<MainWindow>(services);
 }
 

@@ -9,6 +9,7 @@
 
 #include <QPushButton>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -54,5 +55,6 @@ public:
     ScriptedPrompts prompts;
     FixedClock clock;
     std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
+    QTemporaryDir data;
     std::unique_ptr<MainWindow> window;
 };

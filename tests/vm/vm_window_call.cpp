@@ -24,7 +24,7 @@ int main(int argc, char *argv[])
         return 2;
     ScriptedPrompts prompts;
     SystemClock clock;
-    MainWindow window(WindowServices{&prompts, &clock, {}, {}});
+    MainWindow window(WindowServices{&prompts, &clock, {}, {}, {}});
     window.show();
     window.findChild<QCheckBox *>(QStringLiteral("ChkCOM%1").arg(QString::fromLocal8Bit(argv[1])))->click();
     window.findChild<QPushButton *>(QStringLiteral("CmdTest_Bericht"))->click();
