@@ -171,8 +171,11 @@ void MainWindow::startProgramming()
     // A text that holds a key of the file or a label of the dump would
     // leave a module that can be neither read back nor saved: nothing is sent.
     if (const auto key = firstKeyInSentText(settings())) {
-        m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::Information,
-                                        kNotProgrammedText + QStringLiteral("\r") + key->dutch());
+        QString text = kNotProgrammedText + QStringLiteral("\r") + key->dutch();
+        // The POCSAG layout hides aliases 8 to 16, which are sent all the same.
+        if (m_chkOntvangerPocsag->isChecked() && key->field.alias >= kPocsagAliasCount)
+            text += QStringLiteral("\r") + hiddenInPocsagLayoutText(key->field.dutchName);
+        m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::Information, text);
         return;
     }
     m_writeOperation.reset();

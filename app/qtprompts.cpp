@@ -1,5 +1,6 @@
 #include "app/qtprompts.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QTreeView>
@@ -7,6 +8,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QSplitter>
 
 QString qtNameFilters(const QString &filter)
 {
@@ -59,10 +61,17 @@ std::optional<QString> QtPrompts::askFile(const FileDialogSetup &setup, bool sav
         dialog.setNameFilters(qtNameFilters(setup.filter).split(QStringLiteral(";;")));
     if (!setup.fileName.isEmpty())
         dialog.selectFile(setup.fileName);
-    QList<QUrl> places = dialog.sidebarUrls();
-    for (const QString &folder : setup.sidebar)
-        places.append(QUrl::fromLocalFile(folder));
+    // The places are given whole each time: Qt keeps the last dialog's list
+    // in its settings, and adding to that would add them again every time.
+    QList<QUrl> places{QUrl(QStringLiteral("file:")), QUrl::fromLocalFile(QDir::homePath())};
+    for (const QString &folder : setup.sidebar) {
+        if (const QUrl place = QUrl::fromLocalFile(folder); !places.contains(place))
+            places.append(place);
+    }
     dialog.setSidebarUrls(places);
+    // Wide enough for "kvr7314" and "examples" under their folders' names.
+    if (auto *splitter = dialog.findChild<QSplitter *>(QStringLiteral("splitter")))
+        splitter->setSizes({kFileDialogSidebarWidth, kFileDialogSize.width() - kFileDialogSidebarWidth});
     // Qt's own dialog: the name takes the room, size, type and date get what
     // they need to be read whole.
     for (QTreeView *view : dialog.findChildren<QTreeView *>()) {

@@ -11,6 +11,7 @@
 class QtPrompts : public Prompts {
 public:
     static constexpr QSize kFileDialogSize{860, 520};
+    static constexpr int kFileDialogSidebarWidth = 200;
 
     explicit QtPrompts(QWidget *dialogParent = nullptr) : m_parent(dialogParent) {}
     // The window the boxes and dialogs are centred on and modal to.

@@ -39,6 +39,11 @@ inline const QString kProgrammedText = QStringLiteral("De KVR7314 is geprogramme
 
 // "schrijven" refused before the first frame; a line that names the field follows.
 inline const QString kNotProgrammedText = QStringLiteral("De KVR7314 is niet geprogrammeerd: er is niets verstuurd.");
+// After that line when the field is an alias the POCSAG layout hides.
+inline QString hiddenInPocsagLayoutText(const QString &alias)
+{
+    return QStringLiteral("%1 staat alleen in de FLEX-indeling: kies FLEX om de tekst aan te passen.").arg(alias);
+}
 
 // A typed code that is no capcode or RI-code: nothing is sent.
 inline QString notATestCallCodeText(const QString &code)

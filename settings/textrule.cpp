@@ -32,7 +32,7 @@ QList<NamedText> namedTexts(const ModuleSettings &s)
     QList<NamedText> texts;
     for (const SettingsField &field : settingsFields()) {
         if (field.isText())
-            texts.append({field.name, field.dutchName, field.in(s)});
+            texts.append({field.name, field.dutchName, field.in(s), field.alias});
     }
     return texts;
 }
@@ -69,7 +69,7 @@ std::optional<KeyInText> firstKeyInSentText(const ModuleSettings &settings)
         if (!field.isSent() || !field.isText())
             continue;
         const QString &text = field.in(settings);
-        const NamedText named{field.name, field.dutchName, text};
+        const NamedText named{field.name, field.dutchName, text, field.alias};
         for (const SettingsField &other : settingsFields()) {
             if (!other.fileKey.isEmpty() && text.contains(QLatin1String(other.fileKey)))
                 return KeyInText{named, QString::fromLatin1(other.fileKey), false};

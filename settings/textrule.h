@@ -28,6 +28,7 @@ struct NamedText {
     QString name;        // "alias 05", "coupling text", "relay time", ...
     QString dutchName;   // "Alias 5", "Koppeltekst", "Tijd relais", ... (begins a sentence)
     QString text;
+    int alias = -1;      // aliases: 0..15 for alias 1..16
 };
 
 // Every text field of `settings` (aliases, coupling and idle text, the

@@ -558,7 +558,7 @@ void TestFilesWindow::fileGivenAtTheStartOpens()
 namespace {
 
 enum class Operation { Open, SaveNew, SaveOver, ReadAsOpened, ReadAfterEdit, Write, WriteCut, TestCall, NoNetwork,
-                       RefusedWrite, RefusedTestCall };
+                       RefusedWrite, RefusedHiddenWrite, RefusedTestCall };
 
 // The kind of backup a path names ("gelezen"), or empty for none.
 QString whatOf(const QString &backup)
@@ -611,6 +611,10 @@ void TestFilesWindow::everyOperationLeavesItsRecord_data()
     // read back: nothing is sent, and a box says why.
     QTest::newRow("write of a text with a dump label") << Operation::RefusedWrite << "" << false << 0 << "" << "" << 1
                                                        << "Alias 3 bevat \"TIMER1:\", een sleutel van de KVR7314";
+    // Alias 12 is sent under POCSAG too, but only the FLEX layout shows it.
+    QTest::newRow("write of a dump label in an alias POCSAG hides")
+        << Operation::RefusedHiddenWrite << "" << false << 0 << "" << "" << 1
+        << "Alias 12 staat alleen in de FLEX-indeling: kies FLEX om de tekst aan te passen.";
     // A typed 99 would ask for the dump; only capcodes and RI-codes go out.
     QTest::newRow("test call to code 99") << Operation::RefusedTestCall << "" << false << 0 << "" << "" << 1
                                           << "capcode 1 t/m 16 (FLEX) of RI-code 1D t/m 7D";
@@ -676,6 +680,11 @@ void TestFilesWindow::everyOperationLeavesItsRecord()
         break;
     case Operation::RefusedWrite:
         child<QLineEdit>("Txt_Alias03")->setText(QStringLiteral("Post TIMER1:"));
+        w.startProgramming();
+        break;
+    case Operation::RefusedHiddenWrite:
+        child<QLineEdit>("Txt_Alias12")->setText(QStringLiteral("Post TIMER1:"));
+        child<QCheckBox>("ChkOntvanger_Pocsag")->click();
         w.startProgramming();
         break;
     case Operation::RefusedTestCall:
