@@ -17,22 +17,26 @@ QString helpText()
     return usage + QStringLiteral(
         "\n"
         "\n"
-        "The configuration tool for the KVR7314 pager-decoder display module: one window to\n"
-        "write the module's settings, read them back, save and open .kvr files and print them.\n"
+        "The configuration tool for the KVR7314 pager-decoder display module: one\n"
+        "window to write the module's settings, read them back, save and open .kvr\n"
+        "files and print them.\n"
         "\n"
-        "The boxes COM 1 to %1 lead to the serial ports this machine has: first its built-in\n"
-        "ports (/dev/ttyS*), then USB-serial adapters (/dev/ttyUSB*, /dev/ttyACM*) in the order of\n"
-        "their /dev/serial/by-id names. On Windows COM n is COMn. Each box's tooltip names its port.\n"
-        "FILE.kvr is opened at the start as \"openen\" would open it; so is a .kvr file dropped on\n"
-        "the window.\n"
+        "The boxes COM 1 to %1 lead to the serial ports this machine has: first its\n"
+        "built-in ports (/dev/ttyS*), then USB-serial adapters (/dev/ttyUSB*,\n"
+        "/dev/ttyACM*) in the order of their /dev/serial/by-id names. On Windows COM n\n"
+        "is COMn. Each box's tooltip names its port. FILE.kvr is opened at the start\n"
+        "as \"openen\" would open it; so is a .kvr file dropped on the window.\n"
         "\n"
         "  --com1 DEVICE .. --%2 DEVICE   put DEVICE behind that COM box, for instance\n"
-        "                                   --com1 /dev/ttyUSB0 or, on Windows, --com1 COM7\n"
+        "                                   --com1 /dev/ttyUSB0, on Windows --com1 COM7\n"
         "  -h, --help                       this text\n"
         "  -v, --version                    the program's version\n"
         "\n"
-        "Nothing is remembered between runs. Qt's own options (-platform offscreen, -style ...)\n"
-        "are accepted too. For scripts and machines without a display, see kvr7314-cli.\n")
+        "A --com option holds for this run only. Every read and write leaves a backup\n"
+        "and a line in the log of the data folder (KVR7314_DATA_DIR, else\n"
+        "~/.local/share/kvr7314, on Windows %APPDATA%\\kvr7314); kvr7314-cli history\n"
+        "lists them. Qt's own options (-platform offscreen, -style ...) are accepted\n"
+        "too. For scripts and machines without a display, see kvr7314-cli.\n")
         .arg(comPortName(kComPortCount), optionName(kComPortCount));
 }
 

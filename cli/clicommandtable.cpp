@@ -9,13 +9,16 @@
 #include "settings/fieldtable.h"
 #include "sim/simulatedmodule.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <vector>
 
 namespace {
 
-// Help lines are wrapped to this width.
-constexpr int kHelpWidth = 96;
+// Help lines are wrapped to this width: the man page indents them by 7
+// and should still fit 80 columns.
+constexpr int kHelpWidth = 72;
 
 constexpr ExitCodeMeaning kExitCodes[] = {
     {0, "success"},
@@ -58,22 +61,38 @@ QString paragraphs(const QString &text)
     return out.join(QStringLiteral("\n\n")) + u'\n';
 }
 
-// Options as a two-column block: the label, then its help wrapped beside it.
-QString optionBlock(const QList<CliOptionSpec> &options)
+// Labels longer than this stand on a line of their own, their text below.
+constexpr qsizetype kLongestLabelBeside = 24;
+
+// A two-column block: each label, then its text wrapped beside it.
+QString twoColumns(const QList<std::pair<QString, QString>> &rows)
 {
-    qsizetype column = 0;
-    for (const CliOptionSpec &o : options)
-        column = std::max(column, o.label().size());
-    column += 4;   // two spaces before the label, at least two after it
+    qsizetype longest = 0;
+    for (const auto &[label, help] : rows) {
+        if (label.size() <= kLongestLabelBeside)
+            longest = std::max(longest, label.size());
+    }
+    const qsizetype column = longest + 4;   // two spaces before the label, at least two after it
     QString text;
-    for (const CliOptionSpec &o : options) {
-        const QStringList lines = wrapped(o.help, int(kHelpWidth - column));
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            const QString lead = i == 0 ? QStringLiteral("  ") + o.label() : QString();
-            text += lead.leftJustified(column) + lines[i] + u'\n';
+    for (const auto &[label, help] : rows) {
+        QString lead = QStringLiteral("  ") + label;
+        if (label.size() > kLongestLabelBeside) {
+            text += lead + u'\n';
+            lead.clear();
         }
+        const QStringList lines = wrapped(help, int(kHelpWidth - column));
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            text += (i == 0 ? lead : QString()).leftJustified(column) + lines[i] + u'\n';
     }
     return text;
+}
+
+QString optionBlock(const QList<CliOptionSpec> &options)
+{
+    QList<std::pair<QString, QString>> rows;
+    for (const CliOptionSpec &o : options)
+        rows.append({o.label(), o.help});
+    return twoColumns(rows);
 }
 
 QString usageOf(const CliOptionSpec &o)
@@ -347,8 +366,7 @@ QString programHelp()
         "window."));
     text += QStringLiteral("\nCommands:\n");
     // Each command with its arguments and the options it cannot do without.
-    QStringList synopses;
-    qsizetype column = 0;
+    QList<std::pair<QString, QString>> rows;
     for (const CliCommandSpec &c : cliCommands()) {
         QStringList parts{c.name, c.argumentSynopsis()};
         for (const CliOptionSpec &o : c.options) {
@@ -356,15 +374,15 @@ QString programHelp()
                 parts.append(usageOf(o));
         }
         parts.removeAll(QString());
-        synopses.append(parts.join(u' '));
-        column = std::max(column, synopses.last().size());
+        rows.append({parts.join(u' '), c.summary});
     }
-    column += 4;
-    for (qsizetype i = 0; i < synopses.size(); ++i)
-        text += (QStringLiteral("  ") + synopses[i]).leftJustified(column) + cliCommands()[size_t(i)].summary + u'\n';
-    text += QStringLiteral("\nEvery command takes --help; --version prints the program's version.\n"
-                           "The commands that talk to the module (%1) take:\n")
-                .arg(moduleCommandNames());
+    text += twoColumns(rows);
+    text += u'\n' + wrapped(QStringLiteral("Every command takes --help; --version prints the program's version. "
+                                           "The commands that talk to the module (%1) take:")
+                                .arg(moduleCommandNames()),
+                            kHelpWidth)
+                        .join(u'\n')
+          + u'\n';
     return text + moduleOptionsHelp() + u'\n' + exitCodesHelp();
 }
 
@@ -576,7 +594,7 @@ const CliCommandSpec *cliCommandNamed(const QString &name)
 QList<CliOptionSpec> commonOptions()
 {
     return {CliOptionSpec{{QStringLiteral("h"), QStringLiteral("help")}, {}, QStringLiteral("this text")},
-            flag("version", QStringLiteral("the program's version"))};
+            CliOptionSpec{{QStringLiteral("v"), QStringLiteral("version")}, {}, QStringLiteral("the program's version")}};
 }
 
 QList<CliOptionSpec> moduleOptions()
@@ -620,34 +638,44 @@ QString cliVersionText()
 // The keys of the JSON that --json prints; they stay as they are.
 QString jsonKeysSection()
 {
-    QString text = QStringLiteral("[JSON OUTPUT]\n"
-                                  "With \\fB\\-\\-json\\fR the output is one JSON value; these keys stay as they are.\n"
-                                  ".SS read: the settings, one key per field\n.nf\n");
+    // Each key with its meaning wrapped beside it, in a no-fill block.
+    const auto keys = [](const QList<std::pair<QString, QString>> &rows) {
+        constexpr qsizetype column = 18;
+        QString block = QStringLiteral(".nf\n");
+        for (const auto &[key, meaning] : rows) {
+            const QStringList lines = wrapped(meaning, int(kHelpWidth - column));
+            for (qsizetype i = 0; i < lines.size(); ++i)
+                block += (i == 0 ? key : QString()).leftJustified(column) + lines[i] + u'\n';
+        }
+        return block + QStringLiteral(".fi\n");
+    };
+    QList<std::pair<QString, QString>> fields;
     for (const SettingsField &field : settingsFields())
-        text += field.key.leftJustified(18) + field.name + u'\n';
-    text += QStringLiteral(".fi\n.SS history: one object per operation\n.nf\n");
+        fields.append({field.key, field.name});
+    QList<std::pair<QString, QString>> logged;
     for (const LogKey &key : logKeys())
-        text += QString::fromLatin1(key.key).leftJustified(18) + QString::fromLatin1(key.meaning) + u'\n';
-    text += QStringLiteral(
-        ".fi\n.SS history --backups: one object per backup\n.nf\n"
-        "path              the backup's file\n"
-        "time              when it was made\n"
-        "subject           the port, or the file it kept\n"
-        "what              gelezen, geschreven, deels-geschreven, voor-lezen or vervangen\n"
-        ".fi\n.SS diff\n.nf\n"
-        "a, b              the two files\n"
-        "asModule          whether they were compared as a module holds them\n"
-        "differences       one object per field that differs: key (as for read), name, a, b\n"
-        ".fi\n.SS ports\n.nf\n"
-        "com               one object per COM box: box, device, present\n"
-        "ports             one object per port found: device, description, manufacturer, serialNumber, byId\n"
-        ".fi\n.SS find: one object per port asked\n.nf\n"
-        "device            the port\n"
-        "answer            module, none, other or port-failed\n"
-        "firmware          the module's firmware version, when a module answered\n"
-        "reason            why not, otherwise\n"
-        ".fi\n");
-    return text;
+        logged.append({QString::fromLatin1(key.key), QString::fromLatin1(key.meaning)});
+    return QStringLiteral("[JSON OUTPUT]\n"
+                          "With \\fB\\-\\-json\\fR the output is one JSON value; these keys stay as they are.\n"
+                          ".SS read: the settings, one key per field\n")
+         + keys(fields) + QStringLiteral(".SS history: one object per operation\n") + keys(logged)
+         + QStringLiteral(".SS history --backups: one object per backup\n")
+         + keys({{"path", "the backup's file"},
+                 {"time", "when it was made"},
+                 {"subject", "the port, or the file it kept"},
+                 {"what", "gelezen, geschreven, deels-geschreven, voor-lezen or vervangen"}})
+         + QStringLiteral(".SS diff\n")
+         + keys({{"a, b", "the two files"},
+                 {"asModule", "whether they were compared as a module holds them"},
+                 {"differences", "one object per field that differs: key (as for read), name, a, b"}})
+         + QStringLiteral(".SS ports\n")
+         + keys({{"com", "one object per COM box: box, device, present"},
+                 {"ports", "one object per port found: device, description, manufacturer, serialNumber, byId"}})
+         + QStringLiteral(".SS find: one object per port asked\n")
+         + keys({{"device", "the port"},
+                 {"answer", "module, none, other or port-failed"},
+                 {"firmware", "the module's firmware version, when a module answered"},
+                 {"reason", "why not, otherwise"}});
 }
 
 QString manPageCommandSections()
@@ -658,6 +686,27 @@ QString manPageCommandSections()
             text += QStringLiteral(".SS %1\n.nf\n%2.fi\n").arg(c.name, roffText(commandHelpBody(c)));
     }
     return text + jsonKeysSection();
+}
+
+QString manPageFilesSections()
+{
+    return QStringLiteral(
+               "[ENVIRONMENT]\n"
+               ".TP\n.B KVR7314_DATA_DIR\n"
+               "The data folder, in place of \\fI~/.local/share/kvr7314\\fR (on Windows \\fI%APPDATA%\\\\kvr7314\\fR).\n"
+               "[FILES]\n"
+               ".TP\n.I ~/.local/share/kvr7314/%1\n"
+               "The log of operations of kvr7314 and kvr7314\\-cli, one JSON object per line; "
+               "\\fBkvr7314\\-cli history\\fR lists it.\n"
+               ".TP\n.I ~/.local/share/kvr7314/*.kvr\n"
+               "Backups: the settings of every read and write, the window's values before a read replaced "
+               "them, a file before a save replaced it. They open like any settings file. Backups older than "
+               "%2 days go, but never the newest %3.\n"
+               ".TP\n.I ~/.local/share/kvr7314/demo/\n"
+               "The same for kvr7314\\-demo, whose module is simulated.\n")
+        .arg(QFileInfo(logPath(QStringLiteral("."))).fileName())
+        .arg(kBackupDaysKept)
+        .arg(kBackupsAlwaysKept);
 }
 
 QString bashCompletionScript()

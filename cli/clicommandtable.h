@@ -105,4 +105,6 @@ QString cliVersionText();
 // Made at build time: a help2man include with a section per command, and
 // the bash completion of every command and option.
 QString manPageCommandSections();
+// The man pages' ENVIRONMENT and FILES: the data folder, its log and backups.
+QString manPageFilesSections();
 QString bashCompletionScript();

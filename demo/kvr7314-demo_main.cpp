@@ -53,10 +53,13 @@ int main(int argc, char *argv[])
     }
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::printf("Usage: kvr7314-demo [--picture FILE | FILE.kvr]\n\n"
-                    "The kvr7314 window on a simulated KVR7314, beside a view of what the module shows,\n"
-                    "to try the tool without a module. All four COM boxes lead to the simulated module.\n"
-                    "FILE.kvr is opened at the start as \"openen\" would open it.\n\n"
-                    "  --picture FILE   render both windows offscreen after a test call into FILE (PNG)\n"
+                    "The kvr7314 window on a simulated KVR7314, beside a view of what the module\n"
+                    "shows, to try the tool without a module. All four COM boxes lead to the\n"
+                    "simulated module. FILE.kvr is opened at the start as \"openen\" would open it.\n"
+                    "Its backups and log go to the demo/ sub-folder of the data folder, apart from\n"
+                    "those of the modules a technician touched.\n\n"
+                    "  --picture FILE   render both windows offscreen after a test call into FILE\n"
+                    "                   (PNG)\n"
                     "  -h, --help       this text\n"
                     "  -v, --version    the program's version\n");
         return 0;

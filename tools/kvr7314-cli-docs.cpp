@@ -3,6 +3,7 @@
 // commands and options the parser has.
 //
 //   kvr7314-cli-docs --man-commands FILE      a help2man include, one section per command
+//   kvr7314-cli-docs --man-files FILE         a help2man include: the data folder
 //   kvr7314-cli-docs --bash-completion FILE   the completion for bash
 
 #include "cli/clicommandtable.h"
@@ -31,7 +32,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments().mid(1);
     if (arguments.isEmpty() || arguments.size() % 2 != 0) {
-        std::fprintf(stderr, "usage: kvr7314-cli-docs [--man-commands FILE] [--bash-completion FILE]\n");
+        std::fprintf(stderr, "usage: kvr7314-cli-docs [--man-commands FILE] [--man-files FILE] [--bash-completion FILE]\n");
         return 2;
     }
     for (qsizetype i = 0; i < arguments.size(); i += 2) {
@@ -40,6 +41,8 @@ int main(int argc, char *argv[])
         QString text;
         if (what == u"--man-commands")
             text = manPageCommandSections();
+        else if (what == u"--man-files")
+            text = manPageFilesSections();
         else if (what == u"--bash-completion")
             text = bashCompletionScript();
         else {
