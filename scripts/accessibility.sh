@@ -20,11 +20,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-display=:$((70 + RANDOM % 200))
-Xvfb "$display" -screen 0 1600x1200x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display and names it once it takes connections;
+# -noreset keeps it from restarting each time its last client leaves,
+# which would turn away a program that connects at that moment.
+Xvfb -displayfd 3 -noreset -screen 0 1600x1200x24 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 &
 pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
+[ -s "$scratch/display" ] || { echo "Xvfb did not start"; exit 1; }
+export DISPLAY=:$(head -n1 "$scratch/display")
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
 pids+=($!)
 # Without a window manager no window gets the keyboard focus.
@@ -38,7 +41,11 @@ for which in window demo; do
   [ "$which" = demo ] && program=$build/demo/kvr7314-demo
   "$program" >"$scratch/$which.log" 2>&1 &
   pid=$!
-  /usr/bin/python3 "$KVR_ROOT/tests/accessibility/walk_window.py" "$which" || status=1
+  if ! /usr/bin/python3 "$KVR_ROOT/tests/accessibility/walk_window.py" "$which"; then
+    status=1
+    echo "-- what $which said:"
+    cat "$scratch/$which.log"
+  fi
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
 done
