@@ -84,6 +84,13 @@ QString windowsPath(const QString &path)
     return QStringLiteral("Z:") + QString(path).replace(u'/', u'\\');
 }
 
+// Where a folder of the prefix's C: drive is on this machine.
+QString windowsFolderOnDisk(const QString &folder)
+{
+    Q_ASSERT(folder.startsWith(QLatin1String("C:\\")));
+    return qEnvironmentVariable("WINEPREFIX") + QStringLiteral("/drive_c/") + folder.mid(3).replace(u'\\', u'/');
+}
+
 ModuleSettings settingsOf(const QString &path)
 {
     return applyUpdate(startupSettings(), readSettingsFile(path).update);
@@ -195,14 +202,20 @@ void TestWine::installerAssociatesKvrFiles()
     const QString command = registryKey(QString(R"(HKCR\%1\shell\open\command)").arg(progId)).value_or("");
     QVERIFY2(command.contains("kvr7314.exe") && command.contains("\"%1\""), qPrintable(command));
 
-    // The uninstaller takes the association away again (run in place, so
-    // that it has ended when wine returns).
+    // The uninstaller takes the association away again. Run in place with
+    // _?=, it has ended when wine returns; otherwise it copies itself to
+    // Temp and returns at once.
     const QString installed = registryKey(R"(HKLM\Software\KVR7314)").value_or(registryKey(R"(HKCU\Software\KVR7314)").value_or(""));
     const QRegularExpressionMatch folder = QRegularExpression("InstallDir\\s+REG_SZ\\s+(.+?)\\s*$",
                                                               QRegularExpression::MultilineOption).match(installed);
     QVERIFY2(folder.hasMatch(), qPrintable(installed));
     const QString dir = folder.captured(1);
-    QCOMPARE(wineRun({dir + "\\Verwijderen.exe", "/S", "_?=" + dir}, 120000).exitCode, 0);
+    // NSIS takes all that follows "_?=" as the folder, but only when no
+    // quote comes before it, and wine quotes an argument with a space: the
+    // folder's words go as arguments of their own, which wine joins by spaces.
+    QCOMPARE(wineRun(QStringList{dir + "\\Verwijderen.exe", "/S"} + ("_?=" + dir).split(u' '), 120000).exitCode, 0);
+    QVERIFY(!QFileInfo::exists(windowsFolderOnDisk(dir) + "/kvr7314.exe"));
+    QDir(windowsFolderOnDisk(dir)).removeRecursively();   // the uninstaller, which ran in place
     QVERIFY(!registryKey(QString(R"(HKCR\%1)").arg(progId)));
     QVERIFY(!registryKey(R"(HKCR\.kvr\OpenWithProgids)").value_or("").contains(progId));
 }
