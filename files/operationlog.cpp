@@ -31,17 +31,26 @@ std::optional<QString> appendOnce(const QString &path, const QByteArray &bytes)
 {
 #ifdef Q_OS_WIN
     // Only the right to append, not to write: Windows then puts every write
-    // at the end of the file as one, as O_APPEND does. (Qt's Append mode
-    // seeks to the end and writes, which two programs can interleave.)
-    const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), FILE_APPEND_DATA | SYNCHRONIZE,
+    // at the end of the file, as O_APPEND does. (Qt's Append mode seeks to
+    // the end and writes, which two programs can interleave.) Wine's append
+    // is not atomic, so the write also holds a lock: on one byte far beyond
+    // any log's end, as Windows' locks are mandatory and readers must not
+    // wait for it.
+    const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()),
+                                    FILE_READ_DATA | FILE_APPEND_DATA | SYNCHRONIZE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return qt_error_string(int(GetLastError()));
+    OVERLAPPED lockPlace{};
+    lockPlace.OffsetHigh = 0x7FFFFFFF;
+    const bool locked = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockPlace);
     DWORD written = 0;
-    const bool ok = WriteFile(file, bytes.constData(), DWORD(bytes.size()), &written, nullptr)
+    const bool ok = locked && WriteFile(file, bytes.constData(), DWORD(bytes.size()), &written, nullptr)
         && written == DWORD(bytes.size()) && FlushFileBuffers(file);
     const DWORD error = GetLastError();
+    if (locked)
+        UnlockFileEx(file, 0, 1, 0, &lockPlace);
     CloseHandle(file);
     if (!ok)
         return qt_error_string(int(error));

@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
+#include <atomic>
 #include <csignal>
 #include <thread>
 #ifdef Q_OS_UNIX
@@ -849,14 +850,18 @@ void TestSettingsFile::twoWritersNeverMixTheirLines()
     const QString log = logPath(dir.path());
     // Two writers, each with a file of its own opened for appending, as two
     // programs have.
-    const auto writer = [&log](int first) {
-        for (int n = first; n < first + 300; ++n)
-            appendToLog(log, entryNumber(n));
+    std::atomic<int> failures = 0;
+    const auto writer = [&log, &failures](int first) {
+        for (int n = first; n < first + 300; ++n) {
+            if (appendToLog(log, entryNumber(n)))
+                ++failures;
+        }
     };
     std::thread a(writer, 0);
     std::thread b(writer, 1000);
     a.join();
     b.join();
+    QCOMPARE(failures.load(), 0);
     const QList<LogEntry> entries = readLog(log);
     QCOMPARE(entries.size(), 600);
     for (const LogEntry &e : entries)
