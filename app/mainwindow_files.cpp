@@ -42,13 +42,6 @@ QStringList dialogSidebar(const QString &dataFolder)
     return folders;
 }
 
-QString withProblems(const QString &details, const QString &problems)
-{
-    if (problems.isEmpty())
-        return details;
-    return details.isEmpty() ? problems : details + QStringLiteral("\n\n") + problems;
-}
-
 } // namespace
 
 void MainWindow::saveSettings()
@@ -83,7 +76,7 @@ void MainWindow::saveSettings()
                                         kSaveFailedText + QStringLiteral("\r\n") + saved.reason.dutch, problems);
     else
         m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::None, kSaveFailedText,
-                                        withProblems(saved.reason.dutch, problems));
+                                        withJournalProblems(saved.reason.dutch, problems));
 }
 
 void MainWindow::openSettings()
@@ -123,7 +116,7 @@ void MainWindow::openSettingsFile(const QString &path)
     case SettingsFileOutcome::Failed: {
         const QString problems = finishOperation(op, false, outcome.reason.english);
         m_services.prompts->showMessage(kNothingLoadedTitle, BoxIcon::Information, nothingLoadedText(),
-                                        withProblems(outcome.reason.dutch, problems));
+                                        withJournalProblems(outcome.reason.dutch, problems));
         break;
     }
     }

@@ -94,10 +94,8 @@ void MainWindow::showOpenFailure(const PortFailure &failure, const QString &prob
     // The program keeps running (ending it would lose every unsaved edit);
     // the operation that wanted the port is abandoned. The box keeps its
     // words; its details name the device, the cause and what to do.
-    QString details = openFailureDetails(failure, foundPorts());
-    if (!problems.isEmpty())
-        details += QStringLiteral("\n\n") + problems;
-    m_services.prompts->showMessage(kCommunicationErrorTitle, BoxIcon::Error, openFailureText(m_comPort.toInt()), details);
+    m_services.prompts->showMessage(kCommunicationErrorTitle, BoxIcon::Error, openFailureText(m_comPort.toInt()),
+                                    withJournalProblems(openFailureDetails(failure, foundPorts()), problems));
 }
 
 void MainWindow::showPortFailure(const PortFailure &failure, const QString &lineFailedText, const QString &problems)

@@ -82,6 +82,12 @@ CliExit openSettingsFile(const QString &path, CliConsole &console, ModuleSetting
     return CliExit::File;
 }
 
+void keepOperation(CliConsole &console, Journal::Operation &op, bool ok, const QString &cause)
+{
+    for (const FileReason &problem : op.finish(ok, cause))
+        console.error(problem.english);
+}
+
 void reportSaveFailure(CliConsole &console, const QString &path, const FileReason &reason)
 {
     console.error(path + QStringLiteral(": ") + kSaveFailedText + QStringLiteral(" (%1)").arg(reason.english));
@@ -152,13 +158,7 @@ public:
         return op;
     }
 
-    // The operation's log line. What could not be kept is said; the work
-    // and its exit code stay as they are.
-    void keep(Journal::Operation &op, bool ok, const QString &cause = {})
-    {
-        for (const FileReason &problem : op.finish(ok, cause))
-            console.error(problem.english);
-    }
+    void keep(Journal::Operation &op, bool ok, const QString &cause = {}) { keepOperation(console, op, ok, cause); }
 
     ReadOutcome readModule() { return runReadBack(link, console, stop, fullWait); }
 
@@ -262,9 +262,7 @@ CliExit backUpModule(ModuleCommand &command, const QString &backup, ReceiverType
     op.entry.firmware = held.firmwareVersion;
     op.backUp(held, kReadBackup);
     op.keepReplaced(backup);
-    const QDateTime now = QDateTime::currentDateTime();
-    if (const SaveOutcome saved = writeSettingsFile(backup, held, kProgramVersion, dutchMonthName(now.date().month()), now);
-        !saved) {
+    if (const SaveOutcome saved = writeSettingsFile(backup, held, QDateTime::currentDateTime()); !saved) {
         console.error(backup + QStringLiteral(": ") + kSaveFailedText
                       + QStringLiteral(" (%1); nothing was written").arg(saved.reason.english));
         command.keep(op, false, saved.reason.english);
@@ -360,24 +358,24 @@ CliExit runRead(const CliRequest &request, StopSignals &stop)
         op.backUp(settings, kReadBackup);
 
         const QDateTime now = QDateTime::currentDateTime();
-        const QString month = dutchMonthName(now.date().month());
         if (request.json)
-            console.data(QJsonDocument(settingsObject(settings)).toJson());
-        if (toStandardOutput && !request.json) {
-            if (const auto refused = unsaveableSettings(settings)) {
-                reportSaveFailure(console, QStringLiteral("-"), *refused);
-                command.keep(op, false, refused->english);
-                return CliExit::File;
-            }
-            console.data(settingsFileBytes(settings, kProgramVersion, month, now, QStringLiteral("-")));
-        } else if (!toStandardOutput) {
+            console.json(settingsObject(settings));
+        if (!toStandardOutput) {
             op.keepReplaced(request.output);
-            if (const SaveOutcome saved = writeSettingsFile(request.output, settings, kProgramVersion, month, now); !saved) {
+            if (const SaveOutcome saved = writeSettingsFile(request.output, settings, now); !saved) {
                 reportSaveFailure(console, request.output, saved.reason);
                 command.keep(op, false, saved.reason.english);
                 return CliExit::File;
             }
             console.line(QStringLiteral("saved to %1").arg(request.output));
+        } else if (!request.json) {
+            if (const auto refused = unsaveableSettings(settings)) {
+                reportSaveFailure(console, QStringLiteral("-"), *refused);
+                command.keep(op, false, refused->english);
+                return CliExit::File;
+            }
+            console.data(settingsFileBytes(settings, kProgramVersion, dutchMonthName(now.date().month()), now,
+                                           QStringLiteral("-")));
         }
         command.keep(op, true);
         return CliExit::Ok;

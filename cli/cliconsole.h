@@ -15,9 +15,6 @@
 // "text" in double quotes, as the messages show a value.
 inline QString quoted(const QString &text) { return u'"' + text + u'"'; }
 
-// A text for JSON: null when there is none.
-inline QJsonValue jsonText(const QString &text) { return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text); }
-
 class CliConsole {
 public:
     explicit CliConsole(bool dataOnStandardOutput = false);

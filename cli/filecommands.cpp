@@ -118,11 +118,8 @@ CliExit runAliases(const CliRequest &request)
     Journal::Operation op = journal.begin(QStringLiteral("save"));
     op.entry.file = request.output;
     op.keepReplaced(request.output);
-    const QDateTime now = QDateTime::currentDateTime();
-    const SaveOutcome saved =
-        writeSettingsFile(request.output, updated, kProgramVersion, dutchMonthName(now.date().month()), now);
-    for (const FileReason &problem : op.finish(bool(saved), saved.reason.english))
-        console.error(problem.english);
+    const SaveOutcome saved = writeSettingsFile(request.output, updated, QDateTime::currentDateTime());
+    keepOperation(console, op, bool(saved), saved.reason.english);
     if (!saved) {
         reportSaveFailure(console, request.output, saved.reason);
         return CliExit::File;

@@ -147,7 +147,7 @@ BackupOutcome saveBackup(const QString &directory, const ModuleSettings &setting
     if (const auto failure = makeDirectory(directory))
         return {QString(), failure};
     const QString path = freePath(directory, now, subject, what);
-    const SaveOutcome saved = writeSettingsFile(path, settings, kProgramVersion, dutchMonthName(now.date().month()), now);
+    const SaveOutcome saved = writeSettingsFile(path, settings, now);
     if (!saved)
         return {QString(), at(path, saved.reason)};
     pruneBackups(directory, now);

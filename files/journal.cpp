@@ -73,18 +73,17 @@ QList<FileReason> Journal::Operation::finish(bool ok, const QString &cause)
     return m_problems;
 }
 
-QString journalProblemsEnglish(const QList<FileReason> &problems)
-{
-    QStringList lines;
-    for (const FileReason &p : problems)
-        lines.append(p.english);
-    return lines.join(u'\n');
-}
-
 QString journalProblemsDutch(const QList<FileReason> &problems)
 {
     QStringList lines;
     for (const FileReason &p : problems)
         lines.append(p.dutch);
     return lines.join(u'\n');
+}
+
+QString withJournalProblems(const QString &details, const QString &problems)
+{
+    if (problems.isEmpty())
+        return details;
+    return details.isEmpty() ? problems : details + QStringLiteral("\n\n") + problems;
 }

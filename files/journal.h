@@ -58,6 +58,9 @@ private:
     QString m_directory;
 };
 
-// The problems of an operation as one line each: "backup: ...", "log: ...".
-QString journalProblemsEnglish(const QList<FileReason> &problems);
+// The problems of an operation in Dutch, one line each: "reservekopie: ...",
+// "logboek ...: ...".
 QString journalProblemsDutch(const QList<FileReason> &problems);
+
+// A box's details with those problems after them, a blank line between.
+QString withJournalProblems(const QString &details, const QString &problems);

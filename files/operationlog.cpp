@@ -15,11 +15,6 @@
 
 namespace {
 
-QJsonValue textOrNull(const QString &text)
-{
-    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
-}
-
 QString textOf(const QJsonObject &object, const char *key)
 {
     return object.value(QLatin1String(key)).toString();
@@ -79,6 +74,11 @@ bool endsWithLineFeed(const QString &path)
 
 } // namespace
 
+QJsonValue jsonText(const QString &text)
+{
+    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
 QString oneLine(const QString &boxText)
 {
     static const QRegularExpression lineEnd(QStringLiteral("[\r\n]+"));
@@ -120,15 +120,15 @@ QJsonObject logObject(const LogEntry &e)
     o.insert(QStringLiteral("operation"), e.operation);
     o.insert(QStringLiteral("program"), e.program);
     o.insert(QStringLiteral("version"), e.version);
-    o.insert(QStringLiteral("port"), textOrNull(e.port));
-    o.insert(QStringLiteral("adapter"), textOrNull(e.adapter));
-    o.insert(QStringLiteral("serialNumber"), textOrNull(e.serialNumber));
-    o.insert(QStringLiteral("firmware"), textOrNull(e.firmware));
-    o.insert(QStringLiteral("file"), textOrNull(e.file));
-    o.insert(QStringLiteral("backup"), textOrNull(e.backup));
-    o.insert(QStringLiteral("replaced"), textOrNull(e.replaced));
+    o.insert(QStringLiteral("port"), jsonText(e.port));
+    o.insert(QStringLiteral("adapter"), jsonText(e.adapter));
+    o.insert(QStringLiteral("serialNumber"), jsonText(e.serialNumber));
+    o.insert(QStringLiteral("firmware"), jsonText(e.firmware));
+    o.insert(QStringLiteral("file"), jsonText(e.file));
+    o.insert(QStringLiteral("backup"), jsonText(e.backup));
+    o.insert(QStringLiteral("replaced"), jsonText(e.replaced));
     o.insert(QStringLiteral("outcome"), e.ok ? QStringLiteral("ok") : QStringLiteral("failed"));
-    o.insert(QStringLiteral("cause"), textOrNull(e.cause));
+    o.insert(QStringLiteral("cause"), jsonText(e.cause));
     const bool write = e.stepCount > 0;
     o.insert(QStringLiteral("stepsSent"), write ? QJsonValue(e.stepsSent) : QJsonValue(QJsonValue::Null));
     o.insert(QStringLiteral("steps"), write ? QJsonValue(e.stepCount) : QJsonValue(QJsonValue::Null));

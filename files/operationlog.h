@@ -13,6 +13,7 @@
 #include <QByteArrayView>
 #include <QDateTime>
 #include <QJsonObject>
+#include <QJsonValue>
 #include <QList>
 #include <QString>
 
@@ -38,6 +39,9 @@ struct LogEntry {
 
     bool operator==(const LogEntry &) const = default;
 };
+
+// A text for JSON: null when there is none.
+QJsonValue jsonText(const QString &text);
 
 // The entry as the log and `history --json` give it. Every key is always
 // there; what the operation did not have is null.

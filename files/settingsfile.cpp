@@ -163,11 +163,8 @@ std::optional<FileReason> unsaveableSettings(const ModuleSettings &settings)
         return std::nullopt;
     for (const NamedText &field : namedTexts(settings)) {
         if (const auto key = keyIn(field.text)) {
-            const QString keyText = QString::fromLatin1(*key);
-            return FileReason{
-                QStringLiteral("%1 holds \"%2\", a key of the file's data line").arg(field.name, keyText),
-                QStringLiteral("%1 bevat \"%2\", een sleutel van het bestand; pas de tekst aan.")
-                    .arg(field.dutchName, keyText)};
+            const KeyInText found{field, QString::fromLatin1(*key), false};
+            return FileReason{found.english(), found.dutch()};
         }
     }
     return FileReason{QStringLiteral("the file would not read back as saved"),
@@ -191,6 +188,11 @@ SaveOutcome writeSettingsFile(const QString &path, const ModuleSettings &setting
     }
     outcome.saved = true;
     return outcome;
+}
+
+SaveOutcome writeSettingsFile(const QString &path, const ModuleSettings &settings, const QDateTime &savedAt)
+{
+    return writeSettingsFile(path, settings, kProgramVersion, dutchMonthName(savedAt.date().month()), savedAt);
 }
 
 QByteArrayView lastLine(QByteArrayView bytes)

@@ -73,6 +73,8 @@ std::optional<FileReason> unsaveableSettings(const ModuleSettings &settings);
 SaveOutcome writeSettingsFile(const QString &path, const ModuleSettings &settings,
                               const QString &programVersion, const QString &monthName,
                               const QDateTime &savedAt);
+// As this program saves at `savedAt`: its own version, that moment's month.
+SaveOutcome writeSettingsFile(const QString &path, const ModuleSettings &settings, const QDateTime &savedAt);
 
 enum class SiblingProduct { KSQ7314, KDW7314 };
 
