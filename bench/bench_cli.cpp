@@ -15,6 +15,7 @@
 // peak memory under the flood < 100 MB.
 
 #include "link/moduledump.h"
+#include "bench/largestmodule.h"
 #include "sim/ptyhost.h"
 
 #include <QCoreApplication>

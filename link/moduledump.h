@@ -27,7 +27,3 @@ QByteArray dumpWrittenForm(QByteArrayView content);
 // `firmwareVersion`. It keeps the scroll time in three digits: the last
 // three of the four it was sent ("0350" -> "350").
 QByteArray moduleDump(const ModuleSettings &stored, const QString &firmwareVersion);
-
-// What a module holds when its dump is the largest it can send: every text
-// at its 25 characters, every timer at its 4.
-ModuleSettings largestModuleSettings();

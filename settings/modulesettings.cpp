@@ -54,8 +54,6 @@ QString codeWord(std::span<const CodeChoice> choices, QStringView code)
 
 std::optional<int> colourIndex(QStringView code) { return codeIndex(kColourChoices, code); }
 std::optional<int> speedIndex(QStringView code) { return codeIndex(kSpeedChoices, code); }
-QString colourWord(QStringView code) { return codeWord(kColourChoices, code); }
-QString speedWord(QStringView code) { return codeWord(kSpeedChoices, code); }
 
 void normaliseTimers(ModuleSettings &settings)
 {

@@ -86,8 +86,6 @@ std::optional<int> speedIndex(QStringView code);
 
 // The report's word for a code; empty for a code that is none of the table's.
 QString codeWord(std::span<const CodeChoice> choices, QStringView code);
-QString colourWord(QStringView code);
-QString speedWord(QStringView code);
 
 // --- Timers ---------------------------------------------------------------------
 
