@@ -8,6 +8,7 @@
 
 #include "app/infowindow.h"
 #include "files/aliaslist.h"
+#include "files/backups.h"
 #include "settings/fieldtable.h"
 
 #include <QCheckBox>
@@ -60,8 +61,9 @@ void bindGroupRule(std::span<QCheckBox *const> boxes, std::function<void(int ind
 } // namespace
 
 MainWindow::MainWindow(WindowServices services, QWidget *parent)
-    : QWidget(parent), m_services(std::move(services)), m_journal(QCoreApplication::applicationName(),
-              m_services.dataDirectory.isEmpty() ? dataDirectory() : m_services.dataDirectory)
+    : QWidget(parent),
+      m_services(std::move(services)),
+      m_dataDirectory(m_services.dataDirectory.isEmpty() ? dataDirectory() : m_services.dataDirectory)
 {
     Q_ASSERT(m_services.prompts && m_services.clock);
     setObjectName(QStringLiteral("frmKVR7314"));
@@ -69,9 +71,9 @@ MainWindow::MainWindow(WindowServices services, QWidget *parent)
     setAcceptDrops(true);
     findFieldControls();
     connectGroupRule();
-    createSessions();
     connectCommands();
     runStartUp();
+    createOperations();
 }
 
 MainWindow::~MainWindow()
@@ -147,7 +149,7 @@ void MainWindow::runStartUp()
     m_imgLedDataUit->hide();
     m_imgLedDataIn->hide();
     selectReceiver(startup.receiverType);
-    m_knownValues = settings();
+    known = settings();
     // Taken once: a program running past midnight at the month's end keeps it.
     m_monthName = dutchMonthName(m_services.clock->now().date().month());
 }

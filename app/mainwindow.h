@@ -9,12 +9,13 @@
 //   mainwindow_link.cpp     serial port, programming run, test call, no-network notice
 //   mainwindow_readback.cpp read-back run
 //   mainwindow_files.cpp    save, open, print
-// The timed runs themselves are sessions (link/, readback/): the window
-// starts them and shows what they report.
+// What a command does to the module or a file (the port, the run, the
+// backups, the log) is an operation's (operations/): the window starts it
+// and shows what it reports.
 
 #include "app/prompts.h"
-#include "files/journal.h"
 #include "link/serialport.h"
+#include "operations/settingsholder.h"
 #include "settings/modulesettings.h"
 
 #include <QPointer>
@@ -35,7 +36,15 @@ class InfoWindow;
 class ProgrammingSession;
 class ReadBackSession;
 class QGroupBox;
-struct DumpParse;
+class Operation;
+class WriteOperation;
+class ReadOperation;
+class FrameOperation;
+class SaveOperation;
+class OpenOperation;
+struct ModuleAccess;
+struct OperationContext;
+struct OperationOutcome;
 struct SettingsField;
 
 // What the window is given from outside, so tests and the demo can put
@@ -50,22 +59,24 @@ struct WindowServices {
 
 enum class BusyKind { Writing, Reading };
 
-class MainWindow : public QWidget {
+// The window is the holder of its operations' settings: they read them from
+// its controls and put loaded values back through them.
+class MainWindow : public QWidget, public SettingsHolder {
     Q_OBJECT
 public:
     explicit MainWindow(WindowServices services, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // --- Settings through the controls -------------------------------------
-    ModuleSettings settings() const;
+    ModuleSettings settings() const override;
     // Puts every field into its control, the receiver type first (so a
     // POCSAG file switches the layout before its texts appear): texts
     // through their limits, codes by selecting their boxes (group rule;
     // unknown codes keep the choice).
-    void showSettings(const ModuleSettings &settings);
+    void showSettings(const ModuleSettings &settings) override;
     void applyUpdate(const SettingsUpdate &update);
     // A text, timer or the version into its box, through the box's limit.
-    void setFieldText(const SettingsField &field, const QString &text);
+    void setFieldText(const SettingsField &field, const QString &text) override;
 
     // --- Window state ------------------------------------------------------
     QString comPort() const { return m_comPort; }
@@ -80,15 +91,15 @@ public:
     void leaveBusy();
 
     // --- Commands (the buttons) ---------------------------------------------
-    // "schrijven": the busy state, then the programming session runs; its
-    // end (finishProgramming) shows the success box.
+    // "schrijven": the busy state, then the write operation runs; its end
+    // (finishProgramming) shows its box.
     void startProgramming();
     void sendTestCall();
     void sendNoNetworkNotice();
 
-    // "lezen": the busy state, aliases emptied, then the read-back session
-    // runs; its end shows the module's settings (finishReadBack) or the
-    // no-data box (failReadBack).
+    // "lezen": the busy state, then the read operation runs (the aliases
+    // are empty meanwhile); its end (finishReadBack) shows the module's
+    // settings, or why there are none.
     void startReadBack();
 
     void saveSettings();
@@ -106,17 +117,10 @@ public:
 
     void showInfoWindow();
 
-    // Opens COM comPort for a test call or the no-network notice. On failure
-    // shows the "Communicatiefout!" box and returns false; the caller
-    // abandons its operation, and the program keeps running.
-    // A test call or no-network notice passes its log operation, which a
-    // failure ends before the box shows.
-    bool openSerialPort(std::optional<Journal::Operation> *operation = nullptr);
-
     // The port the last operation opened (RS232), whichever opened it.
     SerialPort *serialPort() const;
-    ProgrammingSession &programmingSession() const { return *m_programming; }
-    ReadBackSession &readBackSession() const { return *m_readBack; }
+    ProgrammingSession &programmingSession() const;
+    ReadBackSession &readBackSession() const;
     InfoWindow *infoWindow() const;  // null until "Infoscherm" was first pressed
 
 protected:
@@ -155,7 +159,7 @@ private:
     void findFieldControls();
     const FieldControls &controlsOf(const SettingsField &field) const;
 
-    void createSessions();
+    void createOperations();
     void runStartUp();
     void connectGroupRule();
     void applyReceiverLayout(ReceiverType type);
@@ -164,47 +168,24 @@ private:
     // Texts, timers, codes and the version, in the order the loaders take them.
     void showValues(const ModuleSettings &settings);
 
+    // How the window's operations reach the module: COM comPort, asked
+    // when the port opens, on the device the box leads to; the port stays
+    // open after an operation until the next one opens it.
+    ModuleAccess moduleAccess();
     // RS232: a fresh port object for whichever operation opens the port
     // next. The object the last operation opened goes first, so its port is
     // closed before the same device is opened again.
     std::unique_ptr<SerialPort> newSerialPort();
-    void showOpenFailure(const PortFailure &failure, const QString &problems = {});
-    // The box of a timed run's port failure: why the port could not be
-    // opened, or the run's own words for a line that failed on the way.
-    void showPortFailure(const PortFailure &failure, const QString &lineFailedText, const QString &problems = {});
     // The device COM `comPort` leads to now.
     QString comDevice(int comPort) const;
     // Each COM box's tooltip names its device as the system knows it now.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-    // What the sessions report.
-    void finishProgramming();
-    void programmingFailed(const PortFailure &failure);
-    void finishReadBack(const DumpParse &parse);
-    void failReadBack();
-    void readBackFailed(const PortFailure &failure);
-    void endReadBack();
-    // A failed write of a test call or the no-network notice.
-    void reportWriteFailure();
-    void restoreAliasesAfterFailedRead();
-    // Sends a test call or the no-network notice, logged as `operation`.
-    void sendSingleFrame(const QString &operation, const QByteArray &frame);
-
-    // --- What the window keeps of its operations (the log, the backups) ------
-    // An operation on the module: the port COM `comPort` leads to, and what
-    // the system knows of its adapter.
-    Journal::Operation beginOnModule(const QString &operation);
-    // The operation's log line. What could not be kept, in Dutch, for a box's
-    // details; empty when all was kept.
-    QString finishOperation(std::optional<Journal::Operation> &op, bool ok, const QString &cause = {});
-    // For an operation that ends without a box of its own: a box only when
-    // something could not be kept.
-    void showJournalProblems(const QString &problems);
-    // The log line of a test call or no-network notice, once its frame has
-    // had time to leave or its port failed.
-    void finishSingleFrame(bool ok, const QString &cause);
-    // Why a timed run's port failed, in the log's words.
-    QString portFailureCause(const PortFailure &failure) const;
+    // The end of a run: its LED label off, its box, the buttons back.
+    void finishProgramming(const OperationOutcome &outcome);
+    void finishReadBack(const OperationOutcome &outcome);
+    // An operation's box, if it has one.
+    void present(const OperationOutcome &outcome);
 
     WindowServices m_services;
 
@@ -213,24 +194,18 @@ private:
     QString m_monthName;
     std::optional<BusyKind> m_busy;
 
-    // The timed runs, each with its port, timers and state machine.
-    ProgrammingSession *m_programming = nullptr;
-    ReadBackSession *m_readBack = nullptr;
-    // The port of a test call or no-network notice.
-    std::unique_ptr<SerialPort> m_port;
-    bool m_portFailed = false;  // a write failure was reported for this port
-
+    // The window's operations, for its whole life: each owns its port,
+    // timers and state machine.
+    WriteOperation *m_write = nullptr;
+    ReadOperation *m_read = nullptr;
+    FrameOperation *m_frame = nullptr;   // test call, no-network notice
+    SaveOperation *m_save = nullptr;
+    OpenOperation *m_open = nullptr;
 
     std::vector<FieldControls> m_fieldControls;   // in field table order
 
-    Journal m_journal;
-    // The values last opened, saved, read or written (at first: those of the
-    // start): a read that replaces other values keeps them first.
-    ModuleSettings m_knownValues;
-    ModuleSettings m_valuesBeforeRead;
-    std::optional<Journal::Operation> m_readOperation;
-    std::optional<Journal::Operation> m_writeOperation;
-    std::optional<Journal::Operation> m_frameOperation;   // test call, no-network notice
+    // Where the backups and the log go.
+    QString m_dataDirectory;
 
     // File dialog: the file name carries over from one use to the next.
     QString m_dialogFileName;

@@ -6,7 +6,7 @@
 
 #include "files/filemessages.h"
 #include "files/report.h"
-#include "files/settingsfile.h"
+#include "operations/fileoperations.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -46,44 +46,23 @@ QStringList dialogSidebar(const QString &dataFolder)
 
 void MainWindow::saveSettings()
 {
-    QDir().mkpath(m_journal.directory());
+    QDir().mkpath(m_dataDirectory);
     const std::optional<QString> path = m_services.prompts->askSaveFile(
-        FileDialogSetup{kSaveFilter, m_dialogFileName, false, dialogSidebar(m_journal.directory())});
+        FileDialogSetup{kSaveFilter, m_dialogFileName, false, dialogSidebar(m_dataDirectory)});
     if (!path)
         return;
     m_dialogFileName = *path;
     if (path->isEmpty())
         return;
-    std::optional<Journal::Operation> op;
-    op.emplace(m_journal.begin(QStringLiteral("save"), m_services.clock->now()));
-    op->entry.file = *path;
-    // The dialog replaces a file without asking: the old one is kept.
-    op->keepReplaced(*path);
-    const ModuleSettings values = settings();
-    const SaveOutcome saved = writeSettingsFile(*path, values, programVersion(), m_monthName, m_services.clock->now());
-    const QString problems = finishOperation(op, bool(saved), saved.reason.english);
-    if (saved) {
-        m_knownValues = values;
-        showJournalProblems(problems);
-        return;
-    }
-    // Settings that would not open again as they are (a text holding a key
-    // of the file) are refused with the field named in the box itself; a
-    // failure of the disk or the folder keeps the box's words and gives the
-    // system's reason under "Details".
-    if (saved.refused)
-        m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::None,
-                                        kSaveFailedText + QStringLiteral("\r\n") + saved.reason.dutch, problems);
-    else
-        m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::None, kSaveFailedText,
-                                        withJournalProblems(saved.reason.dutch, problems));
+    m_save->setFile(*path);
+    m_save->start();
 }
 
 void MainWindow::openSettings()
 {
-    QDir().mkpath(m_journal.directory());
+    QDir().mkpath(m_dataDirectory);
     const std::optional<QString> path = m_services.prompts->askOpenFile(
-        FileDialogSetup{kOpenFilter, kOpenInitialName, true, dialogSidebar(m_journal.directory())});
+        FileDialogSetup{kOpenFilter, kOpenInitialName, true, dialogSidebar(m_dataDirectory)});
     if (!path) {
         m_dialogFileName = kOpenInitialName;
         return;
@@ -95,31 +74,8 @@ void MainWindow::openSettings()
 void MainWindow::openSettingsFile(const QString &path)
 {
     m_dialogFileName = path;
-    std::optional<Journal::Operation> op;
-    op.emplace(m_journal.begin(QStringLiteral("open"), m_services.clock->now()));
-    op->entry.file = path;
-    // The whole file is decoded before anything in the window changes, so a
-    // file that fails anywhere leaves the window exactly as it was.
-    const SettingsFileOutcome outcome = readSettingsFile(path);
-    switch (outcome.kind) {
-    case SettingsFileOutcome::Loaded:
-        applyUpdate(outcome.update);
-        m_knownValues = settings();
-        showJournalProblems(finishOperation(op, true));
-        break;
-    case SettingsFileOutcome::WrongProduct: {
-        const QString problems = finishOperation(op, false, oneLine(wrongProductText(outcome.product)));
-        m_services.prompts->showMessage(kWrongProductTitle, BoxIcon::Information, wrongProductText(outcome.product),
-                                        problems);
-        break;
-    }
-    case SettingsFileOutcome::Failed: {
-        const QString problems = finishOperation(op, false, outcome.reason.english);
-        m_services.prompts->showMessage(kNothingLoadedTitle, BoxIcon::Information, nothingLoadedText(),
-                                        withJournalProblems(outcome.reason.dutch, problems));
-        break;
-    }
-    }
+    m_open->setFile(path);
+    m_open->start();
 }
 
 namespace {

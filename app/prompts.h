@@ -3,6 +3,8 @@
 // modal window goes through here, so tests answer from a script and never
 // block on a modal window.
 
+#include "operations/outcome.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -10,11 +12,6 @@
 #include <optional>
 
 class QPrinter;
-
-enum class BoxIcon { None, Information, Error };
-
-// The title of every message box that has none of its own.
-inline const QString kDefaultBoxTitle = QStringLiteral("KVR7314");
 
 struct FileDialogSetup {
     QString filter;        // "description|pattern|description|pattern"

@@ -14,7 +14,8 @@
 // by less than 5 MB; the descriptor count does not grow.
 
 #include "cli/clicommandline.h"
-#include "cli/clicommands.h"
+#include "cli/clirun.h"
+#include "operations/exitcode.h"
 #include "files/backups.h"
 #include "files/operationlog.h"
 #include "link/frames.h"
@@ -92,13 +93,13 @@ private:
     int m_err;
 };
 
-CliExit run(const QStringList &arguments)
+ExitCode run(const QStringList &arguments)
 {
     const CliParse parse = parseCliArguments(arguments);
     if (!parse.request)
         qFatal("%s", qPrintable(parse.error));
     Quiet quiet;
-    return runCliRequest(*parse.request);
+    return ExitCode(runCliRequest(*parse.request));
 }
 
 struct Tally {
@@ -108,7 +109,7 @@ struct Tally {
 };
 
 // Checks one run against its fault: its exit code and the log lines it added.
-void check(Tally &tally, const QString &what, Fault fault, CliExit exit, CliExit expected,
+void check(Tally &tally, const QString &what, Fault fault, ExitCode exit, ExitCode expected,
            const QList<LogEntry> &lines, const QList<std::pair<QString, bool>> &expectedLines)
 {
     ++tally.runs;
@@ -169,18 +170,18 @@ int main(int argc, char *argv[])
         }
 
         qsizetype before = readLog(log).size();
-        const CliExit write = run({"write", file, "--port", host.devicePath(), "--verify"});
+        const ExitCode write = run({"write", file, "--port", host.devicePath(), "--verify"});
         QList<LogEntry> lines = readLog(log).mid(before);
         switch (fault) {
         case Fault::None:
-            check(tally, "write --verify", fault, write, CliExit::Ok, lines, {{"write", true}, {"verify", true}});
+            check(tally, "write --verify", fault, write, ExitCode::Ok, lines, {{"write", true}, {"verify", true}});
             break;
         case Fault::LineCut:
-            check(tally, "write --verify", fault, write, CliExit::Port, lines, {{"write", false}});
+            check(tally, "write --verify", fault, write, ExitCode::Port, lines, {{"write", false}});
             break;
         case Fault::NoAnswer:
         case Fault::Garbage:
-            check(tally, "write --verify", fault, write, CliExit::Module, lines, {{"write", true}, {"verify", false}});
+            check(tally, "write --verify", fault, write, ExitCode::Module, lines, {{"write", true}, {"verify", false}});
             break;
         }
 
@@ -193,10 +194,10 @@ int main(int argc, char *argv[])
             device = fresh->devicePath();
         }
         before = readLog(log).size();
-        const CliExit read = run({"read", "--port", device, "-o", data.filePath("read.kvr")});
+        const ExitCode read = run({"read", "--port", device, "-o", data.filePath("read.kvr")});
         lines = readLog(log).mid(before);
         const bool readable = fault == Fault::None || fault == Fault::LineCut;
-        check(tally, "read", fault, read, readable ? CliExit::Ok : CliExit::Module, lines, {{"read", readable}});
+        check(tally, "read", fault, read, readable ? ExitCode::Ok : ExitCode::Module, lines, {{"read", readable}});
         if ((cycle + 1) % 20 == 0)
             std::fprintf(stderr, "%d cycles\n", cycle + 1);
     }

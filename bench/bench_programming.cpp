@@ -5,12 +5,15 @@
 //
 //   bench_programming
 //
-// Targets: every gap within 5 ms of 300 ms, the run within 50 ms of 8.1 s,
+// Targets: every gap within 5 ms of 300 ms (the first one too: frame 2
+// counts from when frame 1 went out, after the opening), the run within
+// 50 ms of 8.1 s,
 // CPU time under 2% of the run's wall time. The simulated module runs in
 // this process, so its CPU time is counted too.
 
 #include "app/mainwindow.h"
 #include "link/frames.h"
+#include "link/portlist.h"
 #include "sim/ptyhost.h"
 
 #include <QApplication>
@@ -86,7 +89,13 @@ int main(int argc, char *argv[])
     services.prompts = &prompts;
     services.clock = &now;
     const QString device = host.devicePath();
-    services.comDevice = [device](int) { return device; };
+    // COM 1 leads to the pseudo-terminal, found as the window finds any COM
+    // box's port (the machine's ports listed at the opening), so step 1
+    // costs what it costs on a technician's machine.
+    services.comDevice = [device](int comPort) {
+        machineComDevice(comPort);
+        return device;
+    };
     MainWindow window(services);
     window.show();
     auto *button = window.findChild<QPushButton *>(QStringLiteral("CmdPRG_Module"));

@@ -11,6 +11,7 @@
 #include "link/qtserialport.h"
 #include "settings/codec.h"
 #include "link/moduledump.h"
+#include "bench/largestmodule.h"
 #include "sim/ptyhost.h"
 
 #include <QApplication>
@@ -46,11 +47,11 @@ public:
 // The real port, with the moment of every character the window took.
 class TimedPort : public SerialPort {
 public:
-    TimedPort(ComDeviceMapper device, const QElapsedTimer &clock) : m_port(std::move(device)), m_clock(clock)
+    explicit TimedPort(const QElapsedTimer &clock) : m_clock(clock)
     {
         connect(&m_port, &SerialPort::failed, this, &SerialPort::failed);
     }
-    bool open(int comPort) override { return m_port.open(comPort); }
+    bool open(const QString &device) override { return m_port.open(device); }
     QString errorString() const override { return m_port.errorString(); }
     QString deviceName() const override { return m_port.deviceName(); }
     void writeBytes(const QByteArray &bytes) override { m_port.writeBytes(bytes); }
@@ -102,8 +103,8 @@ int main(int argc, char **argv)
     BenchClock wallClock;
     TimedPort *port = nullptr;
     const QString device = pty.devicePath();
-    MainWindow window(WindowServices{&prompts, &wallClock, {}, [&]() -> std::unique_ptr<SerialPort> {
-        auto p = std::make_unique<TimedPort>([device](int) { return device; }, clock);
+    MainWindow window(WindowServices{&prompts, &wallClock, [device](int) { return device; }, [&]() -> std::unique_ptr<SerialPort> {
+        auto p = std::make_unique<TimedPort>(clock);
         port = p.get();
         return p;
     }, {}});

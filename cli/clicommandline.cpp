@@ -1,9 +1,8 @@
 #include "cli/clicommandline.h"
 
+#include "cli/clicommandtable.h"
 #include "files/safefile.h"
 #include "link/frames.h"
-#include "link/portlist.h"
-#include "link/serialport.h"
 #include "settings/codec.h"
 #include "settings/textrule.h"
 
@@ -34,12 +33,223 @@ CliParse accepted(const CliRequest &request)
     return parse;
 }
 
-// The command's options as its table declares them; a value is asked for
-// by the option's long name.
-void addOptions(QCommandLineParser &parser, const CliCommandSpec &command)
+// One command's options and arguments as given.
+struct CommandLine {
+    const QCommandLineParser &parser;
+    QStringList arguments;
+
+    bool isSet(const char *option) const { return parser.isSet(QLatin1String(option)); }
+    QString value(const char *option) const { return parser.value(QLatin1String(option)); }
+    // An option's file name: empty is an error line.
+    QString file(const char *option, const char *flag, QString *value) const
+    {
+        if (!isSet(option))
+            return {};
+        *value = this->value(option);
+        return value->isEmpty() ? QLatin1String(flag) + QStringLiteral(" needs a file name") : QString();
+    }
+};
+
+// What a command's parser gives: its request, or an error line.
+struct Parsed {
+    CliRequest request;
+    QString error;
+    bool noModuleGiven = false;
+};
+
+Parsed failed(const QString &error) { return Parsed{HelpRequest{}, error}; }
+
+// An output that is also an input would be emptied before it is read.
+QString overwrittenInput(const QStringList &outputs, const QStringList &inputs)
 {
-    for (const CliOptionSpec &option : command.allOptions())
-        parser.addOption(QCommandLineOption(option.names, option.help, option.valueName));
+    for (const QString &output : outputs) {
+        if (output.isEmpty())
+            continue;
+        for (const QString &input : inputs) {
+            if (isSameFile(output, input))
+                return QStringLiteral("\"%1\" would overwrite the file it reads").arg(output);
+        }
+    }
+    return {};
+}
+
+QString traceOverwrites(const QString &trace, const QString &output)
+{
+    if (!trace.isEmpty() && !output.isEmpty() && isSameFile(trace, output))
+        return QStringLiteral("--trace and -o name the same file");
+    return {};
+}
+
+// --port or --sim, exactly one, and --trace; an error line, or empty.
+QString parseModuleChoice(const CommandLine &line, ModuleChoice *module, bool *given)
+{
+    if (line.isSet("port") && line.isSet("sim"))
+        return QStringLiteral("--port and --sim exclude each other");
+    *given = line.isSet("port") || line.isSet("sim");
+    if (line.isSet("port")) {
+        module->port = PortAddress::parse(line.value("port"));
+        if (!module->port)
+            return QStringLiteral("--port takes %1, not \"%2\"").arg(PortAddress::formsTaken(), line.value("port"));
+    }
+    return line.file("trace", "--trace", &module->trace);
+}
+
+// A module command's request, once its own options are read: no silent
+// simulator, since a command that talks to the module must be told which
+// one, or it could save a simulated module's settings as if a real one
+// had been read.
+template <typename Request>
+Parsed withModule(const Request &request, bool given, const QString &error)
+{
+    if (!error.isEmpty())
+        return failed(error);
+    if (!given) {
+        Parsed parse = failed(QStringLiteral("no module given: use --port DEV, or --sim for the simulated module "
+                                             "built into this program"));
+        parse.noModuleGiven = true;
+        return parse;
+    }
+    return Parsed{request, {}};
+}
+
+bool fullWaitOf(const CommandLine &line) { return line.isSet("full-wait"); }
+
+Parsed parseWrite(const CommandLine &line)
+{
+    WriteRequest request;
+    request.file = line.arguments.at(0);
+    bool given = false;
+    QString error = parseModuleChoice(line, &request.module, &given);
+    if (error.isEmpty())
+        error = line.file("backup", "--backup", &request.backup);
+    request.verify = line.isSet("verify");
+    request.fullWait = fullWaitOf(line);
+    if (error.isEmpty())
+        error = overwrittenInput({request.module.trace, request.backup}, {request.file});
+    return withModule(request, given, error);
+}
+
+Parsed parseRead(const CommandLine &line)
+{
+    ReadRequest request;
+    bool given = false;
+    QString error = parseModuleChoice(line, &request.module, &given);
+    if (error.isEmpty())
+        error = line.file("output", "-o", &request.output);
+    request.fullWait = fullWaitOf(line);
+    request.json = line.isSet("json");
+    if (error.isEmpty() && line.isSet("receiver")) {
+        const QString given = line.value("receiver");
+        const QString type = given.toLower();
+        if (type != u"flex" && type != u"pocsag")
+            error = QStringLiteral("--receiver takes flex or pocsag, not \"%1\"").arg(given);
+        request.receiver = type == u"pocsag" ? ReceiverType::Pocsag : ReceiverType::Flex;
+    }
+    if (error.isEmpty())
+        error = traceOverwrites(request.module.trace, request.output);
+    return withModule(request, given, error);
+}
+
+Parsed parseTestCall(const CommandLine &line)
+{
+    TestCallRequest request;
+    bool given = false;
+    QString error = parseModuleChoice(line, &request.module, &given);
+    request.code = line.arguments.at(0);
+    request.text = line.arguments.value(1);
+    if (error.isEmpty() && !isTestCallCode(request.code))
+        error = QStringLiteral("CODE is a capcode 1 to %1 or an RI-code 1D to %2D, not \"%3\"")
+                    .arg(kAliasCount)
+                    .arg(kPocsagAliasCount)
+                    .arg(request.code);
+    if (const qsizetype at = firstRefusedCharacter(request.text); error.isEmpty() && at >= 0)
+        error = QStringLiteral("TEXT cannot hold control characters or characters outside Windows-1252, which "
+                               "the module cannot show (%1 at position %2)")
+                    .arg(refusedCharacterName(request.text[at]))
+                    .arg(at + 1);
+    return withModule(request, given, error);
+}
+
+Parsed parseNoNetwork(const CommandLine &line)
+{
+    NoNetworkRequest request;
+    bool given = false;
+    const QString error = parseModuleChoice(line, &request.module, &given);
+    return withModule(request, given, error);
+}
+
+Parsed parseReport(const CommandLine &line)
+{
+    ReportRequest request;
+    request.file = line.arguments.at(0);
+    QString error = line.file("output", "-o", &request.output);
+    if (error.isEmpty())
+        error = overwrittenInput({request.output}, {request.file});
+    return error.isEmpty() ? Parsed{request, {}} : failed(error);
+}
+
+Parsed parseDiff(const CommandLine &line)
+{
+    DiffRequest request;
+    request.a = line.arguments.at(0);
+    request.b = line.arguments.at(1);
+    request.asModule = line.isSet("as-module");
+    request.json = line.isSet("json");
+    return Parsed{request, {}};
+}
+
+// aliases export FILE.kvr [-o LIST.csv] | aliases import FILE.kvr LIST.csv -o NEW.kvr
+Parsed parseAliases(const CommandLine &line)
+{
+    AliasesRequest request;
+    QString error = line.file("output", "-o", &request.output);
+    if (!error.isEmpty())
+        return failed(error);
+    const QString action = line.arguments.at(0);
+    request.file = line.arguments.value(1);
+    request.list = line.arguments.value(2);
+    if (action == u"export") {
+        if (line.arguments.size() > 2)
+            return failed(QStringLiteral("unexpected argument \"%1\"").arg(line.arguments.at(2)));
+    } else if (action != u"import") {
+        return failed(QStringLiteral("the first argument is export or import, not \"%1\"").arg(action));
+    } else if (line.arguments.size() < 3) {
+        return failed(QStringLiteral("missing LIST.csv"));
+    } else if (request.output.isEmpty()) {
+        return failed(QStringLiteral("missing -o NEW.kvr"));
+    }
+    request.import = action == u"import";
+    error = overwrittenInput({request.output}, line.arguments.mid(1));
+    return error.isEmpty() ? Parsed{request, {}} : failed(error);
+}
+
+Parsed parsePorts(const CommandLine &line)
+{
+    return Parsed{PortsRequest{line.isSet("json")}, {}};
+}
+
+Parsed parseFind(const CommandLine &line)
+{
+    return Parsed{FindRequest{line.arguments, line.isSet("json")}, {}};
+}
+
+Parsed parseHistory(const CommandLine &line)
+{
+    HistoryRequest request;
+    request.port = line.value("port");
+    request.backups = line.isSet("backups");
+    request.json = line.isSet("json");
+    if (line.isSet("since")) {
+        const QString given = line.value("since");
+        static const QRegularExpression dateOnly(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d$"));
+        request.since = dateOnly.match(given).hasMatch() ? QDate::fromString(given, Qt::ISODate).startOfDay()
+                                                         : QDateTime::fromString(given, Qt::ISODate);
+        if (!request.since.isValid())
+            return failed(QStringLiteral("--since takes a date (2026-12-09) or a date and time (2026-12-09T10:00), "
+                                         "not \"%1\"")
+                              .arg(given));
+    }
+    return Parsed{request, {}};
 }
 
 // A count given to an option: a whole number from 0 on.
@@ -50,9 +260,11 @@ std::optional<int> countIn(const QString &text)
     return ok && value >= 0 ? std::optional<int>(value) : std::nullopt;
 }
 
-// sim's fault options; an error line, or empty.
-QString parseModuleFaults(const QCommandLineParser &parser, ModuleBehaviour *behaviour)
+// How the simulated module answers: its fault options.
+Parsed parseSim(const CommandLine &line)
 {
+    SimRequest request;
+    ModuleBehaviour &behaviour = request.behaviour;
     // The options that take a count, each into its field of the behaviour.
     const struct {
         const char *option;
@@ -65,130 +277,39 @@ QString parseModuleFaults(const QCommandLineParser &parser, ModuleBehaviour *beh
         {"pause-ms", &ModuleBehaviour::pauseMs, "milliseconds"},
     };
     for (const auto &count : counts) {
-        const QString option = QLatin1String(count.option);
-        if (!parser.isSet(option))
+        if (!line.isSet(count.option))
             continue;
-        const auto value = countIn(parser.value(option));
+        const auto value = countIn(line.value(count.option));
         if (!value)
-            return QStringLiteral("--%1 takes a number of %2").arg(option, QLatin1String(count.unit));
-        behaviour->*count.field = *value;
+            return failed(QStringLiteral("--%1 takes a number of %2").arg(QLatin1String(count.option), QLatin1String(count.unit)));
+        behaviour.*count.field = *value;
     }
-    behaviour->answers = !parser.isSet(QStringLiteral("no-answer"));
-    if (parser.isSet(QStringLiteral("garbage")))
-        behaviour->garbage = cp1252::encode(parser.value(QStringLiteral("garbage")));
-    if (parser.isSet(QStringLiteral("firmware")))
-        behaviour->firmwareVersion = parser.value(QStringLiteral("firmware"));
-    return {};
+    behaviour.answers = !line.isSet("no-answer");
+    if (line.isSet("garbage"))
+        behaviour.garbage = cp1252::encode(line.value("garbage"));
+    if (line.isSet("firmware"))
+        behaviour.firmwareVersion = line.value("firmware");
+    return Parsed{request, {}};
 }
 
-// An option's file name: empty is an error line.
-QString fileOption(const QCommandLineParser &parser, const QString &option, const QString &flag, QString *value)
+Parsed parseCommand(CliCommand command, const CommandLine &line)
 {
-    if (!parser.isSet(option))
-        return {};
-    *value = parser.value(option);
-    return value->isEmpty() ? flag + QStringLiteral(" needs a file name") : QString();
-}
-
-// --port or --sim, exactly one; an error line, or empty.
-QString parsePortChoice(const QCommandLineParser &parser, CliRequest *request)
-{
-    const QString port = QStringLiteral("port");
-    if (parser.isSet(port) && parser.isSet(QStringLiteral("sim")))
-        return QStringLiteral("--port and --sim exclude each other");
-    request->sim = parser.isSet(QStringLiteral("sim"));
-    if (parser.isSet(port)) {
-        request->port = portTarget(parser.value(port));
-        if (!request->port)
-            return QStringLiteral("--port takes COM1 to COM%1 or a device path, not \"%2\"")
-                .arg(kComPortCount)
-                .arg(parser.value(port));
+    switch (command) {
+    case CliCommand::Write: return parseWrite(line);
+    case CliCommand::Read: return parseRead(line);
+    case CliCommand::TestCall: return parseTestCall(line);
+    case CliCommand::NoNetwork: return parseNoNetwork(line);
+    case CliCommand::Report: return parseReport(line);
+    case CliCommand::Diff: return parseDiff(line);
+    case CliCommand::Aliases: return parseAliases(line);
+    case CliCommand::Ports: return parsePorts(line);
+    case CliCommand::Find: return parseFind(line);
+    case CliCommand::History: return parseHistory(line);
+    case CliCommand::Sim: return parseSim(line);
+    case CliCommand::Help:
+    case CliCommand::Version: break;
     }
-    return fileOption(parser, QStringLiteral("trace"), QStringLiteral("--trace"), &request->trace);
-}
-
-QString parseTestCall(const QStringList &positional, CliRequest *request)
-{
-    request->code = positional.at(0);
-    if (!isTestCallCode(request->code))
-        return QStringLiteral("CODE is a capcode 1 to %1 or an RI-code 1D to %2D, not \"%3\"")
-            .arg(kAliasCount)
-            .arg(kPocsagAliasCount)
-            .arg(request->code);
-    request->text = positional.value(1);
-    if (const qsizetype at = firstRefusedCharacter(request->text); at >= 0)
-        return QStringLiteral("TEXT cannot hold control characters or characters outside Windows-1252, which "
-                              "the module cannot show (%1 at position %2)")
-            .arg(refusedCharacterName(request->text[at])).arg(at + 1);
-    return {};
-}
-
-// aliases export FILE.kvr [-o LIST.csv] | aliases import FILE.kvr LIST.csv -o NEW.kvr
-QString parseAliases(const QStringList &positional, CliRequest *request)
-{
-    request->aliasAction = positional.at(0);
-    if (request->aliasAction == u"export") {
-        if (positional.size() > 2)
-            return QStringLiteral("unexpected argument \"%1\"").arg(positional.at(2));
-        return {};
-    }
-    if (request->aliasAction != u"import")
-        return QStringLiteral("the first argument is export or import, not \"%1\"").arg(request->aliasAction);
-    if (positional.size() < 3)
-        return QStringLiteral("missing LIST.csv");
-    if (request->output.isEmpty())
-        return QStringLiteral("missing -o NEW.kvr");
-    return {};
-}
-
-// An output that is also an input would be emptied before it is read.
-QString overwrittenInput(const CliRequest &request)
-{
-    for (const QString &output : {request.trace, request.output, request.backup}) {
-        if (output.isEmpty())
-            continue;
-        for (const QString &input : request.files) {
-            if (isSameFile(output, input))
-                return QStringLiteral("\"%1\" would overwrite the file it reads").arg(output);
-        }
-    }
-    if (!request.trace.isEmpty() && !request.output.isEmpty() && isSameFile(request.trace, request.output))
-        return QStringLiteral("--trace and -o name the same file");
-    return {};
-}
-
-} // namespace
-
-std::optional<PortTarget> portTarget(const QString &text)
-{
-    static const QRegularExpression comName(QStringLiteral("^COM\\s*(\\d+)$"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = comName.match(text.trimmed());
-    if (match.hasMatch()) {
-        const int n = match.captured(1).toInt();
-#ifdef Q_OS_WIN
-        // Any COM port Windows has: a USB adapter is often COM3 or higher.
-        if (n >= 1)
-            return PortTarget{1, defaultComDevice(n)};
-#else
-        if (n >= 1 && n <= kComPortCount)
-            return PortTarget{n, {}};
-#endif
-        return std::nullopt;
-    }
-    if (text.trimmed().isEmpty())
-        return std::nullopt;
-    // A device path: every COM n of the link leads to it.
-    return PortTarget{1, text};
-}
-
-namespace {
-
-bool takes(const CliCommandSpec &command, const char *option)
-{
-    const QString name = QLatin1String(option);
-    const QList<CliOptionSpec> options = command.allOptions();
-    return std::any_of(options.begin(), options.end(), [&name](const CliOptionSpec &o) { return o.names.contains(name); });
+    return Parsed{HelpRequest{}, {}};
 }
 
 // "missing FILE.kvr", "missing A.kvr and B.kvr": the arguments it needs.
@@ -202,59 +323,11 @@ QString missingArguments(const CliCommandSpec &command)
     return QStringLiteral("missing ") + required.join(QStringLiteral(" and "));
 }
 
-// The options that hold the command's own settings; an error line, or empty.
-QString parseCommandOptions(const CliCommandSpec &command, const QCommandLineParser &parser,
-                            const QStringList &positional, CliRequest *request)
+// The command's options as its table declares them.
+void addOptions(QCommandLineParser &parser, const CliCommandSpec &command)
 {
-    QString error;
-    if (command.talksToModule)
-        error = parsePortChoice(parser, request);
-    if (error.isEmpty() && takes(command, "output"))
-        error = fileOption(parser, QStringLiteral("output"), QStringLiteral("-o"), &request->output);
-    if (error.isEmpty() && takes(command, "backup"))
-        error = fileOption(parser, QStringLiteral("backup"), QStringLiteral("--backup"), &request->backup);
-    if (error.isEmpty() && command.command == CliCommand::Sim)
-        error = parseModuleFaults(parser, &request->simBehaviour);
-    if (error.isEmpty() && command.command == CliCommand::TestCall)
-        error = parseTestCall(positional, request);
-    if (error.isEmpty() && command.command == CliCommand::Aliases)
-        error = parseAliases(positional, request);
-    if (!error.isEmpty())
-        return error;
-
-    request->verify = takes(command, "verify") && parser.isSet(QStringLiteral("verify"));
-    request->fullWait = takes(command, "full-wait") && parser.isSet(QStringLiteral("full-wait"));
-    request->asModule = takes(command, "as-module") && parser.isSet(QStringLiteral("as-module"));
-    request->json = takes(command, "json") && parser.isSet(QStringLiteral("json"));
-    if (command.command == CliCommand::History) {
-        request->portFilter = parser.value(QStringLiteral("port"));
-        request->listBackups = parser.isSet(QStringLiteral("backups"));
-        if (parser.isSet(QStringLiteral("since"))) {
-            const QString given = parser.value(QStringLiteral("since"));
-            static const QRegularExpression dateOnly(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d$"));
-            request->since = dateOnly.match(given).hasMatch() ? QDate::fromString(given, Qt::ISODate).startOfDay()
-                                                              : QDateTime::fromString(given, Qt::ISODate);
-            if (!request->since.isValid())
-                return QStringLiteral("--since takes a date (2026-12-09) or a date and time (2026-12-09T10:00), not \"%1\"")
-                    .arg(given);
-        }
-    }
-    if (takes(command, "receiver") && parser.isSet(QStringLiteral("receiver"))) {
-        const QString given = parser.value(QStringLiteral("receiver"));
-        const QString type = given.toLower();
-        if (type != u"flex" && type != u"pocsag")
-            return QStringLiteral("--receiver takes flex or pocsag, not \"%1\"").arg(given);
-        request->receiver = type == u"flex" ? ReceiverType::Flex : ReceiverType::Pocsag;
-    }
-    if (command.command == CliCommand::Aliases)
-        request->files = positional.mid(1);
-    else if (command.command != CliCommand::TestCall)
-        request->files = positional;
-    for (const CliOptionSpec &option : command.options) {
-        if (option.required && !parser.isSet(option.names.constLast()))
-            return QStringLiteral("missing %1 %2").arg(option.typedNames().constFirst(), option.valueName);
-    }
-    return {};
+    for (const CliOptionSpec &option : command.allOptions())
+        parser.addOption(QCommandLineOption(option.names, option.help, option.valueName));
 }
 
 } // namespace
@@ -265,13 +338,10 @@ CliParse parseCliArguments(const QStringList &arguments)
         return usageError(QString(), QStringLiteral("no command given"));
 
     const QString &first = arguments.first();
-    CliRequest request;
     if (first == u"-h" || first == u"--help")
-        return accepted(request);
-    if (first == u"--version" || first == u"-v") {
-        request.command = CliCommand::Version;
-        return accepted(request);
-    }
+        return accepted(HelpRequest{});
+    if (first == u"--version" || first == u"-v")
+        return accepted(VersionRequest{});
     const CliCommandSpec *command = cliCommandNamed(first);
     if (!command) {
         if (first.startsWith(u'-'))
@@ -286,18 +356,14 @@ CliParse parseCliArguments(const QStringList &arguments)
     if (!parser.parse(QStringList{name} + arguments.mid(1)))
         return usageError(name, parser.errorText().replace(u'\n', u' ').trimmed());
 
-    if (parser.isSet(QStringLiteral("version"))) {
-        request.command = CliCommand::Version;
-        return accepted(request);
-    }
+    if (parser.isSet(QStringLiteral("version")))
+        return accepted(VersionRequest{});
     if (parser.isSet(QStringLiteral("help")) || command->command == CliCommand::Help) {
-        request.command = CliCommand::Help;
-        request.helpTopic = command->command == CliCommand::Help ? parser.positionalArguments().value(0) : name;
-        if (!request.helpTopic.isEmpty() && !cliCommandNamed(request.helpTopic))
-            return usageError(QString(), QStringLiteral("no help for the unknown command \"%1\"").arg(request.helpTopic));
-        return accepted(request);
+        const QString topic = command->command == CliCommand::Help ? parser.positionalArguments().value(0) : name;
+        if (!topic.isEmpty() && !cliCommandNamed(topic))
+            return usageError(QString(), QStringLiteral("no help for the unknown command \"%1\"").arg(topic));
+        return accepted(HelpRequest{topic});
     }
-    request.command = command->command;
 
     const QStringList positional = parser.positionalArguments();
     const qsizetype required = std::count_if(command->arguments.begin(), command->arguments.end(),
@@ -308,19 +374,19 @@ CliParse parseCliArguments(const QStringList &arguments)
     if (!repeats && positional.size() > command->arguments.size())
         return usageError(name, QStringLiteral("unexpected argument \"%1\"").arg(positional.at(command->arguments.size())));
 
-    if (const QString error = parseCommandOptions(*command, parser, positional, &request); !error.isEmpty())
-        return usageError(name, error);
-    if (const QString overwritten = overwrittenInput(request); !overwritten.isEmpty())
-        return usageError(name, overwritten);
-
-    // No silent simulator: a command that talks to the module must be told
-    // which one, or it could save a simulated module's settings as if a
-    // real one had been read.
-    if (command->talksToModule && !request.port && !request.sim) {
-        CliParse parse = usageError(name, QStringLiteral("no module given: use --port DEV, or --sim for the "
-                                                         "simulated module built into this program"));
-        parse.noModuleGiven = true;
+    Parsed parsed = parseCommand(command->command, CommandLine{parser, positional});
+    if (parsed.error.isEmpty()) {
+        for (const CliOptionSpec &option : command->options) {
+            if (option.required && !parser.isSet(option.names.constLast())) {
+                parsed.error = QStringLiteral("missing %1 %2").arg(option.typedNames().constFirst(), option.valueName);
+                break;
+            }
+        }
+    }
+    if (!parsed.error.isEmpty()) {
+        CliParse parse = usageError(name, parsed.error);
+        parse.noModuleGiven = parsed.noModuleGiven;
         return parse;
     }
-    return accepted(request);
+    return accepted(parsed.request);
 }

@@ -1,7 +1,6 @@
 #include "cli/clicommandtable.h"
 
 #include "files/backups.h"
-#include "files/operationlog.h"
 #include "link/frames.h"
 #include "link/portlist.h"
 #include "link/programmingrun.h"
@@ -9,33 +8,17 @@
 #include "settings/fieldtable.h"
 #include "sim/simulatedmodule.h"
 
-#include <QFileInfo>
-
 #include <algorithm>
 #include <vector>
 
 namespace {
 
-// Help lines are wrapped to this width: the man page indents them by 7
-// and should still fit 80 columns.
-constexpr int kHelpWidth = 72;
-
-constexpr ExitCodeMeaning kExitCodes[] = {
-    {0, "success"},
-    {2, "usage: unknown command or option, missing or malformed argument, no --port or --sim"},
-    {3, "file: the settings file cannot be read or is not a KVR7314 file; an output (file, backup, "
-        "report, trace) cannot be written"},
-    {4, "port: the port cannot be opened, or it failed during the run (adapter pulled)"},
-    {5, "module: no answer to the read request, or a reply that cannot be read as settings"},
-    {6, "differences: --verify or diff found values that differ"},
-    {130, "stopped by Ctrl-C (143: by SIGTERM); the last line says what state the module was left in"},
-};
-
 QString number(int n) { return QString::number(n); }
 
 QString seconds(int ms) { return number(ms / 1000); }
 
-// The words of `text` in lines of at most `width` characters.
+} // namespace
+
 QStringList wrapped(const QString &text, int width)
 {
     QStringList lines;
@@ -51,6 +34,8 @@ QStringList wrapped(const QString &text, int width)
         lines.append(line);
     return lines;
 }
+
+namespace {
 
 // Paragraphs (separated by an empty line in `text`) wrapped to the help's width.
 QString paragraphs(const QString &text)
@@ -135,7 +120,7 @@ QString usageLine(const CliCommandSpec &c)
 QString exitCodesHelp()
 {
     QString text = QStringLiteral("Exit codes:\n");
-    for (const ExitCodeMeaning &e : kExitCodes) {
+    for (const ExitCodeMeaning &e : exitCodeMeanings()) {
         const QString code = number(e.code);
         const QStringList lines = wrapped(QLatin1String(e.meaning), kHelpWidth - 7);
         for (qsizetype i = 0; i < lines.size(); ++i)
@@ -207,7 +192,7 @@ std::vector<CliCommandSpec> buildCommands()
         {settingsFile},
         {flag("verify", QStringLiteral("then read the module back and compare every value its dump carries with "
                                        "what was written; the differences are listed (exit code %1)")
-                            .arg(int(CliExit::Differences))),
+                            .arg(int(ExitCode::Differences))),
          valued("backup", "B.kvr",
                 QStringLiteral("first read the module and save what it holds as B.kvr, with the firmware version "
                                "read and the receiver type of FILE; when that read or save fails, nothing is written"),
@@ -262,7 +247,7 @@ std::vector<CliCommandSpec> buildCommands()
         QStringLiteral("list the values in which two settings files differ"),
         QStringLiteral("Lists the values in which two settings files differ, one a line, A's beside B's. Exit code "
                        "%1 when they are equal, %2 when they differ, %3 when a file cannot be read.")
-            .arg(int(CliExit::Ok)).arg(int(CliExit::Differences)).arg(int(CliExit::File)),
+            .arg(int(ExitCode::Ok)).arg(int(ExitCode::Differences)).arg(int(ExitCode::File)),
         {{QStringLiteral("A.kvr"), CliValue::Kvr}, {QStringLiteral("B.kvr"), CliValue::Kvr}},
         {flag("as-module", QStringLiteral("compare them as a module holds them after a write, with the allowances "
                                           "of write --verify: an empty alias as CAPCODE nn, timers in four "
@@ -302,7 +287,7 @@ std::vector<CliCommandSpec> buildCommands()
                        "after the other, and names the ports where a module answered, with its firmware version. "
                        "Only use it where nothing else is connected that could take those bytes amiss. Exit code %2 "
                        "when no module answered.")
-            .arg(readRequestFrame().size()).arg(int(CliExit::Module)),
+            .arg(readRequestFrame().size()).arg(int(ExitCode::Module)),
         {{QStringLiteral("DEV"), CliValue::Port, false, true}},
         {jsonOption(QStringLiteral("what each port answered"))}, false});
 
@@ -386,168 +371,7 @@ QString programHelp()
     return text + moduleOptionsHelp() + u'\n' + exitCodesHelp();
 }
 
-// roff: a backslash is written \e, and a line may not begin with a dot.
-QString roffText(QString text)
-{
-    text.replace(u'\\', QStringLiteral("\\e"));
-    text.replace(QStringLiteral("\n."), QStringLiteral("\n\\&."));
-    return text;
-}
-
-QString shellWords(const QStringList &words)
-{
-    return u'\'' + words.join(u' ') + u'\'';
-}
-
-const char *completionKind(CliValue value)
-{
-    switch (value) {
-    case CliValue::Kvr: return "kvr";
-    case CliValue::Pdf: return "pdf";
-    case CliValue::AnyFile: return "file";
-    case CliValue::Port: return "port";
-    case CliValue::Receiver: return "receiver";
-    case CliValue::Code: return "code";
-    case CliValue::Command: return "command";
-    case CliValue::Csv: return "csv";
-    case CliValue::Action: return "action";
-    case CliValue::Text: return "text";
-    case CliValue::None: break;
-    }
-    return "";
-}
-
-// The part of the completion that is the same for every command: how the
-// word under the cursor is completed, given the command's data.
-const char *const kCompletionHelpers = R"BASH(
-# Serial ports for --port: COM1 to COM%1, which lead to the ports this machine
-# has as the window's COM boxes do (kvr7314-cli ports lists where), and the
-# serial devices present. A path that is none of these, such as the
-# /dev/pts/N that "kvr7314-cli sim" prints, completes as a plain path.
-_kvr7314_cli_ports()
-{
-    local dev
-    local -a ports=(%2)
-    for dev in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM* /dev/serial/by-id/*; do
-        [[ -e $dev ]] && ports+=("$dev")
-    done
-    for dev in "${ports[@]}"; do
-        [[ $dev == "$cur"* ]] && COMPREPLY+=("$dev")
-    done
-    if ((${#COMPREPLY[@]} == 0)) && [[ $cur == /* ]]; then
-        _kvr7314_cli_files ''
-    fi
-}
-
-# File names: $1 is an extension (kvr, pdf), or empty for any file. Directories
-# are always offered, so that one can descend into them.
-_kvr7314_cli_files()
-{
-    if declare -F _filedir >/dev/null; then
-        _filedir "$1"
-        return
-    fi
-    local f
-    local -a found
-    compopt -o filenames 2>/dev/null
-    mapfile -t found < <(compgen -f -- "$cur")
-    for f in "${found[@]}"; do
-        if [[ -z $1 || -d $f || ${f,,} == *."$1" ]]; then
-            COMPREPLY+=("$f")
-        fi
-    done
-}
-
-# Offers the words of $1 that start with $cur.
-_kvr7314_cli_words()
-{
-    local w
-    for w in $1; do
-        [[ $w == "$cur"* ]] && COMPREPLY+=("$w")
-    done
-}
-
-# Completes a value or an argument of kind $1.
-_kvr7314_cli_value()
-{
-    case $1 in
-        kvr | pdf | csv) _kvr7314_cli_files "$1" ;;
-        action) _kvr7314_cli_words 'export import' ;;
-        file) _kvr7314_cli_files '' ;;
-        port) _kvr7314_cli_ports ;;
-        receiver) _kvr7314_cli_words 'flex pocsag' ;;
-        code) _kvr7314_cli_words "$(printf '%s ' {1..%3} {1..%4}D)" ;;
-        command) _kvr7314_cli_words "$commands" ;;
-    esac
-}
-)BASH";
-
-const char *const kCompletionEngine = R"BASH(
-    # The value of the option before the cursor ($prev is the option also
-    # in the form --option=value).
-    local kind
-    for kind in $valued; do
-        if [[ ${kind%%:*} == "$prev" ]]; then
-            _kvr7314_cli_value "${kind#*:}"
-            return
-        fi
-    done
-    [[ $split == true ]] && return
-
-    # The arguments given so far (not the options nor their values), and the
-    # options given so far.
-    local i word
-    local -i nargs=0
-    local -A seen=()
-    for ((i = 2; i < cword; i++)); do
-        word=${words[i]}
-        if [[ $word == -*=* ]]; then
-            seen[${word%%=*}]=1
-        elif [[ $word == -* ]]; then
-            seen[$word]=1
-            if [[ " $valued " == *" $word:"* ]]; then
-                # an option whose value is the next word (after an "=")
-                [[ ${words[i + 1]-} == = ]] && ((i++))
-                ((i++))
-            fi
-        else
-            nargs+=1
-        fi
-    done
-    # after -h or --help nothing else counts
-    [[ -n ${seen[-h]-}${seen[--help]-} ]] && return
-
-    # The next argument: the one at this place, or a last one that repeats.
-    if [[ $cur != -* ]]; then
-        local -a kinds=($arguments)
-        local next=${kinds[nargs]-}
-        [[ -z $next && ${#kinds[@]} -gt 0 && ${kinds[-1]} == *... ]] && next=${kinds[-1]}
-        next=${next%...}
-        if [[ -n $next && $next != text ]]; then
-            _kvr7314_cli_value "$next"
-            return
-        fi
-        # free text: options only on an empty word
-        [[ $next == text && -n $cur ]] && return
-    fi
-
-    # Options not given yet, nor another name of one that was.
-    local opt other skip
-    local -a offer=()
-    for opt in $options; do
-        skip=false
-        [[ -n ${seen[$opt]-} ]] && skip=true
-        for other in $excludes; do
-            [[ ${other%%:*} == "$opt" && -n ${seen[${other#*:}]-} ]] && skip=true
-        done
-        [[ $skip == false ]] && offer+=("$opt")
-    done
-    _kvr7314_cli_words "${offer[*]}"
-)BASH";
-
 } // namespace
-
-std::span<const ExitCodeMeaning> exitCodeMeanings() { return kExitCodes; }
 
 QString CliOptionSpec::label() const
 {
@@ -633,175 +457,4 @@ QString cliHelpText(const QString &topic)
 QString cliVersionText()
 {
     return QStringLiteral("%1 %2\n").arg(kCliProgram, kProgramVersion);
-}
-
-// The keys of the JSON that --json prints; they stay as they are.
-QString jsonKeysSection()
-{
-    // Each key with its meaning wrapped beside it, in a no-fill block.
-    const auto keys = [](const QList<std::pair<QString, QString>> &rows) {
-        constexpr qsizetype column = 18;
-        QString block = QStringLiteral(".nf\n");
-        for (const auto &[key, meaning] : rows) {
-            const QStringList lines = wrapped(meaning, int(kHelpWidth - column));
-            for (qsizetype i = 0; i < lines.size(); ++i)
-                block += (i == 0 ? key : QString()).leftJustified(column) + lines[i] + u'\n';
-        }
-        return block + QStringLiteral(".fi\n");
-    };
-    QList<std::pair<QString, QString>> fields;
-    for (const SettingsField &field : settingsFields())
-        fields.append({field.key, field.name});
-    QList<std::pair<QString, QString>> logged;
-    for (const LogKey &key : logKeys())
-        logged.append({QString::fromLatin1(key.key), QString::fromLatin1(key.meaning)});
-    return QStringLiteral("[JSON OUTPUT]\n"
-                          "With \\fB\\-\\-json\\fR the output is one JSON value; these keys stay as they are.\n"
-                          ".SS read: the settings, one key per field\n")
-         + keys(fields) + QStringLiteral(".SS history: one object per operation\n") + keys(logged)
-         + QStringLiteral(".SS history --backups: one object per backup\n")
-         + keys({{"path", "the backup's file"},
-                 {"time", "when it was made"},
-                 {"subject", "the port, or the file it kept"},
-                 {"what", "gelezen, geschreven, deels-geschreven, voor-lezen or vervangen"}})
-         + QStringLiteral(".SS diff\n")
-         + keys({{"a, b", "the two files"},
-                 {"asModule", "whether they were compared as a module holds them"},
-                 {"differences", "one object per field that differs: key (as for read), name, a, b"}})
-         + QStringLiteral(".SS ports\n")
-         + keys({{"com", "one object per COM box: box, device, present"},
-                 {"ports", "one object per port found: device, description, manufacturer, serialNumber, byId"}})
-         + QStringLiteral(".SS find: one object per port asked\n")
-         + keys({{"device", "the port"},
-                 {"answer", "module, none, other or port-failed"},
-                 {"firmware", "the module's firmware version, when a module answered"},
-                 {"reason", "why not, otherwise"}});
-}
-
-QString manPageCommandSections()
-{
-    QString text = QStringLiteral("[COMMANDS]\n");
-    for (const CliCommandSpec &c : cliCommands()) {
-        if (c.command != CliCommand::Help)
-            text += QStringLiteral(".SS %1\n.nf\n%2.fi\n").arg(c.name, roffText(commandHelpBody(c)));
-    }
-    return text + jsonKeysSection();
-}
-
-QString manPageFilesSections()
-{
-    return QStringLiteral(
-               "[ENVIRONMENT]\n"
-               ".TP\n.B KVR7314_DATA_DIR\n"
-               "The data folder, in place of \\fI~/.local/share/kvr7314\\fR (on Windows \\fI%APPDATA%\\\\kvr7314\\fR).\n"
-               "[FILES]\n"
-               ".TP\n.I ~/.local/share/kvr7314/%1\n"
-               "The log of operations of kvr7314 and kvr7314\\-cli, one JSON object per line; "
-               "\\fBkvr7314\\-cli history\\fR lists it.\n"
-               ".TP\n.I ~/.local/share/kvr7314/*.kvr\n"
-               "Backups: the settings of every read and write, the window's values before a read replaced "
-               "them, a file before a save replaced it. They open like any settings file. Backups older than "
-               "%2 days go, but never the newest %3.\n"
-               ".TP\n.I ~/.local/share/kvr7314/demo/\n"
-               "The same for kvr7314\\-demo, whose module is simulated.\n")
-        .arg(QFileInfo(logPath(QStringLiteral("."))).fileName())
-        .arg(kBackupDaysKept)
-        .arg(kBackupsAlwaysKept);
-}
-
-QString bashCompletionScript()
-{
-    QStringList names;
-    for (const CliCommandSpec &c : cliCommands())
-        names.append(c.name);
-    QStringList comNames;
-    for (int n = 1; n <= kComPortCount; ++n)
-        comNames.append(QStringLiteral("COM%1").arg(n));
-
-    QString script = QStringLiteral(
-        "# shellcheck shell=bash\n"
-        "#\n"
-        "# Bash completion for kvr7314-cli, made from the program's own table of\n"
-        "# commands and options when it is built: its commands, the options of each\n"
-        "# command, .kvr files for settings files, .pdf for the report, flex/pocsag\n"
-        "# for --receiver, the capcodes and RI-codes of test-call, and serial ports.\n"
-        "#\n"
-        "# Installed as ${datadir}/bash-completion/completions/kvr7314-cli, so that\n"
-        "# bash-completion loads it on first use. Uses the bash-completion helpers\n"
-        "# (_init_completion, _filedir) when they are loaded, and plain compgen otherwise.\n");
-    script += QString::fromLatin1(kCompletionHelpers)
-                  .arg(kComPortCount)
-                  .arg(comNames.join(u' '))
-                  .arg(kAliasCount)
-                  .arg(kPocsagAliasCount);
-    script += QStringLiteral(
-        "\n_kvr7314_cli()\n{\n"
-        "    local cur prev words cword split=false\n"
-        "    if declare -F _init_completion >/dev/null; then\n"
-        "        _init_completion -s || return\n"
-        "    else\n"
-        "        # bash splits --option=value into \"--option\" \"=\" \"value\"\n"
-        "        words=(\"${COMP_WORDS[@]}\")\n"
-        "        cword=$COMP_CWORD\n"
-        "        cur=${words[cword]}\n"
-        "        prev=${words[cword - 1]}\n"
-        "        if [[ $cur == = ]]; then\n"
-        "            cur=''\n"
-        "            split=true\n"
-        "        elif [[ $prev == = ]] && ((cword > 2)); then\n"
-        "            prev=${words[cword - 2]}\n"
-        "            split=true\n"
-        "        fi\n"
-        "    fi\n"
-        "    COMPREPLY=()\n\n");
-    script += QStringLiteral("    local commands=%1\n").arg(shellWords(names));
-    QStringList common;
-    for (const CliOptionSpec &o : commonOptions())
-        common += o.typedNames();
-    script += QStringLiteral(
-                  "    # The command is the first word after the program name.\n"
-                  "    local command=${words[1]-}\n"
-                  "    if ((cword == 1)); then\n"
-                  "        if [[ $cur == -* ]]; then\n"
-                  "            _kvr7314_cli_words %1\n"
-                  "        else\n"
-                  "            _kvr7314_cli_words \"$commands\"\n"
-                  "        fi\n"
-                  "        return\n"
-                  "    fi\n\n")
-                  .arg(shellWords({QStringLiteral("--help"), QStringLiteral("--version")}));
-
-    // Each command's options, those that take a value (option:kind), its
-    // arguments' kinds in order, and the names that exclude each other.
-    script += QStringLiteral("    local options valued arguments excludes\n    case $command in\n");
-    for (const CliCommandSpec &c : cliCommands()) {
-        QStringList options, valuedOptions, arguments, excludes;
-        for (const CliOptionSpec &o : c.allOptions()) {
-            options += o.typedNames();
-            for (const QString &typed : o.typedNames()) {
-                if (!o.valueName.isEmpty())
-                    valuedOptions.append(typed + u':' + QLatin1String(completionKind(o.value)));
-                for (const QString &other : o.typedNames()) {
-                    if (other != typed)
-                        excludes.append(typed + u':' + other);
-                }
-            }
-        }
-        if (c.talksToModule)   // one module: --port or --sim
-            excludes += {QStringLiteral("--port:--sim"), QStringLiteral("--sim:--port")};
-        for (const CliArgumentSpec &a : c.arguments)
-            arguments.append(QLatin1String(completionKind(a.value)) + (a.repeats ? QStringLiteral("...") : QString()));
-        script += QStringLiteral("        %1)\n"
-                                 "            options=%2\n"
-                                 "            valued=%3\n"
-                                 "            arguments=%4\n"
-                                 "            excludes=%5\n"
-                                 "            ;;\n")
-                      .arg(c.name, shellWords(options), shellWords(valuedOptions), shellWords(arguments),
-                           shellWords(excludes));
-    }
-    script += QStringLiteral("        *) return ;;\n    esac\n");
-    script += QString::fromLatin1(kCompletionEngine);
-    script += QStringLiteral("} &&\n    complete -F _kvr7314_cli kvr7314-cli\n");
-    return script;
 }

@@ -6,6 +6,8 @@
 // tools/kvr7314-cli-docs). Defaults in the help come from the code's own
 // constants.
 
+#include "operations/exitcode.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -17,24 +19,6 @@ inline const QString kCliProgram = QStringLiteral("kvr7314-cli");
 inline const QString kCliErrorPrefix = kCliProgram + QStringLiteral(": ");
 
 enum class CliCommand { Help, Version, Write, Read, TestCall, NoNetwork, Report, Diff, Aliases, Ports, Find, History, Sim };
-
-// Distinct codes, so a script can tell what went wrong.
-enum class CliExit : int {
-    Ok = 0,
-    Usage = 2,        // unknown command or option, missing or malformed argument
-    File = 3,         // settings file unreadable or not a KVR7314 file; output not writable
-    Port = 4,         // the port cannot be opened, or failed during the run
-    Module = 5,       // no answer to the read request, or a dump that cannot be read
-    Differences = 6,  // --verify, diff: values differ
-    Interrupted = 128,  // + the signal's number: 130 for Ctrl-C (SIGINT), 143 for SIGTERM
-};
-
-// What each exit code means, as the help and the README list them.
-struct ExitCodeMeaning {
-    int code;
-    const char *meaning;
-};
-std::span<const ExitCodeMeaning> exitCodeMeanings();
 
 // What the bash completion offers for an option's value or an argument.
 enum class CliValue {
@@ -102,9 +86,8 @@ QString commandHelpBody(const CliCommandSpec &command);
 // "kvr7314-cli 1.09"
 QString cliVersionText();
 
-// Made at build time: a help2man include with a section per command, and
-// the bash completion of every command and option.
-QString manPageCommandSections();
-// The man pages' ENVIRONMENT and FILES: the data folder, its log and backups.
-QString manPageFilesSections();
-QString bashCompletionScript();
+// Help lines are wrapped to this width: the man page indents them by 7
+// and should still fit 80 columns.
+inline constexpr int kHelpWidth = 72;
+// The words of `text` in lines of at most `width` characters.
+QStringList wrapped(const QString &text, int width);

@@ -6,14 +6,12 @@
 // progress report is a line of its own, so logs stay readable.
 
 #include "files/operationlog.h"
+#include "operations/outcome.h"
 
 #include <QJsonValue>
 #include <QString>
 
 #include <cstdio>
-
-// "text" in double quotes, as the messages show a value.
-inline QString quoted(const QString &text) { return u'"' + text + u'"'; }
 
 class CliConsole {
 public:

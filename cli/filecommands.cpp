@@ -1,11 +1,12 @@
 #include "cli/filecommands.h"
 
-#include "cli/clicommands.h"
+#include "cli/clicommandtable.h"
 #include "cli/cliconsole.h"
 #include "files/aliaslist.h"
-#include "files/journal.h"
+#include "files/backups.h"
 #include "files/safefile.h"
 #include "link/portlist.h"
+#include "operations/fileoperations.h"
 #include "readback/dumpcomparison.h"
 
 #include <QFile>
@@ -22,38 +23,48 @@ QString padded(const QString &text, int width)
     return text.leftJustified(width);
 }
 
+// Opens a settings file as "openen" does; says why it cannot.
+bool opened(const QString &path, CliConsole &console, ModuleSettings *settings, ExitCode *exit)
+{
+    const OperationOutcome outcome = openSettingsFile(path, settings);
+    if (outcome.ok())
+        return true;
+    console.error(outcome.line);
+    *exit = outcome.exit;
+    return false;
+}
+
 } // namespace
 
-CliExit runDiff(const CliRequest &request)
+ExitCode runDiff(const DiffRequest &request)
 {
     CliConsole console(request.json);
     ModuleSettings a;
     ModuleSettings b;
-    for (const auto &[path, settings] : {std::pair{request.files[0], &a}, std::pair{request.files[1], &b}}) {
-        if (const CliExit opened = openSettingsFile(path, console, settings); opened != CliExit::Ok)
-            return opened;
-    }
+    ExitCode exit = ExitCode::Ok;
+    if (!opened(request.a, console, &a, &exit) || !opened(request.b, console, &b, &exit))
+        return exit;
     const QList<FieldDifference> differences = request.asModule ? heldDifferences(a, b) : settingsDifferences(a, b);
-    const CliExit exit = differences.isEmpty() ? CliExit::Ok : CliExit::Differences;
+    exit = differences.isEmpty() ? ExitCode::Ok : ExitCode::Differences;
     if (request.json) {
         QJsonArray list;
         for (const FieldDifference &d : differences)
             list.append(QJsonObject{{"key", d.key}, {"name", d.field}, {"a", d.expected}, {"b", d.found}});
-        console.json(QJsonObject{{"a", request.files[0]}, {"b", request.files[1]},
+        console.json(QJsonObject{{"a", request.a}, {"b", request.b},
                                        {"asModule", request.asModule}, {"differences", list}});
         return exit;
     }
     if (differences.isEmpty()) {
         console.line(QStringLiteral("%1 and %2 hold the same values%3")
-                         .arg(request.files[0], request.files[1],
+                         .arg(request.a, request.b,
                               request.asModule ? QStringLiteral(" as a module holds them") : QString()));
         return exit;
     }
     // Side by side: field, A's value, B's value.
-    int valueWidth = int(request.files[0].size());
+    int valueWidth = int(request.a.size());
     for (const FieldDifference &d : differences)
         valueWidth = std::max(valueWidth, int(quoted(d.expected).size()));
-    console.line(padded(QString(), 18) + padded(request.files[0], valueWidth) + QStringLiteral("  ") + request.files[1]);
+    console.line(padded(QString(), 18) + padded(request.a, valueWidth) + QStringLiteral("  ") + request.b);
     for (const FieldDifference &d : differences)
         console.line(padded(d.field, 18) + padded(quoted(d.expected), valueWidth) + QStringLiteral("  ") + quoted(d.found));
     return exit;
@@ -80,52 +91,52 @@ std::optional<QByteArray> readListFile(const QString &path, QString *error)
 
 } // namespace
 
-CliExit runAliases(const CliRequest &request)
+ExitCode runAliases(const AliasesRequest &request)
 {
     const bool toStandardOutput = request.output.isEmpty();
     CliConsole console(toStandardOutput);
     ModuleSettings settings;
-    if (const CliExit opened = openSettingsFile(request.file(), console, &settings); opened != CliExit::Ok)
-        return opened;
-    if (request.aliasAction == u"export") {
+    if (ExitCode exit = ExitCode::Ok; !opened(request.file, console, &settings, &exit))
+        return exit;
+    if (!request.import) {
         const QByteArray list = aliasListBytes(settings);
         if (toStandardOutput) {
             console.data(list);
-            return CliExit::Ok;
+            return ExitCode::Ok;
         }
         if (const auto error = writeWholeFile(request.output, list)) {
             console.error(request.output + QStringLiteral(": ") + *error);
-            return CliExit::File;
+            return ExitCode::File;
         }
-        console.line(QStringLiteral("wrote the %1 aliases of %2 to %3").arg(kAliasCount).arg(request.file(), request.output));
-        return CliExit::Ok;
+        console.line(QStringLiteral("wrote the %1 aliases of %2 to %3").arg(kAliasCount).arg(request.file, request.output));
+        return ExitCode::Ok;
     }
 
-    const QString listPath = request.files.value(1);
+    const QString &listPath = request.list;
     QString error;
     const std::optional<QByteArray> bytes = readListFile(listPath, &error);
     if (!bytes) {
         console.error(listPath + QStringLiteral(": ") + error);
-        return CliExit::File;
+        return ExitCode::File;
     }
     const AliasListRead list = readAliasList(*bytes);
     if (list.failure) {
         console.error(listPath + QStringLiteral(": nothing was written: ") + list.failure->english);
-        return CliExit::File;
+        return ExitCode::File;
     }
-    const ModuleSettings updated = withAliases(settings, list.rows);
-    const Journal journal(kCliProgram);
-    Journal::Operation op = journal.begin(QStringLiteral("save"));
-    op.entry.file = request.output;
-    op.keepReplaced(request.output);
-    const SaveOutcome saved = writeSettingsFile(request.output, updated, QDateTime::currentDateTime());
-    keepOperation(console, op, bool(saved), saved.reason.english);
-    if (!saved) {
-        reportSaveFailure(console, request.output, saved.reason);
-        return CliExit::File;
+    HeldSettings updated(withAliases(settings, list.rows));
+    SaveOperation save(updated, OperationContext::keptBy(kCliProgram));
+    save.setFile(request.output);
+    save.start();
+    const OperationOutcome &saved = save.outcome();
+    for (const FileReason &problem : saved.problems)
+        console.error(problem.english);
+    if (!saved.ok()) {
+        console.error(saved.line);
+        return saved.exit;
     }
     console.line(QStringLiteral("took %1 alias(es) of %2 into %3").arg(list.rows.size()).arg(listPath, request.output));
-    return CliExit::Ok;
+    return ExitCode::Ok;
 }
 
 namespace {
@@ -137,8 +148,8 @@ bool onPort(const LogEntry &entry, const QString &filter)
 {
     if (filter.isEmpty())
         return true;
-    const std::optional<PortTarget> target = portTarget(filter);
-    const QString device = target && target->device.isEmpty() ? machineComDevice(target->comPort) : filter;
+    const std::optional<PortAddress> address = PortAddress::parse(filter);
+    const QString device = address && address->isCom() ? address->deviceNow({}) : filter;
     return entry.port == device || entry.serialNumber == filter || backupSubject(entry.port) == filter;
 }
 
@@ -163,52 +174,52 @@ QString historyPort(const LogEntry &entry)
 
 } // namespace
 
-CliExit runHistory(const CliRequest &request)
+ExitCode runHistory(const HistoryRequest &request)
 {
     CliConsole console(request.json);
-    const Journal journal(kCliProgram);
+    const QString directory = dataDirectory();
     const QString timeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-    if (request.listBackups) {
-        const QList<BackupFile> backups = journal.backups();
+    if (request.backups) {
+        const QList<BackupFile> backups = listBackups(directory);
         if (request.json) {
             QJsonArray list;
             for (const BackupFile &b : backups)
                 list.append(QJsonObject{{"path", b.path}, {"time", b.time.toOffsetFromUtc(b.time.offsetFromUtc()).toString(Qt::ISODate)},
                                         {"subject", b.subject}, {"what", b.what}});
             console.json(list);
-            return CliExit::Ok;
+            return ExitCode::Ok;
         }
         if (backups.isEmpty())
-            console.line(QStringLiteral("no backups in %1").arg(journal.directory()));
+            console.line(QStringLiteral("no backups in %1").arg(directory));
         else
             console.line(padded(QStringLiteral("time"), 21) + padded(QStringLiteral("what"), 18) + QStringLiteral("backup"));
         for (const BackupFile &b : backups)
             console.line(padded(b.time.toString(timeFormat), 21) + padded(b.what, 18) + b.path);
-        return CliExit::Ok;
+        return ExitCode::Ok;
     }
 
     // Newest first by when they started; the log has them as they ended.
     QString error;
-    QList<LogEntry> entries = journal.entries(&error);
+    QList<LogEntry> entries = readLog(logPath(directory), &error);
     if (!error.isEmpty()) {
-        console.error(QStringLiteral("%1: the log cannot be read: %2").arg(logPath(journal.directory()), error));
-        return CliExit::File;
+        console.error(QStringLiteral("%1: the log cannot be read: %2").arg(logPath(directory), error));
+        return ExitCode::File;
     }
     std::reverse(entries.begin(), entries.end());
     std::stable_sort(entries.begin(), entries.end(), [](const LogEntry &a, const LogEntry &b) { return a.time > b.time; });
     entries.removeIf([&](const LogEntry &e) {
-        return !onPort(e, request.portFilter) || (request.since.isValid() && e.time < request.since);
+        return !onPort(e, request.port) || (request.since.isValid() && e.time < request.since);
     });
     if (request.json) {
         QJsonArray list;
         for (const LogEntry &e : entries)
             list.append(logObject(e));
         console.json(list);
-        return CliExit::Ok;
+        return ExitCode::Ok;
     }
     if (entries.isEmpty()) {
-        console.line(QStringLiteral("no operations in the log %1").arg(logPath(journal.directory())));
-        return CliExit::Ok;
+        console.line(QStringLiteral("no operations in the log %1").arg(logPath(directory)));
+        return ExitCode::Ok;
     }
     int portWidth = 4;
     for (const LogEntry &e : entries)
@@ -229,6 +240,6 @@ CliExit runHistory(const CliRequest &request)
         if (!more.isEmpty())
             console.line(QString(21, u' ') + more.join(QStringLiteral(": ")));
     }
-    return CliExit::Ok;
+    return ExitCode::Ok;
 }
 

@@ -3,8 +3,9 @@
 // diff of two settings files, the aliases to and from a spreadsheet's list,
 // and the history of operations and backups in the data folder.
 
-#include "cli/clicommandline.h"
+#include "cli/clirequests.h"
+#include "operations/exitcode.h"
 
-CliExit runDiff(const CliRequest &request);
-CliExit runAliases(const CliRequest &request);
-CliExit runHistory(const CliRequest &request);
+ExitCode runDiff(const DiffRequest &request);
+ExitCode runAliases(const AliasesRequest &request);
+ExitCode runHistory(const HistoryRequest &request);

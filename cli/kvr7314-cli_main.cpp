@@ -2,8 +2,9 @@
 // scripts and for machines without a display or without a module. See
 // `kvr7314-cli --help`.
 
-#include "cli/clicommands.h"
 #include "cli/clicommandline.h"
+#include "cli/clicommandtable.h"
+#include "cli/clirun.h"
 #include "cli/reportmodule.h"
 #include "link/portlist.h"
 
@@ -36,22 +37,21 @@ int main(int argc, char *argv[])
                              .arg(devices.isEmpty() ? QStringLiteral("none") : devices.join(QStringLiteral(", "))));
         }
         std::fputs((kCliErrorPrefix + error + u'\n').toLocal8Bit().constData(), stderr);
-        return int(CliExit::Usage);
+        return int(ExitCode::Usage);
     }
     const CliRequest &request = *parse.request;
-    if (request.command == CliCommand::Help) {
-        std::fputs(cliHelpText(request.helpTopic).toLocal8Bit().constData(), stdout);
-        return int(CliExit::Ok);
+    if (const auto *help = std::get_if<HelpRequest>(&request)) {
+        std::fputs(cliHelpText(help->topic).toLocal8Bit().constData(), stdout);
+        return int(ExitCode::Ok);
     }
-    if (request.command == CliCommand::Version) {
+    if (std::holds_alternative<VersionRequest>(request)) {
         std::fputs(cliVersionText().toLocal8Bit().constData(), stdout);
-        return int(CliExit::Ok);
+        return int(ExitCode::Ok);
     }
-
-    if (request.command == CliCommand::Report)
-        return runReportModule(argc, argv, request);
+    if (const auto *report = std::get_if<ReportRequest>(&request))
+        return runReportModule(argc, argv, *report);
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(kCliProgram);
-    return int(runCliRequest(request));
+    return runCliRequest(request);
 }

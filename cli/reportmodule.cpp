@@ -1,5 +1,7 @@
 #include "cli/reportmodule.h"
 
+#include "cli/clicommandtable.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
@@ -27,7 +29,7 @@ QString executableDirectory()
 
 } // namespace
 
-int runReportModule(int argc, char **argv, const CliRequest &request)
+int runReportModule(int argc, char **argv, const ReportRequest &request)
 {
     const QString here = executableDirectory();
     // Beside the program in the build tree and on Windows; in its library
@@ -48,5 +50,5 @@ int runReportModule(int argc, char **argv, const CliRequest &request)
                    .toLocal8Bit()
                    .constData(),
                stderr);
-    return int(CliExit::File);
+    return int(ExitCode::File);
 }

@@ -13,6 +13,11 @@ QString stopSignalName(int signalNumber)
     return QStringLiteral("signal %1").arg(signalNumber);
 }
 
+StopCause stopCauseOf(int signalNumber)
+{
+    return StopCause{stopSignalName(signalNumber), exitCodeForSignal(signalNumber)};
+}
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 

@@ -4,6 +4,8 @@
 // progress line are completed, and the user is told what state the module
 // was left in.
 
+#include "operations/outcome.h"
+
 #include <QObject>
 
 class StopSignals : public QObject {
@@ -30,6 +32,5 @@ private:
 // "Ctrl-C (SIGINT)", "SIGTERM": how messages and the trace name a stop.
 QString stopSignalName(int signalNumber);
 
-// The exit code of a program ended by `signalNumber`: 128 + the number
-// (130 for SIGINT, 143 for SIGTERM), as a shell reports it.
-inline int exitCodeForSignal(int signalNumber) { return 128 + signalNumber; }
+// What a stop signal tells an operation: its name, and the exit code.
+StopCause stopCauseOf(int signalNumber);

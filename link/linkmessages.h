@@ -10,15 +10,15 @@
 
 inline const QString kCommunicationErrorTitle = QStringLiteral("Communicatiefout!");
 
-// The port COM `comPort` could not be opened.
-inline QString openFailureText(int comPort)
+// The port the window's box names ("COM 3") could not be opened.
+inline QString openFailureText(const QString &portName)
 {
     return QStringLiteral("Er is een fout opgetreden bij openen van de compoort !\r"
                           "Mogelijk wordt de compoort door een ander programma\r"
                           "gebruikt, of is de ingestelde compoort niet aanwezig.\r"
                           "\r"
                           "De ingestelde compoort = ")
-        + comPortName(comPort)
+        + portName
         + QStringLiteral("\r"
                          "\r"
                          "Start het programma opnieuw op en selecteer een andere com-poort.\r"

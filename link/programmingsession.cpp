@@ -4,8 +4,9 @@
 
 #include <QTimer>
 
-ProgrammingSession::ProgrammingSession(PortAccess port, std::function<ModuleSettings()> settings, QObject *parent)
-    : QObject(parent), m_portAccess(std::move(port)), m_settings(std::move(settings)), m_tmrPauze(new QTimer(this))
+ProgrammingSession::ProgrammingSession(PortOpener openPort, std::function<ModuleSettings()> settings,
+                                       QObject *parent)
+    : QObject(parent), m_openPort(std::move(openPort)), m_settings(std::move(settings)), m_tmrPauze(new QTimer(this))
 {
     m_tmrPauze->setObjectName(QStringLiteral("Tmr_Pauze"));
     m_tmrPauze->setInterval(ProgrammingRun::kTickIntervalMs);
@@ -17,8 +18,6 @@ ProgrammingSession::ProgrammingSession(PortAccess port, std::function<ModuleSett
 
 ProgrammingSession::~ProgrammingSession() = default;
 
-bool ProgrammingSession::isRunning() const { return m_tmrPauze->isActive(); }
-
 void ProgrammingSession::startProgramming()
 {
     if (isRunning())
@@ -29,6 +28,7 @@ void ProgrammingSession::startProgramming()
         emit fieldTextChanged(*field, field->in(normalised));
 
     m_stepsSent = 0;
+    m_running = true;
     m_run.start();
     m_tmrPauze->start();
 }
@@ -51,22 +51,36 @@ void ProgrammingSession::programmingTick()
 
 void ProgrammingSession::sendProgrammingStep(int step)
 {
-    if (step == 1) {
-        // The previous object goes first, so its port is closed before the
-        // same port is opened again.
-        m_port.reset();
-        PortFailure failure;
-        m_port = openPort(m_portAccess, &failure);
-        if (!m_port) {
-            halt();
-            emit failed(failure);
-            return;
-        }
-        connect(m_port.get(), &SerialPort::failed, this, &ProgrammingSession::onPortFailed);
-    }
-    if (!m_port)
+    if (step != 1) {
+        if (m_port)
+            sendStep(step);
         return;
+    }
+    // The previous object goes first, so its port is closed before the
+    // same port is opened again. No tick comes while the port opens.
+    m_port.reset();
+    m_tmrPauze->stop();
+    m_openPort([this](PortOpening opening) { portOpened(std::move(opening)); });
+}
 
+void ProgrammingSession::portOpened(PortOpening opening)
+{
+    if (!m_running)
+        return;   // stopped while the port opened
+    if (!opening.port) {
+        halt();
+        emit failed(opening.failure);
+        return;
+    }
+    m_port = std::move(opening.port);
+    connect(m_port.get(), &SerialPort::failed, this, &ProgrammingSession::onPortFailed);
+    sendStep(1);
+    if (m_running)
+        m_tmrPauze->start();   // the next tick 150 ms after frame 1 went out
+}
+
+void ProgrammingSession::sendStep(int step)
+{
     // A timer's step pads it to four characters, and its box shows that.
     ModuleSettings now = m_settings();
     for (const SettingsField *field : fieldsOfStep(step)) {
@@ -90,8 +104,15 @@ void ProgrammingSession::finishProgramming()
 
 void ProgrammingSession::halt()
 {
+    m_running = false;
     m_tmrPauze->stop();
     emit ledChanged(false);
+}
+
+void ProgrammingSession::stop()
+{
+    if (m_running)
+        halt();
 }
 
 void ProgrammingSession::onPortFailed(const QString &description)

@@ -23,9 +23,9 @@ class QTimer;
 class ProgrammingSession : public QObject {
     Q_OBJECT
 public:
-    // `port`: how step 1 opens the port (the COM n is asked then);
-    // `settings`: the values as they stand now, asked at every step.
-    ProgrammingSession(PortAccess port, std::function<ModuleSettings()> settings, QObject *parent = nullptr);
+    // `openPort`: how step 1 opens the port (where the module is, is asked
+    // then); `settings`: the values as they stand now, asked at every step.
+    ProgrammingSession(PortOpener openPort, std::function<ModuleSettings()> settings, QObject *parent = nullptr);
     ~ProgrammingSession() override;
 
     // The click on "schrijven": the timers are normalised (and the new texts
@@ -38,10 +38,17 @@ public:
     // run. Nothing happens once the run has ended or been halted.
     void programmingTick();
 
-    // Sends step 1..26 with the settings as they are now; step 1 opens the port.
+    // Sends step 1..26 with the settings as they are now; step 1 opens the
+    // port first. The steps after it count from when frame 1 went out, so
+    // the module gets every frame 300 ms after the one before, however long
+    // the opening took.
     void sendProgrammingStep(int step);
 
-    bool isRunning() const;
+    // Halts the run where it stands (a stop signal): no more steps, the LED
+    // off, and neither finished() nor failed().
+    void stop();
+
+    bool isRunning() const { return m_running; }
     // The last step written in this run (0 before step 1).
     int stepsSent() const { return m_stepsSent; }
 
@@ -66,12 +73,15 @@ signals:
 private:
     void finishProgramming();
     void halt();
+    void portOpened(PortOpening opening);
+    void sendStep(int step);
     void onPortFailed(const QString &description);
 
-    PortAccess m_portAccess;
+    PortOpener m_openPort;
     std::function<ModuleSettings()> m_settings;
     QTimer *m_tmrPauze;
     ProgrammingRun m_run;
     std::unique_ptr<SerialPort> m_port;
+    bool m_running = false;
     int m_stepsSent = 0;
 };

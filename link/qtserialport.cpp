@@ -11,8 +11,7 @@
 #include <unistd.h>
 #endif
 
-QtSerialPort::QtSerialPort(ComDeviceMapper device, QObject *parent)
-    : SerialPort(parent), m_device(device ? std::move(device) : ComDeviceMapper(defaultComDevice))
+QtSerialPort::QtSerialPort(QObject *parent) : SerialPort(parent)
 {
     connect(&m_port, &QSerialPort::readyRead, this, [this] {
         m_lastEvent = PortEvent::Received;
@@ -37,9 +36,9 @@ QtSerialPort::~QtSerialPort()
     }
 }
 
-bool QtSerialPort::open(int comPort)
+bool QtSerialPort::open(const QString &device)
 {
-    m_deviceName = m_device(comPort);
+    m_deviceName = device;
     m_port.setPortName(m_deviceName);
     m_port.setBaudRate(QSerialPort::Baud19200);
     m_port.setDataBits(QSerialPort::Data8);

@@ -9,11 +9,10 @@
 class QtSerialPort : public SerialPort {
     Q_OBJECT
 public:
-    // `device` maps COM n to the device to open; defaultComDevice when empty.
-    explicit QtSerialPort(ComDeviceMapper device = {}, QObject *parent = nullptr);
+    explicit QtSerialPort(QObject *parent = nullptr);
     ~QtSerialPort() override;
 
-    bool open(int comPort) override;
+    bool open(const QString &device) override;
     QString errorString() const override { return m_errorString; }
     QString deviceName() const override { return m_deviceName; }
     OpenCause openCause() const override { return m_openCause; }
@@ -30,7 +29,6 @@ private:
     void findOpenCause();
     void fail(const QString &description, bool lostWrites);
 
-    ComDeviceMapper m_device;
     QString m_deviceName;
     QSerialPort m_port;
     QString m_errorString;

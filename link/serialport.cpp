@@ -39,16 +39,19 @@ PortFailure lineFailure(const SerialPort &port, const QString &description)
     return failure;
 }
 
-std::unique_ptr<SerialPort> openPort(const PortAccess &access, PortFailure *failure)
+PortOpening openDevice(std::unique_ptr<SerialPort> port, const QString &device)
 {
-    std::unique_ptr<SerialPort> port = access.newPort ? access.newPort() : nullptr;
-    if (port && port->open(access.comPort()))
-        return port;
-    failure->kind = PortFailure::CannotOpen;
-    failure->device = port ? port->deviceName() : QString();
-    failure->description = port ? port->errorString() : QStringLiteral("no serial port");
-    failure->cause = port ? port->openCause() : OpenCause::Other;
-    failure->holder = port ? port->holder() : QString();
-    failure->lostWrites = false;
-    return nullptr;
+    PortOpening opening;
+    if (port && port->open(device)) {
+        opening.port = std::move(port);
+        return opening;
+    }
+    PortFailure &failure = opening.failure;
+    failure.kind = PortFailure::CannotOpen;
+    failure.device = port ? port->deviceName() : device;
+    failure.description = port ? port->errorString() : QStringLiteral("no serial port");
+    failure.cause = port ? port->openCause() : OpenCause::Other;
+    failure.holder = port ? port->holder() : QString();
+    failure.lostWrites = false;
+    return opening;
 }

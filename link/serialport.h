@@ -48,9 +48,10 @@ public:
     using QObject::QObject;
     ~SerialPort() override = default;
 
-    // Opens COM `comPort` (1..4) with the module's line settings. On failure
-    // returns false and leaves a short description in errorString().
-    virtual bool open(int comPort) = 0;
+    // Opens `device` ("/dev/ttyUSB0", "COM3") with the module's line
+    // settings. On failure returns false and leaves a short description in
+    // errorString().
+    virtual bool open(const QString &device) = 0;
     virtual QString errorString() const = 0;
     // The device the last open() tried ("/dev/ttyUSB0", "COM3").
     virtual QString deviceName() const = 0;
@@ -101,13 +102,6 @@ private:
 
 using SerialPortFactory = std::function<std::unique_ptr<SerialPort>()>;
 
-// How a session reaches the module: a fresh port object for each opening,
-// and the COM n to open, asked at the moment it opens.
-struct PortAccess {
-    SerialPortFactory newPort;
-    std::function<int()> comPort;
-};
-
 // COM n -> the device it opens: "COMn" on Windows, /dev/ttyS(n-1) on Linux.
 QString defaultComDevice(int comPort);
 using ComDeviceMapper = std::function<QString(int comPort)>;
@@ -115,6 +109,18 @@ using ComDeviceMapper = std::function<QString(int comPort)>;
 // The failure of an opened `port` that reported `description`.
 PortFailure lineFailure(const SerialPort &port, const QString &description);
 
-// Opens the COM n that `access` names on a new port object. Nothing, with
-// the failure in `failure`, when it cannot be opened.
-std::unique_ptr<SerialPort> openPort(const PortAccess &access, PortFailure *failure);
+// What an opening gave: the open port, or why there is none.
+struct PortOpening {
+    std::unique_ptr<SerialPort> port;
+    PortFailure failure;   // when there is no port
+};
+using PortOpened = std::function<void(PortOpening opening)>;
+
+// Opens a fresh port to the module and hands it to `done`, or why it could
+// not be opened. A local port has opened (or failed) before the call
+// returns, so a run's timing is its own; one that must connect first
+// reports later.
+using PortOpener = std::function<void(const PortOpened &done)>;
+
+// Opens `device` on `port`, a fresh object.
+PortOpening openDevice(std::unique_ptr<SerialPort> port, const QString &device);

@@ -8,12 +8,7 @@ using SystemSerialPort = Win32SerialPort;
 using SystemSerialPort = QtSerialPort;
 #endif
 
-std::unique_ptr<SerialPort> makeSystemSerialPort(ComDeviceMapper device)
+std::unique_ptr<SerialPort> makeSystemSerialPort()
 {
-    return std::make_unique<SystemSerialPort>(std::move(device));
-}
-
-std::unique_ptr<SerialPort> makeSystemSerialPort(const QString &device)
-{
-    return makeSystemSerialPort([device](int) { return device; });
+    return std::make_unique<SystemSerialPort>();
 }

@@ -7,8 +7,5 @@
 
 #include <memory>
 
-// A new, unopened port whose open(n) opens the device `device` maps n to.
-std::unique_ptr<SerialPort> makeSystemSerialPort(ComDeviceMapper device);
-
-// The same for one device, whatever COM number it is opened as.
-std::unique_ptr<SerialPort> makeSystemSerialPort(const QString &device);
+// A new, unopened port.
+std::unique_ptr<SerialPort> makeSystemSerialPort();

@@ -66,12 +66,11 @@ TracingSerialPort::~TracingSerialPort()
         note(QStringLiteral("port closed"));
 }
 
-bool TracingSerialPort::open(int comPort)
+bool TracingSerialPort::open(const QString &device)
 {
-    const bool opened = m_inner->open(comPort);
-    const QString device = m_inner->deviceName();
-    note(opened ? QStringLiteral("open %1").arg(device)
-                : QStringLiteral("open %1 failed: %2").arg(device, m_inner->errorString()));
+    const bool opened = m_inner->open(device);
+    note(opened ? QStringLiteral("open %1").arg(m_inner->deviceName())
+                : QStringLiteral("open %1 failed: %2").arg(m_inner->deviceName(), m_inner->errorString()));
     return opened;
 }
 

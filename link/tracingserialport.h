@@ -29,7 +29,7 @@ public:
                       QObject *parent = nullptr);
     ~TracingSerialPort() override;
 
-    bool open(int comPort) override;
+    bool open(const QString &device) override;
     QString errorString() const override { return m_inner->errorString(); }
     QString deviceName() const override { return m_inner->deviceName(); }
     OpenCause openCause() const override { return m_inner->openCause(); }

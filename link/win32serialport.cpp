@@ -68,8 +68,7 @@ OpenCause openCauseOfWin32Error(DWORD error)
     }
 }
 
-Win32SerialPort::Win32SerialPort(ComDeviceMapper device, QObject *parent)
-    : SerialPort(parent), m_device(device ? std::move(device) : ComDeviceMapper(defaultComDevice))
+Win32SerialPort::Win32SerialPort(QObject *parent) : SerialPort(parent)
 {
     m_readTimer.setInterval(kReadIntervalMs);
     connect(&m_readTimer, &QTimer::timeout, this, &Win32SerialPort::takeArrived);
@@ -80,11 +79,11 @@ Win32SerialPort::~Win32SerialPort()
     close();
 }
 
-bool Win32SerialPort::open(int comPort)
+bool Win32SerialPort::open(const QString &device)
 {
     close();
     clearFailure();
-    m_deviceName = m_device(comPort);
+    m_deviceName = device;
     // "\\.\" reaches COM10 and up too, and any name a driver gives its port.
     const QString path = m_deviceName.startsWith(QLatin1String("\\\\.\\")) ? m_deviceName
                                                                           : QStringLiteral("\\\\.\\") + m_deviceName;

@@ -30,10 +30,10 @@ class Win32SerialPort : public SerialPort {
 public:
     static constexpr int kReadIntervalMs = 5;
 
-    explicit Win32SerialPort(ComDeviceMapper device, QObject *parent = nullptr);
+    explicit Win32SerialPort(QObject *parent = nullptr);
     ~Win32SerialPort() override;
 
-    bool open(int comPort) override;
+    bool open(const QString &device) override;
     QString errorString() const override { return m_errorString; }
     QString deviceName() const override { return m_deviceName; }
     OpenCause openCause() const override { return m_openCause; }
@@ -48,7 +48,6 @@ private:
     void fail(const QString &description, bool lostWrites);
     void close();
 
-    ComDeviceMapper m_device;
     QString m_deviceName;
     HANDLE m_handle = INVALID_HANDLE_VALUE;
     QString m_errorString;

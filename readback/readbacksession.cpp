@@ -17,9 +17,9 @@ QTimer *makeTimer(QObject *parent, const char *name, int intervalMs, Qt::TimerTy
 
 } // namespace
 
-ReadBackSession::ReadBackSession(PortAccess port, Options options, QObject *parent)
+ReadBackSession::ReadBackSession(PortOpener openPort, Options options, QObject *parent)
     : QObject(parent),
-      m_portAccess(std::move(port)),
+      m_openPort(std::move(openPort)),
       m_options(options),
       m_tmrFirstPoll(makeTimer(this, "Tmr_EerstePoll", kFirstPollDelayMs, Qt::PreciseTimer)),
       m_tmrQuiet(makeTimer(this, "Tmr_Stil", kQuietBeforeParseMs, Qt::PreciseTimer)),
@@ -56,14 +56,20 @@ void ReadBackSession::startReadBack()
     emit ledChanged(true);
 
     m_port.reset();   // closed before the same port is opened again
-    PortFailure failure;
-    m_port = openPort(m_portAccess, &failure);
-    if (!m_port) {
+    m_openPort([this](PortOpening opening) { portOpened(std::move(opening)); });
+}
+
+void ReadBackSession::portOpened(PortOpening opening)
+{
+    if (!isRunning())
+        return;   // stopped while the port opened
+    if (!opening.port) {
         m_run.abandon();
         endRun();
-        emit failed(failure);
+        emit failed(opening.failure);
         return;
     }
+    m_port = std::move(opening.port);
     connect(m_port.get(), &SerialPort::failed, this, &ReadBackSession::onPortFailed);
     if (m_options.takeAllWaiting)
         connect(m_port.get(), &SerialPort::dataArrived, this, &ReadBackSession::pollReceive);
@@ -125,6 +131,15 @@ void ReadBackSession::failReadBack()
     m_run.abandon();
     endRun();
     emit noData();
+}
+
+void ReadBackSession::stop()
+{
+    if (!isRunning())
+        return;
+    stopTimers();
+    m_run.abandon();
+    endRun();
 }
 
 void ReadBackSession::blinkDataLed()

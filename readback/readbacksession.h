@@ -39,9 +39,13 @@ public:
     // sent more by then.
     static constexpr int kQuietBeforeParseMs = 100;
 
-    // `port`: how each run opens the port (the COM n is asked at its start).
-    explicit ReadBackSession(PortAccess port, QObject *parent = nullptr) : ReadBackSession(std::move(port), {}, parent) {}
-    ReadBackSession(PortAccess port, Options options, QObject *parent = nullptr);
+    // `openPort`: how each run opens the port (where the module is, is
+    // asked at its start).
+    explicit ReadBackSession(PortOpener openPort, QObject *parent = nullptr)
+        : ReadBackSession(std::move(openPort), {}, parent)
+    {
+    }
+    ReadBackSession(PortOpener openPort, Options options, QObject *parent = nullptr);
     ~ReadBackSession() override;
 
     // Nothing happens while a run is active.
@@ -50,6 +54,9 @@ public:
     void finishReadBack();
     void failReadBack();
     void blinkDataLed();
+    // Ends the run where it stands (a stop signal): the timers stop, the
+    // LED goes out, and no signal of the run's end follows.
+    void stop();
 
     bool isRunning() const { return m_run.isActive(); }
     // The reply of the current or last run, control characters included.
@@ -75,9 +82,10 @@ signals:
 private:
     void stopTimers();
     void endRun();
+    void portOpened(PortOpening opening);
     void onPortFailed(const QString &description);
 
-    PortAccess m_portAccess;
+    PortOpener m_openPort;
     Options m_options;
     QTimer *m_tmrFirstPoll;
     QTimer *m_tmrQuiet;   // endWhenComplete: restarted by every character

@@ -14,7 +14,7 @@ public:
             m_line->detach(this);
     }
 
-    bool open(int) override
+    bool open(const QString &) override
     {
         if (!m_line)
             return false;

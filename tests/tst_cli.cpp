@@ -7,6 +7,7 @@
 // tests that check them wait for their lane; the short tests run meanwhile.
 
 #include "cli/clicommandline.h"
+#include "cli/clicommandtable.h"
 #include "readback/dumpcomparison.h"
 #include "files/backups.h"
 #include "files/operationlog.h"
@@ -446,7 +447,7 @@ void TestCli::verifyCatchesAValueTheModuleDidNotKeep()
 {
     QVERIFY(m_verifyCatches->wait());
     const CliResult &run = m_verifyCatches->result(0);
-    QCOMPARE(run.exitCode, int(CliExit::Differences));
+    QCOMPARE(run.exitCode, int(ExitCode::Differences));
     const QStringList differences = run.outLines().filter(QRegularExpression("^  \\S"));
     QCOMPARE(differences, QStringList{"  alias 05: written \"Duikteam\", module holds \"Duikteam 2\""});
     QCOMPARE(run.errLines().size(), 1);
@@ -492,7 +493,7 @@ void TestCli::readRefusesAFaultyDump()
 {
     QVERIFY(m_faultyDump->wait());
     const CliResult &run = m_faultyDump->result(0);
-    QCOMPARE(run.exitCode, int(CliExit::Module));
+    QCOMPARE(run.exitCode, int(ExitCode::Module));
     // Without -o the messages share standard error; the error is the last line.
     QVERIFY(run.errLines().filter("kvr7314-cli: ").size() == 1);
     QVERIFY2(run.errLines().last().startsWith(
@@ -546,7 +547,7 @@ void TestCli::backupBeforeWriting()
     QVERIFY(m_backup->wait());
     // The backup could not be saved: found before the module was asked or written.
     const CliResult &refused = m_backup->result(0);
-    QCOMPARE(refused.exitCode, int(CliExit::File));
+    QCOMPARE(refused.exitCode, int(ExitCode::File));
     QVERIFY(refused.errLines().last().contains("Onverwachte fout. Er is geen bestand opgeslagen!"));
     QVERIFY(!refused.out.contains("step 1 of"));
 
@@ -628,7 +629,7 @@ void TestCli::portsAndFind()
     QVERIFY(silent.isOpen());
     silent.module().behaviour.answers = false;
     const CliResult none = runCli({"find", silent.devicePath()});
-    QCOMPARE(none.exitCode, int(CliExit::Module));
+    QCOMPARE(none.exitCode, int(ExitCode::Module));
     QVERIFY(none.outLines().contains(silent.devicePath() + ": no answer"));
 }
 
@@ -735,7 +736,7 @@ void TestCli::usageErrors()
     QFETCH(QStringList, arguments);
     QFETCH(QString, says);
     const CliResult run = runCli(arguments);
-    QCOMPARE(run.exitCode, int(CliExit::Usage));
+    QCOMPARE(run.exitCode, int(ExitCode::Usage));
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(run.errLines().size(), 1);
     QVERIFY(run.errLines()[0].startsWith("kvr7314-cli: "));
@@ -788,7 +789,7 @@ void TestCli::fileErrors()
     if (command == "report")
         arguments = QStringList{command, path, "-o", m_dir.filePath("never.pdf")};
     const CliResult run = runCli(arguments);
-    QCOMPARE(run.exitCode, int(CliExit::File));
+    QCOMPARE(run.exitCode, int(ExitCode::File));
     QCOMPARE(run.errLines().size(), 1);
     QVERIFY2(run.errLines()[0].startsWith("kvr7314-cli: " + path + ": "), qPrintable(run.errLines()[0]));
     QVERIFY2(run.errLines()[0].contains(says), qPrintable(run.errLines()[0]));
@@ -937,7 +938,7 @@ void TestCli::portThatCannotBeOpened()
     QFETCH(QStringList, arguments);
     const QString missing = m_dir.filePath("ttyUSB9");
     const CliResult run = runCli(arguments + QStringList{"--port", missing});
-    QCOMPARE(run.exitCode, int(CliExit::Port));
+    QCOMPARE(run.exitCode, int(ExitCode::Port));
     QCOMPARE(run.errLines().size(), 1);
     QVERIFY2(run.errLines()[0].startsWith("kvr7314-cli: cannot open " + missing
                                           + ": no such port (No such file or directory); "),
@@ -955,7 +956,7 @@ void TestCli::pulledAdapterEndsTheWrite()
             module.closeMaster();
     });
     const CliResult run = runCli({"write", examplePath("flex.kvr"), "--port", module.devicePath()}, 15000);
-    QCOMPARE(run.exitCode, int(CliExit::Port));
+    QCOMPARE(run.exitCode, int(ExitCode::Port));
     QCOMPARE(run.errLines().size(), 1);
     QVERIFY2(run.errLines()[0].startsWith("kvr7314-cli: Er is een fout opgetreden bij het schrijven naar de KVR7314 ! "
                                           "Controleer de verbinding en programmeer de KVR7314 opnieuw. ("),
@@ -1029,7 +1030,7 @@ void TestCli::readWithoutAnswer()
     QElapsedTimer clock;
     clock.start();
     const CliResult run = runCli({"read", "--port", module.devicePath(), "-o", output});
-    QCOMPARE(run.exitCode, int(CliExit::Module));
+    QCOMPARE(run.exitCode, int(ExitCode::Module));
     QCOMPARE(run.errLines(), QStringList{
         "kvr7314-cli: FOUTMELDING: Geen data kunnen lezen van de KVR7314. "
         "1 - controleer of de KVR7314 is aangesloten op de 9 polige connector "
@@ -1249,15 +1250,16 @@ void TestCli::portTargets_data()
     QTest::addColumn<bool>("valid");
     QTest::addColumn<int>("comPort");
     QTest::addColumn<QString>("device");
-    // COM n leads where the window's box leads, found when the port opens.
+    // COM n leads where the window's box leads, found when the port opens;
+    // a device path is that device, not a COM box.
     QTest::newRow("COM1") << "COM1" << true << 1 << "";
     QTest::newRow("com4") << "com4" << true << 4 << "";
     QTest::newRow("COM 2") << "COM 2" << true << 2 << "";
     QTest::newRow("COM0") << "COM0" << false << 0 << "";
     QTest::newRow("COM5") << "COM5" << false << 0 << "";
     QTest::newRow("empty") << "" << false << 0 << "";
-    QTest::newRow("USB adapter") << "/dev/ttyUSB0" << true << 1 << "/dev/ttyUSB0";
-    QTest::newRow("relative path") << "pts/3" << true << 1 << "pts/3";
+    QTest::newRow("USB adapter") << "/dev/ttyUSB0" << true << 0 << "/dev/ttyUSB0";
+    QTest::newRow("relative path") << "pts/3" << true << 0 << "pts/3";
 }
 
 void TestCli::portTargets()
@@ -1266,10 +1268,10 @@ void TestCli::portTargets()
     QFETCH(bool, valid);
     QFETCH(int, comPort);
     QFETCH(QString, device);
-    const std::optional<PortTarget> target = portTarget(text);
-    QCOMPARE(target.has_value(), valid);
+    const std::optional<PortAddress> address = PortAddress::parse(text);
+    QCOMPARE(address.has_value(), valid);
     if (valid)
-        QCOMPARE(*target, (PortTarget{comPort, device}));
+        QCOMPARE(*address, device.isEmpty() ? PortAddress::com(comPort) : PortAddress::device(device));
 }
 
 void TestCli::differences_data()

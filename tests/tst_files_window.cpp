@@ -4,7 +4,8 @@
 // the data folder: its log line and its backups.
 
 #include "files/filemessages.h"
-#include "files/journal.h"
+#include "files/backups.h"
+#include "files/operationlog.h"
 #include "files/settingsfile.h"
 #include "link/frames.h"
 #include "link/moduledump.h"
@@ -557,7 +558,7 @@ void TestFilesWindow::fileGivenAtTheStartOpens()
 
 namespace {
 
-enum class Operation { Open, SaveNew, SaveOver, ReadAsOpened, ReadAfterEdit, Write, WriteCut, TestCall, NoNetwork,
+enum class Command { Open, SaveNew, SaveOver, ReadAsOpened, ReadAfterEdit, Write, WriteCut, TestCall, NoNetwork,
                        RefusedWrite, RefusedHiddenWrite, RefusedTestCall };
 
 // The kind of backup a path names ("gelezen"), or empty for none.
@@ -581,11 +582,11 @@ ModuleSettings settingsIn(const QString &path)
 
 } // namespace
 
-Q_DECLARE_METATYPE(Operation)
+Q_DECLARE_METATYPE(Command)
 
 void TestFilesWindow::everyOperationLeavesItsRecord_data()
 {
-    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<Command>("operation");
     QTest::addColumn<QString>("logged");     // the last line's operation; empty: no line
     QTest::addColumn<bool>("ok");
     QTest::addColumn<int>("stepsSent");
@@ -594,35 +595,35 @@ void TestFilesWindow::everyOperationLeavesItsRecord_data()
     QTest::addColumn<int>("boxes");
     QTest::addColumn<QString>("says");       // in the last box
 
-    QTest::newRow("open") << Operation::Open << "open" << true << 0 << "" << "" << 0 << "";
-    QTest::newRow("save as a new file") << Operation::SaveNew << "save" << true << 0 << "" << "" << 0 << "";
+    QTest::newRow("open") << Command::Open << "open" << true << 0 << "" << "" << 0 << "";
+    QTest::newRow("save as a new file") << Command::SaveNew << "save" << true << 0 << "" << "" << 0 << "";
     QTest::newRow("save over a file keeps it")
-        << Operation::SaveOver << "save" << true << 0 << "" << "vervangen" << 0 << "";
+        << Command::SaveOver << "save" << true << 0 << "" << "vervangen" << 0 << "";
     QTest::newRow("read over the values opened")
-        << Operation::ReadAsOpened << "read" << true << 0 << "gelezen" << "" << 1 << "ingelezen";
+        << Command::ReadAsOpened << "read" << true << 0 << "gelezen" << "" << 1 << "ingelezen";
     QTest::newRow("read over edited values keeps them")
-        << Operation::ReadAfterEdit << "read" << true << 0 << "gelezen" << "voor-lezen" << 1 << "ingelezen";
-    QTest::newRow("write") << Operation::Write << "write" << true << 26 << "geschreven" << "" << 1 << "geprogrammeerd";
+        << Command::ReadAfterEdit << "read" << true << 0 << "gelezen" << "voor-lezen" << 1 << "ingelezen";
+    QTest::newRow("write") << Command::Write << "write" << true << 26 << "geschreven" << "" << 1 << "geprogrammeerd";
     QTest::newRow("write cut at step 5")
-        << Operation::WriteCut << "write" << false << 4 << "deels-geschreven" << "" << 1 << "schrijven";
-    QTest::newRow("test call") << Operation::TestCall << "test-call" << true << 0 << "" << "" << 0 << "";
-    QTest::newRow("no-network notice") << Operation::NoNetwork << "no-network" << true << 0 << "" << "" << 0 << "";
+        << Command::WriteCut << "write" << false << 4 << "deels-geschreven" << "" << 1 << "schrijven";
+    QTest::newRow("test call") << Command::TestCall << "test-call" << true << 0 << "" << "" << 0 << "";
+    QTest::newRow("no-network notice") << Command::NoNetwork << "no-network" << true << 0 << "" << "" << 0 << "";
     // A text with a label of the dump would leave a module that cannot be
     // read back: nothing is sent, and a box says why.
-    QTest::newRow("write of a text with a dump label") << Operation::RefusedWrite << "" << false << 0 << "" << "" << 1
+    QTest::newRow("write of a text with a dump label") << Command::RefusedWrite << "" << false << 0 << "" << "" << 1
                                                        << "Alias 3 bevat \"TIMER1:\", een sleutel van de KVR7314";
     // Alias 12 is sent under POCSAG too, but only the FLEX layout shows it.
     QTest::newRow("write of a dump label in an alias POCSAG hides")
-        << Operation::RefusedHiddenWrite << "" << false << 0 << "" << "" << 1
+        << Command::RefusedHiddenWrite << "" << false << 0 << "" << "" << 1
         << "Alias 12 staat alleen in de FLEX-indeling: kies FLEX om de tekst aan te passen.";
     // A typed 99 would ask for the dump; only capcodes and RI-codes go out.
-    QTest::newRow("test call to code 99") << Operation::RefusedTestCall << "" << false << 0 << "" << "" << 1
+    QTest::newRow("test call to code 99") << Command::RefusedTestCall << "" << false << 0 << "" << "" << 1
                                           << "capcode 1 t/m 16 (FLEX) of RI-code 1D t/m 7D";
 }
 
 void TestFilesWindow::everyOperationLeavesItsRecord()
 {
-    QFETCH(Operation, operation);
+    QFETCH(Command, operation);
     QFETCH(QString, logged);
     QFETCH(bool, ok);
     QFETCH(int, stepsSent);
@@ -640,61 +641,61 @@ void TestFilesWindow::everyOperationLeavesItsRecord()
     ModuleSettings before = w.settings();   // what a read replaces
 
     switch (operation) {
-    case Operation::Open:
+    case Command::Open:
         m_h->window->showSettings(richSettings());
         open(file);
         break;
-    case Operation::SaveNew:
+    case Command::SaveNew:
         save(QStringLiteral("nieuw.kvr"));
         break;
-    case Operation::SaveOver:
+    case Command::SaveOver:
         w.showSettings(richSettings());
         save(QStringLiteral("kazerne.kvr"));
         break;
-    case Operation::ReadAfterEdit:
+    case Command::ReadAfterEdit:
         child<QLineEdit>("Txt_Alias03")->setText(QStringLiteral("net getypt"));
         before = w.settings();
         [[fallthrough]];
-    case Operation::ReadAsOpened:
+    case Command::ReadAsOpened:
         w.startReadBack();
         m_h->line->arrive(moduleDump(settingsAsSent(module), QStringLiteral("1.30")));
         while (!m_h->line->incoming.isEmpty())
             w.readBackSession().pollReceive();
         w.readBackSession().finishReadBack();
         break;
-    case Operation::WriteCut:
+    case Command::WriteCut:
         m_h->line->failOnWrite = 5;
         [[fallthrough]];
-    case Operation::Write:
+    case Command::Write:
         w.startProgramming();
         for (int tick = 0; tick < 54 && w.isBusy(); ++tick) {
             w.programmingSession().programmingTick();
             QCoreApplication::processEvents();
         }
         break;
-    case Operation::TestCall:
+    case Command::TestCall:
         w.sendTestCall();
         break;
-    case Operation::NoNetwork:
+    case Command::NoNetwork:
         w.sendNoNetworkNotice();
         break;
-    case Operation::RefusedWrite:
+    case Command::RefusedWrite:
         child<QLineEdit>("Txt_Alias03")->setText(QStringLiteral("Post TIMER1:"));
         w.startProgramming();
         break;
-    case Operation::RefusedHiddenWrite:
+    case Command::RefusedHiddenWrite:
         child<QLineEdit>("Txt_Alias12")->setText(QStringLiteral("Post TIMER1:"));
         child<QCheckBox>("ChkOntvanger_Pocsag")->click();
         w.startProgramming();
         break;
-    case Operation::RefusedTestCall:
+    case Command::RefusedTestCall:
         child<QComboBox>("CbxCapcode")->setCurrentText(QStringLiteral("99"));
         child<QComboBox>("CbxRIC")->setCurrentText(QStringLiteral("99"));
         w.sendTestCall();
         break;
     }
     // A test call's line is written once its frame has had time to leave.
-    if (operation == Operation::TestCall || operation == Operation::NoNetwork)
+    if (operation == Command::TestCall || operation == Command::NoNetwork)
         QTest::qWait(kSingleFrameWaitMs + 50);
 
     QCOMPARE(m_h->prompts.boxes.size(), boxes);

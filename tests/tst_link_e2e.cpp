@@ -37,10 +37,10 @@ const QString kProgrammed = QStringLiteral("De KVR7314 is geprogrammeerd.\r\r");
 struct UnopenableDevice {
     explicit UnopenableDevice(bool held)
         : device(held ? pty.devicePath() : QStringLiteral("/dev/kvr7314-no-such-port")),
-          holder(comDeviceTo(device)), held(held)
+          held(held)
     {
         if (held)
-            holding = holder.open(1);
+            holding = holder.open(device);
     }
     bool ready() const { return pty.isOpen() && (!held || holding); }
 
@@ -81,8 +81,8 @@ void TestLinkEndToEnd::bytesArriveIntact()
 {
     PtyModule pty;
     QVERIFY(pty.isOpen());
-    QtSerialPort port(pty.comDevice());
-    QVERIFY2(port.open(1), qPrintable(port.errorString()));
+    QtSerialPort port;
+    QVERIFY2(port.open(pty.devicePath()), qPrintable(port.errorString()));
     port.writeBytes(testCallFrame(QStringLiteral("7"), QStringLiteral("Café")));
     port.writeBytes(noNetworkFrame());
     QVERIFY(pty.waitForFrames(2));
@@ -97,8 +97,8 @@ void TestLinkEndToEnd::readsOneCharacterAtATime()
     QVERIFY(pty.isOpen());
     pty.module().behaviour.garbage = QByteArray("\xE9\x00", 2);
     pty.module().behaviour.cutAfter = 6;
-    QtSerialPort port(pty.comDevice());
-    QVERIFY(port.open(1));
+    QtSerialPort port;
+    QVERIFY(port.open(pty.devicePath()));
     QCOMPARE(port.lastEvent(), PortEvent::None);
     QCOMPARE(port.readText(), QString());
     port.writeBytes(readRequestFrame());
@@ -187,8 +187,8 @@ void TestLinkEndToEnd::openFailures()
     PtyModule &pty = unopenable.pty;
     const QString device = unopenable.device;
 
-    QtSerialPort port(comDeviceTo(device));
-    QVERIFY(!port.open(3));
+    QtSerialPort port;
+    QVERIFY(!port.open(device));
     QVERIFY(!port.errorString().isEmpty());
     QCOMPARE(port.openCause(), holdIt ? OpenCause::InUse : OpenCause::NotPresent);
     if (holdIt)   // QSerialPort's lock file names this very program
@@ -204,14 +204,14 @@ void TestLinkEndToEnd::reopeningClosesThePreviousPort()
 {
     PtyModule pty;
     QVERIFY(pty.isOpen());
-    auto first = std::make_unique<QtSerialPort>(pty.comDevice());
-    QVERIFY(first->open(1));
+    auto first = std::make_unique<QtSerialPort>();
+    QVERIFY(first->open(pty.devicePath()));
     // Replaced straight after a write, before the event loop ran: the frame
     // still reaches the line.
     first->writeBytes(testCallFrame("1", "EERSTE"));
     first.reset();
-    QtSerialPort second(pty.comDevice());
-    QVERIFY2(second.open(1), qPrintable(second.errorString()));
+    QtSerialPort second;
+    QVERIFY2(second.open(pty.devicePath()), qPrintable(second.errorString()));
     second.writeBytes(testCallFrame("2", "TWEEDE"));
     QVERIFY(pty.waitForFrames(2));
     QCOMPARE(pty.module().testCalls().size(), 2);
@@ -231,8 +231,8 @@ void TestLinkEndToEnd::pulledAdapterFailsOnce()
     QFETCH(int, writesAfter);
     PtyModule pty;
     QVERIFY(pty.isOpen());
-    QtSerialPort port(pty.comDevice());
-    QVERIFY(port.open(1));
+    QtSerialPort port;
+    QVERIFY(port.open(pty.devicePath()));
     QSignalSpy failed(&port, &SerialPort::failed);
     port.writeBytes(noNetworkFrame());
     QVERIFY(pty.waitForFrames(1));

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QtTest>
 
 namespace {
@@ -57,7 +58,7 @@ struct Session {
     std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
     ModuleSettings settings = startupSettings();
     int comPort = 1;
-    ProgrammingSession session{{fakePorts(line), [this] { return comPort; }}, [this] { return settings; }};
+    ProgrammingSession session{fakeOpener(line, [this] { return comPort; }), [this] { return settings; }};
     bool led = false;
     int finished = 0;
     QList<PortFailure> failures;
@@ -77,6 +78,7 @@ private slots:
     void portThatCannotBeOpened();
     void writeFailureEndsTheRun_data();
     void writeFailureEndsTheRun();
+    void firstGapIsAsLongAsTheOthers();
 
     void windowShowsTheRun();
     void windowPortFailures_data();
@@ -126,7 +128,7 @@ void TestProgrammingRun::defaultRunSendsEveryStep()
     ModuleSettings expected = startupSettings();
     normaliseTimers(expected);
     QCOMPARE(s.line->written.toHex(' '), frames(expected, 1, 26).toHex(' '));
-    QCOMPARE(s.line->comPorts, QList<int>{1});
+    QCOMPARE(s.line->devices, QStringList{fakeDevice(1)});
     for (QString ModuleSettings::*timer : {&ModuleSettings::relayTime, &ModuleSettings::signClearTime,
                                            &ModuleSettings::lcdClearTime, &ModuleSettings::backlightTime})
         QCOMPARE(s.settings.*timer, QString("0000"));
@@ -172,7 +174,7 @@ void TestProgrammingRun::editsDuringARunReachLaterSteps()
     expected.aliases[4] = "BRANDWEER";
     expected.couplingText = "=>";
     QCOMPARE(s.line->written.toHex(' '), frames(expected, 1, 26).toHex(' '));
-    QCOMPARE(s.line->comPorts, QList<int>{1});
+    QCOMPARE(s.line->devices, QStringList{fakeDevice(1)});
 }
 
 void TestProgrammingRun::timerTextsFollowWhatWasSent_data()
@@ -226,7 +228,7 @@ void TestProgrammingRun::portThatCannotBeOpened()
     s.line->opens = false;
     s.session.startProgramming();
     s.tick(3);  // 450 ms after the click: step 1 would open the port
-    QCOMPARE(s.line->comPorts, QList<int>{3});
+    QCOMPARE(s.line->devices, QStringList{fakeDevice(3)});
     QCOMPARE(s.failures.size(), 1);
     QCOMPARE(s.failures[0].kind, PortFailure::CannotOpen);
     QCOMPARE(s.failures[0].description, QString("Device not found"));
@@ -276,6 +278,25 @@ void TestProgrammingRun::writeFailureEndsTheRun()
     QCOMPARE(s.finished, 0);   // never the success
     QCOMPARE(s.line->writes, failingStep);   // nothing after the failing step
     QCOMPARE(s.line->written, frames(sent, 1, failingStep - 1));
+}
+
+void TestProgrammingRun::firstGapIsAsLongAsTheOthers()
+{
+    // Step 1 opens the port first, which takes time (finding the adapter,
+    // its lock file, dropping what the line held): the module still gets
+    // frame 2 a whole 300 ms after frame 1, in real time.
+    auto line = std::make_shared<FakeLine>();
+    const PortOpener fake = fakeOpener(line, [] { return 1; });
+    const ModuleSettings settings = startupSettings();
+    ProgrammingSession session([fake](const PortOpened &done) { QThread::msleep(60); fake(done); },
+                               [&settings] { return settings; });
+    session.startProgramming();
+    QTRY_VERIFY_WITH_TIMEOUT(line->writes >= 2, 3000);
+    session.stop();
+    // Counted from the tick instead, it would be 240 ms; a busy machine
+    // only makes a tick later.
+    const qint64 gap = line->writtenAtMs[1] - line->writtenAtMs[0];
+    QVERIFY2(gap >= 290, qPrintable(QString("%1 ms").arg(gap)));
 }
 
 void TestProgrammingRun::windowShowsTheRun()
@@ -347,7 +368,7 @@ void TestProgrammingRun::windowPortFailures()
     h.prompts.onBox = [&](const RecordedBox &) { timerStoppedAtBox = !h.timerRunning("Tmr_Pauze"); };
     for (int t = 0; t < 60; ++t)
         h.window->programmingSession().programmingTick();
-    QCOMPARE(h.line->comPorts, QList<int>{3});
+    QCOMPARE(h.line->devices, QStringList{fakeDevice(3)});
     QCOMPARE(h.prompts.boxes.size(), 1);   // never the success box
     QCOMPARE(h.prompts.boxes[0].title, QString("Communicatiefout!"));
     QCOMPARE(h.prompts.boxes[0].icon, BoxIcon::Error);

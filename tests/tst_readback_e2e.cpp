@@ -1,12 +1,18 @@
 // "schrijven" then "lezen" against the simulated module on a pseudo-terminal,
 // through the real QSerialPort and the window's own timers: what was written
 // into the module comes back into the window, and a silent module changes
-// nothing.
+// nothing. And two operations at once in one program, each on a module of
+// its own, as a run over many modules has them.
 
+#include "files/operationlog.h"
+#include "link/frames.h"
+#include "operations/readoperation.h"
+#include "operations/writeoperation.h"
 #include "support/fixtures.h"
 #include "support/ptymodule.h"
 #include "support/windowharness.h"
 
+#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -43,6 +49,7 @@ class TestReadBackEndToEnd : public QObject {
 private slots:
     void whatWasWrittenComesBack();
     void silentModuleChangesNothing();
+    void twoOperationsRunAtOnce();
 };
 
 void TestReadBackEndToEnd::whatWasWrittenComesBack()
@@ -106,6 +113,56 @@ void TestReadBackEndToEnd::silentModuleChangesNothing()
     QVERIFY(!s.timerRunning("Tmr_Inlezen"));
     QTest::qWait(300);
     QCOMPARE(s.prompts.boxes.size(), 1);
+}
+
+void TestReadBackEndToEnd::twoOperationsRunAtOnce()
+{
+    PtyModule written;
+    PtyModule read;
+    QVERIFY(written.isOpen() && read.isOpen());
+    read.module().setStored(settingsAsSent(editedAfterwards()));
+    QTemporaryDir data;
+    const OperationContext context = OperationContext::keptBy(QStringLiteral("tst_readback_e2e"), data.path());
+
+    HeldSettings toWrite(toProgram());
+    WriteOperation write(ModuleAccess::at(PortAddress::device(written.devicePath())), toWrite, context);
+    HeldSettings intoThis;
+    ReadBackSession::Options fast;
+    fast.takeAllWaiting = true;
+    fast.endWhenComplete = true;
+    ReadOperation readBack(ModuleAccess::at(PortAddress::device(read.devicePath())), intoThis, context,
+                           {fast, ReadOperation::Target::None, {}});
+    QSignalSpy writeEnded(&write, &Operation::finished);
+    QSignalSpy readEnded(&readBack, &Operation::finished);
+    write.start();
+    readBack.start();
+    QVERIFY(write.isRunning() && readBack.isRunning());
+
+    // The read ends while the write goes on, on the same event loop.
+    QVERIFY(readEnded.wait(5000));
+    QVERIFY(write.isRunning());
+    QVERIFY(writeEnded.wait(15000));
+    QVERIFY2(readBack.outcome().ok(), qPrintable(readBack.outcome().line));
+    QVERIFY2(write.outcome().ok(), qPrintable(write.outcome().line));
+    QCOMPARE(write.outcome().stepsSent, kProgrammingStepCount);
+    QCOMPARE(intoThis.settings().aliases, read.module().stored().aliases);
+    QCOMPARE(written.module().stored().aliases, settingsAsSent(toProgram()).aliases);
+    QCOMPARE(written.module().readRequests(), 0);
+    QCOMPARE(read.module().frames().size(), 1);   // the read request alone
+
+    // Each left its own log line, on its own port, with a backup of its own.
+    const QList<LogEntry> log = readLog(logPath(data.path()));
+    QCOMPARE(log.size(), 2);
+    QCOMPARE(log[0].operation, QString("read"));
+    QCOMPARE(log[0].port, read.devicePath());
+    QCOMPARE(log[0].firmware, QString("1.30"));
+    QCOMPARE(log[1].operation, QString("write"));
+    QCOMPARE(log[1].port, written.devicePath());
+    QCOMPARE(log[1].stepsSent, kProgrammingStepCount);
+    QVERIFY(log[0].ok && log[1].ok);
+    QVERIFY(log[0].backup != log[1].backup);
+    QCOMPARE(readSettingsFile(log[0].backup).update.values.aliases, read.module().stored().aliases);
+    QCOMPARE(readSettingsFile(log[1].backup).update.values.aliases, toWrite.settings().aliases);
 }
 
 QTEST_MAIN(TestReadBackEndToEnd)

@@ -75,7 +75,7 @@ struct Session {
     }
 
     std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
-    ReadBackSession session{{fakePorts(line), [] { return 2; }}};
+    ReadBackSession session{fakeOpener(line, [] { return 2; })};
     QList<bool> leds;
     QList<DumpParse> parses;
     int noData = 0;
@@ -247,7 +247,7 @@ void TestReadBackRun::parseTimerStartsOnceAtTheFirstCharacter()
     Session s;
     s.session.startReadBack();
     QCOMPARE(s.line->written, readRequestFrame());
-    QCOMPARE(s.line->comPorts, QList<int>{2});
+    QCOMPARE(s.line->devices, QStringList{fakeDevice(2)});
     QVERIFY(s.timerRunning("Tmr_EerstePoll"));   // the first poll comes after the module could answer
     QVERIFY(!s.timerRunning("Tmr_Inlezen"));
     s.line->arrive("AL");

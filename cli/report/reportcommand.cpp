@@ -1,10 +1,11 @@
 // kvr7314-cli report FILE.kvr -o REPORT.pdf: the settings of FILE printed
 // as the window's "printen" does, into a PDF, without a display.
 
-#include "cli/clicommands.h"
 #include "cli/cliconsole.h"
+#include "cli/clicommandtable.h"
 #include "cli/reportmodule.h"
 #include "files/report.h"
+#include "operations/fileoperations.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -16,25 +17,27 @@
 
 namespace {
 
-CliExit printReportOf(const CliRequest &request)
+ExitCode printReportOf(const ReportRequest &request)
 {
     CliConsole console;
     ModuleSettings settings;
-    if (const CliExit opened = openSettingsFile(request.file(), console, &settings); opened != CliExit::Ok)
-        return opened;
+    if (const OperationOutcome opened = openSettingsFile(request.file, &settings); !opened.ok()) {
+        console.error(opened.line);
+        return opened.exit;
+    }
     const QDateTime now = QDateTime::currentDateTime();
     const QList<ReportLine> lines = reportLines(settings, kProgramVersion, dutchMonthName(now.date().month()), now);
     if (const std::optional<PrintFailure> failure = printReportToPdf(request.output, lines)) {
         console.error(request.output + QStringLiteral(": ") + printFailureText(*failure));
-        return CliExit::File;
+        return ExitCode::File;
     }
-    console.line(QStringLiteral("printed the report of %1 to %2").arg(request.file(), request.output));
-    return CliExit::Ok;
+    console.line(QStringLiteral("printed the report of %1 to %2").arg(request.file, request.output));
+    return ExitCode::Ok;
 }
 
 } // namespace
 
-extern "C" Q_DECL_EXPORT int kvr7314RunReport(int argc, char **argv, const CliRequest &request)
+extern "C" Q_DECL_EXPORT int kvr7314RunReport(int argc, char **argv, const ReportRequest &request)
 {
 #ifndef Q_OS_WIN
     // A PDF needs fonts, not a screen: the same output with or without a

@@ -1,5 +1,7 @@
 #include "support/fakeport.h"
 
+#include "link/portaddress.h"
+
 #include "settings/codec.h"
 
 void FakeLine::arrive(const QByteArray &bytes)
@@ -8,10 +10,11 @@ void FakeLine::arrive(const QByteArray &bytes)
     event = PortEvent::Received;
 }
 
-bool FakeSerialPort::open(int comPort)
+bool FakeSerialPort::open(const QString &device)
 {
     ++m_line->openings;
-    m_line->comPorts << comPort;
+    m_line->devices << device;
+    m_device = device;
     return m_line->opens;
 }
 
@@ -23,6 +26,7 @@ void FakeSerialPort::writeBytes(const QByteArray &bytes)
         return;
     }
     m_line->written += bytes;
+    m_line->writtenAtMs << m_line->clock.elapsed();
 }
 
 QString FakeSerialPort::readText()
@@ -33,4 +37,14 @@ QString FakeSerialPort::readText()
 SerialPortFactory fakePorts(const std::shared_ptr<FakeLine> &line)
 {
     return [line] { return std::make_unique<FakeSerialPort>(line); };
+}
+
+QString fakeDevice(int comPort)
+{
+    return QStringLiteral("/dev/fake%1").arg(comPort);
+}
+
+PortOpener fakeOpener(const std::shared_ptr<FakeLine> &line, std::function<int()> comPort)
+{
+    return [line, comPort](const PortOpened &done) { PortAddress::com(comPort()).open(fakeDevice, fakePorts(line), done); };
 }

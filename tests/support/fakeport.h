@@ -5,7 +5,9 @@
 #include "link/serialport.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
+#include <QStringList>
 
 #include <memory>
 
@@ -14,9 +16,11 @@
 struct FakeLine {
     bool opens = true;            // false: open() fails
     int openings = 0;
-    QList<int> comPorts;          // the COM number of every opening
+    QStringList devices;          // the device of every opening
     QByteArray written;           // everything sent, in order
     int writes = 0;               // frames handed to the port
+    QList<qint64> writtenAtMs;    // when each was handed over, since the line was made
+    QElapsedTimer clock = started();
     int failOnWrite = 0;          // 1-based write that fails the port instead; 0: never
     int failSignals = 1;          // how many failed() signals that write floods
     QByteArray incoming;          // characters waiting to be read
@@ -24,22 +28,35 @@ struct FakeLine {
 
     // The module's reply arrives (the port reports received data).
     void arrive(const QByteArray &bytes);
+
+    static QElapsedTimer started()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        return clock;
+    }
 };
 
 // A SerialPort on a FakeLine.
 class FakeSerialPort : public SerialPort {
 public:
     explicit FakeSerialPort(std::shared_ptr<FakeLine> line) : m_line(std::move(line)) {}
-    bool open(int comPort) override;
+    bool open(const QString &device) override;
     QString errorString() const override { return QStringLiteral("Device not found"); }
-    QString deviceName() const override { return QStringLiteral("/dev/fake"); }
+    QString deviceName() const override { return m_device; }
     void writeBytes(const QByteArray &bytes) override;
     PortEvent lastEvent() const override { return m_line->event; }
     QString readText() override;
 
 private:
     std::shared_ptr<FakeLine> m_line;
+    QString m_device;
 };
 
 // A factory of FakeSerialPorts on `line`.
 SerialPortFactory fakePorts(const std::shared_ptr<FakeLine> &line);
+
+// The device the fake ports give COM n: "/dev/fake3".
+QString fakeDevice(int comPort);
+// Opens COM `comPort()` (asked at each opening) on a fake port of `line`.
+PortOpener fakeOpener(const std::shared_ptr<FakeLine> &line, std::function<int()> comPort);

@@ -10,8 +10,10 @@ const QStringList kReadBackTimers = {"Tmr_Inlezen", "Tmr_Verwerken_Data", "Tmr_K
 WindowHarness::WindowHarness(ComDeviceMapper realPortsTo)
 {
     WindowServices services{&prompts, &clock, std::move(realPortsTo), {}, {}};
-    if (!services.comDevice)
+    if (!services.comDevice) {
+        services.comDevice = fakeDevice;
         services.portFactory = fakePorts(line);
+    }
     // A test that does not choose the data folder leaves nothing in the
     // technician's own.
     if (qEnvironmentVariableIsEmpty("KVR7314_DATA_DIR"))

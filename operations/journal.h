@@ -1,9 +1,9 @@
 #pragma once
-// What the window and kvr7314-cli keep of each operation on a module or a
-// file: a line in the log, and for reads and writes a backup in the data
-// folder. Keeping them never stops the work: what could not be kept is
-// collected, and the front end tells the user (the CLI on standard error,
-// the window under its box's Details).
+// What is kept of each operation on a module or a file: a line in the log,
+// and for reads and writes a backup in the data folder. Only operations
+// keep them. Keeping them never stops the work: what could not be kept is
+// collected into the outcome, and the front end tells the user (the CLI on
+// standard error, the window under its box's Details).
 
 #include "files/backups.h"
 #include "files/operationlog.h"
@@ -19,8 +19,8 @@ public:
 
     const QString &directory() const { return m_directory; }
 
-    // One operation, from its start to its log line.
-    class Operation {
+    // One operation's record, from its start to its log line.
+    class Record {
     public:
         LogEntry entry;
 
@@ -38,7 +38,7 @@ public:
 
     private:
         friend class Journal;
-        Operation(const Journal &journal, const QString &name, const QDateTime &now);
+        Record(const Journal &journal, const QString &name, const QDateTime &now);
         // The backup's path; a failure is kept among the problems.
         QString kept(const BackupOutcome &outcome);
 
@@ -48,7 +48,7 @@ public:
         QList<FileReason> m_problems;
     };
 
-    Operation begin(const QString &operation, const QDateTime &now = QDateTime::currentDateTime()) const;
+    Record begin(const QString &operation, const QDateTime &now = QDateTime::currentDateTime()) const;
 
     QList<LogEntry> entries(QString *error = nullptr) const { return readLog(logPath(m_directory), error); }
     QList<BackupFile> backups() const { return listBackups(m_directory); }

@@ -1,4 +1,4 @@
-#include "files/journal.h"
+#include "operations/journal.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -8,12 +8,12 @@ Journal::Journal(QString program, QString directory) : m_program(std::move(progr
 {
 }
 
-Journal::Operation Journal::begin(const QString &operation, const QDateTime &now) const
+Journal::Record Journal::begin(const QString &operation, const QDateTime &now) const
 {
-    return Operation(*this, operation, now);
+    return Record(*this, operation, now);
 }
 
-Journal::Operation::Operation(const Journal &journal, const QString &name, const QDateTime &now)
+Journal::Record::Record(const Journal &journal, const QString &name, const QDateTime &now)
     : m_journal(journal), m_now(now)
 {
     entry.time = now;
@@ -23,14 +23,14 @@ Journal::Operation::Operation(const Journal &journal, const QString &name, const
     m_clock.start();
 }
 
-void Journal::Operation::setPort(const QString &device, const QString &adapter, const QString &serialNumber)
+void Journal::Record::setPort(const QString &device, const QString &adapter, const QString &serialNumber)
 {
     entry.port = device;
     entry.adapter = adapter;
     entry.serialNumber = serialNumber;
 }
 
-QString Journal::Operation::kept(const BackupOutcome &outcome)
+QString Journal::Record::kept(const BackupOutcome &outcome)
 {
     if (outcome.failure)
         m_problems.append({QStringLiteral("backup: ") + outcome.failure->english,
@@ -38,25 +38,25 @@ QString Journal::Operation::kept(const BackupOutcome &outcome)
     return outcome.path;
 }
 
-void Journal::Operation::backUp(const ModuleSettings &settings, const QString &what)
+void Journal::Record::backUp(const ModuleSettings &settings, const QString &what)
 {
     const QString subject = backupSubject(entry.port.isEmpty() ? entry.file : entry.port);
     entry.backup = kept(saveBackup(m_journal.m_directory, settings, subject, what, m_now));
 }
 
-void Journal::Operation::keepReplaced(const QString &path)
+void Journal::Record::keepReplaced(const QString &path)
 {
     // Only a file is kept: a device written to (/dev/stdout) is not one.
     if (QFileInfo(path).isFile())
         entry.replaced = kept(keepReplacedFile(m_journal.m_directory, path, m_now));
 }
 
-void Journal::Operation::keepReplaced(const ModuleSettings &settings, const QString &subject, const QString &what)
+void Journal::Record::keepReplaced(const ModuleSettings &settings, const QString &subject, const QString &what)
 {
     entry.replaced = kept(saveBackup(m_journal.m_directory, settings, backupSubject(subject), what, m_now));
 }
 
-QList<FileReason> Journal::Operation::finish(bool ok, const QString &cause)
+QList<FileReason> Journal::Record::finish(bool ok, const QString &cause)
 {
     entry.ok = ok;
     entry.cause = ok ? QString() : cause;

@@ -1,0 +1,57 @@
+#include "link/portaddress.h"
+
+#include "link/portlist.h"
+#include "link/systemserialport.h"
+
+#include <QRegularExpression>
+
+std::optional<PortAddress> PortAddress::parse(const QString &text)
+{
+    static const QRegularExpression comName(QStringLiteral("^COM\\s*(\\d+)$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = comName.match(text.trimmed());
+    if (match.hasMatch()) {
+        const int n = match.captured(1).toInt();
+#ifdef Q_OS_WIN
+        // Any COM port Windows has: a USB adapter is often COM3 or higher.
+        if (n >= 1)
+            return device(defaultComDevice(n));
+#else
+        if (n >= 1 && n <= kComPortCount)
+            return com(n);
+#endif
+        return std::nullopt;
+    }
+    if (text.trimmed().isEmpty())
+        return std::nullopt;
+    return device(text);
+}
+
+QString PortAddress::formsTaken()
+{
+    return QStringLiteral("COM1 to COM%1 or a device path").arg(kComPortCount);
+}
+
+QString PortAddress::deviceNow(const ComDeviceMapper &comDevice) const
+{
+    if (m_kind == Kind::Device)
+        return m_device;
+    return comDevice ? comDevice(m_comNumber) : machineComDevice(m_comNumber);
+}
+
+QString PortAddress::name() const
+{
+    return m_kind == Kind::Com ? comPortName(m_comNumber) : m_device;
+}
+
+QString PortAddress::description(const ComDeviceMapper &comDevice) const
+{
+    if (m_kind == Kind::Device)
+        return m_device;
+    return QStringLiteral("%1 (%2)").arg(name(), deviceNow(comDevice));
+}
+
+void PortAddress::open(const ComDeviceMapper &comDevice, const SerialPortFactory &newPort, const PortOpened &done) const
+{
+    done(openDevice(newPort ? newPort() : makeSystemSerialPort(), deviceNow(comDevice)));
+}

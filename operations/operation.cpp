@@ -1,0 +1,117 @@
+#include "operations/operation.h"
+
+#include "files/filemessages.h"
+#include "link/linkmessages.h"
+#include "link/openfailure.h"
+#include "link/portlist.h"
+
+OperationContext OperationContext::keptBy(const QString &program, const QString &directory)
+{
+    OperationContext context;
+    context.journal = std::make_shared<const Journal>(program, directory.isEmpty() ? dataDirectory() : directory);
+    return context;
+}
+
+Operation::Operation(OperationContext context, QObject *parent) : QObject(parent), m_context(std::move(context)) {}
+
+Operation::~Operation() = default;
+
+void Operation::stop(const StopCause &cause)
+{
+    if (m_running)
+        halt(cause);
+    else
+        m_stopBeforeStart = cause;
+}
+
+bool Operation::begin()
+{
+    m_running = true;
+    if (!m_stopBeforeStart)
+        return true;
+    const StopCause cause = *m_stopBeforeStart;
+    m_stopBeforeStart.reset();
+    halt(cause);
+    return false;
+}
+
+void Operation::beginRecord(const QString &name, const ModuleAccess *access)
+{
+    m_record.reset();
+    if (!m_context.journal)
+        return;
+    m_record.emplace(m_context.journal->begin(name, now()));
+    if (!access)
+        return;
+    if (!access->loggedName.isEmpty()) {
+        m_record->setPort(access->loggedName, {}, {});
+        return;
+    }
+    const QString device = access->device();
+    const std::optional<FoundPort> found = portOfDevice(device, foundPorts());
+    m_record->setPort(device, found ? found->description : QString(), found ? found->serialNumber : QString());
+}
+
+QList<FileReason> Operation::closeRecord(bool ok, const QString &cause)
+{
+    if (!m_record)
+        return {};
+    const QList<FileReason> problems = m_record->finish(ok, cause);
+    m_record.reset();
+    return problems;
+}
+
+void Operation::conclude(OperationOutcome outcome, const QString &cause)
+{
+    outcome.problems = closeRecord(outcome.ok(), cause);
+    // What could not be kept goes under the box's details; an operation
+    // without a box of its own shows one only for that.
+    const QString problems = journalProblemsDutch(outcome.problems);
+    if (outcome.box)
+        outcome.box->details = withJournalProblems(outcome.box->details, problems);
+    else if (!problems.isEmpty())
+        outcome.box = OutcomeBox{kDefaultBoxTitle, BoxIcon::Information, kJournalProblemText, problems};
+    passOn(outcome);
+}
+
+void Operation::passOn(const OperationOutcome &outcome)
+{
+    m_outcome = outcome;
+    m_running = false;
+    emit finished(m_outcome);
+}
+
+QString Operation::stopCauseText(const StopCause &cause)
+{
+    return QStringLiteral("stopped by ") + cause.name;
+}
+
+OperationOutcome Operation::stopped(const StopCause &cause, const QString &whatItLeft)
+{
+    OperationOutcome outcome;
+    outcome.kind = OperationOutcome::Kind::Stopped;
+    outcome.exit = cause.exit;
+    outcome.line = QStringLiteral("%1: %2").arg(stopCauseText(cause), whatItLeft);
+    return outcome;
+}
+
+OperationOutcome Operation::portFailed(const PortFailure &failure, const PortAddress &address,
+                                       const QString &lineFailedText)
+{
+    OperationOutcome outcome;
+    outcome.exit = ExitCode::Port;
+    if (failure.kind == PortFailure::CannotOpen) {
+        // The box keeps its words; its details name the device, the cause
+        // and what to do.
+        const QList<FoundPort> ports = foundPorts();
+        outcome.kind = OperationOutcome::Kind::CannotOpen;
+        outcome.line = openFailureLine(failure, ports);
+        outcome.box = OutcomeBox{kCommunicationErrorTitle, BoxIcon::Error, openFailureText(address.name()),
+                                 openFailureDetails(failure, ports)};
+        return outcome;
+    }
+    outcome.kind = OperationOutcome::Kind::LineFailed;
+    outcome.line = oneLine(lineFailedText) + QStringLiteral(" (%1)").arg(failure.description);
+    outcome.box = OutcomeBox{kCommunicationErrorTitle, BoxIcon::Error, lineFailedText, {}};
+    return outcome;
+}

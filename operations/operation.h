@@ -1,0 +1,102 @@
+#pragma once
+// One operation on a module or a settings file, from its checks to its
+// outcome. Every front end (the window, kvr7314-cli, a run over many
+// modules) starts operations and presents what they report; none of them
+// opens a port, keeps a backup or writes the log itself.
+//
+// An operation runs on the event loop it was made on: it reports through
+// signals and never waits in an event loop of its own, so one program can
+// run many at once. Its outcome comes through finished(), which a port that
+// cannot be opened (or a refusal) emits before start() returns.
+
+#include "operations/journal.h"
+#include "operations/moduleaccess.h"
+#include "operations/outcome.h"
+
+#include <QDateTime>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// What every operation of one front end shares.
+struct OperationContext {
+    // Where the log line and the backups go; nothing is kept without it.
+    std::shared_ptr<const Journal> journal;
+    // The clock of the log, the backups and the files saved.
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+
+    // Operations of `program` ("kvr7314", "kvr7314-cli") that keep their
+    // record in `directory` (the data folder when empty).
+    static OperationContext keptBy(const QString &program, const QString &directory = {});
+};
+
+class Operation : public QObject {
+    Q_OBJECT
+public:
+    explicit Operation(OperationContext context, QObject *parent = nullptr);
+    ~Operation() override;
+
+    virtual void start() = 0;
+    // Ends it where it stands (Ctrl-C), `cause` in its log line and its
+    // last line. Before start(), the next start() ends at once that way.
+    void stop(const StopCause &cause);
+
+    bool isRunning() const { return m_running; }
+    // The outcome of the last run.
+    const OperationOutcome &outcome() const { return m_outcome; }
+
+signals:
+    // An English line for a console along the way ("writing ...").
+    void said(const QString &line);
+    // A write: step 1..26 went out.
+    void stepSent(int step);
+    // A read: the characters taken so far; `complete` at the parse.
+    void received(int characters, bool complete);
+    // The run's LED (imgLED_DataUIT, imgLED_DataIN).
+    void ledChanged(bool shown);
+    // A log line along the way (a write before its verify) whose line or
+    // backup could not be kept. The last one's go with the outcome.
+    void notKept(const QList<FileReason> &problems);
+    void finished(const OperationOutcome &outcome);
+
+protected:
+    // The running operation was stopped: halt what runs, then conclude.
+    virtual void halt(const StopCause &cause) = 0;
+
+    // Marks it running; false when a stop came first, which has then
+    // ended it (through halt()).
+    bool begin();
+    // Its log line's start: on a port, with what the system knows of the
+    // adapter, or without one.
+    void beginRecord(const QString &name, const ModuleAccess *access = nullptr);
+    Journal::Record *record() { return m_record ? &*m_record : nullptr; }
+    // Ends a step's log line; what could not be kept.
+    QList<FileReason> closeRecord(bool ok, const QString &cause);
+    // Ends the operation: its log line (`cause` when it failed), the
+    // problems into the outcome and the box, then finished().
+    void conclude(OperationOutcome outcome, const QString &cause = {});
+    // Ends it with the outcome of an operation it ran for its last step,
+    // which has kept its own log line.
+    void passOn(const OperationOutcome &outcome);
+
+    QDateTime now() const { return m_context.now(); }
+    const OperationContext &context() const { return m_context; }
+
+    // The outcome of a stop: `whatItLeft` says the state it left.
+    static OperationOutcome stopped(const StopCause &cause, const QString &whatItLeft);
+    // The outcome of a port that could not be opened, or that failed on the
+    // way (the window's box then says `lineFailedText`).
+    static OperationOutcome portFailed(const PortFailure &failure, const PortAddress &address,
+                                       const QString &lineFailedText);
+    // The log's cause of a stop.
+    static QString stopCauseText(const StopCause &cause);
+
+private:
+    OperationContext m_context;
+    std::optional<Journal::Record> m_record;
+    std::optional<StopCause> m_stopBeforeStart;
+    OperationOutcome m_outcome;
+    bool m_running = false;
+};

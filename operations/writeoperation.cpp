@@ -1,0 +1,146 @@
+#include "operations/writeoperation.h"
+
+#include "files/backups.h"
+#include "link/frames.h"
+#include "link/linkmessages.h"
+#include "link/programmingrun.h"
+#include "operations/readoperation.h"
+#include "settings/textrule.h"
+
+QString moduleStateAfter(int stepsSent)
+{
+    if (stepsSent == 0)
+        return QStringLiteral("no step was sent; the module was not changed");
+    return QStringLiteral("%1 of %2 steps were sent: the module is only partly programmed; write it again")
+        .arg(stepsSent)
+        .arg(kProgrammingStepCount);
+}
+
+WriteOperation::WriteOperation(ModuleAccess access, SettingsHolder &holder, OperationContext context,
+                               Options options, QObject *parent)
+    : Operation(std::move(context), parent),
+      m_access(std::move(access)),
+      m_holder(holder),
+      m_options(std::move(options)),
+      m_session(new ProgrammingSession(m_access.opener(), [this] { return m_holder.settings(); }, this))
+{
+    connect(m_session, &ProgrammingSession::fieldTextChanged, this,
+            [this](const SettingsField &field, const QString &text) { m_holder.setFieldText(field, text); });
+    connect(m_session, &ProgrammingSession::stepSent, this, &Operation::stepSent);
+    connect(m_session, &ProgrammingSession::ledChanged, this, &Operation::ledChanged);
+    connect(m_session, &ProgrammingSession::finished, this, &WriteOperation::written);
+    connect(m_session, &ProgrammingSession::failed, this, &WriteOperation::writeFailed);
+}
+
+WriteOperation::~WriteOperation() = default;
+
+std::optional<OperationOutcome> WriteOperation::check() const
+{
+    // A text that holds a key of the file or a label of the dump would
+    // leave a module that can be neither read back nor saved.
+    const ModuleSettings settings = m_holder.settings();
+    const auto key = firstKeyInSentText(settings);
+    if (!key)
+        return std::nullopt;
+    OperationOutcome refused;
+    refused.kind = OperationOutcome::Kind::Refused;
+    refused.exit = ExitCode::File;
+    refused.line = (m_options.file.isEmpty() ? QString() : m_options.file + QStringLiteral(": "))
+        + QStringLiteral("nothing was written: %1; change the text").arg(key->english());
+    QString text = kNotProgrammedText + QStringLiteral("\r") + key->dutch();
+    // The POCSAG layout hides aliases 8 to 16, which are sent all the same.
+    if (settings.receiverType == ReceiverType::Pocsag && key->field.alias >= kPocsagAliasCount)
+        text += QStringLiteral("\r") + hiddenInPocsagLayoutText(key->field.dutchName);
+    refused.box = OutcomeBox{kDefaultBoxTitle, BoxIcon::Information, text, {}};
+    return refused;
+}
+
+void WriteOperation::start()
+{
+    if (isRunning() || m_session->isRunning())
+        return;
+    if (const auto refused = check()) {
+        conclude(*refused);
+        return;
+    }
+    emit said(QStringLiteral("writing %1 to %2: %3 steps, one every %4 ms")
+                  .arg(m_options.file, m_access.description())
+                  .arg(kProgrammingStepCount)
+                  .arg(2 * ProgrammingRun::kTickIntervalMs));
+    beginRecord(QStringLiteral("write"), &m_access);
+    if (Journal::Record *op = record()) {
+        op->entry.file = m_options.file;
+        op->entry.stepCount = kProgrammingStepCount;
+    }
+    if (begin())
+        m_session->startProgramming();
+}
+
+void WriteOperation::keepWrite(bool complete)
+{
+    Journal::Record *op = record();
+    if (!op)
+        return;
+    op->entry.stepsSent = m_session->stepsSent();
+    // What went out: the settings as the steps carried them.
+    if (op->entry.stepsSent > 0)
+        op->backUp(m_holder.settings(), complete ? kWrittenBackup : kPartlyWrittenBackup);
+}
+
+void WriteOperation::endWith(OperationOutcome outcome, const QString &cause)
+{
+    outcome.stepsSent = m_session->stepsSent();
+    if (!m_access.keepPortOpen)
+        m_session->releasePort();   // what is still queued goes to the line first
+    conclude(outcome, cause);
+}
+
+void WriteOperation::written()
+{
+    const ModuleSettings sent = m_holder.settings();
+    m_holder.known = sent;
+    keepWrite(true);
+    OperationOutcome outcome;
+    outcome.line = oneLine(kProgrammedText);
+    outcome.box = OutcomeBox{kDefaultBoxTitle, BoxIcon::Information, kProgrammedText, {}};
+    if (!m_options.verify) {
+        endWith(outcome, {});
+        return;
+    }
+    // The write's own line is said and kept; the verify's ends the operation.
+    emit said(outcome.line);
+    if (const QList<FileReason> problems = closeRecord(true, {}); !problems.isEmpty())
+        emit notKept(problems);
+    m_session->releasePort();   // the verify opens the port anew
+    delete m_verify;
+    m_verify = new VerifyOperation(m_access, context(), sent, m_options.file, m_options.readOptions, this);
+    connect(m_verify, &Operation::said, this, &Operation::said);
+    connect(m_verify, &Operation::received, this, &Operation::received);
+    connect(m_verify, &Operation::ledChanged, this, &Operation::ledChanged);
+    connect(m_verify, &Operation::notKept, this, &Operation::notKept);
+    connect(m_verify, &Operation::finished, this, [this](OperationOutcome verified) {
+        verified.stepsSent = m_session->stepsSent();
+        passOn(verified);
+    });
+    m_verify->start();
+}
+
+void WriteOperation::writeFailed(const PortFailure &failure)
+{
+    keepWrite(false);
+    OperationOutcome outcome = portFailed(failure, m_access.address(), kWriteFailureText);
+    if (failure.kind == PortFailure::LineFailed)
+        outcome.line += QStringLiteral("; ") + moduleStateAfter(m_session->stepsSent());
+    endWith(outcome, outcome.line);
+}
+
+void WriteOperation::halt(const StopCause &cause)
+{
+    if (m_verify && m_verify->isRunning()) {
+        m_verify->stop(cause);
+        return;
+    }
+    m_session->stop();
+    keepWrite(false);
+    endWith(stopped(cause, moduleStateAfter(m_session->stepsSent())), stopCauseText(cause));
+}
