@@ -26,6 +26,10 @@ cp /bin/busybox "$vm/initramfs/bin/busybox"
 cp "$KVR_ROOT/tests/vm/init" "$vm/initramfs/init"
 chmod 755 "$vm/initramfs/init"
 echo "$KVR_ROOT/tests/vm/guest.sh" >"$vm/initramfs/guest-script"
+# The folders the guest runs from, parents first: they stay reachable even
+# under the guest's own /tmp, /var/tmp and /run.
+build=$(cd "$build" && pwd)
+printf '%s\n' "$KVR_ROOT" "$build" | sort -u >"$vm/initramfs/kept-folders"
 : >"$vm/initramfs/modules.order"
 for driver in "${drivers[@]}"; do
   [ "$driver" = "${KVR_VM_LEAVE_OUT:-}" ] && continue

@@ -205,7 +205,12 @@ void TestVm::initTestCase()
     });
     QVERIFY(m_qemu.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_results + "/ready") || m_qemu.state() == QProcess::NotRunning, 120000);
-    QVERIFY2(QFile::exists(m_results + "/ready"), qPrintable("the guest did not start; see " + m_results + "/console.log"));
+    if (!QFile::exists(m_results + "/ready")) {
+        // What the guest said last tells why, on screen.
+        const QStringList console = QString::fromUtf8(readFile(m_results + "/console.log")).split(u'\n');
+        std::printf("the guest's console, its last lines:\n%s\n", qPrintable(console.mid(std::max<qsizetype>(0, console.size() - 30)).join(u'\n')));
+        QFAIL(qPrintable("the guest did not start; see " + m_results + "/console.log"));
+    }
     QVERIFY(m_qmp.connect(qmp));
     std::printf("guest ready after %.1f s\n", m_stage.elapsed() / 1000.0);
 }
