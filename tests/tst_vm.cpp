@@ -206,9 +206,16 @@ void TestVm::initTestCase()
     QVERIFY(m_qemu.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_results + "/ready") || m_qemu.state() == QProcess::NotRunning, 120000);
     if (!QFile::exists(m_results + "/ready")) {
-        // What the guest said last tells why, on screen.
+        // Why, on screen: what the guest's own programs said (the kernel's
+        // lines begin with its clock), and how the kernel ended.
         const QStringList console = QString::fromUtf8(readFile(m_results + "/console.log")).split(u'\n');
-        std::printf("the guest's console, its last lines:\n%s\n", qPrintable(console.mid(std::max<qsizetype>(0, console.size() - 30)).join(u'\n')));
+        QStringList said;
+        for (const QString &line : console) {
+            if (!line.startsWith(u'['))
+                said.append(line);
+        }
+        said += console.mid(std::max<qsizetype>(0, console.size() - 4));
+        std::printf("the guest's console:\n%s\n", qPrintable(said.mid(std::max<qsizetype>(0, said.size() - 40)).join(u'\n')));
         QFAIL(qPrintable("the guest did not start; see " + m_results + "/console.log"));
     }
     QVERIFY(m_qmp.connect(qmp));
