@@ -5,6 +5,9 @@
 #include "link/openfailure.h"
 #include "link/portlist.h"
 
+#include <QMetaMethod>
+#include <QTimer>
+
 OperationContext OperationContext::keptBy(const QString &program, const QString &directory)
 {
     OperationContext context;
@@ -47,15 +50,40 @@ void Operation::beginRecord(const QString &name, const ModuleAccess *access)
         m_record->setPort(access->loggedName, {}, {});
         return;
     }
-    const QString device = access->device();
+    // The device a COM box leads to, and what the system knows of the
+    // adapter, take a walk over every serial device the system has: done
+    // as soon as the operation has started (its run clock too), while the
+    // module answers, not before.
+    m_portOfRecord = *access;
+    QTimer::singleShot(0, this, &Operation::lookUpPort);
+}
+
+void Operation::lookUpPort()
+{
+    if (!m_record || !m_portOfRecord)
+        return;
+    const QString device = m_portOfRecord->device();
+    m_portOfRecord.reset();
     const std::optional<FoundPort> found = portOfDevice(device, foundPorts());
     m_record->setPort(device, found ? found->description : QString(), found ? found->serialNumber : QString());
+}
+
+void Operation::say(const std::function<QString()> &line)
+{
+    // Worded only for a console that listens: wording it may ask the
+    // system for its ports.
+    static const QMetaMethod saidSignal = QMetaMethod::fromSignal(&Operation::said);
+    if (!isSignalConnected(saidSignal))
+        return;
+    if (const QString text = line(); !text.isEmpty())
+        emit said(text);
 }
 
 QList<FileReason> Operation::closeRecord(bool ok, const QString &cause)
 {
     if (!m_record)
         return {};
+    lookUpPort();
     const QList<FileReason> problems = m_record->finish(ok, cause);
     m_record.reset();
     return problems;

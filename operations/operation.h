@@ -72,6 +72,8 @@ protected:
     // adapter, or without one.
     void beginRecord(const QString &name, const ModuleAccess *access = nullptr);
     Journal::Record *record() { return m_record ? &*m_record : nullptr; }
+    // Says a line along the way, worded only when a console listens.
+    void say(const std::function<QString()> &line);
     // Ends a step's log line; what could not be kept.
     QList<FileReason> closeRecord(bool ok, const QString &cause);
     // Ends the operation: its log line (`cause` when it failed), the
@@ -94,8 +96,12 @@ protected:
     static QString stopCauseText(const StopCause &cause);
 
 private:
+    void lookUpPort();
+
     OperationContext m_context;
     std::optional<Journal::Record> m_record;
+    std::optional<ModuleAccess> m_portOfRecord;   // the port the record is to name
+
     std::optional<StopCause> m_stopBeforeStart;
     OperationOutcome m_outcome;
     bool m_running = false;

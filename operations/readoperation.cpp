@@ -82,9 +82,8 @@ void ReadingOperation::start()
         conclude(*refused);
         return;
     }
+    say([this] { return announcement(); });
     const Words w = words();
-    if (!w.announcement.isEmpty())
-        emit said(w.announcement);
     if (!w.operation.isEmpty())
         beginRecord(w.operation, &m_access);
     if (Journal::Record *op = record())
@@ -158,9 +157,13 @@ std::optional<OperationOutcome> ReadOperation::check() const
 
 ReadingOperation::Words ReadOperation::words() const
 {
-    return {QStringLiteral("read"), readingLine(QStringLiteral("reading the module on %1").arg(access().description())),
-            m_options.target == Target::File ? m_options.file : QString(), {}, {},
+    return {QStringLiteral("read"), m_options.target == Target::File ? m_options.file : QString(), {}, {},
             QStringLiteral("the read was not finished; nothing was saved")};
+}
+
+QString ReadOperation::announcement() const
+{
+    return readingLine(QStringLiteral("reading the module on %1").arg(access().description()));
 }
 
 void ReadOperation::beforeRead()
@@ -243,9 +246,13 @@ std::optional<OperationOutcome> BackupOperation::check() const
 
 ReadingOperation::Words BackupOperation::words() const
 {
-    return {QStringLiteral("read"), readingLine(QStringLiteral("backup: reading the module before writing")), m_file,
-            QStringLiteral("backup: "), QStringLiteral("; nothing was written"),
+    return {QStringLiteral("read"), m_file, QStringLiteral("backup: "), QStringLiteral("; nothing was written"),
             QStringLiteral("nothing was written; the module was not changed")};
+}
+
+QString BackupOperation::announcement() const
+{
+    return readingLine(QStringLiteral("backup: reading the module before writing"));
 }
 
 void BackupOperation::accepted(const SettingsUpdate &update)
@@ -280,8 +287,13 @@ VerifyOperation::VerifyOperation(ModuleAccess access, OperationContext context, 
 
 ReadingOperation::Words VerifyOperation::words() const
 {
-    return {QStringLiteral("verify"), readingLine(QStringLiteral("verify: reading the module back")), m_file,
-            QStringLiteral("verify: "), {}, QStringLiteral("the module was written, but not verified")};
+    return {QStringLiteral("verify"), m_file, QStringLiteral("verify: "), {},
+            QStringLiteral("the module was written, but not verified")};
+}
+
+QString VerifyOperation::announcement() const
+{
+    return readingLine(QStringLiteral("verify: reading the module back"));
 }
 
 void VerifyOperation::accepted(const SettingsUpdate &update)
@@ -313,7 +325,7 @@ void VerifyOperation::accepted(const SettingsUpdate &update)
 
 ReadingOperation::Words FindOperation::words() const
 {
-    return {{}, {}, {}, {}, {}, QStringLiteral("the search was not finished")};
+    return {{}, {}, {}, {}, QStringLiteral("the search was not finished")};
 }
 
 void FindOperation::accepted(const SettingsUpdate &update)

@@ -40,13 +40,14 @@ public:
 protected:
     struct Words {
         QString operation;      // its name in the log; empty: no log line
-        QString announcement;   // said as the read begins; empty: nothing
         QString file;           // the file the log line names
         QString prefix;         // before a failure's line ("verify: ")
         QString suffix;         // after it ("; nothing was written")
         QString whenStopped;    // the state a stop leaves behind
     };
     virtual Words words() const = 0;
+    // Said as the read begins; empty: nothing.
+    virtual QString announcement() const { return {}; }
     // Just before the request goes out, and after any end but success.
     virtual void beforeRead() {}
     virtual void afterFailedRead() {}
@@ -97,6 +98,7 @@ public:
 
 protected:
     Words words() const override;
+    QString announcement() const override;
     // The aliases are emptied while the module is read, and put back as
     // they were when it cannot be.
     void beforeRead() override;
@@ -123,6 +125,7 @@ public:
 
 protected:
     Words words() const override;
+    QString announcement() const override;
     void accepted(const SettingsUpdate &update) override;
 
 private:
@@ -140,6 +143,7 @@ public:
 
 protected:
     Words words() const override;
+    QString announcement() const override;
     void accepted(const SettingsUpdate &update) override;
 
 private:

@@ -63,10 +63,12 @@ void WriteOperation::start()
         conclude(*refused);
         return;
     }
-    emit said(QStringLiteral("writing %1 to %2: %3 steps, one every %4 ms")
-                  .arg(m_options.file, m_access.description())
-                  .arg(kProgrammingStepCount)
-                  .arg(2 * ProgrammingRun::kTickIntervalMs));
+    say([this] {
+        return QStringLiteral("writing %1 to %2: %3 steps, one every %4 ms")
+            .arg(m_options.file, m_access.description())
+            .arg(kProgrammingStepCount)
+            .arg(2 * ProgrammingRun::kTickIntervalMs);
+    });
     beginRecord(QStringLiteral("write"), &m_access);
     if (Journal::Record *op = record()) {
         op->entry.file = m_options.file;

@@ -35,9 +35,11 @@ public:
         // has been quiet for kQuietBeforeParseMs; at 12 s at the latest.
         bool endWhenComplete = false;
     };
-    // About 190 character times at 19200 baud: a module still sending has
-    // sent more by then.
-    static constexpr int kQuietBeforeParseMs = 100;
+    // Once the dump is complete only its line end is to come. About 58
+    // character times at 19200 baud, and twice the 16 ms in which a USB
+    // adapter hands on what it received: a line still sending has sent
+    // more by then.
+    static constexpr int kQuietBeforeParseMs = 30;
 
     // `openPort`: how each run opens the port (where the module is, is
     // asked at its start).
