@@ -119,6 +119,7 @@ public:
 
     // The port the last operation opened (RS232), whichever opened it.
     SerialPort *serialPort() const;
+    // The runs of "schrijven" and "lezen", whose ticks tests drive.
     ProgrammingSession &programmingSession() const;
     ReadBackSession &readBackSession() const;
     InfoWindow *infoWindow() const;  // null until "Infoscherm" was first pressed

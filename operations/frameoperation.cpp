@@ -78,8 +78,10 @@ void FrameOperation::portOpened(PortOpening opening)
     m_port = std::move(opening.port);
     connect(m_port.get(), &SerialPort::failed, this, &FrameOperation::lineFailed);
     m_port->writeBytes(m_operation == u"test-call" ? testCallFrame(m_code, m_message) : noNetworkFrame());
-    if (isRunning())
-        m_leaving->start();
+    if (!isRunning())
+        return;
+    m_leaving->start();
+    lookUpPortSoon();
 }
 
 void FrameOperation::lineFailed(const QString &description)

@@ -41,6 +41,7 @@ bool Operation::begin()
 void Operation::beginRecord(const QString &name, const ModuleAccess *access)
 {
     m_record.reset();
+    m_portOfRecord.reset();
     if (!m_context.journal)
         return;
     m_record.emplace(m_context.journal->begin(name, now()));
@@ -51,15 +52,22 @@ void Operation::beginRecord(const QString &name, const ModuleAccess *access)
         return;
     }
     // The device a COM box leads to, and what the system knows of the
-    // adapter, take a walk over every serial device the system has: done
-    // as soon as the operation has started (its run clock too), while the
-    // module answers, not before.
+    // adapter, take a walk over every serial device the system has: looked
+    // up once the operation is under way (lookUpPortSoon), or at its end.
     m_portOfRecord = *access;
-    QTimer::singleShot(0, this, &Operation::lookUpPort);
+}
+
+void Operation::lookUpPortSoon()
+{
+    if (m_portOfRecord && !m_lookUpComing) {
+        m_lookUpComing = true;
+        QTimer::singleShot(0, this, &Operation::lookUpPort);
+    }
 }
 
 void Operation::lookUpPort()
 {
+    m_lookUpComing = false;
     if (!m_record || !m_portOfRecord)
         return;
     const QString device = m_portOfRecord->device();

@@ -72,6 +72,11 @@ protected:
     // adapter, or without one.
     void beginRecord(const QString &name, const ModuleAccess *access = nullptr);
     Journal::Record *record() { return m_record ? &*m_record : nullptr; }
+    // Has the record's port looked up when the event loop is next free. An
+    // operation asks once it is under way and no decision of its run waits
+    // on the next events: the walk over the system's serial devices blocks
+    // the loop for a while (seconds on a slow machine).
+    void lookUpPortSoon();
     // Says a line along the way, worded only when a console listens.
     void say(const std::function<QString()> &line);
     // Ends a step's log line; what could not be kept.
@@ -101,6 +106,7 @@ private:
     OperationContext m_context;
     std::optional<Journal::Record> m_record;
     std::optional<ModuleAccess> m_portOfRecord;   // the port the record is to name
+    bool m_lookUpComing = false;
 
     std::optional<StopCause> m_stopBeforeStart;
     OperationOutcome m_outcome;

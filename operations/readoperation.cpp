@@ -57,7 +57,12 @@ ReadingOperation::ReadingOperation(ModuleAccess access, OperationContext context
       m_session(new ReadBackSession(m_access.opener(), options, this))
 {
     connect(m_session, &ReadBackSession::ledChanged, this, &Operation::ledChanged);
-    connect(m_session, &ReadBackSession::received, this, [this](int characters) { emit received(characters, false); });
+    connect(m_session, &ReadBackSession::received, this, [this](int characters) {
+        // The first poll has decided that the module answers: the rest of
+        // its dump waits in the port meanwhile.
+        lookUpPortSoon();
+        emit received(characters, false);
+    });
     connect(m_session, &ReadBackSession::finished, this, &ReadingOperation::parsed);
     connect(m_session, &ReadBackSession::noData, this, [this] {
         OperationOutcome outcome;

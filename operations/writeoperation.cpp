@@ -74,8 +74,10 @@ void WriteOperation::start()
         op->entry.file = m_options.file;
         op->entry.stepCount = kProgrammingStepCount;
     }
-    if (begin())
-        m_session->startProgramming();
+    if (!begin())
+        return;
+    m_session->startProgramming();
+    lookUpPortSoon();   // long before step 1 opens the port
 }
 
 void WriteOperation::keepWrite(bool complete)
