@@ -6,7 +6,7 @@
 CommandRun::CommandRun(StopSignals &stop, bool dataOnStandardOutput) : m_console(dataOnStandardOutput), m_stop(stop)
 {
     connect(&m_stop, &StopSignals::stopRequested, this, [this](int signalNumber) {
-        if (m_running && m_running->isRunning()) {
+        if (m_running && m_running->isRunning() && m_running->canStop()) {
             stopping(signalNumber);
             m_running->stop(stopCauseOf(signalNumber));
         }

@@ -23,8 +23,10 @@ QString padded(const QString &text, int width)
     return text.leftJustified(width);
 }
 
-// Opens a settings file as "openen" does; says why it cannot.
-bool opened(const QString &path, CliConsole &console, ModuleSettings *settings, ExitCode *exit)
+
+} // namespace
+
+bool openSettings(const QString &path, CliConsole &console, ModuleSettings *settings, ExitCode *exit)
 {
     const OperationOutcome outcome = openSettingsFile(path, settings);
     if (outcome.ok())
@@ -34,15 +36,13 @@ bool opened(const QString &path, CliConsole &console, ModuleSettings *settings, 
     return false;
 }
 
-} // namespace
-
 ExitCode runDiff(const DiffRequest &request)
 {
     CliConsole console(request.json);
     ModuleSettings a;
     ModuleSettings b;
     ExitCode exit = ExitCode::Ok;
-    if (!opened(request.a, console, &a, &exit) || !opened(request.b, console, &b, &exit))
+    if (!openSettings(request.a, console, &a, &exit) || !openSettings(request.b, console, &b, &exit))
         return exit;
     const QList<FieldDifference> differences = request.asModule ? heldDifferences(a, b) : settingsDifferences(a, b);
     exit = differences.isEmpty() ? ExitCode::Ok : ExitCode::Differences;
@@ -96,7 +96,7 @@ ExitCode runAliases(const AliasesRequest &request)
     const bool toStandardOutput = request.output.isEmpty();
     CliConsole console(toStandardOutput);
     ModuleSettings settings;
-    if (ExitCode exit = ExitCode::Ok; !opened(request.file, console, &settings, &exit))
+    if (ExitCode exit = ExitCode::Ok; !openSettings(request.file, console, &settings, &exit))
         return exit;
     if (!request.import) {
         const QByteArray list = aliasListBytes(settings);

@@ -6,6 +6,12 @@
 #include "cli/clirequests.h"
 #include "operations/exitcode.h"
 
+class CliConsole;
+
+// Opens a settings file as "openen" does, on the settings of a fresh start;
+// says why it cannot, and gives the exit code for that.
+bool openSettings(const QString &path, CliConsole &console, ModuleSettings *settings, ExitCode *exit);
+
 ExitCode runDiff(const DiffRequest &request);
 ExitCode runAliases(const AliasesRequest &request);
 ExitCode runHistory(const HistoryRequest &request);

@@ -1,11 +1,11 @@
 #include "cli/modulecommands.h"
 
 #include "cli/clicommandtable.h"
+#include "cli/filecommands.h"
 #include "cli/modulelink.h"
 #include "cli/stopsignals.h"
 #include "link/frames.h"
 #include "link/portlist.h"
-#include "operations/fileoperations.h"
 #include "operations/frameoperation.h"
 #include "operations/readoperation.h"
 #include "operations/writeoperation.h"
@@ -38,6 +38,9 @@ public:
         : CommandRun(stop, dataOnStandardOutput), m_link(module), m_context(OperationContext::keptBy(kCliProgram))
     {
     }
+    // The operations go before the link their ports write their trace to,
+    // and before the settings they hold.
+    ~ModuleCommand() override { qDeleteAll(findChildren<Operation *>(Qt::FindDirectChildrenOnly)); }
 
 protected:
     // False, with the error said and the run ended, when the link cannot be.
@@ -90,6 +93,7 @@ protected:
 
     ModuleLink m_link;
     OperationContext m_context;
+    HeldSettings m_settings;   // what a write sends, where a read puts what it read
 };
 
 // --- write --------------------------------------------------------------------------------
@@ -103,8 +107,8 @@ public:
     void start() override
     {
         ModuleSettings settings;
-        if (const OperationOutcome opened = openSettingsFile(m_request.file, &settings); !opened.ok()) {
-            refused(opened);
+        if (ExitCode exit = ExitCode::Ok; !openSettings(m_request.file, m_console, &settings, &exit)) {
+            CommandRun::end(exit);
             return;
         }
         m_settings = HeldSettings(settings);
@@ -142,7 +146,6 @@ private:
     }
 
     WriteRequest m_request;
-    HeldSettings m_settings;
     WriteOperation *m_write = nullptr;
 };
 
@@ -173,7 +176,7 @@ public:
         if (refused(read->check()) || !prepare())
             return;
         run(read, [this](const OperationOutcome &outcome) {
-            if (outcome.ok() && m_request.json)
+            if (outcome.settings && m_request.json)
                 m_console.json(settingsObject(*outcome.settings));
             endWith(outcome);
         });
@@ -181,7 +184,6 @@ public:
 
 private:
     ReadRequest m_request;
-    HeldSettings m_settings;
 };
 
 // --- test-call, no-network ----------------------------------------------------------------

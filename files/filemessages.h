@@ -13,6 +13,11 @@ inline const QString kOpenFilter = QStringLiteral("KVR 7314 bestand (*.KVR)|*.kv
 inline const QString kOpenInitialName = QStringLiteral("*.kvr");
 
 inline const QString kSaveFailedText = QStringLiteral("Onverwachte fout. Er is geen bestand opgeslagen!");
+// The command line's line for it: "FILE: Onverwachte fout. Er is geen bestand opgeslagen! (why)".
+inline QString saveFailedLine(const QString &path, const QString &why)
+{
+    return path + QStringLiteral(": ") + kSaveFailedText + QStringLiteral(" (%1)").arg(why);
+}
 
 inline const QString kWrongProductTitle = QStringLiteral("Verkeerd bestandstype . . .");
 inline const QString kNothingLoadedTitle = QStringLiteral("Er is geen bestand geladen . . .");

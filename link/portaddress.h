@@ -25,10 +25,7 @@ public:
     // The forms parse() takes, for a message about one it does not.
     static QString formsTaken();
 
-    Kind kind() const { return m_kind; }
     bool isCom() const { return m_kind == Kind::Com; }
-    int comNumber() const { return m_comNumber; }
-    const QString &devicePath() const { return m_device; }
 
     // The device it leads to now: a COM n's through `comDevice`, or the
     // machine's port for that box when it is empty. Asked at every opening,

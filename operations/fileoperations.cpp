@@ -31,7 +31,7 @@ void SaveOperation::start()
     }
     outcome.kind = OperationOutcome::Kind::FileFailed;
     outcome.exit = ExitCode::File;
-    outcome.line = m_path + QStringLiteral(": ") + kSaveFailedText + QStringLiteral(" (%1)").arg(saved.reason.english);
+    outcome.line = saveFailedLine(m_path, saved.reason.english);
     // Settings that would not open again as they are (a text holding a key
     // of the file) are refused with the field named in the box itself; a
     // failure of the disk or the folder keeps the box's words and gives the

@@ -19,24 +19,20 @@ FrameOperation::~FrameOperation() = default;
 
 void FrameOperation::setTestCall(const QString &code, const QString &message)
 {
-    m_operation = QStringLiteral("test-call");
-    m_code = code;
-    m_message = message;
+    m_next = Frame{QStringLiteral("test-call"), code, message};
 }
 
 void FrameOperation::setNoNetworkNotice()
 {
-    m_operation = QStringLiteral("no-network");
-    m_code.clear();
-    m_message.clear();
+    m_next = Frame{QStringLiteral("no-network"), {}, {}};
 }
 
-std::optional<OperationOutcome> FrameOperation::check() const
+std::optional<OperationOutcome> FrameOperation::refusal() const
 {
     // A typed code goes out between the parentheses as it is: one that is
     // no test-call code would be another frame (99 asks for the dump, 51 is
     // a programming step).
-    if (m_operation != u"test-call" || isTestCallCode(m_code))
+    if (m_next.operation != u"test-call" || isTestCallCode(m_next.code))
         return std::nullopt;
     OperationOutcome refused;
     refused.kind = OperationOutcome::Kind::Refused;
@@ -44,26 +40,32 @@ std::optional<OperationOutcome> FrameOperation::check() const
     refused.line = QStringLiteral("no test call was sent: CODE is a capcode 1 to %1 or an RI-code 1D to %2D, not \"%3\"")
                        .arg(kAliasCount)
                        .arg(kPocsagAliasCount)
-                       .arg(m_code);
-    refused.box = OutcomeBox{kDefaultBoxTitle, BoxIcon::Information, notATestCallCodeText(m_code), {}};
+                       .arg(m_next.code);
+    refused.box = OutcomeBox{kDefaultBoxTitle, BoxIcon::Information, notATestCallCodeText(m_next.code), {}};
     return refused;
 }
 
 void FrameOperation::start()
 {
-    if (isRunning())
-        sent();
-    if (const auto refused = check()) {
-        conclude(*refused);
+    if (const auto refused = refusal()) {
+        // Said for the frame that was refused; one still on its way goes on.
+        emit finished(*refused);
         return;
     }
-    beginRecord(m_operation, &m_access);
+    if (isRunning())
+        sent();
+    m_sending = m_next;
+    beginRecord(m_sending.operation, &m_access);
     if (!begin())
         return;
     // The opening closes the previous port of the same device first.
     m_port.reset();
-    m_access.address().open(m_access.comDevice, m_access.newPort,
-                            [this](PortOpening opening) { portOpened(std::move(opening)); });
+    m_access.opener()([this](PortOpening opening) { portOpened(std::move(opening)); });
+}
+
+bool FrameOperation::canStop() const
+{
+    return !m_leaving->isActive();
 }
 
 void FrameOperation::portOpened(PortOpening opening)
@@ -77,11 +79,10 @@ void FrameOperation::portOpened(PortOpening opening)
     }
     m_port = std::move(opening.port);
     connect(m_port.get(), &SerialPort::failed, this, &FrameOperation::lineFailed);
-    m_port->writeBytes(m_operation == u"test-call" ? testCallFrame(m_code, m_message) : noNetworkFrame());
-    if (!isRunning())
-        return;
-    m_leaving->start();
-    lookUpPortSoon();
+    m_port->writeBytes(m_sending.operation == u"test-call" ? testCallFrame(m_sending.code, m_sending.message)
+                                                           : noNetworkFrame());
+    if (isRunning())
+        m_leaving->start();
 }
 
 void FrameOperation::lineFailed(const QString &description)
@@ -104,9 +105,10 @@ void FrameOperation::sent()
     if (!m_access.keepPortOpen)
         m_port.reset();
     OperationOutcome outcome;
-    if (m_operation == u"test-call")
+    if (m_sending.operation == u"test-call")
         outcome.line = QStringLiteral("sent a test call to %1 on %2: %3")
-                           .arg(m_code, m_access.description(), quoted(m_message.isEmpty() ? kDefaultTestMessage : m_message));
+                           .arg(m_sending.code, m_access.description(),
+                                quoted(m_sending.message.isEmpty() ? kDefaultTestMessage : m_sending.message));
     else
         outcome.line = QStringLiteral("sent the no-network notice on %1").arg(m_access.description());
     conclude(outcome);
@@ -114,8 +116,7 @@ void FrameOperation::sent()
 
 void FrameOperation::halt(const StopCause &cause)
 {
-    // A frame is written at once: once written it ends as sent, when it has
-    // had time to leave. A stop that came before sends nothing.
+    // A stop that came before the frame was written sends nothing.
     if (!m_leaving->isActive())
         conclude(stopped(cause, QStringLiteral("nothing was sent")), stopCauseText(cause));
 }

@@ -19,31 +19,36 @@ public:
 
     // What the next start() sends: a test call to capcode "1".."16" or
     // RI-code "1D".."7D" (an empty message sends the default test text), or
-    // the no-network notice.
+    // the no-network notice. A frame still on its way keeps its own.
     void setTestCall(const QString &code, const QString &message);
     void setNoNetworkNotice();
 
-    // A code the module takes no test call for is refused.
-    std::optional<OperationOutcome> check() const;
-    // A frame still waiting for its end is done by then.
+    // A frame still on its way is done by then.
     void start() override;
+    bool canStop() const override;
 
     // The port of the last frame, until the next opening or releasePort().
     SerialPort *port() const { return m_port.get(); }
     void releasePort() { m_port.reset(); }
 
 protected:
+    // A code the module takes no test call for.
+    std::optional<OperationOutcome> refusal() const override;
     void halt(const StopCause &cause) override;
 
 private:
+    struct Frame {
+        QString operation;   // "test-call" or "no-network", as the log names it
+        QString code;
+        QString message;
+    };
     void portOpened(PortOpening opening);
     void lineFailed(const QString &description);
     void sent();
 
     ModuleAccess m_access;
-    QString m_operation;   // "test-call" or "no-network"
-    QString m_code;
-    QString m_message;
+    Frame m_next;      // what the next start() sends
+    Frame m_sending;   // what this run sends
     QTimer *m_leaving;
     std::unique_ptr<SerialPort> m_port;
 };

@@ -17,8 +17,6 @@ public:
     // `program`: the name the log gives ("kvr7314", "kvr7314-cli").
     explicit Journal(QString program, QString directory = dataDirectory());
 
-    const QString &directory() const { return m_directory; }
-
     // One operation's record, from its start to its log line.
     class Record {
     public:
@@ -50,8 +48,6 @@ public:
 
     Record begin(const QString &operation, const QDateTime &now = QDateTime::currentDateTime()) const;
 
-    QList<LogEntry> entries(QString *error = nullptr) const { return readLog(logPath(m_directory), error); }
-    QList<BackupFile> backups() const { return listBackups(m_directory); }
 
 private:
     QString m_program;

@@ -19,6 +19,25 @@ Operation::Operation(OperationContext context, QObject *parent) : QObject(parent
 
 Operation::~Operation() = default;
 
+std::optional<OperationOutcome> Operation::check()
+{
+    std::optional<OperationOutcome> refused = refusal();
+    m_checked = !refused;
+    return refused;
+}
+
+bool Operation::passesCheck()
+{
+    const bool checked = std::exchange(m_checked, false);
+    if (checked)
+        return true;
+    if (const std::optional<OperationOutcome> refused = refusal()) {
+        conclude(*refused);
+        return false;
+    }
+    return true;
+}
+
 void Operation::stop(const StopCause &cause)
 {
     if (m_running)
@@ -63,6 +82,12 @@ void Operation::lookUpPortSoon()
         m_lookUpComing = true;
         QTimer::singleShot(0, this, &Operation::lookUpPort);
     }
+}
+
+Journal::Record *Operation::completeRecord()
+{
+    lookUpPort();
+    return record();
 }
 
 void Operation::lookUpPort()

@@ -38,10 +38,16 @@ public:
     explicit Operation(OperationContext context, QObject *parent = nullptr);
     ~Operation() override;
 
+    // Why it cannot start as things stand, or nothing: found out before
+    // anything is sent or written. start() finds it out too, unless it was
+    // asked just before.
+    std::optional<OperationOutcome> check();
     virtual void start() = 0;
     // Ends it where it stands (Ctrl-C), `cause` in its log line and its
     // last line. Before start(), the next start() ends at once that way.
     void stop(const StopCause &cause);
+    // Whether a stop now would end it: a frame once written is not taken back.
+    virtual bool canStop() const { return true; }
 
     bool isRunning() const { return m_running; }
     // The outcome of the last run.
@@ -62,6 +68,9 @@ signals:
     void finished(const OperationOutcome &outcome);
 
 protected:
+    virtual std::optional<OperationOutcome> refusal() const { return std::nullopt; }
+    // In start(): false, the operation ended as refused, when it cannot start.
+    bool passesCheck();
     // The running operation was stopped: halt what runs, then conclude.
     virtual void halt(const StopCause &cause) = 0;
 
@@ -72,6 +81,8 @@ protected:
     // adapter, or without one.
     void beginRecord(const QString &name, const ModuleAccess *access = nullptr);
     Journal::Record *record() { return m_record ? &*m_record : nullptr; }
+    // The record with its port looked up: a backup is named after the port.
+    Journal::Record *completeRecord();
     // Has the record's port looked up when the event loop is next free. An
     // operation asks once it is under way and no decision of its run waits
     // on the next events: the walk over the system's serial devices blocks
@@ -109,6 +120,7 @@ private:
     bool m_lookUpComing = false;
 
     std::optional<StopCause> m_stopBeforeStart;
+    bool m_checked = false;   // check() was asked, and passed, before start()
     OperationOutcome m_outcome;
     bool m_running = false;
 };

@@ -6,7 +6,6 @@
 
 #include "files/settingsfile.h"
 #include "operations/exitcode.h"
-#include "readback/dumpcomparison.h"
 #include "settings/modulesettings.h"
 
 #include <QByteArray>
@@ -54,7 +53,6 @@ struct OperationOutcome {
     int stepsSent = 0;                         // a write: how many steps went out
     std::optional<ModuleSettings> settings;    // the settings read, or opened
     QByteArray data;                           // for standard output: a read's settings file
-    QList<FieldDifference> differences;        // a verify: what the module holds otherwise
 
     bool ok() const { return kind == Kind::Done; }
 };

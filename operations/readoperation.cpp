@@ -28,19 +28,13 @@ OperationOutcome fileFailed(const QString &line)
     return outcome;
 }
 
-// "FILE: Onverwachte fout. Er is geen bestand opgeslagen! (why)"
-QString saveFailureLine(const QString &path, const QString &why)
-{
-    return path + QStringLiteral(": ") + kSaveFailedText + QStringLiteral(" (%1)").arg(why);
-}
-
 // An output that cannot be written refuses the read before the module is asked.
 std::optional<OperationOutcome> unwritable(const QString &path)
 {
     const std::optional<QString> reason = checkWritable(path);
     if (!reason)
         return std::nullopt;
-    OperationOutcome refused = fileFailed(saveFailureLine(path, *reason));
+    OperationOutcome refused = fileFailed(saveFailedLine(path, *reason));
     refused.kind = OperationOutcome::Kind::Refused;
     return refused;
 }
@@ -81,12 +75,8 @@ ReadingOperation::~ReadingOperation() = default;
 
 void ReadingOperation::start()
 {
-    if (isRunning() || m_session->isRunning())
+    if (isRunning() || m_session->isRunning() || !passesCheck())
         return;
-    if (const auto refused = check()) {
-        conclude(*refused);
-        return;
-    }
     say([this] { return announcement(); });
     const Words w = words();
     if (!w.operation.isEmpty())
@@ -153,7 +143,7 @@ ReadOperation::ReadOperation(ModuleAccess access, SettingsHolder &holder, Operat
 {
 }
 
-std::optional<OperationOutcome> ReadOperation::check() const
+std::optional<OperationOutcome> ReadOperation::refusal() const
 {
     if (m_options.target != Target::File)
         return std::nullopt;
@@ -186,7 +176,7 @@ void ReadOperation::afterFailedRead()
 
 void ReadOperation::accepted(const SettingsUpdate &update)
 {
-    Journal::Record *op = record();
+    Journal::Record *op = completeRecord();
     // Values other than those last opened, saved, read or written would be
     // lost: they are kept first.
     if (op && m_holder.known && !settingsDifferences(m_before, *m_holder.known).isEmpty())
@@ -214,7 +204,9 @@ void ReadOperation::save(const ModuleSettings &settings)
         if (Journal::Record *op = record())
             op->keepReplaced(m_options.file);
         if (const SaveOutcome saved = writeSettingsFile(m_options.file, settings, now()); !saved) {
-            endWith(fileFailed(saveFailureLine(m_options.file, saved.reason.english)), saved.reason.english);
+            OperationOutcome failed = fileFailed(saveFailedLine(m_options.file, saved.reason.english));
+            failed.settings = settings;   // read all the same
+            endWith(failed, saved.reason.english);
             return;
         }
         outcome.line = QStringLiteral("saved to %1").arg(m_options.file);
@@ -222,7 +214,7 @@ void ReadOperation::save(const ModuleSettings &settings)
     }
     case Target::StandardOutput: {
         if (const auto refused = unsaveableSettings(settings)) {
-            endWith(fileFailed(saveFailureLine(QStringLiteral("-"), refused->english)), refused->english);
+            endWith(fileFailed(saveFailedLine(QStringLiteral("-"), refused->english)), refused->english);
             return;
         }
         const QDateTime at = now();
@@ -244,7 +236,7 @@ BackupOperation::BackupOperation(ModuleAccess access, OperationContext context, 
 {
 }
 
-std::optional<OperationOutcome> BackupOperation::check() const
+std::optional<OperationOutcome> BackupOperation::refusal() const
 {
     return unwritable(m_file);
 }
@@ -263,13 +255,13 @@ QString BackupOperation::announcement() const
 void BackupOperation::accepted(const SettingsUpdate &update)
 {
     const ModuleSettings held = settingsRead(update, m_receiver);
-    if (Journal::Record *op = record()) {
+    if (Journal::Record *op = completeRecord()) {
         op->entry.firmware = held.firmwareVersion;
         op->backUp(held, kReadBackup);
         op->keepReplaced(m_file);
     }
     if (const SaveOutcome saved = writeSettingsFile(m_file, held, now()); !saved) {
-        endWith(fileFailed(saveFailureLine(m_file, saved.reason.english) + QStringLiteral("; nothing was written")),
+        endWith(fileFailed(saveFailedLine(m_file, saved.reason.english) + QStringLiteral("; nothing was written")),
                 saved.reason.english);
         return;
     }
@@ -303,23 +295,23 @@ QString VerifyOperation::announcement() const
 
 void VerifyOperation::accepted(const SettingsUpdate &update)
 {
-    if (Journal::Record *op = record()) {
+    if (Journal::Record *op = completeRecord()) {
         op->entry.firmware = update.values.firmwareVersion;
         op->backUp(settingsRead(update, m_written.receiverType), kReadBackup);
     }
     OperationOutcome outcome;
     outcome.settings = update.values;
-    outcome.differences = moduleDifferences(m_written, update.values);
-    if (outcome.differences.isEmpty()) {
+    const QList<FieldDifference> differences = moduleDifferences(m_written, update.values);
+    if (differences.isEmpty()) {
         outcome.line = QStringLiteral("verify: the module holds every value of %1 (firmware %2)")
                            .arg(m_file, update.values.firmwareVersion);
         endWith(outcome);
         return;
     }
-    for (const FieldDifference &d : outcome.differences)
+    for (const FieldDifference &d : differences)
         emit said(QStringLiteral("  %1: written %2, module holds %3").arg(d.field, quoted(d.expected), quoted(d.found)));
     const QString differ =
-        QStringLiteral("%1 value(s) in the module differ from %2").arg(outcome.differences.size()).arg(m_file);
+        QStringLiteral("%1 value(s) in the module differ from %2").arg(differences.size()).arg(m_file);
     outcome.kind = OperationOutcome::Kind::Differs;
     outcome.exit = ExitCode::Differences;
     outcome.line = QStringLiteral("verify: ") + differ;

@@ -25,9 +25,6 @@ public:
                      QObject *parent = nullptr);
     ~ReadingOperation() override;
 
-    // Why the read cannot be made (an output that cannot be written), or
-    // nothing. Found out before the module is asked.
-    virtual std::optional<OperationOutcome> check() const { return std::nullopt; }
     void start() override;
 
     ReadBackSession &session() const { return *m_session; }
@@ -94,9 +91,9 @@ public:
     {
     }
 
-    std::optional<OperationOutcome> check() const override;
-
 protected:
+    // An output file that cannot be written.
+    std::optional<OperationOutcome> refusal() const override;
     Words words() const override;
     QString announcement() const override;
     // The aliases are emptied while the module is read, and put back as
@@ -121,9 +118,8 @@ public:
     BackupOperation(ModuleAccess access, OperationContext context, ReadBackSession::Options options, QString file,
                     ReceiverType receiver, QObject *parent = nullptr);
 
-    std::optional<OperationOutcome> check() const override;
-
 protected:
+    std::optional<OperationOutcome> refusal() const override;
     Words words() const override;
     QString announcement() const override;
     void accepted(const SettingsUpdate &update) override;

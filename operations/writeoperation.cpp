@@ -7,6 +7,9 @@
 #include "operations/readoperation.h"
 #include "settings/textrule.h"
 
+namespace {
+
+// What a write that stopped after `stepsSent` steps left in the module.
 QString moduleStateAfter(int stepsSent)
 {
     if (stepsSent == 0)
@@ -15,6 +18,8 @@ QString moduleStateAfter(int stepsSent)
         .arg(stepsSent)
         .arg(kProgrammingStepCount);
 }
+
+} // namespace
 
 WriteOperation::WriteOperation(ModuleAccess access, SettingsHolder &holder, OperationContext context,
                                Options options, QObject *parent)
@@ -34,7 +39,7 @@ WriteOperation::WriteOperation(ModuleAccess access, SettingsHolder &holder, Oper
 
 WriteOperation::~WriteOperation() = default;
 
-std::optional<OperationOutcome> WriteOperation::check() const
+std::optional<OperationOutcome> WriteOperation::refusal() const
 {
     // A text that holds a key of the file or a label of the dump would
     // leave a module that can be neither read back nor saved.
@@ -57,12 +62,8 @@ std::optional<OperationOutcome> WriteOperation::check() const
 
 void WriteOperation::start()
 {
-    if (isRunning() || m_session->isRunning())
+    if (isRunning() || m_session->isRunning() || !passesCheck())
         return;
-    if (const auto refused = check()) {
-        conclude(*refused);
-        return;
-    }
     say([this] {
         return QStringLiteral("writing %1 to %2: %3 steps, one every %4 ms")
             .arg(m_options.file, m_access.description())
@@ -82,7 +83,7 @@ void WriteOperation::start()
 
 void WriteOperation::keepWrite(bool complete)
 {
-    Journal::Record *op = record();
+    Journal::Record *op = completeRecord();
     if (!op)
         return;
     op->entry.stepsSent = m_session->stepsSent();

@@ -18,9 +18,6 @@
 
 class VerifyOperation;
 
-// What a write that stopped after `stepsSent` steps left in the module.
-QString moduleStateAfter(int stepsSent);
-
 class WriteOperation : public Operation {
     Q_OBJECT
 public:
@@ -38,8 +35,6 @@ public:
     }
     ~WriteOperation() override;
 
-    // Why the settings cannot be written as they stand, or nothing.
-    std::optional<OperationOutcome> check() const;
     // The timers are normalised (their new texts go into the holder), then
     // the session sends a step every 300 ms; step 1 opens the port.
     void start() override;
@@ -50,6 +45,8 @@ public:
     void releasePort() { m_session->releasePort(); }
 
 protected:
+    // A text that holds a key of the file or a label of the dump.
+    std::optional<OperationOutcome> refusal() const override;
     void halt(const StopCause &cause) override;
 
 private:

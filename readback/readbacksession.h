@@ -36,8 +36,8 @@ public:
         bool endWhenComplete = false;
     };
     // Once the dump is complete only its line end is to come. About 58
-    // character times at 19200 baud, and twice the 16 ms in which a USB
-    // adapter hands on what it received: a line still sending has sent
+    // character times at 19200 baud, and nearly twice the 16 ms in which a
+    // USB adapter hands on what it received: a line still sending has sent
     // more by then.
     static constexpr int kQuietBeforeParseMs = 30;
 

@@ -716,6 +716,14 @@ void TestFilesWindow::everyOperationLeavesItsRecord()
     QCOMPARE(e.stepsSent, stepsSent);
     QCOMPARE(whatOf(e.backup), backup);
     QCOMPARE(whatOf(e.replaced), replaced);
+    // An operation on the module names its port, and so do its backups.
+    if (logged != u"open" && logged != u"save") {
+        QCOMPARE(e.port, fakeDevice(1));
+        for (const QString &kept : {e.backup, e.replaced}) {
+            if (!kept.isEmpty())
+                QVERIFY2(QFileInfo(kept).fileName().contains(u'_' + backupSubject(e.port) + u'_'), qPrintable(kept));
+        }
+    }
     // Each backup opens into the values it kept.
     if (!e.backup.isEmpty()) {
         ModuleSettings now = w.settings();

@@ -3,9 +3,9 @@
 
 #include "cli/cliconsole.h"
 #include "cli/clicommandtable.h"
+#include "cli/filecommands.h"
 #include "cli/reportmodule.h"
 #include "files/report.h"
-#include "operations/fileoperations.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -21,10 +21,8 @@ ExitCode printReportOf(const ReportRequest &request)
 {
     CliConsole console;
     ModuleSettings settings;
-    if (const OperationOutcome opened = openSettingsFile(request.file, &settings); !opened.ok()) {
-        console.error(opened.line);
-        return opened.exit;
-    }
+    if (ExitCode exit = ExitCode::Ok; !openSettings(request.file, console, &settings, &exit))
+        return exit;
     const QDateTime now = QDateTime::currentDateTime();
     const QList<ReportLine> lines = reportLines(settings, kProgramVersion, dutchMonthName(now.date().month()), now);
     if (const std::optional<PrintFailure> failure = printReportToPdf(request.output, lines)) {
