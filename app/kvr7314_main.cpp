@@ -38,10 +38,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     applyApplicationLook(app);
     QString error;
-    const std::optional<WindowOptions> options = parseWindowOptions(QApplication::arguments(), &error);
+    bool fileError = false;
+    const std::optional<WindowOptions> options = parseWindowOptions(QApplication::arguments(), &error, &fileError);
     if (!options) {
         std::fprintf(stderr, "kvr7314: %s (see kvr7314 --help)\n", error.toLocal8Bit().constData());
-        return 2;
+        return fileError ? 3 : 2;
     }
     // The info window may outlive the main window; the program ends when
     // the last of them closes.
@@ -50,6 +51,7 @@ int main(int argc, char *argv[])
     QtPrompts prompts;
     SystemClock clock;
     MainWindow window(WindowServices{&prompts, &clock, comDeviceMapper(*options), {}, {}});
+    window.setTlsCredentials(options->tls);
     prompts.setDialogParent(&window);
     window.show();
     if (!options->file.isEmpty())

@@ -14,6 +14,8 @@
 // and shows what it reports.
 
 #include "app/prompts.h"
+#include "link/networkport.h"
+#include "link/portlist.h"
 #include "link/serialport.h"
 #include "operations/settingsholder.h"
 #include "settings/modulesettings.h"
@@ -66,6 +68,9 @@ class MainWindow : public QWidget, public SettingsHolder {
 public:
     explicit MainWindow(WindowServices services, QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // What a connection over TLS is made with (KVR7314_TLS_CA, ...).
+    void setTlsCredentials(const TlsCredentials &tls) { m_network->setTls(tls); }
 
     // --- Settings through the controls -------------------------------------
     ModuleSettings settings() const override;
@@ -176,11 +181,18 @@ private:
     // RS232: a fresh port object for whichever operation opens the port
     // next. The object the last operation opened goes first, so its port is
     // closed before the same device is opened again.
-    std::unique_ptr<SerialPort> newSerialPort();
-    // The device COM `comPort` leads to now.
+    std::unique_ptr<SerialPort> newSerialPort(const QString &device, const std::shared_ptr<NetworkLines> &network);
+    // The device COM `comPort` leads to now: a network address put behind
+    // its box, or the one the machine or --com gives it.
     QString comDevice(int comPort) const;
-    // Each COM box's tooltip names its device as the system knows it now.
+    // Each COM box's tooltip names its device as the system knows it now,
+    // or its network address and the kind of it (without a name lookup).
     bool eventFilter(QObject *watched, QEvent *event) override;
+    QString comToolTip(int comPort, const QList<FoundPort> &ports) const;
+    // A COM box's context menu: put a network address behind it for this
+    // run, or take it away again.
+    void showComMenu(int comPort, const QPoint &where);
+    void askNetworkAddress(int comPort);
 
     // The end of a run: its LED label off, its box, the buttons back.
     void finishProgramming(const OperationOutcome &outcome);
@@ -192,6 +204,10 @@ private:
 
     // Window state
     QString m_comPort;
+    // Network addresses put behind the COM boxes through their menus.
+    std::array<QString, kComPortCount> m_networkBehind;
+    // The connection of the running operation to a module behind the network.
+    std::shared_ptr<NetworkLines> m_network = std::make_shared<NetworkLines>();
     QString m_monthName;
     std::optional<BusyKind> m_busy;
 

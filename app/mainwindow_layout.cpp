@@ -345,8 +345,13 @@ QGroupBox *MainWindow::buildPortFrame()
     for (int i = 0; i < int(m_chkCom.size()); ++i) {
         const int port = i + 1;
         m_chkCom[i] = makeCheck(frame, QStringLiteral("ChkCOM%1").arg(port), comPortName(port),
-                                portDescription(comDevice(port), ports));
+                                comToolTip(port, ports));
         m_chkCom[i]->installEventFilter(this);
+        // Right click or the menu key: a network address behind this box.
+        m_chkCom[i]->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(m_chkCom[i], &QWidget::customContextMenuRequested, this, [this, i, port](const QPoint &at) {
+            showComMenu(port, m_chkCom[i]->mapToGlobal(at));
+        });
         grid->addWidget(m_chkCom[i], i / 2, i % 2);
     }
     return frame;

@@ -15,6 +15,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 
 // --- Operations and the serial port -------------------------------------------------------
 
@@ -43,33 +44,86 @@ ModuleAccess MainWindow::moduleAccess()
     ModuleAccess access;
     access.address = [this] { return PortAddress::com(m_comPort.toInt()); };
     access.comDevice = [this](int comPort) { return comDevice(comPort); };
-    access.newPort = [this] { return newSerialPort(); };
+    access.network = m_network;
+    access.newPort = [this, device = access.address, network = access.network] {
+        return newSerialPort(device().deviceNow([this](int comPort) { return comDevice(comPort); }), network);
+    };
     access.keepPortOpen = true;
     return access;
 }
 
-std::unique_ptr<SerialPort> MainWindow::newSerialPort()
+std::unique_ptr<SerialPort> MainWindow::newSerialPort(const QString &device, const std::shared_ptr<NetworkLines> &network)
 {
     m_write->releasePort();
     m_read->releasePort();
     m_frame->releasePort();
-    return m_services.portFactory ? m_services.portFactory() : makeSystemSerialPort();
+    return m_services.portFactory ? m_services.portFactory() : newPortFor(device, network);
 }
 
 QString MainWindow::comDevice(int comPort) const
 {
+    if (const QString &address = m_networkBehind[size_t(comPort - 1)]; !address.isEmpty())
+        return address;
     return m_services.comDevice ? m_services.comDevice(comPort) : machineComDevice(comPort);
+}
+
+QString MainWindow::comToolTip(int comPort, const QList<FoundPort> &ports) const
+{
+    const QString device = comDevice(comPort);
+    if (const std::optional<NetworkAddress> address = NetworkAddress::parse(device))
+        return QStringLiteral("%1 – %2").arg(address->text, address->kindDutch());
+    return portDescription(device, ports);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::ToolTip) {
         for (int i = 0; i < int(m_chkCom.size()); ++i) {
-            if (watched == m_chkCom[i])
-                m_chkCom[i]->setToolTip(portDescription(comDevice(i + 1), foundPorts()));
+            if (watched != m_chkCom[i])
+                continue;
+            // The system's ports are looked up only for a serial port.
+            const bool network = NetworkAddress::looksLikeOne(comDevice(i + 1));
+            m_chkCom[i]->setToolTip(comToolTip(i + 1, network ? QList<FoundPort>() : foundPorts()));
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::showComMenu(int comPort, const QPoint &where)
+{
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("MenuCOM%1").arg(comPort));
+    QAction *put = menu.addAction(QStringLiteral("Netwerkadres instellen..."));
+    QAction *remove = menu.addAction(QStringLiteral("Netwerkadres verwijderen"));
+    remove->setEnabled(!m_networkBehind[size_t(comPort - 1)].isEmpty());
+    connect(put, &QAction::triggered, this, [this, comPort] { askNetworkAddress(comPort); });
+    connect(remove, &QAction::triggered, this, [this, comPort] {
+        m_networkBehind[size_t(comPort - 1)].clear();
+        m_chkCom[size_t(comPort - 1)]->setToolTip(comToolTip(comPort, foundPorts()));
+    });
+    menu.exec(where);
+}
+
+void MainWindow::askNetworkAddress(int comPort)
+{
+    const QString current = m_networkBehind[size_t(comPort - 1)];
+    const std::optional<QString> answer = m_services.prompts->askText(
+        comPortName(comPort),
+        QStringLiteral("Netwerkadres voor %1 (alleen voor deze sessie),\n"
+                       "bijvoorbeeld rfc2217://192.168.1.20:4001 of tcp://server:4001:")
+            .arg(comPortName(comPort)),
+        current.isEmpty() ? QStringLiteral("rfc2217://") : current);
+    if (!answer)
+        return;
+    const std::optional<NetworkAddress> address = NetworkAddress::parse(answer->trimmed());
+    if (!address) {
+        m_services.prompts->showMessage(kDefaultBoxTitle, BoxIcon::Information,
+                                        QStringLiteral("\"%1\" is geen netwerkadres.").arg(answer->trimmed()),
+                                        QStringLiteral("Mogelijke vormen: ") + NetworkAddress::formsTaken());
+        return;
+    }
+    m_networkBehind[size_t(comPort - 1)] = address->text;
+    m_chkCom[size_t(comPort - 1)]->setToolTip(comToolTip(comPort, {}));
 }
 
 SerialPort *MainWindow::serialPort() const

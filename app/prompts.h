@@ -33,6 +33,12 @@ public:
     virtual std::optional<QString> askOpenFile(const FileDialogSetup &setup) = 0;
     // Lets the user pick a printer into `printer`; false when cancelled.
     virtual bool askPrinter(QPrinter &printer) = 0;
+    // A line of text, starting from `text`; nothing when the user cancelled.
+    virtual std::optional<QString> askText(const QString &title, const QString &label, const QString &text)
+    {
+        Q_UNUSED(title) Q_UNUSED(label) Q_UNUSED(text)
+        return std::nullopt;
+    }
 };
 
 class Clock {

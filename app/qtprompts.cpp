@@ -6,6 +6,8 @@
 #include <QTreeView>
 #include <QUrl>
 #include <QMessageBox>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSplitter>
@@ -95,4 +97,11 @@ bool QtPrompts::askPrinter(QPrinter &printer)
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
     return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<QString> QtPrompts::askText(const QString &title, const QString &label, const QString &text)
+{
+    bool accepted = false;
+    const QString answer = QInputDialog::getText(m_parent, title, label, QLineEdit::Normal, text, &accepted);
+    return accepted ? std::optional(answer) : std::nullopt;
 }

@@ -22,6 +22,7 @@ public:
     std::optional<QString> askSaveFile(const FileDialogSetup &setup) override;
     std::optional<QString> askOpenFile(const FileDialogSetup &setup) override;
     bool askPrinter(QPrinter &printer) override;
+    std::optional<QString> askText(const QString &title, const QString &label, const QString &text) override;
 
 private:
     std::optional<QString> askFile(const FileDialogSetup &setup, bool save);

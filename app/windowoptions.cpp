@@ -28,10 +28,17 @@ QString helpText()
         "as \"openen\" would open it; so is a .kvr file dropped on the window.\n"
         "\n"
         "  --com1 DEVICE .. --%2 DEVICE   put DEVICE behind that COM box, for instance\n"
-        "                                   --com1 /dev/ttyUSB0, on Windows --com1 COM7\n"
+        "                                   --com1 /dev/ttyUSB0, on Windows --com1 COM7,\n"
+        "                                   or a module behind the network:\n"
+        "                                   --com1 rfc2217://HOST:PORT (RFC 2217 sets the\n"
+        "                                   line), tcp://HOST:PORT (the server's line must\n"
+        "                                   be 19200 8N1), either with +tls\n"
         "  -h, --help                       this text\n"
         "  -v, --version                    the program's version\n"
         "\n"
+        "A COM box's context menu puts a network address behind it as well. TLS\n"
+        "takes its files from KVR7314_TLS_CA (the server's authority; the system's\n"
+        "without it), KVR7314_TLS_CERT and KVR7314_TLS_KEY (a client certificate).\n"
         "A --com option holds for this run only. Every read and write leaves a backup\n"
         "and a line in the log of the data folder (KVR7314_DATA_DIR, else\n"
         "~/.local/share/kvr7314, on Windows %APPDATA%\\kvr7314); kvr7314-cli history\n"
@@ -53,7 +60,7 @@ std::optional<QString> windowInformationRequest(const QStringList &arguments)
     return std::nullopt;
 }
 
-std::optional<WindowOptions> parseWindowOptions(const QStringList &arguments, QString *error)
+std::optional<WindowOptions> parseWindowOptions(const QStringList &arguments, QString *error, bool *fileError)
 {
     QCommandLineParser parser;
     for (int n = 1; n <= kComPortCount; ++n)
@@ -75,8 +82,20 @@ std::optional<WindowOptions> parseWindowOptions(const QStringList &arguments, QS
             *error = QStringLiteral("--%1 needs a device").arg(optionName(n));
             return std::nullopt;
         }
+        if (NetworkAddress::looksLikeOne(device) && !NetworkAddress::parse(device)) {
+            *error = QStringLiteral("--%1 takes a device or %2, not \"%3\"")
+                         .arg(optionName(n), NetworkAddress::formsTaken(), device);
+            return std::nullopt;
+        }
         options.comDevices[size_t(n - 1)] = device;
     }
+    const std::optional<TlsCredentials> tls = TlsCredentials::load(TlsFiles{}.withEnvironment(), error);
+    if (!tls) {
+        if (fileError)
+            *fileError = true;
+        return std::nullopt;
+    }
+    options.tls = *tls;
     return options;
 }
 

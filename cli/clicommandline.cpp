@@ -3,6 +3,7 @@
 #include "cli/clicommandtable.h"
 #include "files/safefile.h"
 #include "link/frames.h"
+#include "link/portlist.h"
 #include "settings/codec.h"
 #include "settings/textrule.h"
 
@@ -10,6 +11,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -80,6 +82,29 @@ QString traceOverwrites(const QString &trace, const QString &output)
     return {};
 }
 
+// --tls-ca, --tls-cert and --tls-key, each with its variable where the
+// option is not given; an error line when one is given for `addresses`
+// none of which is over TLS.
+QString parseTlsFiles(const CommandLine &line, const QList<PortAddress> &addresses, TlsFiles *tls)
+{
+    QString error;
+    for (const auto &[option, flag, value] : {std::tuple{"tls-ca", "--tls-ca", &tls->authorities},
+                                              std::tuple{"tls-cert", "--tls-cert", &tls->certificate},
+                                              std::tuple{"tls-key", "--tls-key", &tls->key}}) {
+        if (error.isEmpty())
+            error = line.file(option, flag, value);
+    }
+    if (!error.isEmpty())
+        return error;
+    const bool overTls = std::any_of(addresses.begin(), addresses.end(), [](const PortAddress &address) {
+        return address.networkAddress() && address.networkAddress()->tls;
+    });
+    if (tls->any() && !overTls)
+        return QStringLiteral("--tls-ca, --tls-cert and --tls-key are for a port over TLS (rfc2217+tls://, tcp+tls://)");
+    *tls = tls->withEnvironment();
+    return {};
+}
+
 // --port or --sim, exactly one, and --trace; an error line, or empty.
 QString parseModuleChoice(const CommandLine &line, ModuleChoice *module, bool *given)
 {
@@ -91,6 +116,11 @@ QString parseModuleChoice(const CommandLine &line, ModuleChoice *module, bool *g
         if (!module->port)
             return QStringLiteral("--port takes %1, not \"%2\"").arg(PortAddress::formsTaken(), line.value("port"));
     }
+    QList<PortAddress> addresses;
+    if (module->port)
+        addresses.append(*module->port);
+    if (const QString error = parseTlsFiles(line, addresses, &module->tls); !error.isEmpty())
+        return error;
     return line.file("trace", "--trace", &module->trace);
 }
 
@@ -230,7 +260,21 @@ Parsed parsePorts(const CommandLine &line)
 
 Parsed parseFind(const CommandLine &line)
 {
-    return Parsed{FindRequest{line.arguments, line.isSet("json")}, {}};
+    FindRequest request{line.arguments, line.isSet("json"), {}};
+    QList<PortAddress> addresses;
+    for (const QString &device : request.devices) {
+        if (!NetworkAddress::looksLikeOne(device))
+            continue;
+        const std::optional<PortAddress> address = PortAddress::parse(device);
+        if (!address)
+            return failed(QStringLiteral("find takes devices, COM1 to COM%1 or %2, not \"%3\"")
+                              .arg(kComPortCount)
+                              .arg(NetworkAddress::formsTaken(), device));
+        addresses.append(*address);
+    }
+    if (const QString error = parseTlsFiles(line, addresses, &request.tls); !error.isEmpty())
+        return failed(error);
+    return Parsed{request, {}};
 }
 
 Parsed parseHistory(const CommandLine &line)

@@ -283,13 +283,14 @@ std::vector<CliCommandSpec> buildCommands()
 
     commands.push_back({CliCommand::Find, QStringLiteral("find"),
         QStringLiteral("look for a module on every serial port"),
-        QStringLiteral("Sends the %1-byte read request to each DEV given, or else to every serial port found, one "
+        QStringLiteral("Sends the %1-byte read request to each DEV given (a port as --port takes it, network "
+                       "addresses included), or else to every serial port found, one "
                        "after the other, and names the ports where a module answered, with its firmware version. "
                        "Only use it where nothing else is connected that could take those bytes amiss. Exit code %2 "
                        "when no module answered.")
             .arg(readRequestFrame().size()).arg(int(ExitCode::Module)),
         {{QStringLiteral("DEV"), CliValue::Port, false, true}},
-        {jsonOption(QStringLiteral("what each port answered"))}, false});
+        QList<CliOptionSpec>{jsonOption(QStringLiteral("what each port answered"))} + tlsOptions(), false});
 
     commands.push_back({CliCommand::History, QStringLiteral("history"),
         QStringLiteral("list the operations of the log, or the backups"),
@@ -421,17 +422,35 @@ QList<CliOptionSpec> commonOptions()
             CliOptionSpec{{QStringLiteral("v"), QStringLiteral("version")}, {}, QStringLiteral("the program's version")}};
 }
 
+QList<CliOptionSpec> tlsOptions()
+{
+    return {valued("tls-ca", "FILE",
+                   QStringLiteral("the authorities (PEM) the server's certificate must chain to; the system's when not "
+                                  "given (KVR7314_TLS_CA)"),
+                   CliValue::AnyFile),
+            valued("tls-cert", "FILE",
+                   QStringLiteral("a client certificate (PEM) for a server that asks for one (KVR7314_TLS_CERT)"),
+                   CliValue::AnyFile),
+            valued("tls-key", "FILE", QStringLiteral("its RSA key, PEM, unencrypted (KVR7314_TLS_KEY)"),
+                   CliValue::AnyFile)};
+}
+
 QList<CliOptionSpec> moduleOptions()
 {
-    return {valued("port", "DEV",
-                   QStringLiteral("the module's serial port: a device path (/dev/ttyUSB0, COM7 on Windows) or COM1 to "
-                                  "COM%1, which lead to the ports this machine has as the window's COM boxes do (see "
-                                  "kvr7314-cli ports)")
-                       .arg(kComPortCount),
-                   CliValue::Port),
-            flag("sim", QStringLiteral("talk to a simulated KVR7314 built into this program instead")),
-            valued("trace", "FILE", QStringLiteral("write every byte sent and received, with its time, to FILE"),
-                   CliValue::AnyFile)};
+    return QList<CliOptionSpec>{
+               valued("port", "DEV",
+                      QStringLiteral("the module's serial port: a device path (/dev/ttyUSB0, COM7 on Windows) or COM1 "
+                                     "to COM%1, which lead to the ports this machine has as the window's COM boxes do "
+                                     "(see kvr7314-cli ports); or a module behind a device server: rfc2217://HOST:PORT "
+                                     "(RFC 2217: the tool sets the line), tcp://HOST:PORT or socket://HOST:PORT (raw "
+                                     "TCP: the server's line must already be 19200 8N1), rfc2217+tls:// and tcp+tls:// "
+                                     "inside TLS. HOST is a name, an IPv4 address or an IPv6 address in brackets")
+                          .arg(kComPortCount),
+                      CliValue::Port),
+               flag("sim", QStringLiteral("talk to a simulated KVR7314 built into this program instead")),
+               valued("trace", "FILE", QStringLiteral("write every byte sent and received, with its time, to FILE"),
+                      CliValue::AnyFile)}
+        + tlsOptions();
 }
 
 QString commandHelpBody(const CliCommandSpec &c)

@@ -75,6 +75,8 @@ const CliCommandSpec *cliCommandNamed(const QString &name);
 
 // The options every command takes, and those of the module commands.
 QList<CliOptionSpec> commonOptions();
+// --tls-ca, --tls-cert, --tls-key: for a port over TLS.
+QList<CliOptionSpec> tlsOptions();
 QList<CliOptionSpec> moduleOptions();
 
 // The help of the program (empty topic, or an unknown one) or of one command.

@@ -3,6 +3,7 @@
 // (clicommandline.cpp) read it from the command line: one request per
 // command, nothing shared but the choice of module.
 
+#include "link/networkport.h"
 #include "link/portaddress.h"
 #include "settings/modulesettings.h"
 #include "sim/simulatedmodule.h"
@@ -18,6 +19,7 @@
 struct ModuleChoice {
     std::optional<PortAddress> port;   // --port; nothing: --sim, the module built into the program
     QString trace;                     // --trace FILE; empty: no trace
+    TlsFiles tls;                      // --tls-ca, --tls-cert, --tls-key, else their variables
 };
 
 struct HelpRequest {
@@ -77,6 +79,7 @@ struct PortsRequest {
 struct FindRequest {
     QStringList devices;   // empty: every port found
     bool json = false;
+    TlsFiles tls;          // for the addresses over TLS
 };
 
 struct HistoryRequest {

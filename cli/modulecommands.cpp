@@ -263,6 +263,14 @@ public:
             end(ExitCode::Module);
             return;
         }
+        QString error;
+        const std::optional<TlsCredentials> tls = TlsCredentials::load(m_request.tls, &error);
+        if (!tls) {
+            m_console.error(error);
+            end(ExitCode::File);
+            return;
+        }
+        m_tls = *tls;
         const QByteArray request = readRequestFrame();
         m_console.line(QStringLiteral("find: sending the %1-byte read request (%2) to each of %3 port(s), one after the other")
                            .arg(request.size())
@@ -282,7 +290,7 @@ private:
         // COMn as --port takes it; anything else is a device path.
         const PortAddress address = PortAddress::parse(device).value_or(PortAddress::device(device));
         // Nothing is kept of a search: no log line, no backup.
-        auto *find = new FindOperation(ModuleAccess::at(address), OperationContext{}, readOptions(false), this);
+        auto *find = new FindOperation(ModuleAccess::at(address, m_tls), OperationContext{}, readOptions(false), this);
         run(find, [this, find, device](const OperationOutcome &outcome) {
             find->deleteLater();
             if (outcome.kind == OperationOutcome::Kind::Stopped) {
@@ -338,6 +346,7 @@ private:
     }
 
     FindRequest m_request;
+    TlsCredentials m_tls;
     QStringList m_devices;
     qsizetype m_asked = 0;
     QStringList m_found;

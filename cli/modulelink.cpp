@@ -1,7 +1,6 @@
 #include "cli/modulelink.h"
 
 #include "cli/clicommandtable.h"
-#include "link/systemserialport.h"
 #include "link/tracingserialport.h"
 
 #include <QDateTime>
@@ -9,6 +8,8 @@
 ModuleLink::ModuleLink(ModuleChoice choice) : m_choice(std::move(choice))
 {
     m_clock.start();
+    // The negotiation with a device server goes into the trace as notes.
+    m_network->setNoteSink([this](const QString &text) { note(text); });
 }
 
 ModuleLink::~ModuleLink() = default;
@@ -17,6 +18,14 @@ bool ModuleLink::prepare(QString *error, ExitCode *exit)
 {
     if (isBuiltIn())
         m_builtIn = std::make_unique<SimulatedLine>();
+    if (m_choice.port && m_choice.port->isNetwork()) {
+        const std::optional<TlsCredentials> tls = TlsCredentials::load(m_choice.tls, error);
+        if (!tls) {
+            *exit = ExitCode::File;
+            return false;
+        }
+        m_network->setTls(*tls);
+    }
     if (m_choice.trace.isEmpty())
         return true;
     m_trace.setFileName(m_choice.trace);
@@ -55,8 +64,11 @@ QString ModuleLink::builtInNotice() const
 ModuleAccess ModuleLink::access()
 {
     ModuleAccess access = ModuleAccess::at(address());
+    access.network = m_network;
+    access.oneConnectionForAll = true;
     access.newPort = [this]() -> std::unique_ptr<SerialPort> {
-        std::unique_ptr<SerialPort> port = m_builtIn ? m_builtIn->portFactory()() : makeSystemSerialPort();
+        std::unique_ptr<SerialPort> port
+            = m_builtIn ? m_builtIn->portFactory()() : newPortFor(address().deviceNow({}), m_network);
         if (m_trace.isOpen())
             port = std::make_unique<TracingSerialPort>(std::move(port), &m_trace, m_clock);
         return port;

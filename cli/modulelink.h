@@ -20,8 +20,9 @@ public:
     explicit ModuleLink(ModuleChoice choice);
     ~ModuleLink();
 
-    // Starts the built-in module and opens the trace file. False with a
-    // one-line reason (and the exit code it calls for) when either fails.
+    // Starts the built-in module, reads the TLS files and opens the trace
+    // file. False with a one-line reason (and the exit code it calls for)
+    // when one fails.
     bool prepare(QString *error, ExitCode *exit);
 
     bool isBuiltIn() const { return !m_choice.port.has_value(); }
@@ -45,6 +46,8 @@ private:
 
     ModuleChoice m_choice;
     std::unique_ptr<SimulatedLine> m_builtIn;
+    // The command's one connection to a module behind the network.
+    std::shared_ptr<NetworkLines> m_network = std::make_shared<NetworkLines>();
     QFile m_trace;
     QElapsedTimer m_clock;
 };

@@ -97,7 +97,9 @@ QString backupFileName(const QDateTime &when, const QString &subject, const QStr
 QString backupSubject(const QString &deviceOrFile)
 {
     QString subject = deviceOrFile;
-    if (subject.startsWith(QLatin1String("/dev/")))
+    if (subject.contains(QLatin1String("://")))
+        subject.replace(QLatin1String("://"), QLatin1String("-"));   // a device server's port: rfc2217-HOST-PORT
+    else if (subject.startsWith(QLatin1String("/dev/")))
         subject = subject.mid(5);
     else if (subject.endsWith(kExtension, Qt::CaseInsensitive) || subject.contains(u'/') || subject.contains(u'\\'))
         subject = QFileInfo(QString(subject).replace(u'\\', u'/')).completeBaseName();

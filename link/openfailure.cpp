@@ -1,5 +1,7 @@
 #include "link/openfailure.h"
 
+#include "link/networkaddress.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -41,6 +43,69 @@ QString presentPortsEnglish(const QList<FoundPort> &ports)
     for (const FoundPort &port : ports)
         devices.append(port.device);
     return QStringLiteral("ports present: ") + devices.join(QStringLiteral(", "));
+}
+
+// A port behind the network: the cause, in Dutch, and what to do.
+QStringList networkCauseDutch(const PortFailure &failure)
+{
+    const QString cause = QStringLiteral("Oorzaak: ") + failure.description;
+    switch (failure.cause) {
+    case OpenCause::NameUnknown:
+        return {QStringLiteral("Oorzaak: de naam van de server is niet te vinden (%1).").arg(failure.description),
+                QStringLiteral("Controleer de naam in het adres, of gebruik het IP-adres van de server.")};
+    case OpenCause::Refused:
+        return {QStringLiteral("Oorzaak: de server weigert de verbinding (%1).").arg(failure.description),
+                QStringLiteral("Controleer het poortnummer en of de seriële server draait.")};
+    case OpenCause::NoAnswer:
+        return {QStringLiteral("Oorzaak: de server geeft geen antwoord (%1).").arg(failure.description),
+                QStringLiteral("Controleer het netwerk, het adres en een eventuele firewall.")};
+    case OpenCause::NotRfc2217:
+        return {QStringLiteral("Oorzaak: de server kan de lijn niet instellen (%1).").arg(failure.description),
+                QStringLiteral("Zet RFC 2217 aan op deze poort van de server, of gebruik tcp:// met de poort op 19200 8N1.")};
+    case OpenCause::LineRefused:
+        return {QStringLiteral("Oorzaak: de server stelt de lijn anders in dan 19200 8N1 (%1).").arg(failure.description),
+                QStringLiteral("Controleer de instellingen van de seriële server.")};
+    case OpenCause::Tls:
+        return {QStringLiteral("Oorzaak: de beveiligde verbinding (TLS) is mislukt (%1).").arg(failure.description),
+                QStringLiteral("Controleer het certificaat van de server en de CA (KVR7314_TLS_CA), en zo nodig het eigen certificaat.")};
+    case OpenCause::InUse:
+        return {QStringLiteral("Oorzaak: de poort van de server is in gebruik door een andere gebruiker (%1).").arg(failure.description),
+                QStringLiteral("Wacht tot de andere verbinding gesloten is en probeer het opnieuw.")};
+    case OpenCause::Closed:
+        return {QStringLiteral("Oorzaak: de server sloot de verbinding meteen (%1).").arg(failure.description),
+                QStringLiteral("Controleer de instellingen van deze poort op de seriële server.")};
+    default:
+        return {cause};
+    }
+}
+
+} // namespace
+
+QString networkAdviceEnglish(OpenCause cause)
+{
+    switch (cause) {
+    case OpenCause::NameUnknown: return QStringLiteral("Check the host name, or use the server's IP address.");
+    case OpenCause::Refused: return QStringLiteral("Check the port number and that the device server runs.");
+    case OpenCause::NoAnswer: return QStringLiteral("Check the network, the address and any firewall.");
+    case OpenCause::NotRfc2217:
+        return QStringLiteral("Enable RFC 2217 on that port of the server, or use tcp:// with the port set to 19200 8N1.");
+    case OpenCause::LineRefused: return QStringLiteral("Check the device server's settings for that port.");
+    case OpenCause::Tls:
+        return QStringLiteral("Check the server's certificate and the CA (--tls-ca), and the client certificate if it asks for one.");
+    case OpenCause::InUse: return QStringLiteral("Another client holds the port: wait until it lets go, then try again.");
+    case OpenCause::Closed: return QStringLiteral("Check that port's settings on the device server.");
+    default: return {};
+    }
+}
+
+namespace {
+
+// "...: is it an RFC 2217 port? Enable RFC 2217 ..."
+QString withAdvice(const PortFailure &failure)
+{
+    const QString &cause = failure.description;
+    const bool ended = cause.endsWith(u'?') || cause.endsWith(u'.');
+    return cause + (ended ? QStringLiteral(" ") : QStringLiteral(". ")) + networkAdviceEnglish(failure.cause);
 }
 
 } // namespace
@@ -97,6 +162,10 @@ QString openFailureDetails(const PortFailure &failure, const QList<FoundPort> &p
               << kDialoutHintDutch;
         break;
     case OpenCause::InUse:
+        if (NetworkAddress::looksLikeOne(failure.device)) {
+            lines << networkCauseDutch(failure);
+            break;
+        }
         lines << (failure.holder.isEmpty()
                       ? QStringLiteral("Oorzaak: de poort is in gebruik door een ander programma (%1).").arg(failure.description)
                       : QStringLiteral("Oorzaak: de poort is in gebruik door een ander programma: %1.").arg(failure.holder))
@@ -110,6 +179,9 @@ QString openFailureDetails(const PortFailure &failure, const QList<FoundPort> &p
         lines << QStringLiteral("Oorzaak: %1").arg(failure.description)
               << QStringLiteral("Controleer de verbinding en kies zo nodig een andere poort.");
         break;
+    default:
+        lines << networkCauseDutch(failure);
+        break;
     }
     return lines.join(u'\n');
 }
@@ -121,6 +193,8 @@ QString openFailureLine(const PortFailure &failure, const QList<FoundPort> &port
     case OpenCause::NoPermission:
         return start + QStringLiteral("no permission (%1). ").arg(failure.description) + kDialoutHintEnglish;
     case OpenCause::InUse:
+        if (NetworkAddress::looksLikeOne(failure.device))
+            return start + withAdvice(failure);
         return start + (failure.holder.isEmpty()
                             ? QStringLiteral("it is in use by another program (%1). ").arg(failure.description)
                             : QStringLiteral("it is in use by another program: %1. ").arg(failure.holder))
@@ -129,6 +203,8 @@ QString openFailureLine(const PortFailure &failure, const QList<FoundPort> &port
         return start + QStringLiteral("no such port (%1); ").arg(failure.description) + presentPortsEnglish(ports);
     case OpenCause::Other:
         break;
+    default:
+        return start + withAdvice(failure);
     }
     return start + failure.description;
 }

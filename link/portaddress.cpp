@@ -1,5 +1,6 @@
 #include "link/portaddress.h"
 
+#include "link/networkport.h"
 #include "link/portlist.h"
 #include "link/systemserialport.h"
 
@@ -7,6 +8,10 @@
 
 std::optional<PortAddress> PortAddress::parse(const QString &text)
 {
+    if (NetworkAddress::looksLikeOne(text)) {
+        const std::optional<NetworkAddress> address = NetworkAddress::parse(text.trimmed());
+        return address ? std::optional(network(*address)) : std::nullopt;
+    }
     static const QRegularExpression comName(QStringLiteral("^COM\\s*(\\d+)$"),
                                             QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = comName.match(text.trimmed());
@@ -29,12 +34,12 @@ std::optional<PortAddress> PortAddress::parse(const QString &text)
 
 QString PortAddress::formsTaken()
 {
-    return QStringLiteral("COM1 to COM%1 or a device path").arg(kComPortCount);
+    return QStringLiteral("COM1 to COM%1, a device path, %2").arg(kComPortCount).arg(NetworkAddress::formsTaken());
 }
 
 QString PortAddress::deviceNow(const ComDeviceMapper &comDevice) const
 {
-    if (m_kind == Kind::Device)
+    if (m_kind != Kind::Com)
         return m_device;
     return comDevice ? comDevice(m_comNumber) : machineComDevice(m_comNumber);
 }
@@ -46,12 +51,28 @@ QString PortAddress::name() const
 
 QString PortAddress::description(const ComDeviceMapper &comDevice) const
 {
-    if (m_kind == Kind::Device)
+    if (m_kind != Kind::Com)
         return m_device;
     return QStringLiteral("%1 (%2)").arg(name(), deviceNow(comDevice));
 }
 
+std::optional<NetworkAddress> PortAddress::networkNow(const ComDeviceMapper &comDevice) const
+{
+    if (m_kind == Kind::Network)
+        return m_network;
+    if (m_kind == Kind::Device)
+        return std::nullopt;
+    return NetworkAddress::parse(deviceNow(comDevice));
+}
+
+std::unique_ptr<SerialPort> newPortFor(const QString &device, const std::shared_ptr<NetworkLines> &lines)
+{
+    if (NetworkAddress::looksLikeOne(device))
+        return std::make_unique<NetworkSerialPort>(lines ? lines : std::make_shared<NetworkLines>());
+    return makeSystemSerialPort();
+}
+
 void PortAddress::open(const ComDeviceMapper &comDevice, const SerialPortFactory &newPort, const PortOpened &done) const
 {
-    done(openDevice(newPort ? newPort() : makeSystemSerialPort(), deviceNow(comDevice)));
+    openDeviceThen(newPort(), deviceNow(comDevice), done);
 }

@@ -1,44 +1,63 @@
 #pragma once
 // Where a module is: behind one of the window's COM boxes (COM n, which
 // leads to whatever port the machine has for that box at the moment it is
-// opened), or at a device path. Parsed once from what the user typed, and
-// opened on a fresh port object.
+// opened), at a device path, or behind a device server on the network.
+// Parsed once from what the user typed, and opened on a fresh port object.
 
+#include "link/networkaddress.h"
 #include "link/serialport.h"
 
 #include <QString>
 
+#include <memory>
 #include <optional>
+
+class NetworkLines;
 
 class PortAddress {
 public:
-    enum class Kind { Com, Device };
+    enum class Kind { Com, Device, Network };
 
     static PortAddress com(int number) { return PortAddress(Kind::Com, number, {}); }
     static PortAddress device(const QString &path) { return PortAddress(Kind::Device, 0, path); }
+    static PortAddress network(const NetworkAddress &address)
+    {
+        PortAddress port(Kind::Network, 0, address.text);
+        port.m_network = address;
+        return port;
+    }
 
     // What a user typed for a port: "COM1".."COM4" (any case) is that COM
     // box; on Windows any "COMn" is the device COMn. Any other text is a
-    // device path. Nothing for an empty text, "COM0", and on Linux for
-    // "COM5" and up, which name no box the window offers.
+    // device path, unless it holds "://": then it is a network address.
+    // Nothing for an empty text, "COM0", on Linux for "COM5" and up, which
+    // name no box the window offers, and for a malformed network address.
     static std::optional<PortAddress> parse(const QString &text);
     // The forms parse() takes, for a message about one it does not.
     static QString formsTaken();
 
     bool isCom() const { return m_kind == Kind::Com; }
+    bool isNetwork() const { return m_kind == Kind::Network; }
+    // The network address, for a port of that kind.
+    const std::optional<NetworkAddress> &networkAddress() const { return m_network; }
 
     // The device it leads to now: a COM n's through `comDevice`, or the
     // machine's port for that box when it is empty. Asked at every opening,
-    // so an adapter plugged in meanwhile is found.
+    // so an adapter plugged in meanwhile is found. A network address as
+    // given.
     QString deviceNow(const ComDeviceMapper &comDevice) const;
     // "COM 3", or the device path: how the window's box names the port.
     QString name() const;
     // "COM 1 (/dev/ttyUSB0)", or the device path: how a message names it.
     QString description(const ComDeviceMapper &comDevice) const;
 
-    // Opens the port on a fresh object of `newPort` (the system's serial
-    // port when it is empty) and hands it to `done`; a local port before
-    // this returns.
+    // The network address it leads to now: its own, or the one a COM box
+    // was given; nothing for a serial port.
+    std::optional<NetworkAddress> networkNow(const ComDeviceMapper &comDevice) const;
+
+    // Opens the port on a fresh object of `newPort` and hands it to `done`;
+    // a local port before this returns, a network port once it is
+    // connected and its line is set.
     void open(const ComDeviceMapper &comDevice, const SerialPortFactory &newPort, const PortOpened &done) const;
 
     bool operator==(const PortAddress &) const = default;
@@ -52,4 +71,9 @@ private:
     Kind m_kind;
     int m_comNumber;
     QString m_device;
+    std::optional<NetworkAddress> m_network;
 };
+
+// A fresh, unopened port for `device`: the system's serial port, or for a
+// network address a port on one of `lines`' connections.
+std::unique_ptr<SerialPort> newPortFor(const QString &device, const std::shared_ptr<NetworkLines> &lines);

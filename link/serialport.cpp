@@ -1,5 +1,6 @@
 #include "link/serialport.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 QString defaultComDevice(int comPort)
@@ -39,19 +40,28 @@ PortFailure lineFailure(const SerialPort &port, const QString &description)
     return failure;
 }
 
-PortOpening openDevice(std::unique_ptr<SerialPort> port, const QString &device)
+void openDeviceThen(std::unique_ptr<SerialPort> port, const QString &device, const PortOpened &done)
 {
-    PortOpening opening;
-    if (port && port->open(device)) {
-        opening.port = std::move(port);
-        return opening;
-    }
-    PortFailure &failure = opening.failure;
-    failure.kind = PortFailure::CannotOpen;
-    failure.device = port ? port->deviceName() : device;
-    failure.description = port ? port->errorString() : QStringLiteral("no serial port");
-    failure.cause = port ? port->openCause() : OpenCause::Other;
-    failure.holder = port ? port->holder() : QString();
-    failure.lostWrites = false;
-    return opening;
+    // A port that connects first is owned by the application while it does:
+    // a program that ends meanwhile still frees it.
+    SerialPort *opening = port.release();
+    opening->setParent(QCoreApplication::instance());
+    opening->openThen(device, [opening, device, done](bool opened) {
+        opening->setParent(nullptr);
+        std::unique_ptr<SerialPort> port(opening);
+        PortOpening outcome;
+        if (opened) {
+            outcome.port = std::move(port);
+            done(std::move(outcome));
+            return;
+        }
+        PortFailure &failure = outcome.failure;
+        failure.kind = PortFailure::CannotOpen;
+        failure.device = port->deviceName().isEmpty() ? device : port->deviceName();
+        failure.description = port->errorString();
+        failure.cause = port->openCause();
+        failure.holder = port->holder();
+        failure.lostWrites = false;
+        done(std::move(outcome));
+    });
 }

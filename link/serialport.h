@@ -15,8 +15,16 @@
 enum class OpenCause {
     Other,          // anything else the system said
     NotPresent,     // no such device (an adapter not plugged in, a wrong name)
-    InUse,          // another program holds it
+    InUse,          // another program holds it (on a device server: another client)
     NoPermission,   // the user may not open it (not in the dialout group)
+    // A port on the network:
+    NameUnknown,    // the host's name does not resolve
+    Refused,        // nothing listens on that port
+    NoAnswer,       // no answer within the time allowed
+    NotRfc2217,     // the server cannot set the line, or did not finish negotiating
+    LineRefused,    // the server applied other line settings than the module's
+    Tls,            // the TLS handshake failed: certificate, name, client certificate
+    Closed,         // the server closed the connection at once
 };
 
 // What ended an operation on the serial line.
@@ -52,6 +60,9 @@ public:
     // settings. On failure returns false and leaves a short description in
     // errorString().
     virtual bool open(const QString &device) = 0;
+    // The same, for a port that may need time (one that connects over the
+    // network): `done` is called with open()'s result, at once by default.
+    virtual void openThen(const QString &device, const std::function<void(bool opened)> &done) { done(open(device)); }
     virtual QString errorString() const = 0;
     // The device the last open() tried ("/dev/ttyUSB0", "COM3").
     virtual QString deviceName() const = 0;
@@ -91,6 +102,7 @@ protected:
 signals:
     // Characters have arrived (lastEvent() is now PortEvent::Received).
     void dataArrived();
+
     // A write or read on the opened port failed (adapter pulled, line gone).
     // Emitted once per opening, however many errors the port reports.
     void failed(const QString &description);
@@ -122,5 +134,5 @@ using PortOpened = std::function<void(PortOpening opening)>;
 // reports later.
 using PortOpener = std::function<void(const PortOpened &done)>;
 
-// Opens `device` on `port`, a fresh object.
-PortOpening openDevice(std::unique_ptr<SerialPort> port, const QString &device);
+// Opens `device` on `port`, a fresh object, and hands the outcome to `done`.
+void openDeviceThen(std::unique_ptr<SerialPort> port, const QString &device, const PortOpened &done);

@@ -69,9 +69,22 @@ TracingSerialPort::~TracingSerialPort()
 bool TracingSerialPort::open(const QString &device)
 {
     const bool opened = m_inner->open(device);
+    noteOpening(opened);
+    return opened;
+}
+
+void TracingSerialPort::openThen(const QString &device, const std::function<void(bool)> &done)
+{
+    m_inner->openThen(device, [this, done](bool opened) {
+        noteOpening(opened);
+        done(opened);
+    });
+}
+
+void TracingSerialPort::noteOpening(bool opened)
+{
     note(opened ? QStringLiteral("open %1").arg(m_inner->deviceName())
                 : QStringLiteral("open %1 failed: %2").arg(m_inner->deviceName(), m_inner->errorString()));
-    return opened;
 }
 
 void TracingSerialPort::writeBytes(const QByteArray &bytes)

@@ -30,6 +30,7 @@ public:
     ~TracingSerialPort() override;
 
     bool open(const QString &device) override;
+    void openThen(const QString &device, const std::function<void(bool)> &done) override;
     QString errorString() const override { return m_inner->errorString(); }
     QString deviceName() const override { return m_inner->deviceName(); }
     OpenCause openCause() const override { return m_inner->openCause(); }
@@ -46,6 +47,7 @@ public:
     void note(const QString &text);
 
 private:
+    void noteOpening(bool opened);
     void traced(const QByteArray &bytes);
     void flushReceived();
     void traceReceived(const QString &text);

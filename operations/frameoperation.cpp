@@ -74,6 +74,7 @@ void FrameOperation::portOpened(PortOpening opening)
         return;
     if (!opening.port) {
         const OperationOutcome outcome = portFailed(opening.failure, m_access.address(), {});
+        m_access.operationEnded();
         conclude(outcome, outcome.line);
         return;
     }
@@ -94,16 +95,18 @@ void FrameOperation::lineFailed(const QString &description)
         return;
     m_leaving->stop();
     const OperationOutcome outcome = portFailed(lineFailure(*m_port, description), m_access.address(), kWriteFailureText);
-    if (!m_access.keepPortOpen)
+    if (!m_access.keepsPortOpen())
         m_port.reset();
+    m_access.operationEnded();
     conclude(outcome, outcome.line);
 }
 
 void FrameOperation::sent()
 {
     m_leaving->stop();
-    if (!m_access.keepPortOpen)
+    if (!m_access.keepsPortOpen())
         m_port.reset();
+    m_access.operationEnded();
     OperationOutcome outcome;
     if (m_sending.operation == u"test-call")
         outcome.line = QStringLiteral("sent a test call to %1 on %2: %3")
@@ -117,6 +120,8 @@ void FrameOperation::sent()
 void FrameOperation::halt(const StopCause &cause)
 {
     // A stop that came before the frame was written sends nothing.
-    if (!m_leaving->isActive())
-        conclude(stopped(cause, QStringLiteral("nothing was sent")), stopCauseText(cause));
+    if (m_leaving->isActive())
+        return;
+    m_access.operationEnded();
+    conclude(stopped(cause, QStringLiteral("nothing was sent")), stopCauseText(cause));
 }

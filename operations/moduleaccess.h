@@ -3,6 +3,7 @@
 // device, and the port objects to open it on (the system's serial ports, a
 // simulated line, a traced port).
 
+#include "link/networkport.h"
 #include "link/portaddress.h"
 
 #include <QString>
@@ -14,7 +15,13 @@ struct ModuleAccess {
     // may change until the first step is sent.
     std::function<PortAddress()> address;
     ComDeviceMapper comDevice;   // COM n -> device; the machine's ports when empty
-    SerialPortFactory newPort;   // fresh port objects; the system's serial ports when empty
+    SerialPortFactory newPort;   // fresh port objects; the address's own kind when empty
+    // The connection to a module behind the network, shared by every
+    // opening until operationEnded().
+    std::shared_ptr<NetworkLines> network = std::make_shared<NetworkLines>();
+    // A command keeps one connection for all its steps (--backup, the
+    // write, --verify); the window's operations each make their own.
+    bool oneConnectionForAll = false;
     // The log and the backups name the port by its device; a module inside
     // the program by this name instead ("--sim").
     QString loggedName;
@@ -23,7 +30,7 @@ struct ModuleAccess {
     // closes it when it is done.
     bool keepPortOpen = false;
 
-    static ModuleAccess at(const PortAddress &address);
+    static ModuleAccess at(const PortAddress &address, TlsCredentials tls = TlsCredentials());
 
     // The device it leads to now.
     QString device() const;
@@ -31,4 +38,17 @@ struct ModuleAccess {
     QString description() const;
     // How the port is opened, each time anew.
     PortOpener opener() const;
+    // A fresh port object for the address as it is now.
+    std::unique_ptr<SerialPort> newPortNow() const;
+
+    // Connects to a module behind the network before a run's clock
+    // starts, so the connection's time counts for none of its pauses;
+    // `done` gets why it could not, or nothing (at once for a local port).
+    void connectFirst(const std::function<void(std::optional<PortFailure>)> &done) const;
+    // Whether the port stays open once an operation has ended: a network
+    // connection never does, so other clients of the server can reach the
+    // module.
+    bool keepsPortOpen() const;
+    // An operation has ended and let go of its port.
+    void operationEnded() const;
 };

@@ -2,6 +2,7 @@
 
 #include "files/filemessages.h"
 #include "link/linkmessages.h"
+#include "link/networkaddress.h"
 #include "link/openfailure.h"
 #include "link/portlist.h"
 
@@ -97,7 +98,9 @@ void Operation::lookUpPort()
         return;
     const QString device = m_portOfRecord->device();
     m_portOfRecord.reset();
-    const std::optional<FoundPort> found = portOfDevice(device, foundPorts());
+    // A device server's port is no serial device of this machine.
+    const std::optional<FoundPort> found
+        = NetworkAddress::looksLikeOne(device) ? std::nullopt : portOfDevice(device, foundPorts());
     m_record->setPort(device, found ? found->description : QString(), found ? found->serialNumber : QString());
 }
 
@@ -164,7 +167,7 @@ OperationOutcome Operation::portFailed(const PortFailure &failure, const PortAdd
     if (failure.kind == PortFailure::CannotOpen) {
         // The box keeps its words; its details name the device, the cause
         // and what to do.
-        const QList<FoundPort> ports = foundPorts();
+        const QList<FoundPort> ports = failure.cause == OpenCause::NotPresent ? foundPorts() : QList<FoundPort>();
         outcome.kind = OperationOutcome::Kind::CannotOpen;
         outcome.line = openFailureLine(failure, ports);
         outcome.box = OutcomeBox{kCommunicationErrorTitle, BoxIcon::Error, openFailureText(address.name()),

@@ -128,8 +128,9 @@ void ReadingOperation::halt(const StopCause &cause)
 
 void ReadingOperation::endWith(OperationOutcome outcome, const QString &cause)
 {
-    if (!m_access.keepPortOpen)
+    if (!m_access.keepsPortOpen())
         m_session->releasePort();
+    m_access.operationEnded();
     conclude(outcome, cause);
 }
 

@@ -7,6 +7,8 @@
 #include "operations/readoperation.h"
 #include "settings/textrule.h"
 
+#include <QPointer>
+
 namespace {
 
 // What a write that stopped after `stepsSent` steps left in the module.
@@ -77,8 +79,18 @@ void WriteOperation::start()
     }
     if (!begin())
         return;
-    m_session->startProgramming();
-    lookUpPortSoon();   // long before step 1 opens the port
+    // A module behind the network is connected to first: the run's clock
+    // (frame 1 after 450 ms, then one every 300 ms) starts once it is ready.
+    m_access.connectFirst([this, guard = QPointer<WriteOperation>(this)](std::optional<PortFailure> failure) {
+        if (!guard || !isRunning() || m_session->isRunning())
+            return;
+        if (failure) {
+            writeFailed(*failure);
+            return;
+        }
+        m_session->startProgramming();
+        lookUpPortSoon();   // long before step 1 opens the port
+    });
 }
 
 void WriteOperation::keepWrite(bool complete)
@@ -95,8 +107,9 @@ void WriteOperation::keepWrite(bool complete)
 void WriteOperation::endWith(OperationOutcome outcome, const QString &cause)
 {
     outcome.stepsSent = m_session->stepsSent();
-    if (!m_access.keepPortOpen)
+    if (!m_access.keepsPortOpen())
         m_session->releasePort();   // what is still queued goes to the line first
+    m_access.operationEnded();
     conclude(outcome, cause);
 }
 

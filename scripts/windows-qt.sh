@@ -44,7 +44,11 @@ QT_OPTIONS=(
   "-DQT_HOST_PATH_CMAKE_DIR=$HOST_CMAKE_DIR"
   # Modules and features the tool does not use.
   -DFEATURE_sql=OFF
-  -DFEATURE_network=OFF
+  # Network for modules behind a device server; TLS through Windows' own
+  # Schannel (the only backend a mingw build has: no OpenSSL to load).
+  -DFEATURE_network=ON
+  -DFEATURE_schannel=ON
+  -DFEATURE_openssl=OFF
   -DFEATURE_dbus=OFF
   -DFEATURE_concurrent=OFF
   -DFEATURE_xml=OFF
@@ -215,6 +219,7 @@ cmake --install "$scratch/build" --strip >"$scratch/install.log" 2>&1 \
 t_install=$(( $(date +%s) - t0 ))
 
 for f in bin/Qt6Core.dll bin/Qt6Gui.dll bin/Qt6Widgets.dll bin/Qt6PrintSupport.dll \
+         bin/Qt6Network.dll plugins/tls/qschannelbackend.dll \
          bin/Qt6Test.dll plugins/platforms/qwindows.dll plugins/platforms/qoffscreen.dll \
          plugins/styles/qwindowsvistastyle.dll lib/cmake/Qt6/Qt6Config.cmake; do
   [ -f "$prefix/$f" ] || die "missing after install: $prefix/$f"
@@ -237,9 +242,10 @@ for f in "$gcc_dir/libstdc++-6.dll" "$gcc_dir/libgcc_s_seh-1.dll" \
 done
 {
   echo "# kind source destination-relative-to-exe-folder"
-  for d in Qt6Core Qt6Gui Qt6Widgets Qt6PrintSupport; do
+  for d in Qt6Core Qt6Gui Qt6Widgets Qt6PrintSupport Qt6Network; do
     echo "app $prefix/bin/$d.dll $d.dll"
   done
+  echo "app $prefix/plugins/tls/qschannelbackend.dll tls/qschannelbackend.dll"
   echo "app $prefix/plugins/platforms/qwindows.dll platforms/qwindows.dll"
   echo "app $prefix/plugins/platforms/qoffscreen.dll platforms/qoffscreen.dll"
   echo "app $prefix/plugins/styles/qwindowsvistastyle.dll styles/qwindowsvistastyle.dll"

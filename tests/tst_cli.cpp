@@ -1260,6 +1260,18 @@ void TestCli::portTargets_data()
     QTest::newRow("empty") << "" << false << 0 << "";
     QTest::newRow("USB adapter") << "/dev/ttyUSB0" << true << 0 << "/dev/ttyUSB0";
     QTest::newRow("relative path") << "pts/3" << true << 0 << "pts/3";
+    // Whatever holds "://" is a network address, or no port at all.
+    QTest::newRow("rfc2217") << "rfc2217://ser2net.lan:4001" << true << 0 << "rfc2217://ser2net.lan:4001";
+    QTest::newRow("IPv6 in brackets") << "tcp+tls://[::1]:24101" << true << 0 << "tcp+tls://[::1]:24101";
+    QTest::newRow("pyserial's socket://") << "socket://127.0.0.1:7000" << true << 0 << "socket://127.0.0.1:7000";
+    QTest::newRow("scheme in capitals") << "RFC2217://host:1" << false << 0 << "";
+    QTest::newRow("unknown scheme") << "telnet://host:23" << false << 0 << "";
+    QTest::newRow("no port") << "rfc2217://host" << false << 0 << "";
+    QTest::newRow("port 0") << "tcp://host:0" << false << 0 << "";
+    QTest::newRow("port past 65535") << "tcp://host:65536" << false << 0 << "";
+    QTest::newRow("no host") << "tcp://:4001" << false << 0 << "";
+    QTest::newRow("IPv6 without brackets") << "tcp://::1:4001" << false << 0 << "";
+    QTest::newRow("a path after the port") << "rfc2217://host:4001/x" << false << 0 << "";
 }
 
 void TestCli::portTargets()
@@ -1270,8 +1282,14 @@ void TestCli::portTargets()
     QFETCH(QString, device);
     const std::optional<PortAddress> address = PortAddress::parse(text);
     QCOMPARE(address.has_value(), valid);
-    if (valid)
-        QCOMPARE(*address, device.isEmpty() ? PortAddress::com(comPort) : PortAddress::device(device));
+    if (!valid)
+        return;
+    if (NetworkAddress::looksLikeOne(text)) {
+        QVERIFY(address->isNetwork());
+        QCOMPARE(address->deviceNow({}), device);   // the log keeps it as given
+        return;
+    }
+    QCOMPARE(*address, device.isEmpty() ? PortAddress::com(comPort) : PortAddress::device(device));
 }
 
 void TestCli::differences_data()

@@ -3,6 +3,7 @@
 // exactly what the tool meant to send.
 
 #include "link/frames.h"
+#include "link/telnet.h"
 #include "settings/codec.h"
 #include "sim/framedecoder.h"
 #include "sim/simulatedmodule.h"
@@ -37,6 +38,10 @@ QByteArray allSteps(const ModuleSettings &settings)
 class TestFrames : public QObject {
     Q_OBJECT
 private slots:
+    void telnetReceiver_data();
+    void telnetReceiver();
+    void rfc2217Negotiation_data();
+    void rfc2217Negotiation();
     void workedFrames_data();
     void workedFrames();
     void defaultProgrammingSequence_data();
@@ -394,6 +399,87 @@ void TestFrames::readRequestAnswerFaults()
     module.behaviour.answers = false;
     QVERIFY(module.receive(readRequestFrame(), 0).isEmpty());
     QCOMPARE(module.readRequests(), 3);
+}
+
+// What a device server sends, in pieces as they arrive: the module's bytes
+// must come out whole (a doubled 0xFF as one), commands apart.
+void TestFrames::telnetReceiver_data()
+{
+    QTest::addColumn<QList<QByteArray>>("pieces");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("commands");
+    QTest::newRow("plain data") << QList<QByteArray>{hex("41 4C 49")} << hex("41 4C 49") << 0;
+    QTest::newRow("doubled FF is one byte") << QList<QByteArray>{hex("01 FF FF 02")} << hex("01 FF 02") << 0;
+    QTest::newRow("doubled FF split over two pieces") << QList<QByteArray>{hex("01 FF"), hex("FF 02")} << hex("01 FF 02") << 0;
+    QTest::newRow("option between data") << QList<QByteArray>{hex("41 FF FB 01 42")} << hex("41 42") << 1;
+    QTest::newRow("subnegotiation split, FF inside")
+        << QList<QByteArray>{hex("FF FA 2C 65 FF"), hex("FF FF F0 43")} << hex("43") << 1;
+    QTest::newRow("NOP alone") << QList<QByteArray>{hex("FF F1 44")} << hex("44") << 1;
+}
+
+void TestFrames::telnetReceiver()
+{
+    QFETCH(QList<QByteArray>, pieces);
+    QFETCH(QByteArray, data);
+    QFETCH(int, commands);
+    telnet::Receiver receiver;
+    QByteArray taken;
+    QList<telnet::Receiver::Command> found;
+    for (const QByteArray &piece : pieces)
+        receiver.take(piece, &taken, &found);
+    QCOMPARE(taken, data);
+    QCOMPARE(found.size(), commands);
+}
+
+// A server's answers to the negotiation, and where they leave the line.
+void TestFrames::rfc2217Negotiation_data()
+{
+    QTest::addColumn<QByteArray>("server");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("cause");
+    QTest::addColumn<QByteArray>("replyHolds");
+    const QByteArray agrees = hex("FF FD 00 FF FB 00 FF FD 2C");
+    const QByteArray acks = hex("FF FA 2C 65 00 00 4B 00 FF F0  FF FA 2C 66 08 FF F0  FF FA 2C 67 01 FF F0"
+                                "FF FA 2C 68 01 FF F0  FF FA 2C 70 01 FF F0");
+    const auto ready = int(Rfc2217Client::State::Ready);
+    const auto failed = int(Rfc2217Client::State::Failed);
+    const auto negotiating = int(Rfc2217Client::State::Negotiating);
+    // The flow control's acknowledgement may be missing (ser2net on a pty).
+    QTest::newRow("ser2net: no flow-control answer") << agrees + acks << ready << 0 << hex("FF FA 2C 01 00 00 4B 00 FF F0");
+    QTest::newRow("flow control acknowledged") << agrees + hex("FF FA 2C 69 01 FF F0") + acks << ready << 0 << QByteArray();
+    QTest::newRow("flow control set otherwise")
+        << agrees + hex("FF FA 2C 69 02 FF F0") + acks << failed << int(OpenCause::LineRefused) << QByteArray();
+    QTest::newRow("baud rate set otherwise")
+        << agrees + hex("FF FA 2C 65 00 00 25 80 FF F0") << failed << int(OpenCause::LineRefused) << QByteArray();
+    QTest::newRow("no COM-PORT-OPTION") << hex("FF FE 2C") << failed << int(OpenCause::NotRfc2217) << QByteArray();
+    QTest::newRow("refuses BINARY") << hex("FF FC 00") << failed << int(OpenCause::NotRfc2217) << QByteArray();
+    // Unwanted options are refused once each, however often asked.
+    QTest::newRow("ECHO refused once") << hex("FF FB 01 FF FB 01 FF FB 01") << negotiating << 0 << hex("FF FE 01");
+    QTest::newRow("a flood of requests")
+        << hex("FF FD 05").repeated(Rfc2217Client::kCommandLimit + 1) << failed << int(OpenCause::NotRfc2217) << QByteArray();
+}
+
+void TestFrames::rfc2217Negotiation()
+{
+    QFETCH(QByteArray, server);
+    QFETCH(int, state);
+    QFETCH(int, cause);
+    QFETCH(QByteArray, replyHolds);
+    Rfc2217Client client;
+    QVERIFY(client.start().contains(hex("FF FB 2C")));
+    telnet::Receiver receiver;
+    QByteArray data;
+    QList<telnet::Receiver::Command> commands;
+    receiver.take(server, &data, &commands);
+    QByteArray replies;
+    for (const auto &command : commands)
+        replies += client.handle(command);
+    QCOMPARE(int(client.state()), state);
+    if (state == int(Rfc2217Client::State::Failed))
+        QCOMPARE(int(client.failureCause()), cause);
+    QVERIFY2(replies.contains(replyHolds), replies.toHex(' ').constData());
+    if (!replyHolds.isEmpty())
+        QCOMPARE(replies.count(replyHolds), 1);
 }
 
 QTEST_GUILESS_MAIN(TestFrames)

@@ -894,6 +894,9 @@ void TestSettingsFile::backupNames_data()
     QTest::newRow("pseudo-terminal") << "/dev/pts/5" << "pts-5";
     QTest::newRow("windows file") << "C:\\KVR\\kazerne.kvr" << "kazerne";
     QTest::newRow("simulated module") << "--sim" << "sim";
+    // Two ports of one device server never share a name.
+    QTest::newRow("device server port") << "rfc2217://10.0.0.7:4001" << "rfc2217-10.0.0.7-4001";
+    QTest::newRow("IPv6 over TLS") << "rfc2217+tls://[::1]:4002" << "rfc2217-tls--1-4002";
     QTest::newRow("accents keep their letters") << "/home/t/Zuidbroek café.kvr" << "Zuidbroek-cafe";
     // A file name of 200 characters would make a backup name longer than
     // file systems take, and the backup would fail.

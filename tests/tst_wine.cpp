@@ -2,6 +2,8 @@
 // a pseudo-terminal that wine maps as COM1: the 26 frames of a write arrive
 // byte for byte and 300 ms apart, a read saves the module's values, the
 // window program tells its version and the report module prints a PDF.
+// With ser2net on this machine, the release also writes and reads a module
+// behind it (wine's sockets are the host's), over RFC 2217 and in TLS.
 //
 // It needs the release (KVR_WINDOWS_RELEASE, the unpacked folder) and wine,
 // which scripts/windows.sh --test provides; without them it has nothing to
@@ -14,6 +16,7 @@
 #include "support/ptymodule.h"
 
 #include <QProcess>
+#include <QTcpSocket>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -96,6 +99,44 @@ ModuleSettings settingsOf(const QString &path)
     return applyUpdate(startupSettings(), readSettingsFile(path).update);
 }
 
+// A program of this machine, to its end; true when it exits 0.
+bool hostRun(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// A test authority and a server certificate for 127.0.0.1 signed by it, RSA
+// (Windows' TLS takes no other keys), in `dir`: ca.pem, srv.pem, srv.key.
+bool makeCertificates(const QString &dir)
+{
+    const auto at = [&dir](const char *name) { return QDir(dir).filePath(QLatin1String(name)); };
+    QFile extensions(at("san.cnf"));
+    if (!extensions.open(QIODevice::WriteOnly))
+        return false;
+    extensions.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n");
+    extensions.close();
+    return hostRun("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", at("ca.key"), "-out",
+                               at("ca.pem"), "-days", "2", "-subj", "/CN=kvr7314 test CA"})
+        && hostRun("openssl", {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", at("srv.key"), "-out",
+                               at("srv.csr"), "-subj", "/CN=localhost"})
+        && hostRun("openssl", {"x509", "-req", "-in", at("srv.csr"), "-CA", at("ca.pem"), "-CAkey", at("ca.key"),
+                               "-CAcreateserial", "-out", at("srv.pem"), "-days", "2", "-extfile", at("san.cnf")});
+}
+
+// A loopback port nothing listens on.
+quint16 freePort(quint16 from)
+{
+    for (quint16 port = from; port < from + 100; ++port) {
+        QTcpSocket probe;
+        probe.connectToHost(QStringLiteral("127.0.0.1"), port);
+        if (!probe.waitForConnected(200))
+            return port;
+    }
+    return 0;
+}
+
 } // namespace
 
 class TestWine : public QObject {
@@ -108,6 +149,7 @@ private slots:
     void reportPrintsAPdf();
     void windowOpensTheFileItIsGiven();
     void installerAssociatesKvrFiles();
+    void writesAndReadsBehindSer2net();
 
 private:
     PtyModule m_module;
@@ -218,6 +260,61 @@ void TestWine::installerAssociatesKvrFiles()
     QDir(windowsFolderOnDisk(dir)).removeRecursively();   // the uninstaller, which ran in place
     QVERIFY(!registryKey(QString(R"(HKCR\%1)").arg(progId)));
     QVERIFY(!registryKey(R"(HKCR\.kvr\OpenWithProgids)").value_or("").contains(progId));
+}
+
+void TestWine::writesAndReadsBehindSer2net()
+{
+    if (QStandardPaths::findExecutable("ser2net", {"/usr/sbin", "/usr/bin"}).isEmpty()
+        || QStandardPaths::findExecutable("openssl").isEmpty())
+        QSKIP("no ser2net or openssl on this machine: scripts/ser2net.sh installs them");
+    PtyModule module;
+    QVERIFY(module.isOpen());
+    QVERIFY(makeCertificates(m_dir.path()));
+    const quint16 plain = freePort(24501);
+    const quint16 secured = freePort(plain + 1);
+    QVERIFY(plain != 0 && secured != 0);
+    QFile config(m_dir.filePath("ser2net.yaml"));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    const QString connector = QStringLiteral("serialdev(nouucplock=true),%1,9600n81,local").arg(module.devicePath());
+    config.write(QStringLiteral("%YAML 1.1\n---\n"
+                                "connection: &plain\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n  connector: %3\n"
+                                "connection: &secured\n  accepter: telnet(rfc2217),ssl(key=%4,cert=%5),tcp,127.0.0.1,%2\n"
+                                "  connector: %3\n")
+                     .arg(plain)
+                     .arg(secured)
+                     .arg(connector, m_dir.filePath("srv.key"), m_dir.filePath("srv.pem"))
+                     .toUtf8());
+    config.close();
+    QProcess ser2net;
+    ser2net.start(QStandardPaths::findExecutable("ser2net", {"/usr/sbin", "/usr/bin"}),
+                  {"-n", "-c", config.fileName()});
+    QVERIFY(ser2net.waitForStarted());
+    const auto stop = qScopeGuard([&ser2net] {
+        ser2net.kill();
+        ser2net.waitForFinished();
+    });
+    QVERIFY(QTest::qWaitFor([plain] {
+        QTcpSocket probe;
+        probe.connectToHost(QStringLiteral("127.0.0.1"), plain);
+        return probe.waitForConnected(200);
+    }, 5000));
+
+    const QString address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(plain);
+    Run run = wine("kvr7314-cli.exe", {"write", windowsPath(examplePath("flex.kvr")), "--port", address, "--verify"});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(module.module().frames().size(), kProgrammingStepCount + 1);   // and the verify's read request
+
+    const QString output = m_dir.filePath("behind-ser2net.kvr");
+    run = wine("kvr7314-cli.exe", {"read", "--port", address, "-o", windowsPath(output)});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(settingsOf(output), asModuleHolds(module.module().stored()));
+
+    // Windows' own TLS (under wine, on GnuTLS) with the test authority.
+    run = wine("kvr7314-cli.exe", {"write", windowsPath(examplePath("pocsag.kvr")), "--port",
+                                   QStringLiteral("rfc2217+tls://localhost:%1").arg(secured), "--tls-ca",
+                                   windowsPath(m_dir.filePath("ca.pem"))});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(module.module().frames().size(), 2 * kProgrammingStepCount + 2);
 }
 
 QTEST_GUILESS_MAIN(TestWine)

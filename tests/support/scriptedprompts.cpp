@@ -26,6 +26,12 @@ std::optional<QString> ScriptedPrompts::askOpenFile(const FileDialogSetup &setup
     return takeAnswer(fileAnswers);
 }
 
+std::optional<QString> ScriptedPrompts::askText(const QString &title, const QString &label, const QString &text)
+{
+    dialogs.append(RecordedDialog{RecordedDialog::Text, FileDialogSetup{title + u'|' + label, text, false, {}}});
+    return takeAnswer(textAnswers);
+}
+
 bool ScriptedPrompts::askPrinter(QPrinter &printer)
 {
     dialogs.append(RecordedDialog{RecordedDialog::Print, FileDialogSetup{}});

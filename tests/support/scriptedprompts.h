@@ -18,7 +18,7 @@ struct RecordedBox {
 };
 
 struct RecordedDialog {
-    enum Kind { Save, Open, Print } kind;
+    enum Kind { Save, Open, Print, Text } kind;
     FileDialogSetup setup;
 };
 
@@ -29,6 +29,7 @@ public:
     std::optional<QString> askSaveFile(const FileDialogSetup &setup) override;
     std::optional<QString> askOpenFile(const FileDialogSetup &setup) override;
     bool askPrinter(QPrinter &printer) override;
+    std::optional<QString> askText(const QString &title, const QString &label, const QString &text) override;
 
     QList<RecordedBox> boxes;
     QList<RecordedDialog> dialogs;
@@ -36,6 +37,8 @@ public:
     // Answers for the next dialogs, taken front first; an empty optional
     // cancels. With no answer left the dialog is cancelled.
     QList<std::optional<QString>> fileAnswers;
+    // The same for the text dialogs.
+    QList<std::optional<QString>> textAnswers;
     // Called for the print dialog; returns false to cancel. By default the
     // printer is kept as the caller set it up and the dialog accepted.
     std::function<bool(QPrinter &)> printAnswer;

@@ -1,0 +1,173 @@
+#pragma once
+// A module behind a serial device server: a SerialPort over a TCP (or TLS)
+// connection, raw or with RFC 2217 setting the line. One connection serves
+// every opening of one operation or one command: a write, its backup and
+// its verify; the next opening drops what arrived in between, as a local
+// port's does. The connection closes when nothing holds it any more, after
+// its last bytes went out, so other clients of the server can reach the
+// module.
+
+#include "link/networkaddress.h"
+#include "link/serialport.h"
+#include "link/telnet.h"
+
+#include <QList>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QTcpSocket;
+class QTimer;
+
+// The files a TLS connection is made with; empty where not given.
+struct TlsFiles {
+    QString authorities;   // --tls-ca: the server's certificate must chain to these
+    QString certificate;   // --tls-cert and --tls-key: shown when the server asks for one
+    QString key;
+
+    bool any() const { return !authorities.isEmpty() || !certificate.isEmpty() || !key.isEmpty(); }
+    // Each empty one from its environment variable (KVR7314_TLS_CA,
+    // KVR7314_TLS_CERT, KVR7314_TLS_KEY): an option given wins.
+    TlsFiles withEnvironment() const;
+};
+
+struct TlsCredentials {
+    TlsCredentials() {}   // QSslCertificate's default constructor is explicit
+
+    QList<QSslCertificate> authorities;   // empty: the system's
+    QSslCertificate certificate;
+    QSslKey key;
+
+    // The credentials in `files`, or why one cannot be read.
+    static std::optional<TlsCredentials> load(const TlsFiles &files, QString *error);
+};
+
+// One connection to a device server's port.
+class NetworkLine : public QObject {
+    Q_OBJECT
+public:
+    // How long the server has to accept, and then to finish TLS and the
+    // negotiation.
+    static constexpr int kConnectTimeoutMs = 5000;
+    static constexpr int kNegotiationTimeoutMs = 5000;
+    // A raw port is given this long to hang up with "Port already in use".
+    static constexpr int kRawSettleMs = 150;
+    // A connection whose sent bytes go unacknowledged this long is lost,
+    // even when no reset ever comes.
+    static constexpr int kUserTimeoutMs = 10000;
+
+    NetworkLine(NetworkAddress address, TlsCredentials tls, QObject *parent = nullptr);
+    ~NetworkLine() override;
+
+    const NetworkAddress &address() const { return m_address; }
+    // Connects and negotiates once; ready() or openFailed() follows.
+    void connectToServer();
+    bool isReady() const { return m_state == State::Ready; }
+    bool isOver() const { return m_state == State::Failed || m_state == State::Lost; }
+
+    // A new opening: what the server sent since the last is dropped, here
+    // and (RFC 2217) at the server.
+    void purge();
+    void send(const QByteArray &moduleBytes);
+    // The module's bytes received and not taken yet.
+    QByteArray take(qsizetype most);
+    qsizetype available() const { return m_received.size(); }
+    bool hasUnsentBytes() const;
+
+signals:
+    void ready();
+    void openFailed(OpenCause cause, const QString &description);
+    void dataArrived();
+    void lost(const QString &description, bool lostWrites);
+    void noted(const QString &text);
+
+private:
+    enum class State { Idle, Connecting, Negotiating, Ready, Failed, Lost };
+
+    void connected();
+    void secured();
+    void startNegotiating();
+    void readIncoming();
+    void negotiate(const QList<telnet::Receiver::Command> &commands);
+    void becomeReady();
+    void socketError();
+    void timedOut();
+    void failOpening(OpenCause cause, const QString &description);
+    void setSocketOptions();
+    void note(const QString &text);
+    QString serverSaid() const;
+
+    NetworkAddress m_address;
+    TlsCredentials m_tls;
+    QTcpSocket *m_socket = nullptr;
+    QTimer *m_deadline;
+    State m_state = State::Idle;
+    telnet::Receiver m_receiver;
+    Rfc2217Client m_client;
+    QByteArray m_received;
+    QByteArray m_beforeReady;   // the server's text before the line was ready ("Port already in use")
+};
+
+// The connections of one front end's operations on one module: at most one
+// at a time, handed to every opening until close().
+class NetworkLines {
+public:
+    NetworkLines() = default;
+    explicit NetworkLines(TlsCredentials tls) : m_tls(std::move(tls)) {}
+    ~NetworkLines();
+
+    // The connection to `address`: the one held, or a new one.
+    std::shared_ptr<NetworkLine> lineTo(const NetworkAddress &address);
+    // Connects to `address` now, so a run's clock starts once it is ready;
+    // `done` gets the failure, or nothing.
+    void connectFirst(const NetworkAddress &address, const std::function<void(std::optional<PortFailure>)> &done);
+    // Lets the held connection go: it closes once no port uses it.
+    void close() { m_line.reset(); }
+    // For the connections made from now on.
+    void setTls(const TlsCredentials &tls) { m_tls = tls; }
+    // Where the connections' notes go (a trace): how they connected and
+    // negotiated, what the server refused.
+    void setNoteSink(std::function<void(const QString &)> sink) { m_noteSink = std::move(sink); }
+
+private:
+    TlsCredentials m_tls;
+    std::function<void(const QString &)> m_noteSink;
+    std::shared_ptr<NetworkLine> m_line;
+};
+
+// A SerialPort on a connection of `lines`.
+class NetworkSerialPort : public SerialPort {
+    Q_OBJECT
+public:
+    explicit NetworkSerialPort(std::shared_ptr<NetworkLines> lines, QObject *parent = nullptr);
+    ~NetworkSerialPort() override;
+
+    bool open(const QString &device) override;
+    void openThen(const QString &device, const std::function<void(bool)> &done) override;
+    QString errorString() const override { return m_errorString; }
+    QString deviceName() const override { return m_deviceName; }
+    OpenCause openCause() const override { return m_openCause; }
+    QString holder() const override { return m_holder; }
+
+    void writeBytes(const QByteArray &bytes) override;
+    PortEvent lastEvent() const override { return m_lastEvent; }
+    QString readText() override;
+    QString readWaiting() override;
+
+private:
+    bool attach(const std::shared_ptr<NetworkLine> &line);
+    void openingFailed(OpenCause cause, const QString &description);
+
+    std::shared_ptr<NetworkLines> m_lines;
+    std::shared_ptr<NetworkLine> m_line;
+    std::function<void(bool)> m_done;
+    QString m_deviceName;
+    QString m_errorString;
+    OpenCause m_openCause = OpenCause::Other;
+    QString m_holder;
+    PortEvent m_lastEvent = PortEvent::None;
+};
