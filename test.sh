@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole suite: once as it is,
-# with the Debian package checked and the window walked as a screen reader
+# against real device servers on loopback (ser2net, sredird), with the
+# Debian package checked and the window walked as a screen reader
 # and a keyboard user meet it, and the tool run in a virtual machine on the
 # kernel's own serial drivers; once more under AddressSanitizer and
 # UndefinedBehaviorSanitizer; the fuzz targets for a bounded time; and last
@@ -14,6 +15,9 @@ export QT_QPA_PLATFORM=offscreen
 echo "== build and test"
 kvr_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir "$KVR_ROOT/build" --output-on-failure -j2
+
+echo "== modules behind the network: ser2net, sredird and socat on loopback"
+"$KVR_ROOT/scripts/ser2net.sh"
 
 echo "== the Debian package"
 "$KVR_ROOT/scripts/package.sh" --check

@@ -112,6 +112,7 @@ NetworkLine::NetworkLine(NetworkAddress address, TlsCredentials tls, QObject *pa
     : QObject(parent), m_address(std::move(address)), m_tls(std::move(tls)), m_deadline(new QTimer(this))
 {
     m_deadline->setSingleShot(true);
+    m_deadline->setTimerType(Qt::PreciseTimer);   // "5 s" is 5 s, not 4.75
     connect(m_deadline, &QTimer::timeout, this, &NetworkLine::timedOut);
 }
 

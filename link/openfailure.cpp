@@ -208,3 +208,13 @@ QString openFailureLine(const PortFailure &failure, const QList<FoundPort> &port
     }
     return start + failure.description;
 }
+
+QString lineFailureDetails(const PortFailure &failure)
+{
+    if (!NetworkAddress::looksLikeOne(failure.device))
+        return {};
+    return QStringList{QStringLiteral("Poort: ") + failure.device,
+                       QStringLiteral("Oorzaak: de verbinding met de server is verbroken (%1).").arg(failure.description),
+                       QStringLiteral("Controleer het netwerk en de seriële server, en probeer het opnieuw.")}
+        .join(u'\n');
+}

@@ -33,3 +33,8 @@ QString openFailureLine(const PortFailure &failure, const QList<FoundPort> &port
 
 // English, for a port behind the network: what to do about `cause`.
 QString networkAdviceEnglish(OpenCause cause);
+
+// Dutch, for the box's details when an opened port failed: for a port
+// behind the network its address and what happened to the connection;
+// nothing for a serial port, whose box says it all.
+QString lineFailureDetails(const PortFailure &failure);

@@ -251,18 +251,23 @@ void Rfc2217Client::acknowledged(unsigned char code, const QByteArray &value)
     // control's answer can come once the line is in use, and counts then too.
     if (m_state == State::Failed || (m_state == State::Ready && code != SetControl))
         return;
+    QByteArray applied = value;
+    // sredird answers the baud rate as a C long: eight bytes on a 64-bit
+    // machine, the value in the first four and zeros after them.
+    if (code == SetBaudRate && applied.size() > 4 && applied.mid(4).count('\0') == applied.size() - 4)
+        applied.truncate(4);
     for (const LineSetting &setting : lineSettings()) {
         if (setting.code != code)
             continue;
         // The masks' values are the server's business; a line setting must be ours.
         const bool isLineSetting = code <= SetControl;
-        if (isLineSetting && value != setting.value) {
+        if (isLineSetting && applied != setting.value) {
             fail(OpenCause::LineRefused, QStringLiteral("the server applied %1 %2, not %3")
-                                             .arg(QLatin1String(setting.what), valueText(value), valueText(setting.value)));
+                                             .arg(QLatin1String(setting.what), valueText(applied), valueText(setting.value)));
             return;
         }
         m_acknowledged[code] = true;
-        m_notes << QStringLiteral("rfc2217: server acknowledged %1 %2").arg(QLatin1String(setting.what), valueText(value));
+        m_notes << QStringLiteral("rfc2217: server acknowledged %1 %2").arg(QLatin1String(setting.what), valueText(applied));
     }
     checkReady();
 }

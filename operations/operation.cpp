@@ -176,6 +176,6 @@ OperationOutcome Operation::portFailed(const PortFailure &failure, const PortAdd
     }
     outcome.kind = OperationOutcome::Kind::LineFailed;
     outcome.line = oneLine(lineFailedText) + QStringLiteral(" (%1)").arg(failure.description);
-    outcome.box = OutcomeBox{kCommunicationErrorTitle, BoxIcon::Error, lineFailedText, {}};
+    outcome.box = OutcomeBox{kCommunicationErrorTitle, BoxIcon::Error, lineFailedText, lineFailureDetails(failure)};
     return outcome;
 }

@@ -449,6 +449,10 @@ void TestFrames::rfc2217Negotiation_data()
     QTest::newRow("flow control acknowledged") << agrees + hex("FF FA 2C 69 01 FF F0") + acks << ready << 0 << QByteArray();
     QTest::newRow("flow control set otherwise")
         << agrees + hex("FF FA 2C 69 02 FF F0") + acks << failed << int(OpenCause::LineRefused) << QByteArray();
+    QTest::newRow("sredird: baud rate as an 8-byte long")
+        << agrees + hex("FF FA 2C 65 00 00 4B 00 00 00 00 00 FF F0") + acks << ready << 0 << QByteArray();
+    QTest::newRow("an 8-byte baud rate that is not 19200")
+        << agrees + hex("FF FA 2C 65 00 00 4B 00 00 00 00 01 FF F0") << failed << int(OpenCause::LineRefused) << QByteArray();
     QTest::newRow("baud rate set otherwise")
         << agrees + hex("FF FA 2C 65 00 00 25 80 FF F0") << failed << int(OpenCause::LineRefused) << QByteArray();
     QTest::newRow("no COM-PORT-OPTION") << hex("FF FE 2C") << failed << int(OpenCause::NotRfc2217) << QByteArray();

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QClipboard>
+#include <QMenu>
 #include <QtTest>
 
 #include <memory>
@@ -243,6 +244,28 @@ void TestMainWindow::portToolTipsNameTheirDevice()
     QVERIFY(h.show());
     QVERIFY(h.child<QCheckBox>("ChkCOM1")->toolTip().contains("/dev/pts/41"));
     QVERIFY(h.child<QCheckBox>("ChkCOM4")->toolTip().contains("/dev/pts/44"));
+
+    // A box's context menu puts a network address behind it, and takes it away.
+    auto *com2 = h.child<QCheckBox>("ChkCOM2");
+    const auto choose = [com2](int action) {
+        QTimer::singleShot(0, [action] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            menu->actions().at(action)->trigger();
+            menu->close();
+        });
+        emit com2->customContextMenuRequested(QPoint(2, 2));
+    };
+    h.prompts.textAnswers = {QStringLiteral("rfc2217://ser2net.lan:4001"), QStringLiteral("rfc2217://ser2net.lan")};
+    choose(0);
+    QCOMPARE(com2->toolTip(), QStringLiteral("rfc2217://ser2net.lan:4001 – netwerkpoort, RFC 2217 (de lijn wordt door "
+                                             "dit programma ingesteld)"));
+    choose(0);   // malformed: refused with the forms taken, the address kept
+    QCOMPARE(h.prompts.boxes.size(), 1);
+    QVERIFY(h.prompts.boxes.last().details.contains("rfc2217://HOST:PORT"));
+    QVERIFY(com2->toolTip().startsWith("rfc2217://ser2net.lan:4001"));
+    choose(1);
+    QVERIFY(com2->toolTip().contains("/dev/pts/42"));
 }
 
 // --- Group rule ----------------------------------------------------------------------------

@@ -1,0 +1,456 @@
+#!/usr/bin/env bash
+# The tool's network ports against real device servers, on loopback only:
+# ser2net (RFC 2217 and raw TCP, plain and inside TLS), socat's TLS in front
+# of ser2net for client certificates, and sredird as a second, independent
+# RFC 2217 server. Behind each server sits a simulated module
+# (kvr7314-cli sim) on a pseudo-terminal, one per connection, so that its
+# frame listing shows what reached it. Every case prints one "ok:" line.
+#   scripts/ser2net.sh [BUILD]   (default build/)
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+build=${1:-$KVR_ROOT/build}
+tool=$build/cli/kvr7314-cli
+example=$KVR_ROOT/examples/flex.kvr
+
+had_ser2net=0
+dpkg-query -W -f='${Status}' ser2net 2>/dev/null | grep -q "install ok installed" && had_ser2net=1
+kvr_install_packages ser2net sredird socat openssl
+# Debian's package starts a ser2net of its own on /etc/ser2net.yaml. This
+# stage starts its own servers and needs none; one that the install just
+# started is stopped and kept from coming back. A ser2net that was there
+# before is someone's, and left alone.
+if [ "$had_ser2net" = 0 ]; then
+  if [ -d /run/systemd/system ]; then
+    kvr_as_root systemctl disable --now ser2net >/dev/null 2>&1 || true
+  elif [ -x /etc/init.d/ser2net ]; then
+    kvr_as_root /etc/init.d/ser2net stop >/dev/null 2>&1 || true
+    kvr_as_root update-rc.d ser2net disable >/dev/null 2>&1 || true
+  fi
+fi
+export PATH=$PATH:/usr/sbin
+
+scratch=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+unset KVR7314_TLS_CA KVR7314_TLS_CERT KVR7314_TLS_KEY
+
+# fail MESSAGE [FILE...]: the message, the files, the server's log; exit 1.
+fail() {
+  echo "FAILED: $1"
+  shift
+  local f
+  for f in "$@" "${server_log:-}"; do
+    [ -n "$f" ] && [ -f "$f" ] && { echo "-- $f:"; cat "$f"; }
+  done
+  exit 1
+}
+
+# free_ports N: N loopback ports nothing listens on, held together while
+# they are chosen so that no two are the same.
+free_ports() {
+  python3 - "$1" <<'EOF'
+import socket, sys
+held = []
+for _ in range(int(sys.argv[1])):
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    held.append(s)
+print(" ".join(str(s.getsockname()[1]) for s in held))
+EOF
+}
+
+# wait_port PORT: until something listens on PORT (v4 or v6). Looking at
+# the kernel's table instead of connecting keeps ser2net from counting a
+# probe as its one client.
+wait_port() {
+  local hex
+  hex=$(printf ':%04X' "$1")
+  for _ in $(seq 50); do
+    grep -q "^ *[0-9]*: [0-9A-F]*$hex [0-9A-F]*:[0-9A-F]* 0A " /proc/net/tcp /proc/net/tcp6 && return 0
+    sleep 0.1
+  done
+  fail "nothing listens on port $1"
+}
+
+# start_sim NAME: a simulated module; its device in $dev, what it took in
+# $scratch/NAME.sim.
+start_sim() {
+  local out=$scratch/$1.sim
+  "$tool" sim >"$out" 2>"$scratch/$1.sim-err" &
+  pids+=($!)
+  for _ in $(seq 50); do [ "$(wc -l <"$out")" -ge 1 ] && break; sleep 0.1; done
+  dev=$(head -n1 "$out")
+  [ -c "$dev" ] || fail "the simulated module $1 did not start" "$scratch/$1.sim-err"
+}
+
+# frames NAME: how many frames the module NAME has taken.
+frames() {
+  grep -cE '^ *[0-9]+\.[0-9]+ s +\(' "$scratch/$1.sim" || true
+}
+
+# start_ser2net NAME CONNECTIONS: a ser2net of our own in the foreground on
+# that YAML; its pid in $ser2net_pid, its messages in $server_log (the log
+# fail shows).
+start_ser2net() {
+  printf '%%YAML 1.1\n---\n%s\n' "$2" >"$scratch/$1.yaml"
+  server_log=$scratch/$1.ser2net.log
+  ser2net -n -d -c "$scratch/$1.yaml" >"$server_log" 2>&1 &
+  ser2net_pid=$!
+  pids+=("$ser2net_pid")
+}
+
+# connection NAME ACCEPTER DEVICE LINE: one entry of a ser2net configuration.
+connection() {
+  printf 'connection: &%s\n  accepter: %s\n  connector: serialdev(nouucplock=true),%s,%s,local\n' \
+    "$1" "$2" "$3" "$4"
+}
+
+# line DEV [SPEED DATA PARITY STOP]: prints the pty's line as "19200 8N1";
+# sets it first when given.
+line() {
+  python3 - "$@" <<'EOF'
+import os, sys, termios
+fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+a = termios.tcgetattr(fd)
+sizes = {termios.CS5: 5, termios.CS6: 6, termios.CS7: 7, termios.CS8: 8}
+if len(sys.argv) > 2:
+    speed, data, parity, stop = sys.argv[2:6]
+    a[4] = a[5] = getattr(termios, "B" + speed)
+    a[2] &= ~(termios.CSIZE | termios.PARENB | termios.PARODD | termios.CSTOPB)
+    a[2] |= {v: k for k, v in sizes.items()}[int(data)]
+    a[2] |= {"N": 0, "E": termios.PARENB, "O": termios.PARENB | termios.PARODD}[parity]
+    a[2] |= termios.CSTOPB if stop == "2" else 0
+    termios.tcsetattr(fd, termios.TCSANOW, a)
+speeds = {termios.B9600: "9600", termios.B19200: "19200"}
+c = a[2]
+parity = "N" if not c & termios.PARENB else ("O" if c & termios.PARODD else "E")
+print(f"{speeds.get(a[5], a[5])} {sizes[c & termios.CSIZE]}{parity}{2 if c & termios.CSTOPB else 1}")
+os.close(fd)
+EOF
+}
+
+# run NAME ARGS...: the tool, with its output in $scratch/NAME.out, its
+# exit code in $rc and its seconds in $took.
+run() {
+  local name=$1 start=$EPOCHREALTIME
+  shift
+  rc=0
+  timeout 60 "$tool" "$@" >"$scratch/$name.out" 2>&1 || rc=$?
+  took=$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.2f", b - a }')
+}
+
+# expect RC NAME WHAT: the last run ended with RC, else the script fails.
+expect() {
+  [ "$rc" = "$1" ] || fail "$3: exit code $rc, expected $1" "$scratch/$2.out"
+}
+
+# same_as_example NAME FILE: FILE holds flex.kvr's values as a module holds
+# them after a write (its timers in four digits).
+same_as_example() {
+  "$tool" diff --as-module "$example" "$2" >"$scratch/$1.diff" 2>&1 ||
+    fail "$2 read back differs from $example" "$scratch/$1.diff"
+}
+
+# write_watching_line NAME DEV ARGS...: write --verify, reading the pty's
+# line into $line_seen once the first frame has reached the module NAME.
+# ser2net and sredird put back the line they found when their client
+# leaves, so the line the tool set shows only while it is connected.
+write_watching_line() {
+  local name=$1 device=$2 wpid before
+  shift 2
+  before=$(frames "$name")
+  "$tool" write "$example" --verify "$@" >"$scratch/$name.out" 2>&1 &
+  wpid=$!
+  pids+=("$wpid")
+  line_seen=
+  for _ in $(seq 60); do
+    if [ "$(frames "$name")" -gt "$before" ]; then line_seen=$(line "$device"); break; fi
+    kill -0 "$wpid" 2>/dev/null || break
+    sleep 0.1
+  done
+  rc=0
+  wait "$wpid" || rc=$?
+}
+
+cd "$scratch"
+read -r p_rfc p_tcp p_tcp6 p_tls p_behind p_tls_client p_sredird p_norfc p_busy p_kill p_closed p_window \
+  p_silent p_flood p_full <<<"$(free_ports 15)"
+
+# A test authority, a server certificate for localhost and 127.0.0.1, a
+# client certificate, all signed by it; and an unrelated authority.
+make_certificates() {
+  local name
+  for name in ca other-ca; do
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=kvr7314 test $name" \
+      -keyout "$name.key" -out "$name.pem" 2>/dev/null
+  done
+  printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\nextendedKeyUsage=serverAuth\n' >srv.ext
+  printf 'extendedKeyUsage=clientAuth\n' >client.ext
+  for name in srv client; do
+    openssl req -newkey rsa:2048 -nodes -subj "/CN=kvr7314 test $name" \
+      -keyout "$name.key" -out "$name.csr" 2>/dev/null
+    openssl x509 -req -in "$name.csr" -CA ca.pem -CAkey ca.key -set_serial "0x$(openssl rand -hex 8)" \
+      -days 2 -extfile "$name.ext" -out "$name.pem" 2>/dev/null
+  done
+}
+make_certificates
+
+# One ser2net for every case but the one that kills it, one module for
+# each of its connections. The RFC 2217 ports open the line at 9600 with
+# two stop bits, so that only the tool's own settings make it 19200 8N1
+# (a pseudo-terminal keeps 8 data bits and no parity whatever it is asked).
+start_sim rfc;    dev_rfc=$dev
+start_sim tcp;    dev_tcp=$dev
+start_sim tls;    dev_tls=$dev
+start_sim client; dev_client=$dev
+start_sim norfc;  dev_norfc=$dev
+start_sim busy;   dev_busy=$dev
+start_ser2net main "$(
+  connection rfc "telnet(rfc2217),tcp,127.0.0.1,$p_rfc" "$dev_rfc" 9600n82
+  connection tcp "tcp,127.0.0.1,$p_tcp" "$dev_tcp" 19200n81
+  connection tcp6 "tcp,::1,$p_tcp6" "$dev_tcp" 19200n81
+  connection tls "telnet(rfc2217),ssl(key=$scratch/srv.key,cert=$scratch/srv.pem),tcp,127.0.0.1,$p_tls" \
+    "$dev_tls" 9600n82
+  connection behind "telnet(rfc2217),tcp,127.0.0.1,$p_behind" "$dev_client" 9600n82
+  connection norfc "telnet(rfc2217=false),tcp,127.0.0.1,$p_norfc" "$dev_norfc" 9600n81
+  connection busy "telnet(rfc2217),tcp,127.0.0.1,$p_busy" "$dev_busy" 9600n81
+)"
+for port in "$p_rfc" "$p_tcp" "$p_tcp6" "$p_tls" "$p_behind" "$p_norfc" "$p_busy"; do
+  wait_port "$port"
+done
+
+case_rfc2217() {
+  write_watching_line rfc "$dev_rfc" --port "rfc2217://127.0.0.1:$p_rfc"
+  expect 0 rfc "rfc2217:// write --verify"
+  [ "$line_seen" = "19200 8N1" ] ||
+    fail "rfc2217:// left the line at \"$line_seen\" during the write, not 19200 8N1" "$scratch/rfc.out"
+  run rfc-read read --port "rfc2217://127.0.0.1:$p_rfc" -o rfc.kvr
+  expect 0 rfc-read "rfc2217:// read"
+  same_as_example rfc rfc.kvr
+  echo "ok: rfc2217:// through ser2net: write --verify set the line to 19200 8N1, read gives the values back"
+}
+
+case_raw_tcp() {
+  run tcp write "$example" --verify --port "tcp://127.0.0.1:$p_tcp"
+  expect 0 tcp "tcp:// write --verify"
+  run tcp-read read --port "socket://[::1]:$p_tcp6" -o tcp.kvr
+  expect 0 tcp-read "socket://[::1] read"
+  same_as_example tcp tcp.kvr
+  echo "ok: raw TCP through ser2net: tcp:// write --verify, socket://[::1] read"
+}
+
+case_tls() {
+  local before
+  before=$(frames tls)
+  run tls-wrong write "$example" --port "rfc2217+tls://localhost:$p_tls" --tls-ca other-ca.pem
+  expect 4 tls-wrong "rfc2217+tls:// with an unrelated authority"
+  grep -q "certificate" "$scratch/tls-wrong.out" || fail "the refusal does not name the certificate" \
+    "$scratch/tls-wrong.out"
+  [ "$(frames tls)" = "$before" ] || fail "a server the tool did not trust got frames" "$scratch/tls.sim"
+  write_watching_line tls "$dev_tls" --port "rfc2217+tls://localhost:$p_tls" --tls-ca ca.pem
+  expect 0 tls "rfc2217+tls:// write --verify --tls-ca"
+  [ "$line_seen" = "19200 8N1" ] ||
+    fail "rfc2217+tls:// left the line at \"$line_seen\" during the write" "$scratch/tls.out"
+  KVR7314_TLS_CA=ca.pem run tls-env read --port "rfc2217+tls://localhost:$p_tls" -o tls.kvr
+  expect 0 tls-env "rfc2217+tls:// read with KVR7314_TLS_CA"
+  same_as_example tls tls.kvr
+  echo "ok: rfc2217+tls:// through ser2net's TLS: --tls-ca and KVR7314_TLS_CA trusted, an unrelated authority refused before any frame"
+}
+
+# start_tls_front: socat's TLS server, demanding a client certificate from
+# the test authority, in front of ser2net's plain RFC 2217 port. One
+# connection each: it is started again for every client.
+start_tls_front() {
+  socat "OPENSSL-LISTEN:$p_tls_client,bind=127.0.0.1,reuseaddr,cert=srv.pem,key=srv.key,cafile=ca.pem,verify=1" \
+    "TCP:127.0.0.1:$p_behind" 2>>"$scratch/socat-tls.log" &
+  socat_pid=$!
+  pids+=("$socat_pid")
+  wait_port "$p_tls_client"
+}
+
+case_client_certificate() {
+  start_tls_front
+  run cert-none test-call 1 --port "rfc2217+tls://127.0.0.1:$p_tls_client" --tls-ca ca.pem
+  expect 4 cert-none "rfc2217+tls:// without the client certificate the server demands"
+  grep -q "certificate" "$scratch/cert-none.out" || fail "the refusal does not name the certificate" \
+    "$scratch/cert-none.out"
+  kill "$socat_pid" 2>/dev/null || true
+  wait "$socat_pid" 2>/dev/null || true
+  start_tls_front
+  run cert write "$example" --port "rfc2217+tls://127.0.0.1:$p_tls_client" --tls-ca ca.pem \
+    --tls-cert client.pem --tls-key client.key
+  expect 0 cert "rfc2217+tls:// write with --tls-cert and --tls-key"
+  echo "ok: a client certificate: accepted with --tls-cert/--tls-key, refused without (socat's TLS, 127.0.0.1 in the certificate)"
+}
+
+case_sredird() {
+  start_sim sredird
+  local dev_sredird=$dev
+  line "$dev_sredird" 9600 8 N 2 >/dev/null
+  socat "TCP-LISTEN:$p_sredird,bind=127.0.0.1,reuseaddr" \
+    "EXEC:sredird 5 $dev_sredird $scratch/LCK..sredird" 2>"$scratch/sredird.log" &
+  pids+=($!)
+  server_log=$scratch/sredird.log
+  wait_port "$p_sredird"
+  write_watching_line sredird "$dev_sredird" --port "rfc2217://127.0.0.1:$p_sredird"
+  expect 0 sredird "rfc2217:// write --verify through sredird"
+  [ "$line_seen" = "19200 8N1" ] ||
+    fail "sredird's line was \"$line_seen\" during the write, not 19200 8N1" "$scratch/sredird.out"
+  echo "ok: rfc2217:// through sredird: write --verify, line 19200 8N1"
+}
+
+case_refusals() {
+  local frames_norfc frames_busy holder
+  frames_norfc=$(frames norfc)
+  run norfc test-call 1 --port "rfc2217://127.0.0.1:$p_norfc"
+  expect 4 norfc "rfc2217:// to a telnet port without RFC 2217"
+  grep -q "RFC 2217" "$scratch/norfc.out" || fail "the refusal does not name RFC 2217" "$scratch/norfc.out"
+  [ "$(frames norfc)" = "$frames_norfc" ] || fail "frames went out on a line the tool could not set" "$scratch/norfc.sim"
+  echo "ok: refused in $took s: a server without RFC 2217"
+
+  # A first client holds the port; ser2net turns the second away.
+  socat -u "TCP:127.0.0.1:$p_busy" "CREATE:$scratch/holder.bytes" 2>/dev/null &
+  holder=$!
+  pids+=("$holder")
+  for _ in $(seq 50); do [ -s "$scratch/holder.bytes" ] && break; sleep 0.1; done
+  [ -s "$scratch/holder.bytes" ] || fail "the first client did not get the port"
+  frames_busy=$(frames busy)
+  run busy test-call 1 --port "rfc2217://127.0.0.1:$p_busy"
+  kill "$holder" 2>/dev/null || true
+  expect 4 busy "rfc2217:// to a port another client holds"
+  grep -q "in use" "$scratch/busy.out" || fail "the refusal does not say the port is in use" "$scratch/busy.out"
+  [ "$(frames busy)" = "$frames_busy" ] || fail "the module got frames from the second client" "$scratch/busy.sim"
+  echo "ok: refused in $took s: a port another client holds"
+
+  run closed test-call 1 --port "rfc2217://127.0.0.1:$p_closed"
+  expect 4 closed "rfc2217:// to a port nothing listens on"
+  grep -q "refused" "$scratch/closed.out" || fail "the message does not say refused" "$scratch/closed.out"
+  echo "ok: refused in $took s: nothing listens"
+
+  run invalid test-call 1 --port "rfc2217://nohost.invalid:$p_closed"
+  expect 4 invalid "a name that does not resolve"
+  grep -q "does not resolve" "$scratch/invalid.out" || fail "the message does not say the name does not resolve" \
+    "$scratch/invalid.out"
+  echo "ok: refused in $took s: a name that does not resolve"
+
+  # Servers that misbehave: one that accepts and then says nothing, one that
+  # floods the negotiation, one whose queue is full so that it never
+  # accepts. Each is turned away in bounded time (5 s at most, and a margin).
+  misbehaving_server silent "$p_silent"
+  misbehaving_server flood "$p_flood"
+  misbehaving_server full "$p_full"
+  local entry kind port cause
+  for entry in "silent:$p_silent:did not finish" "flood:$p_flood:more than 200" "full:$p_full:no answer"; do
+    IFS=: read -r kind port cause <<<"$entry"
+    run "$kind" test-call 1 --port "rfc2217://127.0.0.1:$port"
+    expect 4 "$kind" "rfc2217:// to a $kind server"
+    grep -q "$cause" "$scratch/$kind.out" || fail "the $kind server's refusal does not say \"$cause\"" "$scratch/$kind.out"
+    awk -v t="$took" 'BEGIN { exit !(t <= 7) }' || fail "the $kind server took $took s to refuse" "$scratch/$kind.out"
+    echo "ok: refused in $took s: a $kind server"
+  done
+
+  # Addresses and options the tool must turn down before it connects:
+  # exit code | arguments after "write flex.kvr".
+  local usage=(
+    "2|--port rfc2217://127.0.0.1"
+    "2|--port RFC2217://127.0.0.1:$p_closed"
+    "2|--port tcp://127.0.0.1:70000"
+    "2|--port tcp://127.0.0.1:$p_closed --tls-ca ca.pem"
+    "3|--port tcp+tls://127.0.0.1:$p_closed --tls-ca /nonexistent"
+  )
+  local entry want args
+  for entry in "${usage[@]}"; do
+    want=${entry%%|*}
+    read -r -a args <<<"${entry#*|}"
+    run usage write "$example" "${args[@]}"
+    expect "$want" usage "write flex.kvr ${args[*]}"
+  done
+  echo "ok: malformed addresses and TLS options out of place: exit 2; an unreadable --tls-ca: exit 3"
+}
+
+case_server_killed() {
+  local wpid killed_at waited
+  start_sim kill
+  start_ser2net kill "$(connection kill "telnet(rfc2217),tcp,127.0.0.1,$p_kill" "$dev" 9600n81)"
+  wait_port "$p_kill"
+  "$tool" write "$example" --port "rfc2217://127.0.0.1:$p_kill" >"$scratch/kill.out" 2>&1 &
+  wpid=$!
+  pids+=("$wpid")
+  sleep 3
+  kill -0 "$wpid" 2>/dev/null || fail "the write ended before the server was killed" "$scratch/kill.out"
+  kill -9 "$ser2net_pid"
+  killed_at=$EPOCHREALTIME
+  wait "$ser2net_pid" 2>/dev/null || true
+  for _ in $(seq 100); do kill -0 "$wpid" 2>/dev/null || break; sleep 0.05; done
+  waited=$(awk -v a="$killed_at" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.2f", b - a }')
+  kill -0 "$wpid" 2>/dev/null && fail "the write still runs $waited s after its server was killed" "$scratch/kill.out"
+  rc=0
+  wait "$wpid" || rc=$?
+  expect 4 kill "write through a ser2net killed on the way"
+  awk -v w="$waited" 'BEGIN { exit !(w <= 3) }' ||
+    fail "the write took $waited s to notice its server had gone" "$scratch/kill.out"
+  grep -q "of 26 steps" "$scratch/kill.out" || fail "the write does not say how many steps went out" "$scratch/kill.out"
+  echo "ok: ser2net killed mid-write: exit 4 after $waited s, \"$(grep -o '[0-9]* of 26 steps' "$scratch/kill.out" | head -n1)\""
+}
+
+# misbehaving_server KIND PORT: a TCP server on PORT that is no device
+# server: "silent" accepts and says nothing, "flood" asks for a telnet
+# option without end, "full" takes no connection at all (its queue is full,
+# so the kernel leaves new ones unanswered).
+misbehaving_server() {
+  python3 - "$1" "$2" >"$scratch/$1.server.log" 2>&1 <<'EOF' &
+import socket, sys, time
+kind, port = sys.argv[1], int(sys.argv[2])
+server = socket.socket()
+server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+server.bind(("127.0.0.1", port))
+server.listen(0)
+if kind == "full":
+    queued = []
+    for _ in range(3):
+        try:
+            queued.append(socket.create_connection(("127.0.0.1", port), timeout=0.5))
+        except OSError:
+            pass
+    time.sleep(60)
+client, _ = server.accept()
+if kind == "silent":
+    time.sleep(60)
+try:
+    while True:
+        client.sendall(b"\xff\xfd\x05" * 1000)   # IAC DO STATUS, over and over
+except OSError:
+    pass
+EOF
+  pids+=($!)
+  wait_port "$2"
+}
+
+# The window, offscreen, with COM 1 behind ser2net as --com1 puts it there:
+# COM 1 ticked and "verstuur test" pressed, as a technician would.
+case_window() {
+  start_sim window
+  start_ser2net window "$(connection window "telnet(rfc2217),tcp,127.0.0.1,$p_window" "$dev" 9600n82)"
+  wait_port "$p_window"
+  QT_QPA_PLATFORM=offscreen KVR7314_DATA_DIR=$scratch/window-data \
+    "$build/tests/vm_window_call" 1 "rfc2217://127.0.0.1:$p_window" >"$scratch/window.out" 2>&1 ||
+    fail "the window's test call through rfc2217:// showed a box" "$scratch/window.out"
+  [ "$(frames window)" = 1 ] || fail "the module took $(frames window) frames from the window, not 1" "$scratch/window.sim"
+  grep -q "\"port\":\"rfc2217://127.0.0.1:$p_window\"" "$scratch/window-data/kvr7314-log.jsonl" ||
+    fail "the window's log line does not name the address" "$scratch/window-data/kvr7314-log.jsonl"
+  echo "ok: the window's test call through --com1 rfc2217://, logged on the address"
+}
+
+case_rfc2217
+case_window
+case_raw_tcp
+case_tls
+case_client_certificate
+case_refusals
+case_server_killed
+case_sredird
