@@ -32,8 +32,11 @@ kvr_install_packages() {
   done
   if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
-    kvr_as_root apt-get update -qq
-    kvr_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    # Waits for the lock rather than fail: Qt for Windows may be installing
+    # its build tools alongside (test.sh).
+    kvr_as_root apt-get -o DPkg::Lock::Timeout=600 update -qq
+    kvr_as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq \
+      --no-install-recommends "${missing[@]}"
   fi
 }
 

@@ -4,6 +4,7 @@
 # installs it into a cache outside the work tree.
 #
 # Usage:  prefix=$(scripts/windows-qt.sh | tail -n 1)
+#         scripts/windows-qt.sh --cached   exit 0 when the prefix is built, 1 when not
 #
 # Progress goes to stderr; the last line on stdout is the install prefix.
 # A complete prefix (stamp file present) is reused: a second run only prints it.
@@ -144,6 +145,10 @@ key=$(printf '%s\n' "$QT_VERSION" "$RECIPE" "${QT_OPTIONS[@]}" "$TOOLCHAIN_TEXT"
 prefix=$cache_root/qt-$QT_VERSION-mingw-$key
 stamp=$prefix/.kvr-complete
 
+if [ "${1:-}" = "--cached" ]; then
+  [ -f "$stamp" ]
+  exit
+fi
 if [ -f "$stamp" ]; then
   echo "$prefix"
   exit 0

@@ -108,7 +108,10 @@ bool hostRun(const QString &program, const QStringList &arguments)
 }
 
 // A test authority and a server certificate for 127.0.0.1 signed by it, RSA
-// (Windows' TLS takes no other keys), in `dir`: ca.pem, srv.pem, srv.key.
+// (Windows' TLS takes no other keys), in `dir`: ca.pem, srv.key, and
+// chain.pem, the server's certificate followed by the authority's. Wine's
+// certificate chains do not look for an issuer among the authorities given
+// (Windows' do), so the server sends its whole chain, as many do.
 bool makeCertificates(const QString &dir)
 {
     const auto at = [&dir](const char *name) { return QDir(dir).filePath(QLatin1String(name)); };
@@ -122,7 +125,12 @@ bool makeCertificates(const QString &dir)
         && hostRun("openssl", {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", at("srv.key"), "-out",
                                at("srv.csr"), "-subj", "/CN=localhost"})
         && hostRun("openssl", {"x509", "-req", "-in", at("srv.csr"), "-CA", at("ca.pem"), "-CAkey", at("ca.key"),
-                               "-CAcreateserial", "-out", at("srv.pem"), "-days", "2", "-extfile", at("san.cnf")});
+                               "-CAcreateserial", "-out", at("srv.pem"), "-days", "2", "-extfile", at("san.cnf")})
+        && [&at] {
+               QFile chain(at("chain.pem")), server(at("srv.pem")), authority(at("ca.pem"));
+               return chain.open(QIODevice::WriteOnly) && server.open(QIODevice::ReadOnly)
+                   && authority.open(QIODevice::ReadOnly) && chain.write(server.readAll() + authority.readAll()) > 0;
+           }();
 }
 
 // A loopback port nothing listens on.
@@ -282,7 +290,7 @@ void TestWine::writesAndReadsBehindSer2net()
                                 "  connector: %3\n")
                      .arg(plain)
                      .arg(secured)
-                     .arg(connector, m_dir.filePath("srv.key"), m_dir.filePath("srv.pem"))
+                     .arg(connector, m_dir.filePath("srv.key"), m_dir.filePath("chain.pem"))
                      .toUtf8());
     config.close();
     QProcess ser2net;
