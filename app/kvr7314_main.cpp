@@ -52,6 +52,10 @@ int main(int argc, char *argv[])
     SystemClock clock;
     MainWindow window(WindowServices{&prompts, &clock, comDeviceMapper(*options), {}, {}});
     window.setTlsCredentials(options->tls);
+    for (int n = 1; n <= kComPortCount; ++n) {
+        if (const std::optional<NetworkAddress> address = NetworkAddress::parse(options->comDevices[size_t(n - 1)]))
+            window.putNetworkAddressBehind(n, *address);
+    }
     prompts.setDialogParent(&window);
     window.show();
     if (!options->file.isEmpty())

@@ -71,6 +71,9 @@ public:
 
     // What a connection over TLS is made with (KVR7314_TLS_CA, ...).
     void setTlsCredentials(const TlsCredentials &tls) { m_network->setTls(tls); }
+    // COM `comPort` leads to a module behind a device server, for this run
+    // (--com1 rfc2217://..., or the box's context menu).
+    void putNetworkAddressBehind(int comPort, const NetworkAddress &address);
 
     // --- Settings through the controls -------------------------------------
     ModuleSettings settings() const override;
@@ -178,10 +181,12 @@ private:
     // when the port opens, on the device the box leads to; the port stays
     // open after an operation until the next one opens it.
     ModuleAccess moduleAccess();
-    // RS232: a fresh port object for whichever operation opens the port
-    // next. The object the last operation opened goes first, so its port is
-    // closed before the same device is opened again.
-    std::unique_ptr<SerialPort> newSerialPort(const QString &device, const std::shared_ptr<NetworkLines> &network);
+    // RS232: before an operation opens the port, the object the last one
+    // opened goes first, so its port is closed before the same device is
+    // opened again.
+    void releasePorts();
+    // The network address put behind COM `comPort`, if one is.
+    std::optional<NetworkAddress> networkBehind(int comPort) const;
     // The device COM `comPort` leads to now: a network address put behind
     // its box, or the one the machine or --com gives it.
     QString comDevice(int comPort) const;

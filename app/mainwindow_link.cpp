@@ -44,20 +44,31 @@ ModuleAccess MainWindow::moduleAccess()
     ModuleAccess access;
     access.address = [this] { return PortAddress::com(m_comPort.toInt()); };
     access.comDevice = [this](int comPort) { return comDevice(comPort); };
+    access.networkAddress = [this] { return networkBehind(m_comPort.toInt()); };
     access.network = m_network;
-    access.newPort = [this, device = access.address, network = access.network] {
-        return newSerialPort(device().deviceNow([this](int comPort) { return comDevice(comPort); }), network);
-    };
+    access.newPort = m_services.portFactory;
+    access.beforeOpening = [this] { releasePorts(); };
     access.keepPortOpen = true;
     return access;
 }
 
-std::unique_ptr<SerialPort> MainWindow::newSerialPort(const QString &device, const std::shared_ptr<NetworkLines> &network)
+void MainWindow::releasePorts()
 {
     m_write->releasePort();
     m_read->releasePort();
     m_frame->releasePort();
-    return m_services.portFactory ? m_services.portFactory() : newPortFor(device, network);
+}
+
+std::optional<NetworkAddress> MainWindow::networkBehind(int comPort) const
+{
+    return NetworkAddress::parse(m_networkBehind[size_t(comPort - 1)]);
+}
+
+void MainWindow::putNetworkAddressBehind(int comPort, const NetworkAddress &address)
+{
+    m_networkBehind[size_t(comPort - 1)] = address.text;
+    if (m_chkCom[size_t(comPort - 1)])
+        m_chkCom[size_t(comPort - 1)]->setToolTip(comToolTip(comPort, {}));
 }
 
 QString MainWindow::comDevice(int comPort) const
@@ -122,8 +133,7 @@ void MainWindow::askNetworkAddress(int comPort)
                                         QStringLiteral("Mogelijke vormen: ") + NetworkAddress::formsTaken());
         return;
     }
-    m_networkBehind[size_t(comPort - 1)] = address->text;
-    m_chkCom[size_t(comPort - 1)]->setToolTip(comToolTip(comPort, {}));
+    putNetworkAddressBehind(comPort, *address);
 }
 
 SerialPort *MainWindow::serialPort() const

@@ -101,8 +101,9 @@ std::optional<WindowOptions> parseWindowOptions(const QStringList &arguments, QS
 
 ComDeviceMapper comDeviceMapper(const WindowOptions &options)
 {
+    // A network address is put behind its box by the window itself.
     return [given = options.comDevices](int comPort) {
         const QString &device = given[size_t(comPort - 1)];
-        return device.isEmpty() ? machineComDevice(comPort) : device;
+        return device.isEmpty() || NetworkAddress::looksLikeOne(device) ? machineComDevice(comPort) : device;
     };
 }

@@ -34,5 +34,6 @@ std::optional<QString> windowInformationRequest(const QStringList &arguments);
 std::optional<WindowOptions> parseWindowOptions(const QStringList &arguments, QString *error, bool *fileError = nullptr);
 
 // COM n -> device: the device given for it, or else the one the machine
-// has for that box at the moment the port is opened.
+// has for that box at the moment the port is opened. A network address
+// given is not a device: the window puts it behind its box.
 ComDeviceMapper comDeviceMapper(const WindowOptions &options);

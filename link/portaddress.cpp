@@ -56,23 +56,9 @@ QString PortAddress::description(const ComDeviceMapper &comDevice) const
     return QStringLiteral("%1 (%2)").arg(name(), deviceNow(comDevice));
 }
 
-std::optional<NetworkAddress> PortAddress::networkNow(const ComDeviceMapper &comDevice) const
-{
-    if (m_kind == Kind::Network)
-        return m_network;
-    if (m_kind == Kind::Device)
-        return std::nullopt;
-    return NetworkAddress::parse(deviceNow(comDevice));
-}
-
 std::unique_ptr<SerialPort> newPortFor(const QString &device, const std::shared_ptr<NetworkLines> &lines)
 {
     if (NetworkAddress::looksLikeOne(device))
         return std::make_unique<NetworkSerialPort>(lines ? lines : std::make_shared<NetworkLines>());
     return makeSystemSerialPort();
-}
-
-void PortAddress::open(const ComDeviceMapper &comDevice, const SerialPortFactory &newPort, const PortOpened &done) const
-{
-    openDeviceThen(newPort(), deviceNow(comDevice), done);
 }

@@ -51,14 +51,6 @@ public:
     // "COM 1 (/dev/ttyUSB0)", or the device path: how a message names it.
     QString description(const ComDeviceMapper &comDevice) const;
 
-    // The network address it leads to now: its own, or the one a COM box
-    // was given; nothing for a serial port.
-    std::optional<NetworkAddress> networkNow(const ComDeviceMapper &comDevice) const;
-
-    // Opens the port on a fresh object of `newPort` and hands it to `done`;
-    // a local port before this returns, a network port once it is
-    // connected and its line is set.
-    void open(const ComDeviceMapper &comDevice, const SerialPortFactory &newPort, const PortOpened &done) const;
 
     bool operator==(const PortAddress &) const = default;
 

@@ -10,39 +10,48 @@ ModuleAccess ModuleAccess::at(const PortAddress &address, TlsCredentials tls)
 
 QString ModuleAccess::device() const
 {
+    if (const std::optional<NetworkAddress> server = networkNow())
+        return server->text;
     return address().deviceNow(comDevice);
 }
 
 QString ModuleAccess::description() const
 {
+    if (const std::optional<NetworkAddress> server = networkNow(); server && !address().isNetwork())
+        return QStringLiteral("%1 (%2)").arg(address().name(), server->text);
     return address().description(comDevice);
 }
 
-std::unique_ptr<SerialPort> ModuleAccess::newPortNow() const
+std::optional<NetworkAddress> ModuleAccess::networkNow() const
 {
-    return newPort ? newPort() : newPortFor(device(), network);
+    return networkAddress ? networkAddress() : address().networkAddress();
 }
 
 PortOpener ModuleAccess::opener() const
 {
     return [access = *this](const PortOpened &done) {
-        access.address().open(access.comDevice, [&access] { return access.newPortNow(); }, done);
+        if (access.beforeOpening)
+            access.beforeOpening();
+        // Where a COM box leads is looked up once per opening: a walk over
+        // the machine's serial ports.
+        const QString device = access.device();
+        openDeviceThen(access.newPort ? access.newPort() : newPortFor(device, access.network), device, done);
     };
 }
 
 void ModuleAccess::connectFirst(const std::function<void(std::optional<PortFailure>)> &done) const
 {
-    const std::optional<NetworkAddress> now = address().networkNow(comDevice);
-    if (!now || !network) {
+    const std::optional<NetworkAddress> server = networkNow();
+    if (!server || !network) {
         done(std::nullopt);
         return;
     }
-    network->connectFirst(*now, done);
+    network->connectFirst(*server, done);
 }
 
 bool ModuleAccess::keepsPortOpen() const
 {
-    return keepPortOpen && !address().networkNow(comDevice);
+    return keepPortOpen && !networkNow();
 }
 
 void ModuleAccess::operationEnded() const

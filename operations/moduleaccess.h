@@ -15,7 +15,13 @@ struct ModuleAccess {
     // may change until the first step is sent.
     std::function<PortAddress()> address;
     ComDeviceMapper comDevice;   // COM n -> device; the machine's ports when empty
+    // The device server the module is behind now, if it is: known without a
+    // walk over the machine's serial ports. By default the address's own.
+    std::function<std::optional<NetworkAddress>()> networkAddress;
     SerialPortFactory newPort;   // fresh port objects; the address's own kind when empty
+    // Called before each opening (the window lets go of its last port, so
+    // the same device is closed before it is opened again).
+    std::function<void()> beforeOpening;
     // The connection to a module behind the network, shared by every
     // opening until operationEnded().
     std::shared_ptr<NetworkLines> network = std::make_shared<NetworkLines>();
@@ -38,8 +44,8 @@ struct ModuleAccess {
     QString description() const;
     // How the port is opened, each time anew.
     PortOpener opener() const;
-    // A fresh port object for the address as it is now.
-    std::unique_ptr<SerialPort> newPortNow() const;
+    // The device server the module is behind now, if it is.
+    std::optional<NetworkAddress> networkNow() const;
 
     // Connects to a module behind the network before a run's clock
     // starts, so the connection's time counts for none of its pauses;

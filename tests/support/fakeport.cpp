@@ -46,5 +46,7 @@ QString fakeDevice(int comPort)
 
 PortOpener fakeOpener(const std::shared_ptr<FakeLine> &line, std::function<int()> comPort)
 {
-    return [line, comPort](const PortOpened &done) { PortAddress::com(comPort()).open(fakeDevice, fakePorts(line), done); };
+    return [line, comPort](const PortOpened &done) {
+        openDeviceThen(std::make_unique<FakeSerialPort>(line), fakeDevice(comPort()), done);
+    };
 }

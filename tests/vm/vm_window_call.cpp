@@ -26,10 +26,13 @@ int main(int argc, char *argv[])
     ScriptedPrompts prompts;
     SystemClock clock;
     const QString device = argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString();
+    const std::optional<NetworkAddress> server = NetworkAddress::parse(device);
     ComDeviceMapper comDevice;
-    if (!device.isEmpty())
+    if (!device.isEmpty() && !server)
         comDevice = [device](int) { return device; };
     MainWindow window(WindowServices{&prompts, &clock, comDevice, {}, {}});
+    if (server)
+        window.putNetworkAddressBehind(QString::fromLocal8Bit(argv[1]).toInt(), *server);
     window.show();
     window.findChild<QCheckBox *>(QStringLiteral("ChkCOM%1").arg(QString::fromLocal8Bit(argv[1])))->click();
     window.findChild<QPushButton *>(QStringLiteral("CmdTest_Bericht"))->click();
