@@ -20,9 +20,12 @@ export QT_QPA_PLATFORM=offscreen
 qt_builder=
 if ! "$KVR_ROOT/scripts/windows-qt.sh" --cached; then
   echo "== Qt for Windows: building alongside, log in ${TMPDIR:-/tmp}/kvr7314-windows-qt.log"
-  # A process group of its own: a failed stage ends the run, and the
-  # builder with everything it started goes with it.
-  setsid nice -n 19 "$KVR_ROOT/scripts/windows-qt.sh" >"${TMPDIR:-/tmp}/kvr7314-windows-qt.log" 2>&1 &
+  # A session of its own, so a failed stage ends the run and the builder
+  # with everything it started goes with it. The kernel shares the CPU
+  # between sessions first (autogroups), so the session itself is made the
+  # lowest priority too: nice alone would still take half of it.
+  setsid sh -c 'echo 19 >/proc/self/autogroup 2>/dev/null; exec nice -n 19 "$0"' \
+    "$KVR_ROOT/scripts/windows-qt.sh" >"${TMPDIR:-/tmp}/kvr7314-windows-qt.log" 2>&1 &
   qt_builder=$!
   trap '[ -z "$qt_builder" ] || kill -- -"$qt_builder" 2>/dev/null || true' EXIT
 fi

@@ -267,7 +267,7 @@ Parsed parseFind(const CommandLine &line)
             continue;
         const std::optional<PortAddress> address = PortAddress::parse(device);
         if (!address)
-            return failed(QStringLiteral("find takes devices, COM1 to COM%1 or %2, not \"%3\"")
+            return failed(QStringLiteral("each DEV is a device, COM1 to COM%1 or %2, not \"%3\"")
                               .arg(kComPortCount)
                               .arg(NetworkAddress::formsTaken(), device));
         addresses.append(*address);
