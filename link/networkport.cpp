@@ -129,11 +129,6 @@ NetworkLine::~NetworkLine()
     }
 }
 
-void NetworkLine::note(const QString &text)
-{
-    emit noted(text);
-}
-
 void NetworkLine::connectToServer()
 {
     if (m_state != State::Idle)
@@ -168,7 +163,7 @@ void NetworkLine::connectToServer()
     connect(m_socket, &QAbstractSocket::readyRead, this, &NetworkLine::readIncoming);
     connect(m_socket, &QAbstractSocket::errorOccurred, this, &NetworkLine::socketError);
     connect(m_socket, &QAbstractSocket::disconnected, this, &NetworkLine::socketError);
-    note(QStringLiteral("connecting to %1").arg(m_address.hostAndPort()));
+    emit noted(QStringLiteral("connecting to %1").arg(m_address.hostAndPort()));
     m_deadline->start(kConnectTimeoutMs);
     if (m_address.tls)
         static_cast<QSslSocket *>(m_socket)->connectToHostEncrypted(m_address.host, m_address.port);
@@ -200,14 +195,14 @@ void NetworkLine::connected()
     setSocketOptions();
     m_state = State::Negotiating;
     m_deadline->start(kNegotiationTimeoutMs);
-    note(QStringLiteral("connected to %1").arg(m_socket->peerAddress().toString()));
+    emit noted(QStringLiteral("connected to %1").arg(m_socket->peerAddress().toString()));
     if (!m_address.tls)
         startNegotiating();
 }
 
 void NetworkLine::secured()
 {
-    note(QStringLiteral("TLS: %1, server certificate verified").arg(
+    emit noted(QStringLiteral("TLS: %1, server certificate verified").arg(
         static_cast<QSslSocket *>(m_socket)->sessionCipher().name()));
     startNegotiating();
 }
@@ -217,7 +212,7 @@ void NetworkLine::startNegotiating()
     if (m_address.protocol == NetworkAddress::Protocol::Rfc2217) {
         m_socket->write(m_client.start());
         for (const QString &text : m_client.takeNotes())
-            note(text);
+            emit noted(text);
         return;
     }
     // A raw port has nothing to negotiate; a server that hangs up at once
@@ -261,7 +256,7 @@ void NetworkLine::negotiate(const QList<telnet::Receiver::Command> &commands)
         if (!reply.isEmpty())
             m_socket->write(reply);
         for (const QString &text : m_client.takeNotes())
-            note(text);
+            emit noted(text);
         if (m_client.state() == Rfc2217Client::State::Failed && m_state == State::Negotiating) {
             failOpening(m_client.failureCause(), m_client.failure());
             return;
@@ -300,7 +295,7 @@ void NetworkLine::socketError()
         const QString description = error == QAbstractSocket::RemoteHostClosedError || error == QAbstractSocket::UnknownSocketError
             ? QStringLiteral("the server closed the connection")
             : m_socket->errorString();
-        note(QStringLiteral("connection lost: ") + description);
+        emit noted(QStringLiteral("connection lost: ") + description);
         emit lost(description, hasUnsentBytes());
         return;
     }
@@ -366,7 +361,7 @@ void NetworkLine::failOpening(OpenCause cause, const QString &description)
         return;
     m_state = State::Failed;
     m_deadline->stop();
-    note(QStringLiteral("cannot connect: ") + description);
+    emit noted(QStringLiteral("cannot connect: ") + description);
     if (m_socket) {
         m_socket->disconnect(this);
         m_socket->abort();
@@ -440,15 +435,8 @@ void NetworkLines::connectFirst(const NetworkAddress &address,
     });
     QObject::connect(line.get(), &NetworkLine::openFailed, line.get(),
                      [done, answered, device = address.text](OpenCause cause, const QString &description) {
-                         if (std::exchange(*answered, true))
-                             return;
-                         PortFailure failure;
-                         failure.kind = PortFailure::CannotOpen;
-                         failure.device = device;
-                         failure.description = description;
-                         failure.cause = cause;
-                         failure.lostWrites = false;
-                         done(failure);
+                         if (!std::exchange(*answered, true))
+                             done(openingFailure(device, description, cause));
                      });
     line->connectToServer();
 }

@@ -98,7 +98,6 @@ private:
     void timedOut();
     void failOpening(OpenCause cause, const QString &description);
     void setSocketOptions();
-    void note(const QString &text);
     QString serverSaid() const;
 
     NetworkAddress m_address;

@@ -45,67 +45,67 @@ QString presentPortsEnglish(const QList<FoundPort> &ports)
     return QStringLiteral("ports present: ") + devices.join(QStringLiteral(", "));
 }
 
-// A port behind the network: the cause, in Dutch, and what to do.
+// A port behind the network: each cause in Dutch, and what to do about it
+// in Dutch and in English.
+struct NetworkCauseWords {
+    OpenCause cause;
+    QString dutchCause;   // "%1" is the description
+    QString dutchAdvice;
+    QString englishAdvice;
+};
+
+const NetworkCauseWords *networkCauseWords(OpenCause cause)
+{
+    static const QList<NetworkCauseWords> words{
+        {OpenCause::NameUnknown, QStringLiteral("de naam van de server is niet te vinden"),
+         QStringLiteral("Controleer de naam in het adres, of gebruik het IP-adres van de server."),
+         QStringLiteral("Check the host name, or use the server's IP address.")},
+        {OpenCause::Refused, QStringLiteral("de server weigert de verbinding"),
+         QStringLiteral("Controleer het poortnummer en of de seriële server draait."),
+         QStringLiteral("Check the port number and that the device server runs.")},
+        {OpenCause::NoAnswer, QStringLiteral("de server geeft geen antwoord"),
+         QStringLiteral("Controleer het netwerk, het adres en een eventuele firewall."),
+         QStringLiteral("Check the network, the address and any firewall.")},
+        {OpenCause::NotRfc2217, QStringLiteral("de server kan de lijn niet instellen"),
+         QStringLiteral("Zet RFC 2217 aan op deze poort van de server, of gebruik tcp:// met de poort op 19200 8N1."),
+         QStringLiteral("Enable RFC 2217 on that port of the server, or use tcp:// with the port set to 19200 8N1.")},
+        {OpenCause::LineRefused, QStringLiteral("de server stelt de lijn anders in dan 19200 8N1"),
+         QStringLiteral("Controleer de instellingen van de seriële server."),
+         QStringLiteral("Check the device server's settings for that port.")},
+        {OpenCause::Tls, QStringLiteral("de beveiligde verbinding (TLS) is mislukt"),
+         QStringLiteral("Controleer het certificaat van de server en de CA (KVR7314_TLS_CA), en zo nodig het eigen "
+                        "certificaat."),
+         QStringLiteral("Check the server's certificate and the CA (--tls-ca), and the client certificate if it asks "
+                        "for one.")},
+        {OpenCause::InUse, QStringLiteral("de poort van de server is in gebruik door een andere gebruiker"),
+         QStringLiteral("Wacht tot de andere verbinding gesloten is en probeer het opnieuw."),
+         QStringLiteral("Another client holds the port: wait until it lets go, then try again.")},
+        {OpenCause::Closed, QStringLiteral("de server sloot de verbinding meteen"),
+         QStringLiteral("Controleer de instellingen van deze poort op de seriële server."),
+         QStringLiteral("Check that port's settings on the device server.")},
+    };
+    for (const NetworkCauseWords &entry : words) {
+        if (entry.cause == cause)
+            return &entry;
+    }
+    return nullptr;
+}
+
 QStringList networkCauseDutch(const PortFailure &failure)
 {
-    const QString cause = QStringLiteral("Oorzaak: ") + failure.description;
-    switch (failure.cause) {
-    case OpenCause::NameUnknown:
-        return {QStringLiteral("Oorzaak: de naam van de server is niet te vinden (%1).").arg(failure.description),
-                QStringLiteral("Controleer de naam in het adres, of gebruik het IP-adres van de server.")};
-    case OpenCause::Refused:
-        return {QStringLiteral("Oorzaak: de server weigert de verbinding (%1).").arg(failure.description),
-                QStringLiteral("Controleer het poortnummer en of de seriële server draait.")};
-    case OpenCause::NoAnswer:
-        return {QStringLiteral("Oorzaak: de server geeft geen antwoord (%1).").arg(failure.description),
-                QStringLiteral("Controleer het netwerk, het adres en een eventuele firewall.")};
-    case OpenCause::NotRfc2217:
-        return {QStringLiteral("Oorzaak: de server kan de lijn niet instellen (%1).").arg(failure.description),
-                QStringLiteral("Zet RFC 2217 aan op deze poort van de server, of gebruik tcp:// met de poort op 19200 8N1.")};
-    case OpenCause::LineRefused:
-        return {QStringLiteral("Oorzaak: de server stelt de lijn anders in dan 19200 8N1 (%1).").arg(failure.description),
-                QStringLiteral("Controleer de instellingen van de seriële server.")};
-    case OpenCause::Tls:
-        return {QStringLiteral("Oorzaak: de beveiligde verbinding (TLS) is mislukt (%1).").arg(failure.description),
-                QStringLiteral("Controleer het certificaat van de server en de CA (KVR7314_TLS_CA), en zo nodig het eigen certificaat.")};
-    case OpenCause::InUse:
-        return {QStringLiteral("Oorzaak: de poort van de server is in gebruik door een andere gebruiker (%1).").arg(failure.description),
-                QStringLiteral("Wacht tot de andere verbinding gesloten is en probeer het opnieuw.")};
-    case OpenCause::Closed:
-        return {QStringLiteral("Oorzaak: de server sloot de verbinding meteen (%1).").arg(failure.description),
-                QStringLiteral("Controleer de instellingen van deze poort op de seriële server.")};
-    default:
-        return {cause};
-    }
+    const NetworkCauseWords *words = networkCauseWords(failure.cause);
+    if (!words)
+        return {QStringLiteral("Oorzaak: ") + failure.description};
+    return {QStringLiteral("Oorzaak: %1 (%2).").arg(words->dutchCause, failure.description), words->dutchAdvice};
 }
-
-} // namespace
-
-QString networkAdviceEnglish(OpenCause cause)
-{
-    switch (cause) {
-    case OpenCause::NameUnknown: return QStringLiteral("Check the host name, or use the server's IP address.");
-    case OpenCause::Refused: return QStringLiteral("Check the port number and that the device server runs.");
-    case OpenCause::NoAnswer: return QStringLiteral("Check the network, the address and any firewall.");
-    case OpenCause::NotRfc2217:
-        return QStringLiteral("Enable RFC 2217 on that port of the server, or use tcp:// with the port set to 19200 8N1.");
-    case OpenCause::LineRefused: return QStringLiteral("Check the device server's settings for that port.");
-    case OpenCause::Tls:
-        return QStringLiteral("Check the server's certificate and the CA (--tls-ca), and the client certificate if it asks for one.");
-    case OpenCause::InUse: return QStringLiteral("Another client holds the port: wait until it lets go, then try again.");
-    case OpenCause::Closed: return QStringLiteral("Check that port's settings on the device server.");
-    default: return {};
-    }
-}
-
-namespace {
 
 // "...: is it an RFC 2217 port? Enable RFC 2217 ..."
 QString withAdvice(const PortFailure &failure)
 {
     const QString &cause = failure.description;
     const bool ended = cause.endsWith(u'?') || cause.endsWith(u'.');
-    return cause + (ended ? QStringLiteral(" ") : QStringLiteral(". ")) + networkAdviceEnglish(failure.cause);
+    const NetworkCauseWords *words = networkCauseWords(failure.cause);
+    return cause + (ended ? QStringLiteral(" ") : QStringLiteral(". ")) + (words ? words->englishAdvice : QString());
 }
 
 } // namespace

@@ -31,9 +31,6 @@ QString openFailureDetails(const PortFailure &failure, const QList<FoundPort> &p
 // English, one line, for the command line: "cannot open /dev/ttyUSB0: ...".
 QString openFailureLine(const PortFailure &failure, const QList<FoundPort> &ports);
 
-// English, for a port behind the network: what to do about `cause`.
-QString networkAdviceEnglish(OpenCause cause);
-
 // Dutch, for the box's details when an opened port failed: for a port
 // behind the network its address and what happened to the connection;
 // nothing for a serial port, whose box says it all.

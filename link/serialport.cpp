@@ -30,6 +30,18 @@ bool SerialPort::reportFailure(const QString &description, bool lostWrites)
     return true;
 }
 
+PortFailure openingFailure(const QString &device, const QString &description, OpenCause cause, const QString &holder)
+{
+    PortFailure failure;
+    failure.kind = PortFailure::CannotOpen;
+    failure.device = device;
+    failure.description = description;
+    failure.cause = cause;
+    failure.holder = holder;
+    failure.lostWrites = false;
+    return failure;
+}
+
 PortFailure lineFailure(const SerialPort &port, const QString &description)
 {
     PortFailure failure;
@@ -55,13 +67,8 @@ void openDeviceThen(std::unique_ptr<SerialPort> port, const QString &device, con
             done(std::move(outcome));
             return;
         }
-        PortFailure &failure = outcome.failure;
-        failure.kind = PortFailure::CannotOpen;
-        failure.device = port->deviceName().isEmpty() ? device : port->deviceName();
-        failure.description = port->errorString();
-        failure.cause = port->openCause();
-        failure.holder = port->holder();
-        failure.lostWrites = false;
+        outcome.failure = openingFailure(port->deviceName().isEmpty() ? device : port->deviceName(),
+                                         port->errorString(), port->openCause(), port->holder());
         done(std::move(outcome));
     });
 }

@@ -118,6 +118,10 @@ using SerialPortFactory = std::function<std::unique_ptr<SerialPort>()>;
 QString defaultComDevice(int comPort);
 using ComDeviceMapper = std::function<QString(int comPort)>;
 
+// A port that could not be opened: nothing was sent.
+PortFailure openingFailure(const QString &device, const QString &description, OpenCause cause,
+                           const QString &holder = {});
+
 // The failure of an opened `port` that reported `description`.
 PortFailure lineFailure(const SerialPort &port, const QString &description);
 
