@@ -39,6 +39,7 @@ CliParse accepted(const CliRequest &request)
 struct CommandLine {
     const QCommandLineParser &parser;
     QStringList arguments;
+    QStringList given;   // the whole command line after the program's name
 
     bool isSet(const char *option) const { return parser.isSet(QLatin1String(option)); }
     QString value(const char *option) const { return parser.value(QLatin1String(option)); }
@@ -281,6 +282,7 @@ Parsed parseHistory(const CommandLine &line)
 {
     HistoryRequest request;
     request.port = line.value("port");
+    request.module = line.value("module");
     request.backups = line.isSet("backups");
     request.json = line.isSet("json");
     if (line.isSet("since")) {
@@ -319,6 +321,7 @@ Parsed parseSim(const CommandLine &line)
         {"cut-after", &ModuleBehaviour::cutAfter, "characters"},
         {"pause-after", &ModuleBehaviour::pauseAfter, "characters"},
         {"pause-ms", &ModuleBehaviour::pauseMs, "milliseconds"},
+        {"hang-up-after", &ModuleBehaviour::hangUpAfter, "frames"},
     };
     for (const auto &count : counts) {
         if (!line.isSet(count.option))
@@ -336,6 +339,59 @@ Parsed parseSim(const CommandLine &line)
     return Parsed{request, {}};
 }
 
+// fleet write|read|find LIST.csv, with the options each action takes.
+Parsed parseFleet(const CommandLine &line)
+{
+    FleetRequest request;
+    const QString action = line.arguments.at(0);
+    if (action == u"write")
+        request.action = FleetAction::Write;
+    else if (action == u"read")
+        request.action = FleetAction::Read;
+    else if (action == u"find")
+        request.action = FleetAction::Find;
+    else
+        return failed(QStringLiteral("the first argument is write, read or find, not \"%1\"").arg(action));
+    request.list = line.arguments.at(1);
+    request.arguments = line.given;
+    request.verify = line.isSet("verify");
+    request.backup = line.isSet("backup");
+    request.fullWait = fullWaitOf(line);
+    request.json = line.isSet("json");
+    if (QString error = line.file("output", "-o", &request.output); !error.isEmpty())
+        return failed(error);
+    const bool writing = request.action == FleetAction::Write;
+    if ((request.verify || request.backup) && !writing)
+        return failed(QStringLiteral("--verify and --backup are for fleet write"));
+    if (request.action == FleetAction::Read && request.output.isEmpty())
+        return failed(QStringLiteral("fleet read needs -o FOLDER, the folder for the modules' files"));
+    if (request.action != FleetAction::Read && line.isSet("output"))
+        return failed(QStringLiteral("-o FOLDER is for fleet read"));
+    if (line.isSet("jobs")) {
+        const std::optional<int> jobs = countIn(line.value("jobs"));
+        if (!jobs || *jobs < 1)
+            return failed(QStringLiteral("--jobs takes a number of modules from 1 on, not \"%1\"").arg(line.value("jobs")));
+        request.jobs = *jobs;
+    }
+    if (line.isSet("only")) {
+        for (const QString &name : line.value("only").split(u',')) {
+            if (!name.trimmed().isEmpty())
+                request.only.append(name.trimmed());
+        }
+        if (request.only.isEmpty())
+            return failed(QStringLiteral("--only takes the names of modules, with commas between them"));
+    }
+    // The list says which addresses are over TLS; the files apply to those.
+    for (const auto &[option, flag, value] : {std::tuple{"tls-ca", "--tls-ca", &request.tls.authorities},
+                                              std::tuple{"tls-cert", "--tls-cert", &request.tls.certificate},
+                                              std::tuple{"tls-key", "--tls-key", &request.tls.key}}) {
+        if (QString error = line.file(option, flag, value); !error.isEmpty())
+            return failed(error);
+    }
+    request.tls = request.tls.withEnvironment();
+    return Parsed{request, {}};
+}
+
 Parsed parseCommand(CliCommand command, const CommandLine &line)
 {
     switch (command) {
@@ -348,6 +404,7 @@ Parsed parseCommand(CliCommand command, const CommandLine &line)
     case CliCommand::Aliases: return parseAliases(line);
     case CliCommand::Ports: return parsePorts(line);
     case CliCommand::Find: return parseFind(line);
+    case CliCommand::Fleet: return parseFleet(line);
     case CliCommand::History: return parseHistory(line);
     case CliCommand::Sim: return parseSim(line);
     case CliCommand::Help:
@@ -418,7 +475,7 @@ CliParse parseCliArguments(const QStringList &arguments)
     if (!repeats && positional.size() > command->arguments.size())
         return usageError(name, QStringLiteral("unexpected argument \"%1\"").arg(positional.at(command->arguments.size())));
 
-    Parsed parsed = parseCommand(command->command, CommandLine{parser, positional});
+    Parsed parsed = parseCommand(command->command, CommandLine{parser, positional, arguments});
     if (parsed.error.isEmpty()) {
         for (const CliOptionSpec &option : command->options) {
             if (option.required && !parser.isSet(option.names.constLast())) {

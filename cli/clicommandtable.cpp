@@ -126,7 +126,7 @@ QString exitCodesHelp()
         for (qsizetype i = 0; i < lines.size(); ++i)
             text += QStringLiteral("  ") + (i == 0 ? code : QString()).leftJustified(5) + lines[i] + u'\n';
     }
-    return text;
+    return text + wrapped(QLatin1String(mostSeriousCodeRule()), kHelpWidth).join(u'\n') + u'\n';
 }
 
 QString moduleCommandNames()
@@ -292,6 +292,42 @@ std::vector<CliCommandSpec> buildCommands()
         {{QStringLiteral("DEV"), CliValue::Port, false, true}},
         QList<CliOptionSpec>{jsonOption(QStringLiteral("what each port answered"))} + tlsOptions(), false});
 
+    commands.push_back({CliCommand::Fleet, QStringLiteral("fleet"),
+        QStringLiteral("write, read or find many modules at once, from a list"),
+        QStringLiteral("Runs one operation on every module of LIST.csv at the same time, each paced on its own: "
+                       "write writes each row's settings file, read saves each module as NAME.kvr in the folder -o "
+                       "names (an existing file is kept as a backup first), find says which modules answer, with "
+                       "their firmware. LIST is a spreadsheet's list with the columns naam;poort;bestand and "
+                       "optionally ontvanger: the module's name, its port as --port takes it (network addresses "
+                       "included), its settings file (for write; relative to the list's folder) and the receiver "
+                       "type (FLEX or POCSAG) that read writes into its file. It is read as the aliases command "
+                       "reads a list; the header row is optional. Every row is checked before any module is asked, "
+                       "and one bad row refuses the whole list (exit code %1), naming the row: an unknown column, a "
+                       "name given twice (in any case, or as the file name it becomes), two rows on one port, a "
+                       "file that does not open, a text the module cannot take. On a terminal each module has a "
+                       "line that shows how far it is; otherwise each event is a line of its own. At the end a "
+                       "table says how each module ended, and for those that did not succeed the command that "
+                       "retries them alone. Ctrl-C or SIGTERM stops every module; those not started end as "
+                       "stopped, with no step sent. Each operation is logged with the module's name (history "
+                       "--module NAME), and its backups carry the name. The exit code is %2 only when every module "
+                       "succeeded; otherwise the most serious of theirs, as the exit codes below say.")
+            .arg(int(ExitCode::File)).arg(int(ExitCode::Ok)),
+        {{QStringLiteral("write|read|find"), CliValue::FleetAction}, {QStringLiteral("LIST.csv"), CliValue::Csv}},
+        QList<CliOptionSpec>{
+            flag("verify", QStringLiteral("write: then read each module back and compare, as write --verify does")),
+            flag("backup", QStringLiteral("write: first read each module and keep what it holds as its backup in "
+                                          "the data folder; a module whose read fails is not written")),
+            outputOption("FOLDER", QStringLiteral("read: the folder for the modules' files (required for read)"),
+                         CliValue::AnyFile, false),
+            valued("jobs", "N", QStringLiteral("at most N modules at once (all when not given)"), CliValue::Text),
+            valued("only", "NAME,NAME", QStringLiteral("only the modules of these names, as the retry command "
+                                                       "gives them"),
+                   CliValue::Text),
+            fullWaitOption(),
+            jsonOption(QStringLiteral("the summary, one object per module,"))}
+            + tlsOptions(),
+        false});
+
     commands.push_back({CliCommand::History, QStringLiteral("history"),
         QStringLiteral("list the operations of the log, or the backups"),
         QStringLiteral("Lists the log of operations, newest first: every write, verify, read, test call, no-network "
@@ -305,6 +341,9 @@ std::vector<CliCommandSpec> buildCommands()
         {valued("port", "DEV", QStringLiteral("only the operations on DEV: a device (/dev/ttyUSB0, ttyUSB0) or an "
                                               "adapter's serial number"),
                 CliValue::Port),
+         valued("module", "NAME", QStringLiteral("only the operations on the module of a fleet list by that name "
+                                                 "(in any case)"),
+                CliValue::Text),
          valued("since", "DATE", QStringLiteral("only the operations from DATE (2026-12-09, or 2026-12-09T10:00) on"),
                 CliValue::Text),
          flag("backups", QStringLiteral("list the backup files instead, newest first")),
@@ -329,7 +368,10 @@ std::vector<CliCommandSpec> buildCommands()
          valued("pause-after", "N",
                 QStringLiteral("a slow module: stop sending for a while after N characters of the dump"),
                 CliValue::Text),
-         valued("pause-ms", "MS", QStringLiteral("how long that pause lasts (%1)").arg(module.pauseMs), CliValue::Text)},
+         valued("pause-ms", "MS", QStringLiteral("how long that pause lasts (%1)").arg(module.pauseMs), CliValue::Text),
+         valued("hang-up-after", "N",
+                QStringLiteral("a module that drops off: close the line after N frames, as a cable pulled out"),
+                CliValue::Text)},
         false});
 
     commands.push_back({CliCommand::Help, QStringLiteral("help"), QStringLiteral("this text, or the help of COMMAND"),

@@ -18,7 +18,7 @@
 inline const QString kCliProgram = QStringLiteral("kvr7314-cli");
 inline const QString kCliErrorPrefix = kCliProgram + QStringLiteral(": ");
 
-enum class CliCommand { Help, Version, Write, Read, TestCall, NoNetwork, Report, Diff, Aliases, Ports, Find, History, Sim };
+enum class CliCommand { Help, Version, Write, Read, TestCall, NoNetwork, Report, Diff, Aliases, Ports, Find, Fleet, History, Sim };
 
 // What the bash completion offers for an option's value or an argument.
 enum class CliValue {
@@ -32,6 +32,7 @@ enum class CliValue {
     Command,    // a command of kvr7314-cli
     Csv,        // a .csv file
     Action,     // what the aliases command does: export, import
+    FleetAction,   // what the fleet command does: write, read, find
     Text,       // free text or a number: nothing to offer
 };
 

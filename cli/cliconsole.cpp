@@ -3,20 +3,59 @@
 #include "cli/clicommandtable.h"
 
 #include <QJsonArray>
+#include <algorithm>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 
 #ifdef Q_OS_WIN
 #include <io.h>
+#include <windows.h>
 #define isatty _isatty
 #define fileno _fileno
 #else
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
+namespace {
+
+// Whether the terminal takes the escape sequences that move the cursor up
+// and clear a line: Windows' console does once asked to.
+bool terminalMovesCursor(std::FILE *stream)
+{
+#ifdef Q_OS_WIN
+    const HANDLE console = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    return GetConsoleMode(console, &mode)
+        && SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+#else
+    Q_UNUSED(stream);
+    return qgetenv("TERM") != "dumb";
+#endif
+}
+
+// The terminal's width in characters; 80 when it does not say.
+int terminalWidth(std::FILE *stream)
+{
+#ifdef Q_OS_WIN
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE), &info))
+        return info.srWindow.Right - info.srWindow.Left + 1;
+#else
+    winsize size{};
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+#endif
+    return 80;
+}
+
+} // namespace
+
 CliConsole::CliConsole(bool dataOnStandardOutput)
-    : m_messages(dataOnStandardOutput ? stderr : stdout), m_inPlace(isatty(fileno(m_messages)) == 1)
+    : m_messages(dataOnStandardOutput ? stderr : stdout),
+      m_inPlace(isatty(fileno(m_messages)) == 1),
+      m_blockInPlace(m_inPlace && terminalMovesCursor(m_messages))
 {
 }
 
@@ -28,6 +67,7 @@ CliConsole::~CliConsole()
 void CliConsole::line(const QString &text)
 {
     endProgress();
+    m_blockLines = 0;
     std::fputs((text + u'\n').toLocal8Bit().constData(), m_messages);
     std::fflush(m_messages);
 }
@@ -49,9 +89,27 @@ void CliConsole::progress(const QString &text)
 void CliConsole::error(const QString &text)
 {
     endProgress();
+    m_blockLines = 0;
     std::fflush(stdout);
     std::fputs((kCliErrorPrefix + text + u'\n').toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
+}
+
+void CliConsole::block(const QStringList &lines)
+{
+    if (!m_blockInPlace)
+        return;
+    endProgress();
+    // A line one short of the width: a full one would wrap on some terminals.
+    const int width = std::max(terminalWidth(m_messages) - 1, 10);
+    QByteArray out;
+    if (m_blockLines > 0)
+        out += "\x1b[" + QByteArray::number(m_blockLines) + 'A';
+    for (const QString &text : lines)
+        out += "\r\x1b[2K" + text.left(width).toLocal8Bit() + '\n';
+    std::fputs(out.constData(), m_messages);
+    std::fflush(m_messages);
+    m_blockLines = lines.size();
 }
 
 void CliConsole::data(const QByteArray &bytes)

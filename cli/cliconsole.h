@@ -10,6 +10,7 @@
 
 #include <QJsonValue>
 #include <QString>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -27,6 +28,13 @@ public:
     // A JSON object or array on standard output (--json).
     void json(const QJsonValue &value);
 
+    // Lines that stand for things under way (a line per module of a
+    // fleet): on a terminal drawn over the block drawn last, each cut to
+    // the terminal's width; elsewhere nothing, as their events are lines
+    // of their own. A line or an error ends the block.
+    void block(const QStringList &lines);
+    bool blockInPlace() const { return m_blockInPlace; }
+
     bool progressInPlace() const { return m_inPlace; }
 
 private:
@@ -34,6 +42,8 @@ private:
 
     std::FILE *m_messages;
     bool m_inPlace;
+    bool m_blockInPlace;
+    qsizetype m_blockLines = 0;
     bool m_progressOpen = false;
     qsizetype m_progressWidth = 0;
 };

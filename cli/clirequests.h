@@ -3,6 +3,7 @@
 // (clicommandline.cpp) read it from the command line: one request per
 // command, nothing shared but the choice of module.
 
+#include "fleet/fleetplan.h"
 #include "link/networkport.h"
 #include "link/portaddress.h"
 #include "settings/modulesettings.h"
@@ -84,9 +85,24 @@ struct FindRequest {
 
 struct HistoryRequest {
     QString port;          // --port: only operations on it
+    QString module;        // --module: only operations on the fleet's module of that name
     QDateTime since;       // invalid: all
     bool backups = false;  // list the backups instead
     bool json = false;
+};
+
+struct FleetRequest {
+    FleetAction action = FleetAction::Write;
+    QString list;
+    QString output;        // read: -o FOLDER
+    int jobs = 0;          // --jobs; 0: all at once
+    bool verify = false;
+    bool backup = false;
+    bool fullWait = false;
+    bool json = false;
+    QStringList only;      // --only: these names alone
+    TlsFiles tls;
+    QStringList arguments; // as given after the program's name, for the retry command
 };
 
 struct SimRequest {
@@ -95,4 +111,4 @@ struct SimRequest {
 
 using CliRequest = std::variant<HelpRequest, VersionRequest, WriteRequest, ReadRequest, TestCallRequest,
                                 NoNetworkRequest, ReportRequest, DiffRequest, AliasesRequest, PortsRequest,
-                                FindRequest, HistoryRequest, SimRequest>;
+                                FindRequest, FleetRequest, HistoryRequest, SimRequest>;

@@ -1,6 +1,7 @@
 #include "cli/clirun.h"
 
 #include "cli/filecommands.h"
+#include "cli/fleetcommand.h"
 #include "cli/modulecommands.h"
 #include "cli/portcommands.h"
 #include "cli/stopsignals.h"
@@ -31,6 +32,7 @@ struct Runner {
     int operator()(const TestCallRequest &r) { return runToEnd(testCallCommand(r, stop)); }
     int operator()(const NoNetworkRequest &r) { return runToEnd(noNetworkCommand(r, stop)); }
     int operator()(const FindRequest &r) { return runToEnd(findCommand(r, stop)); }
+    int operator()(const FleetRequest &r) { return runToEnd(fleetCommand(r, stop)); }
     int operator()(const SimRequest &r) { return runToEnd(simCommand(r, stop)); }
     int operator()(const PortsRequest &r) { return int(runPorts(r)); }
     int operator()(const DiffRequest &r) { return int(runDiff(r)); }

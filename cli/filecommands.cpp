@@ -165,11 +165,18 @@ QString shown(const QString &text)
     return line;
 }
 
+// A fleet's module by its name, in any case.
+bool ofModule(const QString &module, const QString &filter)
+{
+    return filter.isEmpty() || module.compare(filter, Qt::CaseInsensitive) == 0;
+}
+
 QString historyPort(const LogEntry &entry)
 {
     if (entry.port.isEmpty())
         return QStringLiteral("-");
-    return shown(entry.serialNumber.isEmpty() ? entry.port : QStringLiteral("%1 (%2)").arg(entry.port, entry.serialNumber));
+    const QString port = entry.serialNumber.isEmpty() ? entry.port : QStringLiteral("%1 (%2)").arg(entry.port, entry.serialNumber);
+    return shown(entry.module.isEmpty() ? port : QStringLiteral("%1: %2").arg(entry.module, port));
 }
 
 } // namespace
@@ -180,7 +187,10 @@ ExitCode runHistory(const HistoryRequest &request)
     const QString directory = dataDirectory();
     const QString timeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
     if (request.backups) {
-        const QList<BackupFile> backups = listBackups(directory);
+        QList<BackupFile> backups = listBackups(directory);
+        // A fleet's module's backups carry its file-safe name.
+        if (!request.module.isEmpty())
+            backups.removeIf([&](const BackupFile &b) { return !ofModule(b.subject, fileSafeName(request.module)); });
         if (request.json) {
             QJsonArray list;
             for (const BackupFile &b : backups)
@@ -208,7 +218,8 @@ ExitCode runHistory(const HistoryRequest &request)
     std::reverse(entries.begin(), entries.end());
     std::stable_sort(entries.begin(), entries.end(), [](const LogEntry &a, const LogEntry &b) { return a.time > b.time; });
     entries.removeIf([&](const LogEntry &e) {
-        return !onPort(e, request.port) || (request.since.isValid() && e.time < request.since);
+        return !onPort(e, request.port) || !ofModule(e.module, request.module)
+            || (request.since.isValid() && e.time < request.since);
     });
     if (request.json) {
         QJsonArray list;

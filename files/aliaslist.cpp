@@ -1,61 +1,13 @@
 #include "files/aliaslist.h"
 
-#include "settings/codec.h"
+#include "files/spreadsheet.h"
 #include "settings/textrule.h"
 
-#include <QRegularExpression>
-#include <QStringDecoder>
 #include <QStringList>
 
 #include <set>
 
 namespace {
-
-constexpr QByteArrayView kUtf8Mark = "\xEF\xBB\xBF";
-constexpr char16_t kSemicolon = u';';
-
-// UTF-8 when the file says so by its mark or is valid UTF-8; else the
-// single bytes of Windows-1252 that older spreadsheets write.
-QString decodeList(QByteArrayView bytes)
-{
-    if (bytes.startsWith(kUtf8Mark))
-        return QString::fromUtf8(bytes.sliced(kUtf8Mark.size()));
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8(bytes);
-    return utf8.hasError() ? cp1252::decode(bytes) : text;
-}
-
-// The fields of one CSV record: separated by `separator`, a field in
-// double quotes may hold separators and doubled quotes. Line ends inside
-// quotes do not occur in an alias list and end the record as well.
-QStringList fieldsOf(QStringView line, QChar separator)
-{
-    QStringList fields;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if (quoted) {
-            if (c == u'"' && i + 1 < line.size() && line[i + 1] == u'"') {
-                field += u'"';
-                ++i;
-            } else if (c == u'"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == u'"' && field.isEmpty()) {
-            quoted = true;
-        } else if (c == separator) {
-            fields.append(field);
-            field.clear();
-        } else {
-            field += c;
-        }
-    }
-    fields.append(field);
-    return fields;
-}
 
 std::optional<int> aliasNumber(const QString &field)
 {
@@ -64,39 +16,15 @@ std::optional<int> aliasNumber(const QString &field)
     return ok ? std::optional<int>(n) : std::nullopt;
 }
 
-// The separator that splits the first rows into a number and a text:
-// semicolons, as Dutch spreadsheets write, else tabs, else commas. (An
-// alias may hold the others: "Noord, oost" in a list of semicolons.)
-QChar separatorOf(const QStringList &lines)
+// A row of an alias list: a number, then the alias.
+bool isAliasRow(const QStringList &fields)
 {
-    QChar best = kSemicolon;
-    int bestRows = 0;
-    for (const QChar candidate : {QChar(kSemicolon), QChar(u'\t'), QChar(u',')}) {
-        int rows = 0;
-        for (qsizetype i = 0; i < lines.size() && i < 8; ++i) {
-            const QStringList fields = fieldsOf(lines[i], candidate);
-            if (fields.size() == 2 && aliasNumber(fields[0]))
-                ++rows;
-        }
-        if (rows > bestRows) {
-            best = candidate;
-            bestRows = rows;
-        }
-    }
-    return best;
+    return fields.size() == 2 && aliasNumber(fields[0]);
 }
 
 FileReason rowFault(int line, const QString &english, const QString &dutch)
 {
     return {QStringLiteral("row %1: %2").arg(line).arg(english), QStringLiteral("regel %1: %2").arg(line).arg(dutch)};
-}
-
-QString csvField(const QString &text)
-{
-    // Quoted when a spreadsheet would otherwise split it or trim its spaces.
-    if (text.contains(kSemicolon) || text.contains(u'"') || text != text.trimmed())
-        return u'"' + QString(text).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
-    return text;
 }
 
 } // namespace
@@ -115,16 +43,12 @@ std::optional<FileReason> aliasTextProblem(const QString &text, const QString &w
 AliasListRead readAliasList(QByteArrayView bytes)
 {
     AliasListRead result;
-    const QStringList lines = decodeList(bytes).split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
-    const QChar separator = separatorOf(lines);
     std::set<int> seen;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const int line = int(i + 1);
-        if (lines[i].trimmed().isEmpty())
-            continue;   // the empty line a spreadsheet ends with, or one left between rows
-        const QStringList fields = fieldsOf(lines[i], separator);
+    for (const SpreadsheetRow &row : readSpreadsheet(bytes, isAliasRow)) {
+        const int line = row.line;
+        const QStringList &fields = row.fields;
         const std::optional<int> number = aliasNumber(fields.value(0));
-        if (!number && i == 0)
+        if (!number && line == 1)
             continue;   // the header row: "nummer;alias"
         if (!number || *number < 1 || *number > kAliasCount) {
             result.failure = rowFault(line, QStringLiteral("\"%1\" is no alias number from 1 to %2").arg(fields.value(0)).arg(kAliasCount),

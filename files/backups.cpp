@@ -103,19 +103,24 @@ QString backupSubject(const QString &deviceOrFile)
         subject = subject.mid(5);
     else if (subject.endsWith(kExtension, Qt::CaseInsensitive) || subject.contains(u'/') || subject.contains(u'\\'))
         subject = QFileInfo(QString(subject).replace(u'\\', u'/')).completeBaseName();
+    return fileSafeName(subject);
+}
+
+QString fileSafeName(QString name)
+{
     // Only what every file system takes in a name: "Kazerne Zuidbroek é"
     // keeps its letters as "Kazerne-Zuidbroek-e".
     static const QRegularExpression marks(QStringLiteral("\\p{M}+"));
     static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9.-]+"));
-    subject = subject.normalized(QString::NormalizationForm_D);
-    subject.remove(marks);
-    subject.replace(unsafe, QStringLiteral("-"));
+    name = name.normalized(QString::NormalizationForm_D);
+    name.remove(marks);
+    name.replace(unsafe, QStringLiteral("-"));
     // "--sim" names the simulated module built into kvr7314-cli.
-    while (subject.startsWith(u'-'))
-        subject.remove(0, 1);
+    while (name.startsWith(u'-'))
+        name.remove(0, 1);
     // The name around it takes some 40 characters; file systems take 255.
-    subject.truncate(kMaxBackupSubject);
-    return subject.isEmpty() ? QStringLiteral("module") : subject;
+    name.truncate(kMaxBackupSubject);
+    return name.isEmpty() ? QStringLiteral("module") : name;
 }
 
 QList<BackupFile> listBackups(const QString &directory)

@@ -37,6 +37,9 @@ QString backupFileName(const QDateTime &when, const QString &subject, const QStr
 // is cut so that the backup's name stays within what file systems take.
 inline constexpr int kMaxBackupSubject = 60;
 QString backupSubject(const QString &deviceOrFile);
+// Any name (a module's) as a file's name may hold it: "Kazerne Noord é"
+// -> "Kazerne-Noord-e".
+QString fileSafeName(QString name);
 
 struct BackupFile {
     QString path;

@@ -99,6 +99,7 @@ QList<LogKey> logKeys()
         {"program", "kvr7314, kvr7314-cli or kvr7314-demo"},
         {"version", "the program's version"},
         {"port", "the serial device it talked to"},
+        {"module", "the module's name in a fleet list (fleet), null for an operation outside a fleet"},
         {"adapter", "the USB adapter's description, as the system reports it"},
         {"serialNumber", "the adapter's serial number"},
         {"firmware", "the firmware version the module reported, when it was read"},
@@ -121,6 +122,7 @@ QJsonObject logObject(const LogEntry &e)
     o.insert(QStringLiteral("program"), e.program);
     o.insert(QStringLiteral("version"), e.version);
     o.insert(QStringLiteral("port"), jsonText(e.port));
+    o.insert(QStringLiteral("module"), jsonText(e.module));
     o.insert(QStringLiteral("adapter"), jsonText(e.adapter));
     o.insert(QStringLiteral("serialNumber"), jsonText(e.serialNumber));
     o.insert(QStringLiteral("firmware"), jsonText(e.firmware));
@@ -156,6 +158,7 @@ std::optional<LogEntry> parseLogLine(QByteArrayView line)
     e.program = textOf(o, "program");
     e.version = textOf(o, "version");
     e.port = textOf(o, "port");
+    e.module = textOf(o, "module");
     e.adapter = textOf(o, "adapter");
     e.serialNumber = textOf(o, "serialNumber");
     e.firmware = textOf(o, "firmware");

@@ -25,6 +25,7 @@ struct LogEntry {
     QString program;         // kvr7314, kvr7314-cli, kvr7314-demo
     QString version;         // the program's version
     QString port;            // the device it talked to
+    QString module;          // the module's name in a fleet list; empty outside a fleet
     QString adapter;         // the adapter's description, as the system reports it
     QString serialNumber;    // the adapter's serial number
     QString firmware;        // what the module reported, when it was read

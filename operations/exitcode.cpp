@@ -21,3 +21,22 @@ const ExitCodeMeaning kExitCodes[] = {
 } // namespace
 
 std::span<const ExitCodeMeaning> exitCodeMeanings() { return kExitCodes; }
+
+int exitCodeSeriousness(ExitCode exit)
+{
+    if (int(exit) >= int(ExitCode::Interrupted))
+        return 6;
+    switch (exit) {
+    case ExitCode::Ok: return 0;
+    case ExitCode::Differences: return 1;
+    case ExitCode::File: return 2;
+    case ExitCode::Module: return 3;
+    case ExitCode::Port: return 4;
+    default: return 5;
+    }
+}
+
+const char *mostSeriousCodeRule()
+{
+    return "fleet exits with the most serious of its modules' codes: 130 or 143, then 4, 5, 3, 6";
+}

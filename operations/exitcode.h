@@ -27,3 +27,10 @@ struct ExitCodeMeaning {
     const char *meaning;
 };
 std::span<const ExitCodeMeaning> exitCodeMeanings();
+
+// A run over many modules exits with the most serious of their codes: a
+// stop signal's, then port, module, file, differences. Higher is more
+// serious; 0 for success.
+int exitCodeSeriousness(ExitCode exit);
+// That rule, as the exit-code table states it.
+const char *mostSeriousCodeRule();

@@ -40,7 +40,9 @@ QString Journal::Record::kept(const BackupOutcome &outcome)
 
 void Journal::Record::backUp(const ModuleSettings &settings, const QString &what)
 {
-    const QString subject = backupSubject(entry.port.isEmpty() ? entry.file : entry.port);
+    // A module of a fleet is known by its name; else by its port, or the file.
+    const QString subject = !entry.module.isEmpty() ? fileSafeName(entry.module)
+                                                    : backupSubject(entry.port.isEmpty() ? entry.file : entry.port);
     entry.backup = kept(saveBackup(m_journal.m_directory, settings, subject, what, m_now));
 }
 

@@ -65,6 +65,7 @@ void Operation::beginRecord(const QString &name, const ModuleAccess *access)
     if (!m_context.journal)
         return;
     m_record.emplace(m_context.journal->begin(name, now()));
+    m_record->entry.module = m_context.module;
     if (!access)
         return;
     if (!access->loggedName.isEmpty()) {
@@ -127,6 +128,8 @@ QList<FileReason> Operation::closeRecord(bool ok, const QString &cause)
 
 void Operation::conclude(OperationOutcome outcome, const QString &cause)
 {
+    if (m_record)
+        outcome.backup = m_record->entry.backup;
     outcome.problems = closeRecord(outcome.ok(), cause);
     // What could not be kept goes under the box's details; an operation
     // without a box of its own shows one only for that.

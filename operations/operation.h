@@ -26,6 +26,8 @@ struct OperationContext {
     std::shared_ptr<const Journal> journal;
     // The clock of the log, the backups and the files saved.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    // The module's name in a fleet list: its log lines and backups carry it.
+    QString module;
 
     // Operations of `program` ("kvr7314", "kvr7314-cli") that keep their
     // record in `directory` (the data folder when empty).

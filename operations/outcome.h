@@ -51,6 +51,7 @@ struct OperationOutcome {
     QList<FileReason> problems;
 
     int stepsSent = 0;                         // a write: how many steps went out
+    QString backup;                            // the backup its log line names, if it left one
     std::optional<ModuleSettings> settings;    // the settings read, or opened
     QByteArray data;                           // for standard output: a read's settings file
 

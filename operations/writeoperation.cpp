@@ -127,6 +127,8 @@ void WriteOperation::written()
     }
     // The write's own line is said and kept; the verify's ends the operation.
     emit said(outcome.line);
+    // The outcome names the backup of what was written, not the verify's.
+    const QString writtenBackup = record() ? record()->entry.backup : QString();
     if (const QList<FileReason> problems = closeRecord(true, {}); !problems.isEmpty())
         emit notKept(problems);
     m_session->releasePort();   // the verify opens the port anew
@@ -136,8 +138,9 @@ void WriteOperation::written()
     connect(m_verify, &Operation::received, this, &Operation::received);
     connect(m_verify, &Operation::ledChanged, this, &Operation::ledChanged);
     connect(m_verify, &Operation::notKept, this, &Operation::notKept);
-    connect(m_verify, &Operation::finished, this, [this](OperationOutcome verified) {
+    connect(m_verify, &Operation::finished, this, [this, writtenBackup](OperationOutcome verified) {
         verified.stepsSent = m_session->stepsSent();
+        verified.backup = writtenBackup;
         passOn(verified);
     });
     m_verify->start();

@@ -77,11 +77,11 @@ wait_port() {
   fail "nothing listens on port $1"
 }
 
-# start_sim NAME: a simulated module; its device in $dev, what it took in
-# $scratch/NAME.sim.
+# start_sim NAME [OPTION...]: a simulated module; its device in $dev, what
+# it took in $scratch/NAME.sim.
 start_sim() {
   local out=$scratch/$1.sim
-  "$tool" sim >"$out" 2>"$scratch/$1.sim-err" &
+  "$tool" sim "${@:2}" >"$out" 2>"$scratch/$1.sim-err" &
   pids+=($!)
   for _ in $(seq 50); do [ "$(wc -l <"$out")" -ge 1 ] && break; sleep 0.1; done
   dev=$(head -n1 "$out")
@@ -446,7 +446,61 @@ case_window() {
   echo "ok: the window's test call through --com1 rfc2217://, logged on the address"
 }
 
+# A fleet of ten: eight modules behind one ser2net, one of which drops off
+# at step 10 (its pseudo-terminal closes, and ser2net drops its client at
+# once), and two on local pseudo-terminals. The others finish as if alone.
+case_fleet() {
+  local i name ports config="" list=$scratch/fleet/list.csv
+  mkdir -p "$scratch/fleet"
+  cp "$example" "$scratch/fleet/regio.kvr"
+  read -r -a ports <<<"$(free_ports 8)"
+  printf 'naam;poort;bestand\n' >"$list"
+  for i in 1 2 3 4 5 6 7 8; do
+    name=net$i
+    if [ "$i" = 5 ]; then start_sim "$name" --hang-up-after 10; else start_sim "$name"; fi
+    config+="$(connection "$name" "telnet(rfc2217),tcp,127.0.0.1,${ports[i - 1]}" "$dev" 9600n82)"$'\n'
+    printf 'Kazerne %s;rfc2217://127.0.0.1:%s;regio.kvr\n' "$i" "${ports[i - 1]}" >>"$list"
+  done
+  for i in 1 2; do
+    start_sim "local$i"
+    printf 'Post %s;%s;regio.kvr\n' "$i" "$dev" >>"$list"
+  done
+  start_ser2net fleet "$config"
+  for i in 0 1 2 3 4 5 6 7; do wait_port "${ports[i]}"; done
+  KVR7314_DATA_DIR=$scratch/fleet-data run fleet fleet write "$list" --verify --json
+  expect 4 fleet "a fleet write with one module dropping off"
+  python3 - "$scratch/fleet.out" <<'EOF' || fail "the fleet's summary is not as expected" "$scratch/fleet.out"
+import json, sys
+text = open(sys.argv[1]).read()
+summary = json.loads(text[text.index("\n[") + 1:text.rindex("]") + 1])
+outcomes = {m["name"]: (m["outcome"], m["stepsSent"]) for m in summary}
+assert len(summary) == 10, outcomes
+assert outcomes.pop("Kazerne 5") == ("failed", 10), outcomes
+assert all(o == ("ok", 26) for o in outcomes.values()), outcomes
+assert all(m["backup"] and m["firmware"] == "1.30" for m in summary if m["outcome"] == "ok"), summary
+EOF
+  grep -qF -- "fleet write $list --verify --json --only 'Kazerne 5'" "$scratch/fleet.out" ||
+    fail "no retry command naming the failed module alone" "$scratch/fleet.out"
+  for i in 1 2 3 4 6 7 8; do
+    "$tool" read --port "rfc2217://127.0.0.1:${ports[i - 1]}" -o "$scratch/fleet/read$i.kvr" >/dev/null 2>&1 ||
+      fail "Kazerne $i could not be read after the fleet's write"
+    same_as_example "fleet$i" "$scratch/fleet/read$i.kvr"
+  done
+  for name in "Kazerne 1" "Kazerne 5" "Post 2"; do
+    KVR7314_DATA_DIR=$scratch/fleet-data "$tool" history --module "$name" --json >"$scratch/history.json"
+    python3 - "$scratch/history.json" "$name" <<'EOF' || fail "history --module $name" "$scratch/history.json"
+import json, sys
+entries = json.load(open(sys.argv[1]))
+assert entries and all(e["module"] == sys.argv[2] for e in entries), entries
+assert any(e["operation"] == "write" for e in entries), entries
+EOF
+  done
+  kill "$ser2net_pid"
+  echo "ok: a fleet of 10 (8 behind ser2net, 2 local), one dropping off at step 10: 9 ok, 1 failed, exit 4, in $took s"
+}
+
 case_rfc2217
+case_fleet
 case_window
 case_raw_tcp
 case_tls

@@ -36,6 +36,7 @@ struct ModuleBehaviour {
     qint64 floodBytes = 0;     // after the answer, this many more bytes as fast as the line takes them
     int pauseAfter = -1;       // >= 0: a slow module stops for pauseMs after this many characters
     int pauseMs = 1500;
+    int hangUpAfter = -1;      // >= 0: the line goes dead after this many frames (a module that drops off)
 };
 
 class SimulatedModule {

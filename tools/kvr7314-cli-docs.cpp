@@ -125,6 +125,7 @@ QString completionKind(CliValue value)
     case CliValue::Command: return QStringLiteral("command");
     case CliValue::Csv: return QStringLiteral("csv");
     case CliValue::Action: return QStringLiteral("action");
+    case CliValue::FleetAction: return QStringLiteral("fleet-action");
     case CliValue::Text: return QStringLiteral("text");
     case CliValue::None: break;
     }

@@ -1,0 +1,210 @@
+#include "cli/fleetcommand.h"
+
+#include "cli/clicommandtable.h"
+#include "cli/stopsignals.h"
+#include "fleet/fleetrun.h"
+#include "fleet/fleetsummary.h"
+#include "link/portlist.h"
+
+#include <QDir>
+#include <QTimer>
+
+#include <array>
+
+namespace {
+
+QString actionName(FleetAction action)
+{
+    switch (action) {
+    case FleetAction::Write: return QStringLiteral("write");
+    case FleetAction::Read: return QStringLiteral("read");
+    case FleetAction::Find: return QStringLiteral("find");
+    }
+    return {};
+}
+
+// Where the COM boxes lead, looked up once for the whole list: a walk
+// over the machine's serial ports, and only when a row names a COM box.
+ComDeviceMapper comDevicesOnce()
+{
+    auto devices = std::make_shared<std::optional<std::array<QString, kComPortCount>>>();
+    return [devices](int comPort) {
+        if (!*devices)
+            *devices = comDevices(foundPorts());
+        return (**devices)[size_t(comPort - 1)];
+    };
+}
+
+class FleetCommand : public CommandRun {
+public:
+    FleetCommand(const FleetRequest &request, StopSignals &stop)
+        : CommandRun(stop, request.json), m_request(request), m_context(OperationContext::keptBy(kCliProgram))
+    {
+        connect(&m_stop, &StopSignals::stopRequested, this, [this](int signalNumber) {
+            if (m_run)
+                m_run->stop(stopCauseOf(signalNumber));
+        });
+        m_redraw.setSingleShot(true);
+        m_redraw.setInterval(100);   // a terminal redrawn ten times a second at most
+        connect(&m_redraw, &QTimer::timeout, this, &FleetCommand::draw);
+    }
+
+    void start() override
+    {
+        FleetOptions options;
+        if (!prepare(&options))
+            return;
+        m_run = new FleetRun(m_modules, options, this);
+        if (const auto refused = m_run->refusal()) {
+            const FleetModule &module = m_modules[refused->first];
+            m_console.error(QStringLiteral("%1: row %2 (%3): %4; no module was asked")
+                                .arg(m_request.list)
+                                .arg(module.line)
+                                .arg(module.name, refused->second.line));
+            end(refused->second.exit);
+            return;
+        }
+        connect(m_run, &FleetRun::changed, this, &FleetCommand::changed);
+        connect(m_run, &FleetRun::said, this, [this](int index, const QString &line) {
+            if (!m_console.blockInPlace())
+                m_console.line(QStringLiteral("%1: %2").arg(m_modules[index].name, line));
+        });
+        connect(m_run, &FleetRun::finished, this, &FleetCommand::finish);
+        m_console.line(QStringLiteral("fleet %1: %2 module(s) from %3, %4")
+                           .arg(actionName(m_request.action))
+                           .arg(m_modules.size())
+                           .arg(m_request.list)
+                           .arg(m_request.jobs > 0 ? QStringLiteral("at most %1 at once").arg(m_request.jobs)
+                                                   : QStringLiteral("all at once")));
+        draw();
+        m_run->start();
+        // A stop that came while the list was read stops them all at once.
+        if (m_stop.received() != 0)
+            m_run->stop(stopCauseOf(m_stop.received()));
+    }
+
+private:
+    // The list planned and checked, the TLS files read, the folder made:
+    // false, with the error said and the run ended, when one fails.
+    bool prepare(FleetOptions *options)
+    {
+        QString error;
+        const std::optional<TlsCredentials> tls = TlsCredentials::load(m_request.tls, &error);
+        if (!tls)
+            return refuse(error, ExitCode::File);
+        const FleetPlan plan = planFleet(m_request.list, m_request.action, m_request.output, comDevicesOnce());
+        if (plan.failure)
+            return refuse(*plan.failure, plan.exit);
+        m_modules = plan.modules;
+        if (!m_request.only.isEmpty() && !selectOnly())
+            return false;
+        if (m_request.action == FleetAction::Read && !QDir().mkpath(m_request.output))
+            return refuse(QStringLiteral("%1: the folder cannot be made").arg(m_request.output), ExitCode::File);
+        options->action = m_request.action;
+        options->jobs = m_request.jobs;
+        options->verify = m_request.verify;
+        options->backup = m_request.backup;
+        options->readOptions.takeAllWaiting = true;
+        options->readOptions.endWhenComplete = !m_request.fullWait;
+        options->tls = *tls;
+        options->context = m_context;
+        return true;
+    }
+
+    // --only: the modules of those names, each of which the list must have.
+    bool selectOnly()
+    {
+        QList<FleetModule> selected;
+        for (const QString &name : m_request.only) {
+            const auto found = std::find_if(m_modules.begin(), m_modules.end(), [&](const FleetModule &m) {
+                return m.name.compare(name, Qt::CaseInsensitive) == 0;
+            });
+            if (found == m_modules.end())
+                return refuse(QStringLiteral("--only: %1 has no module named \"%2\"").arg(m_request.list, name), ExitCode::Usage);
+            selected.append(*found);
+        }
+        // In the list's order, each once.
+        m_modules.removeIf([&](const FleetModule &m) {
+            return std::none_of(selected.begin(), selected.end(), [&](const FleetModule &s) { return s.line == m.line; });
+        });
+        return true;
+    }
+
+    bool refuse(const QString &error, ExitCode exit)
+    {
+        m_console.error(error);
+        end(exit);
+        return false;
+    }
+
+    void changed(int index)
+    {
+        if (m_console.blockInPlace()) {
+            if (!m_redraw.isActive())
+                m_redraw.start();
+            return;
+        }
+        // Elsewhere (a log) each change is a line of its own.
+        m_console.line(moduleLine(index));
+    }
+
+    QString moduleLine(int index) const
+    {
+        return QStringLiteral("%1  %2  %3")
+            .arg(m_modules[index].name.leftJustified(m_nameWidth), m_run->result(index).port.leftJustified(m_portWidth),
+                 m_run->state(index));
+    }
+
+    void draw()
+    {
+        if (!m_run || !m_console.blockInPlace())
+            return;
+        if (m_nameWidth == 0) {
+            for (int i = 0; i < m_run->size(); ++i) {
+                m_nameWidth = std::max(m_nameWidth, int(m_modules[i].name.size()));
+                m_portWidth = std::max(m_portWidth, int(m_run->result(i).port.size()));
+            }
+        }
+        QStringList lines;
+        for (int i = 0; i < m_run->size(); ++i)
+            lines.append(moduleLine(i));
+        m_console.block(lines);
+    }
+
+    void finish()
+    {
+        m_redraw.stop();
+        draw();
+        const QList<FleetResult> &results = m_run->results();
+        m_console.line(QString());
+        for (const QString &line : summaryTable(results, m_request.action))
+            m_console.line(line);
+        if (m_request.json)
+            m_console.json(summaryJson(results, m_request.action));
+        const qsizetype ok = std::count_if(results.begin(), results.end(),
+                                           [](const FleetResult &r) { return r.outcome == FleetOutcome::Ok; });
+        m_console.line(QStringLiteral("%1 of %2 module(s) ok").arg(ok).arg(results.size()));
+        if (const QStringList partly = partlyProgrammed(results); !partly.isEmpty())
+            m_console.line(QStringLiteral("left partly programmed, write them again: %1").arg(partly.join(QStringLiteral(", "))));
+        if (const QStringList retry = namesToRetry(results); !retry.isEmpty()) {
+            m_console.line(QStringLiteral("%1 module(s) did not succeed; to retry them alone:").arg(retry.size()));
+            m_console.line(QStringLiteral("  ") + retryCommand(kCliProgram, m_request.arguments, retry));
+        }
+        end(fleetExitCode(results));
+    }
+
+    FleetRequest m_request;
+    OperationContext m_context;
+    QList<FleetModule> m_modules;
+    FleetRun *m_run = nullptr;
+    QTimer m_redraw;
+    int m_nameWidth = 0;
+    int m_portWidth = 0;
+};
+
+} // namespace
+
+std::unique_ptr<CommandRun> fleetCommand(const FleetRequest &request, StopSignals &stop)
+{
+    return std::make_unique<FleetCommand>(request, stop);
+}
