@@ -10,9 +10,11 @@
 #include "cli/clicommandtable.h"
 #include "readback/dumpcomparison.h"
 #include "files/backups.h"
+#include "fleet/fleetsummary.h"
 #include "files/operationlog.h"
 #include "files/settingsfile.h"
 #include "link/frames.h"
+#include "link/portlist.h"
 #include "link/moduledump.h"
 #include "sim/simulatedmodule.h"
 #include "support/fixtures.h"
@@ -218,12 +220,13 @@ QString withAnyPort(QString line)
 
 // The commands of the examples that talk to a module or to files: run one
 // after the other on one simulated module, as the README tells them. What
-// depends on the machine or the time (ports, find, history) and sim, which
-// runs until it is stopped, are only parsed.
+// depends on the machine or the time (ports, find, history), fleet (many
+// modules) and sim, which runs until it is stopped, are only parsed.
 bool runsInTheExampleLane(const ReadmeExample &example)
 {
     const QString &command = example.arguments.value(0);
-    return command != u"ports" && command != u"find" && command != u"sim" && command != u"history";
+    return command != u"ports" && command != u"find" && command != u"sim" && command != u"history"
+        && command != u"fleet";
 }
 
 } // namespace
@@ -279,6 +282,10 @@ private slots:
 
     void portTargets_data();
     void portTargets();
+    void fleetListsRefusedWhole_data();
+    void fleetListsRefusedWhole();
+    void fleetExitsWithTheMostSeriousCode_data();
+    void fleetExitsWithTheMostSeriousCode();
     void differences_data();
     void differences();
 
@@ -729,6 +736,10 @@ void TestCli::usageErrors_data()
     QTest::newRow("no module given lists the ports") << QStringList{"no-network"} << ". Serial ports found: ";
     QTest::newRow("--port and --sim") << QStringList{"no-network", "--sim", "--port", "COM1"}
                                       << "--port and --sim exclude each other";
+    QTest::newRow("fleet erase") << QStringList{"fleet", "erase", "l.csv"} << "write, read or find, not \"erase\"";
+    QTest::newRow("fleet read without a folder") << QStringList{"fleet", "read", "l.csv"} << "fleet read needs -o FOLDER";
+    QTest::newRow("fleet find --verify") << QStringList{"fleet", "find", "l.csv", "--verify"} << "--verify and --backup are for fleet write";
+    QTest::newRow("fleet --jobs 0") << QStringList{"fleet", "write", "l.csv", "--jobs", "0"} << "--jobs takes a number of modules from 1 on";
 }
 
 void TestCli::usageErrors()
@@ -1290,6 +1301,83 @@ void TestCli::portTargets()
         return;
     }
     QCOMPARE(*address, device.isEmpty() ? PortAddress::com(comPort) : PortAddress::device(device));
+}
+
+void TestCli::fleetListsRefusedWhole_data()
+{
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+    const QByteArray header = "naam;poort;bestand\n";
+    const int file = int(ExitCode::File);
+    QTest::newRow("a bad row") << header + "A;/dev/kvr-a;a.kvr\nB;;a.kvr\n" << QStringList{} << file
+                               << "list.csv: row 3: B has no port; no module was asked";
+    QTest::newRow("a port that is no address") << header + "A;rfc2217://host;a.kvr\n" << QStringList{} << file
+                                               << "row 2 (A): the port is COM1 to COM4";
+    QTest::newRow("one device twice") << header + "A;/dev/kvr-a;a.kvr\nB;/dev/../dev/kvr-a;a.kvr\n" << QStringList{}
+                                      << file << "row 3 (B): /dev/../dev/kvr-a is the port of row 2 (A) as well";
+    QTest::newRow("a COM box and its device")
+        << header + "A;COM1;a.kvr\nB;" + machineComDevice(1).toUtf8() + ";a.kvr\n" << QStringList{} << file
+        << "row 3 (B): " + machineComDevice(1) + " is the port of row 2 (A) as well";
+    QTest::newRow("raw and RFC 2217 to one server port")
+        << header + "A;tcp://Server.example:4001;a.kvr\nB;rfc2217+tls://server.example:4001;a.kvr\n" << QStringList{}
+        << file << "row 3 (B): rfc2217+tls://server.example:4001 is the port of row 2 (A) as well";
+    QTest::newRow("a file that does not open") << header + "A;/dev/kvr-a;geen.kvr\n" << QStringList{} << file
+                                               << "row 2 (A): ";
+    QTest::newRow("no file to write") << header + "A;/dev/kvr-a\n" << QStringList{} << file
+                                      << "row 2 (A): no settings file to write";
+    QTest::newRow("a text the module cannot take") << header + "A;/dev/kvr-a;a.kvr\nB;/dev/kvr-b;label.kvr\n"
+                                                   << QStringList{} << file
+                                                   << "label.kvr: nothing was written: alias 03 holds \"TIMER1:\"";
+    QTest::newRow("--only names a module the list has not")
+        << header + "A;/dev/kvr-a;a.kvr\n" << QStringList{"--only", "A,Z"} << int(ExitCode::Usage)
+        << "--only: list.csv has no module named \"Z\"";
+}
+
+void TestCli::fleetListsRefusedWhole()
+{
+    QFETCH(QByteArray, list);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    const QByteArray bytes = readFile(examplePath("flex.kvr"));
+    writeFile(dir.filePath("a.kvr"), bytes);
+    writeFile(dir.filePath("label.kvr"), QByteArray(bytes).replace("ALIAS03:", "ALIAS03:Post TIMER1:"));
+    writeFile(dir.filePath("list.csv"), list);
+    CliProcess process(QStringList{"fleet", "write", "list.csv"} + options, nullptr, cliPath(), dir.path());
+    process.wait(10000);
+    const CliResult run = process.result();
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(says.toUtf8()), run.err.constData());
+}
+
+void TestCli::fleetExitsWithTheMostSeriousCode_data()
+{
+    QTest::addColumn<QList<int>>("codes");   // one module each; 0: it succeeded
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("all succeeded") << QList<int>{0, 0} << 0;
+    QTest::newRow("differences alone") << QList<int>{0, 6} << 6;
+    QTest::newRow("a file before differences") << QList<int>{6, 3} << 3;
+    QTest::newRow("the module before a file") << QList<int>{3, 5, 6} << 5;
+    QTest::newRow("a port before the module") << QList<int>{5, 4, 3} << 4;
+    QTest::newRow("a stop signal before all") << QList<int>{4, 130, 5} << 130;
+    QTest::newRow("SIGTERM") << QList<int>{143, 4, 0} << 143;
+}
+
+void TestCli::fleetExitsWithTheMostSeriousCode()
+{
+    QFETCH(QList<int>, codes);
+    QFETCH(int, exitCode);
+    QList<FleetResult> results;
+    for (int code : codes) {
+        FleetResult r;
+        r.outcome = code == 0 ? FleetOutcome::Ok : code >= 128 ? FleetOutcome::Stopped : FleetOutcome::Failed;
+        r.exit = ExitCode(code);
+        results.append(r);
+    }
+    QCOMPARE(int(fleetExitCode(results)), exitCode);
 }
 
 void TestCli::differences_data()

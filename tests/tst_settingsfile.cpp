@@ -2,6 +2,7 @@
 // makes of saved, edited, foreign and broken files.
 
 #include "files/aliaslist.h"
+#include "files/fleetlist.h"
 #include "files/backups.h"
 #include "files/operationlog.h"
 #include "files/settingsfile.h"
@@ -115,6 +116,8 @@ private slots:
     // Alias lists from spreadsheets
     void aliasListsAsSpreadsheetsWriteThem_data();
     void aliasListsAsSpreadsheetsWriteThem();
+    void fleetLists_data();
+    void fleetLists();
 
     // The data folder: the log of operations and the backups
     void logSurvivesATornLine();
@@ -800,6 +803,90 @@ void TestSettingsFile::aliasListsAsSpreadsheetsWriteThem()
     const AliasListRead again = readAliasList(aliasListBytes(imported));
     QVERIFY(!again.failure);
     QCOMPARE(withAliases(startupSettings(), again.rows).aliases, imported.aliases);
+}
+
+void TestSettingsFile::fleetLists_data()
+{
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QString>("failure");   // empty: taken
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("receivers");   // per row: F, P or - for none
+
+    QTest::newRow("Excel, Dutch: semicolons, Windows-1252, header")
+        << QByteArray("naam;poort;bestand\r\nKazerne \xE9\xE9n;rfc2217://10.0.0.7:4001;noord.kvr\r\nPost 2;COM2;zuid.kvr\r\n")
+        << "" << QStringList{"Kazerne \u00e9\u00e9n", "Post 2"} << QStringList{"rfc2217://10.0.0.7:4001", "COM2"}
+        << QStringList{"noord.kvr", "zuid.kvr"} << "--";
+    QTest::newRow("columns in another order, any case, with a BOM")
+        << QByteArray("\xEF\xBB\xBFOntvanger;Bestand;Poort;Naam\nPOCSAG;a.kvr;/dev/ttyUSB0;A\nflex;b.kvr;/dev/ttyUSB1;B\n")
+        << "" << QStringList{"A", "B"} << QStringList{"/dev/ttyUSB0", "/dev/ttyUSB1"} << QStringList{"a.kvr", "b.kvr"}
+        << "PF";
+    QTest::newRow("commas, no header, a quoted file with a comma")
+        << QByteArray("A,tcp://[::1]:4001,\"noord, oost.kvr\",POCSAG\nB,socket://host:4002\n") << ""
+        << QStringList{"A", "B"} << QStringList{"tcp://[::1]:4001", "socket://host:4002"}
+        << QStringList{"noord, oost.kvr", ""} << "P-";
+    QTest::newRow("tabs, a read's list without files")
+        << QByteArray("naam\tpoort\nA\t/dev/ttyS0\n\nB\t/dev/ttyS1\n") << "" << QStringList{"A", "B"}
+        << QStringList{"/dev/ttyS0", "/dev/ttyS1"} << QStringList{"", ""} << "--";
+
+    const QStringList none;
+    QTest::newRow("unknown column") << QByteArray("naam;port;bestand\nA;COM1;a.kvr\n")
+                                    << "row 1: unknown column \"port\"" << none << none << none << "";
+    QTest::newRow("English header") << QByteArray("name;port;file\nA;COM1;a.kvr\n")
+                                    << "row 1: unknown column \"name\"" << none << none << none << "";
+    QTest::newRow("a column twice") << QByteArray("naam;poort;naam\n") << "row 1: column \"naam\" is given twice"
+                                    << none << none << none << "";
+    QTest::newRow("no port column") << QByteArray("naam;bestand\nA;a.kvr\n") << "row 1: the column \"poort\" is missing"
+                                    << none << none << none << "";
+    QTest::newRow("a name twice, in another case")
+        << QByteArray("naam;poort\nKazerne Noord;COM1\nkazerne noord;COM2\n")
+        << "row 3: the name \"kazerne noord\" is that of row 2" << none << none << none << "";
+    QTest::newRow("a name twice as a file's name")
+        << QByteArray("naam;poort\nKazerne Noord;COM1\nKazerne/Noord;COM2\n")
+        << "row 3: the name \"Kazerne/Noord\" becomes \"Kazerne-Noord\" in file names, as that of row 2 does" << none
+        << none << none << "";
+    QTest::newRow("no name") << QByteArray("naam;poort\n;COM1\n") << "row 2: no name" << none << none << none << "";
+    QTest::newRow("no port") << QByteArray("naam;poort;bestand\nA;;a.kvr\n") << "row 2: A has no port" << none << none
+                             << none << "";
+    QTest::newRow("a comma in a name") << QByteArray("naam;poort\nNoord, oost;COM1\n") << "row 2: the name \"Noord, oost\" holds a comma"
+                                       << none << none << none << "";
+    QTest::newRow("receiver") << QByteArray("naam;poort;bestand;ontvanger\nA;COM1;a.kvr;ERMES\n")
+                              << "row 2: the receiver type is FLEX or POCSAG, not \"ERMES\"" << none << none << none << "";
+    QTest::newRow("more fields than columns") << QByteArray("naam;poort\nA;COM1;a.kvr\n")
+                                              << "row 2: 3 fields, where the list has 2 columns" << none << none << none << "";
+    QTest::newRow("a header alone") << QByteArray("naam;poort;bestand\r\n") << "it holds no module" << none << none
+                                    << none << "";
+}
+
+void TestSettingsFile::fleetLists()
+{
+    QFETCH(QByteArray, list);
+    QFETCH(QString, failure);
+    const FleetListRead read = readFleetList(list);
+    if (!failure.isEmpty()) {
+        QVERIFY(read.failure);
+        QVERIFY2(read.failure->english.startsWith(failure), qPrintable(read.failure->english));
+        QVERIFY(read.failure->dutch.startsWith(QStringLiteral("regel")) || read.failure->dutch.startsWith(QStringLiteral("er staat")));
+        return;
+    }
+    QVERIFY2(!read.failure, qPrintable(read.failure ? read.failure->english : QString()));
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, ports);
+    QFETCH(QStringList, files);
+    QFETCH(QString, receivers);
+    QStringList gotNames, gotPorts, gotFiles;
+    QString gotReceivers;
+    for (const FleetRow &row : read.rows) {
+        gotNames.append(row.name);
+        gotPorts.append(row.port);
+        gotFiles.append(row.file);
+        gotReceivers += !row.receiver ? u'-' : *row.receiver == ReceiverType::Pocsag ? u'P' : u'F';
+    }
+    QCOMPARE(gotNames, names);
+    QCOMPARE(gotPorts, ports);
+    QCOMPARE(gotFiles, files);
+    QCOMPARE(gotReceivers, receivers);
 }
 
 // --- The data folder ------------------------------------------------------------
