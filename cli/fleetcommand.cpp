@@ -9,7 +9,7 @@
 #include <QDir>
 #include <QTimer>
 
-#include <array>
+#include <functional>
 
 namespace {
 
@@ -23,15 +23,16 @@ QString actionName(FleetAction action)
     return {};
 }
 
-// Where the COM boxes lead, looked up once for the whole list: a walk
-// over the machine's serial ports, and only when a row names a COM box.
-ComDeviceMapper comDevicesOnce()
+// The machine's serial ports, walked once for the whole list and only
+// when asked: where the COM boxes lead, and the adapters the log names. A
+// walk blocks the event loop that paces every module.
+std::function<QList<FoundPort>()> foundPortsOnce()
 {
-    auto devices = std::make_shared<std::optional<std::array<QString, kComPortCount>>>();
-    return [devices](int comPort) {
-        if (!*devices)
-            *devices = comDevices(foundPorts());
-        return (**devices)[size_t(comPort - 1)];
+    auto ports = std::make_shared<std::optional<QList<FoundPort>>>();
+    return [ports] {
+        if (!*ports)
+            *ports = foundPorts();
+        return **ports;
     };
 }
 
@@ -92,7 +93,8 @@ private:
         const std::optional<TlsCredentials> tls = TlsCredentials::load(m_request.tls, &error);
         if (!tls)
             return refuse(error, ExitCode::File);
-        const FleetPlan plan = planFleet(m_request.list, m_request.action, m_request.output, comDevicesOnce());
+        const FleetPlan plan = planFleet(m_request.list, m_request.action, m_request.output,
+                                         [this](int comPort) { return comDevices(m_portsFound())[size_t(comPort - 1)]; });
         if (plan.failure)
             return refuse(*plan.failure, plan.exit);
         m_modules = plan.modules;
@@ -107,6 +109,7 @@ private:
         options->readOptions.takeAllWaiting = true;
         options->readOptions.endWhenComplete = !m_request.fullWait;
         options->tls = *tls;
+        options->portsFound = m_portsFound;
         options->context = m_context;
         return true;
     }
@@ -194,6 +197,7 @@ private:
     }
 
     FleetRequest m_request;
+    std::function<QList<FoundPort>()> m_portsFound = foundPortsOnce();
     OperationContext m_context;
     QList<FleetModule> m_modules;
     FleetRun *m_run = nullptr;

@@ -40,7 +40,9 @@ std::optional<FileReason> aliasTextProblem(const QString &text, const QString &w
     return std::nullopt;
 }
 
-AliasListRead readAliasList(QByteArrayView bytes)
+namespace {
+
+AliasListRead readRows(QByteArrayView bytes)
 {
     AliasListRead result;
     std::set<int> seen;
@@ -75,6 +77,16 @@ AliasListRead readAliasList(QByteArrayView bytes)
     }
     if (result.rows.isEmpty())
         result.failure = FileReason{QStringLiteral("it holds no alias"), QStringLiteral("er staat geen alias in")};
+    return result;
+}
+
+} // namespace
+
+AliasListRead readAliasList(QByteArrayView bytes)
+{
+    AliasListRead result = readRows(bytes);
+    if (result.failure)
+        result.rows.clear();   // a bad row refuses the whole list
     return result;
 }
 

@@ -107,7 +107,9 @@ FileReason fleetRowFault(int line, const QString &english, const QString &dutch)
     return {QStringLiteral("row %1: %2").arg(line).arg(english), QStringLiteral("regel %1: %2").arg(line).arg(dutch)};
 }
 
-FleetListRead readFleetList(QByteArrayView bytes)
+namespace {
+
+FleetListRead readRows(QByteArrayView bytes)
 {
     FleetListRead result;
     QList<SpreadsheetRow> rows = readSpreadsheet(bytes, isFleetRow);
@@ -148,5 +150,15 @@ FleetListRead readFleetList(QByteArrayView bytes)
     }
     if (result.rows.isEmpty())
         result.failure = FileReason{QStringLiteral("it holds no module"), QStringLiteral("er staat geen module in")};
+    return result;
+}
+
+} // namespace
+
+FleetListRead readFleetList(QByteArrayView bytes)
+{
+    FleetListRead result = readRows(bytes);
+    if (result.failure)
+        result.rows.clear();   // a bad row refuses the whole list
     return result;
 }

@@ -169,7 +169,10 @@ std::optional<LogEntry> parseLogLine(QByteArrayView line)
     e.cause = textOf(o, "cause");
     e.stepsSent = o.value(QLatin1String("stepsSent")).toInt(0);
     e.stepCount = o.value(QLatin1String("steps")).toInt(0);
-    e.durationMs = qint64(o.value(QLatin1String("durationMs")).toDouble());
+    // A number from another program may be any size: one no duration can
+    // be is none.
+    const double duration = o.value(QLatin1String("durationMs")).toDouble();
+    e.durationMs = duration >= 0 && duration < 1e15 ? qint64(duration) : 0;
     return e;
 }
 

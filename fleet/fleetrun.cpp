@@ -29,6 +29,12 @@ public:
     {
         // One connection for the backup read, the write and its verify.
         m_access.oneConnectionForAll = true;
+        m_access.portsFound = options.portsFound;
+        if (options.portsFound) {
+            m_access.comDevice = [portsFound = options.portsFound](int comPort) {
+                return comDevices(portsFound())[size_t(comPort - 1)];
+            };
+        }
         OperationContext context = options.context;
         context.module = module.name;
         switch (options.action) {
@@ -210,13 +216,21 @@ void FleetRun::start()
 
 void FleetRun::startWaiting()
 {
-    while (!m_stop && m_next < m_members.size() && (m_options.jobs <= 0 || m_running < m_options.jobs)) {
-        const int index = int(m_next++);
-        ++m_running;
-        m_results[index].started = true;
-        m_startedAt.insert(index, m_clock.elapsed());
-        m_members[index]->start();
-    }
+    if (m_startComing || m_stop || m_next >= m_members.size() || (m_options.jobs > 0 && m_running >= m_options.jobs))
+        return;
+    const int index = int(m_next++);
+    ++m_running;
+    m_results[index].started = true;
+    m_startedAt.insert(index, m_clock.elapsed());
+    m_members[index]->start();
+    // The next a little later: each module's step 1 opens its port, and
+    // openings all at one moment would hold up the frames of the others.
+    m_startComing = true;
+    QTimer::singleShot(kStartSpacingMs, Qt::PreciseTimer, this, [this] {
+        m_startComing = false;
+        startWaiting();
+        finishWhenDone();
+    });
 }
 
 void FleetRun::memberEnded(int index, const OperationOutcome &outcome)
@@ -260,7 +274,7 @@ void FleetRun::stop(const StopCause &cause)
 
 void FleetRun::finishWhenDone()
 {
-    if (m_finished || m_running > 0 || m_next < m_members.size())
+    if (m_finished || m_startComing || m_running > 0 || m_next < m_members.size())
         return;
     m_finished = true;
     emit finished();

@@ -24,6 +24,8 @@ struct FleetOptions {
     bool backup = false;          // write: first read what the module holds, kept as its backup
     ReadBackSession::Options readOptions;
     TlsCredentials tls;           // for every module over TLS
+    // The machine's serial ports, walked once for every module's log line.
+    std::function<QList<FoundPort>()> portsFound;
     OperationContext context;     // each module's operations keep their record with its name
 };
 
@@ -48,6 +50,9 @@ class FleetMember;
 class FleetRun : public QObject {
     Q_OBJECT
 public:
+    // Between two modules' starts.
+    static constexpr int kStartSpacingMs = 5;
+
     FleetRun(const QList<FleetModule> &modules, FleetOptions options, QObject *parent = nullptr);
     ~FleetRun() override;
 
@@ -88,6 +93,7 @@ private:
     QHash<int, qint64> m_startedAt;   // when each module started, on m_clock
     qsizetype m_next = 0;        // the first module not started
     int m_running = 0;
+    bool m_startComing = false;   // the next start is timed
     std::optional<StopCause> m_stop;
     bool m_finished = false;
 };

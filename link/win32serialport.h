@@ -3,7 +3,9 @@
 // on \\.\COMn, the module's line settings in a DCB, and reads that return
 // at once (COMMTIMEOUTS), which suits the tool's polling. A short timer
 // takes what has arrived, so that lastEvent() and dataArrived() tell of it
-// as QSerialPort's do on Linux.
+// as QSerialPort's do on Linux. Writes are overlapped: a frame is handed to
+// the driver and the program goes on, so a slow or stuck adapter holds up
+// its own module and never the others a program talks to at once.
 
 #include "link/serialport.h"
 
@@ -17,8 +19,8 @@
 // either kind, binary, no byte dropped or replaced.
 DCB moduleLineSettings(DCB current);
 
-// Reads that return at once with whatever has arrived; writes that wait
-// until the bytes are with the driver.
+// Reads that return at once with whatever has arrived; writes without a
+// time limit (they are overlapped, so nothing waits on them).
 COMMTIMEOUTS moduleLineTimeouts();
 
 // Why CreateFile failed, from GetLastError(). A COM port is never shared on
@@ -43,8 +45,15 @@ public:
     QString readText() override;
     QString readWaiting() override;
 
+    // How long closing waits for a write still with the driver.
+    static constexpr DWORD kCloseWaitMs = 2000;
+
 private:
     void takeArrived();
+    // Hands what waits to the driver, when no write is under way.
+    void startWrite();
+    // Whether the write under way has ended; a failed one fails the port.
+    bool writeEnded();
     void fail(const QString &description, bool lostWrites);
     void close();
 
@@ -53,6 +62,10 @@ private:
     QString m_errorString;
     OpenCause m_openCause = OpenCause::Other;
     QByteArray m_incoming;
+    QByteArray m_outgoing;        // written, not yet handed to the driver
+    QByteArray m_writing;         // with the driver, until its write ends
+    OVERLAPPED m_writeDone{};     // its event is set when that write ends
+    OVERLAPPED m_readDone{};
     QTimer m_readTimer;
     PortEvent m_lastEvent = PortEvent::None;
 };

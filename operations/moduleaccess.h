@@ -5,6 +5,7 @@
 
 #include "link/networkport.h"
 #include "link/portaddress.h"
+#include "link/portlist.h"
 
 #include <QString>
 
@@ -31,6 +32,10 @@ struct ModuleAccess {
     // The log and the backups name the port by its device; a module inside
     // the program by this name instead ("--sim").
     QString loggedName;
+    // The machine's serial ports, for the adapter and serial number the log
+    // gives: a fresh walk over them when empty. Many modules run at once
+    // share one walk, which blocks the program's one event loop a while.
+    std::function<QList<FoundPort>()> portsFound;
     // The window keeps the port open after an operation, as the module's
     // own tool did, until the next operation opens it anew; a command
     // closes it when it is done.

@@ -98,10 +98,12 @@ void Operation::lookUpPort()
     if (!m_record || !m_portOfRecord)
         return;
     const QString device = m_portOfRecord->device();
+    const auto portsFound = m_portOfRecord->portsFound;
     m_portOfRecord.reset();
     // A device server's port is no serial device of this machine.
-    const std::optional<FoundPort> found
-        = NetworkAddress::looksLikeOne(device) ? std::nullopt : portOfDevice(device, foundPorts());
+    const std::optional<FoundPort> found = NetworkAddress::looksLikeOne(device)
+        ? std::nullopt
+        : portOfDevice(device, portsFound ? portsFound() : foundPorts());
     m_record->setPort(device, found ? found->description : QString(), found ? found->serialNumber : QString());
 }
 

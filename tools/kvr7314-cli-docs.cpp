@@ -70,7 +70,16 @@ QString jsonKeysSection()
          + keys({{"device", "the port"},
                  {"answer", "module, none, other or port-failed"},
                  {"firmware", "the module's firmware version, when a module answered"},
-                 {"reason", "why not, otherwise"}});
+                 {"reason", "why not, otherwise"}})
+         + QStringLiteral(".SS fleet: one object per module, in the summary's order\n")
+         + keys({{"name", "the module's name in the list"},
+                 {"port", "its port, as the list gives it"},
+                 {"outcome", "ok, failed, differs or stopped"},
+                 {"stepsSent", "write: how many of the 26 steps went out"},
+                 {"firmware", "the firmware version, when the module was read"},
+                 {"cause", "why it did not succeed"},
+                 {"durationMs", "how long its operations took; null when it never started"},
+                 {"backup", "the backup of what was written, or read"}});
 }
 
 QString manPageCommandSections()

@@ -1,0 +1,808 @@
+// A region's modules written at once: `kvr7314-cli fleet write --verify`
+// against simulated KVR7314s hosted in this process, half of them on local
+// pseudo-terminals and half behind one ser2net on loopback (rfc2217://, as
+// a region's device servers are reached), timed against one module's
+// `write --verify` of the same settings file.
+//
+//   bench_fleet [--modules N] [--local-only] [--cli PATH] [--keep]
+//
+//   --modules N    N modules of each kind (default 32: 64 in all)
+//   --local-only   only the local pseudo-terminals (also when ser2net is
+//                  not installed)
+//   --cli PATH     the kvr7314-cli to measure (default: the one of this
+//                  program's build folder)
+//   --keep         keep the scratch folder (the list, ser2net's
+//                  configuration and log, the CLI's output) and say where
+//
+// Prints, as "name: value" lines: the single module's wall time, the
+// fleet's wall time and its ratio to the single one (target <= 1.25), how
+// the 300 ms between programming frames held at every module while all ran
+// (worst deviation, target <= 10 ms, and the median), and the fleet
+// process's peak memory and CPU time, and how many modules ended ok. The
+// modules time their frames in this process's event loop, so it also
+// prints how late that loop ran (a late loop makes gaps look worse than the
+// line had them) and the gaps timed while it kept up. When gaps go wrong
+// or modules fail, when it happened in the run and when each failed
+// module's read request came tell a stalled tool from a slow module.
+
+#include "bench/largestmodule.h"
+#include "files/settingsfile.h"
+#include "link/frames.h"
+#include "sim/ptyhost.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+namespace {
+
+constexpr double kStepIntervalMs = 300.0;
+// Long enough for 64 modules' writes and reads even when something is slow;
+// a run past it is stopped and reported, not waited for.
+constexpr int kChildTimeoutMs = 180000;
+
+struct Options {
+    int perKind = 32;
+    bool localOnly = false;
+    bool keep = false;
+    QString cli;
+};
+
+std::optional<Options> parseOptions(const QStringList &arguments)
+{
+    Options options;
+    options.cli = QCoreApplication::applicationDirPath() + QStringLiteral("/../cli/kvr7314-cli");
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument == u"--local-only") {
+            options.localOnly = true;
+        } else if (argument == u"--keep") {
+            options.keep = true;
+        } else if (argument == u"--modules" && i + 1 < arguments.size()) {
+            bool ok = false;
+            options.perKind = arguments[++i].toInt(&ok);
+            if (!ok || options.perKind < 1)
+                return std::nullopt;
+        } else if (argument == u"--cli" && i + 1 < arguments.size()) {
+            options.cli = arguments[++i];
+        } else {
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return NAN;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double processCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+double seconds(const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; }
+
+// Lets the event loop run for `ms`, so the modules go on answering.
+void serveFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// ---- the simulated modules ----------------------------------------------
+
+bool isProgrammingStep(const QString &code)
+{
+    bool ok = false;
+    const int number = code.toInt(&ok);
+    return ok && number >= kFirstStepCode && number < kFirstStepCode + kProgrammingStepCount;
+}
+
+// One simulated module and when its programming frames arrived, on the
+// bench's one clock. Times are taken as the frame's last byte is read from
+// the pseudo-terminal, which is as close to the module's side of the line
+// as this process gets.
+struct Module {
+    QString name;
+    QString port;   // as the fleet list gives it
+    std::unique_ptr<PtyHost> host;
+    std::vector<double> stepArrivalsMs;
+    std::vector<double> readRequestsMs;   // the verify's read requests
+};
+
+class Modules {
+public:
+    explicit Modules(const QElapsedTimer &clock) : m_clock(clock) {}
+
+    // A new module on a pseudo-terminal, its port the pty itself for now.
+    Module *add(const QString &name)
+    {
+        auto module = std::make_unique<Module>();
+        module->name = name;
+        module->host = std::make_unique<PtyHost>();
+        if (!module->host->open()) {
+            std::fprintf(stderr, "no pseudo-terminal for %s: %s\n", qPrintable(name),
+                         qPrintable(module->host->errorString()));
+            return nullptr;
+        }
+        module->port = module->host->devicePath();
+        Module *raw = module.get();
+        QObject::connect(raw->host.get(), &PtyHost::frameReceived, raw->host.get(), [this, raw](const ReceivedFrame &frame) {
+            if (!m_recording)
+                return;
+            if (isProgrammingStep(frame.code))
+                raw->stepArrivalsMs.push_back(m_clock.nsecsElapsed() / 1e6);
+            else if (frame.code == kReadRequestCode)
+                raw->readRequestsMs.push_back(m_clock.nsecsElapsed() / 1e6);
+        });
+        m_modules.push_back(std::move(module));
+        return raw;
+    }
+
+    // Frames count from here on, for the run about to start.
+    void startRecording()
+    {
+        for (const auto &module : m_modules) {
+            module->stepArrivalsMs.clear();
+            module->readRequestsMs.clear();
+        }
+        m_recording = true;
+    }
+    void stopRecording() { m_recording = false; }
+
+    const std::vector<std::unique_ptr<Module>> &all() const { return m_modules; }
+
+private:
+    const QElapsedTimer &m_clock;
+    std::vector<std::unique_ptr<Module>> m_modules;
+    bool m_recording = false;
+};
+
+struct Gaps {
+    std::vector<double> all;       // every gap at every module, ms
+    int completeModules = 0;       // modules that took all 26 steps
+    QString worstModule;
+};
+
+Gaps gapsOf(const std::vector<const Module *> &modules)
+{
+    Gaps gaps;
+    double worst = -1;
+    for (const Module *module : modules) {
+        const std::vector<double> &at = module->stepArrivalsMs;
+        if (int(at.size()) == kProgrammingStepCount)
+            ++gaps.completeModules;
+        for (size_t i = 1; i < at.size(); ++i) {
+            const double gap = at[i] - at[i - 1];
+            gaps.all.push_back(gap);
+            if (std::abs(gap - kStepIntervalMs) > worst) {
+                worst = std::abs(gap - kStepIntervalMs);
+                gaps.worstModule = module->name;
+            }
+        }
+    }
+    return gaps;
+}
+
+double worstDeviation(const std::vector<double> &gaps)
+{
+    double worst = 0;
+    for (double gap : gaps)
+        worst = std::max(worst, std::abs(gap - kStepIntervalMs));
+    return worst;
+}
+
+// ---- how late this process's own loop runs --------------------------------
+
+// A timer that should tick every 5 ms: how much later than that it came is
+// how long a frame could have waited in the pseudo-terminal before the
+// module's side saw it. With 64 modules in one thread, on a machine that
+// may be busy with other work, this is the first thing to look at when the
+// gaps look bad.
+class LoopWatch {
+public:
+    static constexpr int kIntervalMs = 5;
+    // Later than this, a frame read in that stretch counts as timed late.
+    static constexpr double kStallMs = 2.0;
+
+    explicit LoopWatch(const QElapsedTimer &clock) : m_clock(clock)
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(kIntervalMs);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { tick(); });
+    }
+    void start()
+    {
+        m_late.clear();
+        m_stalls.clear();
+        m_last = now();
+        m_timer.start();
+    }
+    void stop() { m_timer.stop(); }
+
+    double worstMs() const { return m_late.empty() ? 0 : *std::max_element(m_late.begin(), m_late.end()); }
+    int ticksLaterThan(double ms) const { return int(std::count_if(m_late.begin(), m_late.end(), [ms](double l) { return l > ms; })); }
+    int ticks() const { return int(m_late.size()); }
+
+    // Whether a frame timed at `atMs` may have waited for the loop: it came
+    // in a stretch the loop was held up, or just at its end.
+    bool stalledAround(double atMs) const
+    {
+        return std::any_of(m_stalls.begin(), m_stalls.end(), [atMs](const std::pair<double, double> &stall) {
+            return atMs >= stall.first - 1.0 && atMs <= stall.second + 1.0;
+        });
+    }
+
+private:
+    double now() const { return m_clock.nsecsElapsed() / 1e6; }
+    void tick()
+    {
+        const double at = now();
+        const double late = std::max(0.0, at - m_last - kIntervalMs);
+        m_late.push_back(late);
+        if (late > kStallMs)
+            m_stalls.emplace_back(at - late, at);
+        m_last = at;
+    }
+
+    const QElapsedTimer &m_clock;
+    QTimer m_timer;
+    double m_last = 0;
+    std::vector<double> m_late;
+    std::vector<std::pair<double, double>> m_stalls;   // from, to (ms on the bench's clock)
+};
+
+// The gaps whose two frames were both timed while the loop kept up: what
+// the line had, whatever else this machine was doing.
+std::vector<double> gapsTimedOnTime(const std::vector<const Module *> &modules, const LoopWatch &watch)
+{
+    std::vector<double> gaps;
+    for (const Module *module : modules) {
+        const std::vector<double> &at = module->stepArrivalsMs;
+        for (size_t i = 1; i < at.size(); ++i) {
+            if (!watch.stalledAround(at[i - 1]) && !watch.stalledAround(at[i]))
+                gaps.push_back(at[i] - at[i - 1]);
+        }
+    }
+    return gaps;
+}
+
+// When things happened in the fleet's run, in seconds from its start: the
+// stretch in which gaps went wrong, and when the modules that did not end
+// well got their read request, tell a stalled tool from a slow module.
+void printTimeline(const std::vector<const Module *> &modules, double startMs, const QStringList &notOk)
+{
+    const auto sinceStart = [startMs](double ms) { return (ms - startMs) / 1000.0; };
+    double firstStep = INFINITY, lastStep = -INFINITY, badFrom = INFINITY, badTo = -INFINITY;
+    int bad = 0;
+    for (const Module *module : modules) {
+        const std::vector<double> &at = module->stepArrivalsMs;
+        if (!at.empty()) {
+            firstStep = std::min(firstStep, at.front());
+            lastStep = std::max(lastStep, at.back());
+        }
+        for (size_t i = 1; i < at.size(); ++i) {
+            if (std::abs(at[i] - at[i - 1] - kStepIntervalMs) > 10.0) {
+                ++bad;
+                badFrom = std::min(badFrom, at[i - 1]);
+                badTo = std::max(badTo, at[i]);
+            }
+        }
+    }
+    std::printf("fleet steps arrived from %.2f s to %.2f s after its start\n", sinceStart(firstStep), sinceStart(lastStep));
+    if (bad > 0)
+        std::printf("fleet gaps off by more than 10 ms: %d, between %.2f s and %.2f s\n", bad, sinceStart(badFrom),
+                    sinceStart(badTo));
+    int requested = 0;
+    std::vector<double> requestDelays;
+    for (const Module *module : modules) {
+        requested += module->readRequestsMs.empty() ? 0 : 1;
+        if (!module->readRequestsMs.empty() && !module->stepArrivalsMs.empty())
+            requestDelays.push_back(module->readRequestsMs.back() - module->stepArrivalsMs.back());
+        if (!notOk.contains(module->name))
+            continue;
+        const double last = module->stepArrivalsMs.empty() ? NAN : module->stepArrivalsMs.back();
+        const double request = module->readRequestsMs.empty() ? NAN : module->readRequestsMs.back();
+        std::printf("  %s (not ok): step 26 at %.3f s, read request at %.3f s (%.0f ms after step 26)\n",
+                    qPrintable(module->name), sinceStart(last), sinceStart(request), request - last);
+    }
+    std::printf("modules that got a read request: %d of %d", requested, int(modules.size()));
+    if (!requestDelays.empty())
+        std::printf(", %.0f to %.0f ms after their step 26 (median %.0f)", *std::min_element(requestDelays.begin(), requestDelays.end()),
+                    *std::max_element(requestDelays.begin(), requestDelays.end()), median(requestDelays));
+    std::printf("\n");
+}
+
+// ---- the CLI as a child of its own -----------------------------------------
+
+struct ChildRun {
+    bool started = false;
+    bool timedOut = false;
+    int exitCode = -1;        // -1: ended by a signal
+    double wallSeconds = 0;
+    long peakKiB = 0;         // its largest resident set
+    double cpuSeconds = 0;    // user + system, its own
+};
+
+std::vector<char *> pointersTo(std::vector<QByteArray> &strings)
+{
+    std::vector<char *> pointers;
+    for (QByteArray &s : strings)
+        pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// Runs `program` to its end while this event loop goes on serving the
+// modules. Not QProcess: it reaps its child itself, and the rusage of
+// exactly this child (not of all children so far) comes only with wait4 on
+// its pid. stdout and stderr go to the files given.
+ChildRun runChild(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
+                  const QString &stdoutPath, const QString &stderrPath)
+{
+    std::vector<QByteArray> argv{QFile::encodeName(program)};
+    for (const QString &argument : arguments)
+        argv.push_back(argument.toLocal8Bit());
+    std::vector<QByteArray> envp;
+    for (const QString &entry : environment.toStringList())
+        envp.push_back(entry.toLocal8Bit());
+    std::vector<char *> argvPointers = pointersTo(argv);
+    std::vector<char *> envpPointers = pointersTo(envp);
+    const QByteArray out = QFile::encodeName(stdoutPath);
+    const QByteArray err = QFile::encodeName(stderrPath);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // Nothing of this process's (ser2net's pipes, sockets) leaks into it.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+
+    ChildRun run;
+    QElapsedTimer clock;
+    clock.start();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv.front().constData(), &actions, nullptr, argvPointers.data(),
+                                    envpPointers.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        std::fprintf(stderr, "%s did not start: %s\n", argv.front().constData(), strerror(spawned));
+        return run;
+    }
+    run.started = true;
+
+    // Polled, so the wall time is known to 10 ms; against 12 s that is
+    // nothing, and the loop stays free for the modules in between.
+    QEventLoop loop;
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        int status = 0;
+        rusage usage{};
+        const pid_t done = wait4(pid, &status, WNOHANG, &usage);
+        if (done == pid) {
+            run.wallSeconds = clock.nsecsElapsed() / 1e9;
+            run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            run.peakKiB = usage.ru_maxrss;   // Linux gives it in KiB
+            run.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+            loop.quit();
+        } else if (clock.elapsed() > kChildTimeoutMs && !run.timedOut) {
+            run.timedOut = true;
+            ::kill(pid, SIGKILL);
+        }
+    });
+    poll.start(10);
+    loop.exec();
+    return run;
+}
+
+// ---- ser2net in front of half the modules -------------------------------
+
+QString ser2netProgram()
+{
+    QString found = QStandardPaths::findExecutable(QStringLiteral("ser2net"));
+    // Debian puts it in /usr/sbin, which a user's PATH may leave out.
+    if (found.isEmpty())
+        found = QStandardPaths::findExecutable(QStringLiteral("ser2net"), {QStringLiteral("/usr/sbin")});
+    return found;
+}
+
+// `count` loopback ports nothing listens on, held together while they are
+// chosen so that no two are the same.
+QList<quint16> freeLoopbackPorts(int count)
+{
+    std::vector<std::unique_ptr<QTcpServer>> held;
+    QList<quint16> ports;
+    for (int i = 0; i < count; ++i) {
+        auto server = std::make_unique<QTcpServer>();
+        if (!server->listen(QHostAddress::LocalHost, 0))
+            return {};
+        ports.append(server->serverPort());
+        held.push_back(std::move(server));
+    }
+    return ports;
+}
+
+// The ports the kernel has a listening socket on. Read from its table
+// rather than by connecting: ser2net takes a probe for its one client.
+QSet<quint16> listeningPorts()
+{
+    QSet<quint16> ports;
+    for (const char *table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile file(QString::fromLatin1(table));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        file.readLine();   // the header
+        while (!file.atEnd()) {
+            const QList<QByteArray> fields = file.readLine().simplified().split(' ');
+            // "sl local_address rem_address st ...": st 0A is LISTEN.
+            if (fields.size() > 3 && fields[3] == "0A")
+                ports.insert(quint16(fields[1].mid(fields[1].indexOf(':') + 1).toUInt(nullptr, 16)));
+        }
+    }
+    return ports;
+}
+
+bool waitUntilListening(const QList<quint16> &ports, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        const QSet<quint16> listening = listeningPorts();
+        if (std::all_of(ports.begin(), ports.end(), [&](quint16 port) { return listening.contains(port); }))
+            return true;
+        serveFor(50);
+    }
+    return false;
+}
+
+// One RFC 2217 connection per module, the line at 9600 until the tool sets
+// it, no lock files and no modem lines (a pseudo-terminal has none).
+QByteArray ser2netConfig(const std::vector<Module *> &modules, const QList<quint16> &ports)
+{
+    QByteArray yaml = "%YAML 1.1\n---\n";
+    for (size_t i = 0; i < modules.size(); ++i) {
+        yaml += QStringLiteral("connection: &m%1\n"
+                               "  accepter: telnet(rfc2217),tcp,127.0.0.1,%2\n"
+                               "  connector: serialdev(nouucplock=true),%3,9600n81,local\n")
+                    .arg(i + 1)
+                    .arg(ports[qsizetype(i)])
+                    .arg(modules[i]->host->devicePath())
+                    .toUtf8();
+    }
+    return yaml;
+}
+
+// ser2net in front of `modules`, each module's port then its rfc2217://
+// address. False (and why on stderr) when it does not come up.
+bool startSer2net(QProcess &ser2net, const QString &program, const QTemporaryDir &scratch,
+                  const std::vector<Module *> &modules)
+{
+    const QList<quint16> ports = freeLoopbackPorts(int(modules.size()));
+    QFile config(scratch.filePath(QStringLiteral("ser2net.yaml")));
+    if (ports.size() != qsizetype(modules.size()) || !config.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "no free loopback ports or no configuration file for ser2net\n");
+        return false;
+    }
+    config.write(ser2netConfig(modules, ports));
+    config.close();
+    ser2net.setProcessChannelMode(QProcess::MergedChannels);
+    ser2net.setStandardOutputFile(scratch.filePath(QStringLiteral("ser2net.log")));
+    ser2net.start(program, {QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("-c"), config.fileName()});
+    if (!ser2net.waitForStarted(3000) || !waitUntilListening(ports, 5000)) {
+        std::fprintf(stderr, "ser2net did not listen on its %d ports; see its log:\n", int(ports.size()));
+        QFile log(scratch.filePath(QStringLiteral("ser2net.log")));
+        if (log.open(QIODevice::ReadOnly))
+            std::fprintf(stderr, "%s\n", log.readAll().constData());
+        return false;
+    }
+    for (size_t i = 0; i < modules.size(); ++i)
+        modules[i]->port = QStringLiteral("rfc2217://127.0.0.1:%1").arg(ports[qsizetype(i)]);
+    return true;
+}
+
+// ---- the files the CLI reads -----------------------------------------------
+
+// The largest settings a module takes (every text at its 25 characters), so
+// the verify reads the longest dump; examples/flex.kvr should they not save.
+// Which one it is, or nothing.
+std::optional<QString> writeSettings(const QString &path)
+{
+    ModuleSettings largest = largestModuleSettings();
+    // The module keeps the scroll time in three digits: 9999 would come back
+    // as 999 and every verify would differ.
+    largest.scrollTime = QStringLiteral("999");
+    if (writeSettingsFile(path, largest, QDateTime::currentDateTime()))
+        return QStringLiteral("the largest settings (every text at its 25 characters, scroll time 999)");
+    QFile::remove(path);
+    if (QFile::copy(QStringLiteral(KVR_SOURCE_DIR "/examples/flex.kvr"), path))
+        return QStringLiteral("examples/flex.kvr");
+    return std::nullopt;
+}
+
+// "naam;poort;bestand", one row a module, all with the same settings file
+// beside the list.
+bool writeFleetList(const QString &path, const std::vector<std::unique_ptr<Module>> &modules, const QString &settingsFile)
+{
+    QByteArray list = "naam;poort;bestand\r\n";
+    for (const auto &module : modules)
+        list += QStringLiteral("%1;%2;%3\r\n").arg(module->name, module->port, settingsFile).toUtf8();
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(list) == list.size();
+}
+
+// ---- what the fleet command said ----------------------------------------------
+
+struct FleetReport {
+    bool parsed = false;
+    QMap<QString, int> outcomes;         // "ok", "failed", ... -> how many
+    QStringList notOk;                   // "name (outcome): cause"
+    QStringList notOkNames;
+    std::vector<double> durationsMs;
+    int entries = 0;
+};
+
+FleetReport readFleetReport(const QString &path)
+{
+    FleetReport report;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return report;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+    if (!document.isArray())
+        return report;
+    report.parsed = true;
+    for (const QJsonValue &value : document.array()) {
+        const QJsonObject module = value.toObject();
+        const QString outcome = module.value(QStringLiteral("outcome")).toString();
+        ++report.entries;
+        ++report.outcomes[outcome];
+        report.durationsMs.push_back(module.value(QStringLiteral("durationMs")).toDouble());
+        if (outcome != u"ok")
+            report.notOkNames.append(module.value(QStringLiteral("name")).toString());
+        if (outcome != u"ok")
+            report.notOk.append(QStringLiteral("%1 (%2): %3")
+                                    .arg(module.value(QStringLiteral("name")).toString(), outcome,
+                                         module.value(QStringLiteral("cause")).toString()));
+    }
+    return report;
+}
+
+void printTail(const QString &path, qint64 bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    if (file.size() > bytes)
+        file.seek(file.size() - bytes);
+    std::fprintf(stderr, "-- %s:\n%s\n", qPrintable(QFileInfo(path).fileName()), file.readAll().constData());
+}
+
+void printChild(const char *what, const ChildRun &run)
+{
+    std::printf("%s wall s: %.2f\n", what, run.wallSeconds);
+    std::printf("%s exit code: %d%s\n", what, run.exitCode, run.timedOut ? " (stopped after 180 s)" : "");
+    std::printf("%s peak memory KiB: %ld\n", what, run.peakKiB);
+    std::printf("%s CPU s (user+system): %.2f\n", what, run.cpuSeconds);
+}
+
+void printLoop(const char *what, const LoopWatch &watch)
+{
+    std::printf("%s: worst %.1f ms late, %d of %d ticks over 5 ms late\n", what, watch.worstMs(),
+                watch.ticksLaterThan(5.0), watch.ticks());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const std::optional<Options> options = parseOptions(app.arguments());
+    if (!options) {
+        std::fprintf(stderr, "usage: bench_fleet [--modules N] [--local-only] [--cli PATH] [--keep]\n");
+        return 2;
+    }
+    if (!QFileInfo(options->cli).isExecutable()) {
+        std::fprintf(stderr, "no kvr7314-cli at %s (--cli PATH)\n", qPrintable(options->cli));
+        return 1;
+    }
+    QTemporaryDir scratch;
+    scratch.setAutoRemove(!options->keep);
+    const QString settingsPath = scratch.filePath(QStringLiteral("module.kvr"));
+    const std::optional<QString> settingsKind = writeSettings(settingsPath);
+    if (!scratch.isValid() || !settingsKind) {
+        std::fprintf(stderr, "no scratch folder or settings file\n");
+        return 1;
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    Modules modules(clock);
+    std::vector<Module *> local;
+    std::vector<Module *> networked;
+    for (int i = 1; i <= options->perKind; ++i) {
+        Module *module = modules.add(QStringLiteral("lokaal-%1").arg(i, 2, 10, QLatin1Char('0')));
+        if (!module)
+            return 1;
+        local.push_back(module);
+    }
+
+    QProcess ser2net;
+    const QString ser2netPath = ser2netProgram();
+    QString ser2netNote;
+    if (options->localOnly) {
+        ser2netNote = QStringLiteral("not used (--local-only)");
+    } else if (ser2netPath.isEmpty()) {
+        ser2netNote = QStringLiteral("not installed: the ser2net half is skipped");
+    } else {
+        for (int i = 1; i <= options->perKind; ++i) {
+            Module *module = modules.add(QStringLiteral("ser2net-%1").arg(i, 2, 10, QLatin1Char('0')));
+            if (!module)
+                return 1;
+            networked.push_back(module);
+        }
+        if (!startSer2net(ser2net, ser2netPath, scratch, networked))
+            return 1;
+        ser2netNote = QStringLiteral("one process, %1 rfc2217 connections on loopback").arg(networked.size());
+    }
+
+    const QString listPath = scratch.filePath(QStringLiteral("regio.csv"));
+    if (!writeFleetList(listPath, modules.all(), QFileInfo(settingsPath).fileName())) {
+        std::fprintf(stderr, "the fleet list could not be written\n");
+        return 1;
+    }
+    // Backups and the log go to a folder of the bench's, not the user's.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KVR7314_DATA_DIR"), scratch.filePath(QStringLiteral("data")));
+    QDir(scratch.path()).mkpath(QStringLiteral("data"));
+
+    std::printf("kvr7314-cli: %s\n", qPrintable(QFileInfo(options->cli).canonicalFilePath()));
+    std::printf("settings file: %s\n", qPrintable(*settingsKind));
+    std::printf("modules: %d (%d on local pseudo-terminals, %d through ser2net), all hosted in this one thread\n",
+                int(modules.all().size()), int(local.size()), int(networked.size()));
+    std::printf("ser2net: %s\n", qPrintable(ser2netNote));
+    if (options->keep)
+        std::printf("scratch folder (kept): %s\n", qPrintable(scratch.path()));
+    std::fflush(stdout);
+
+    LoopWatch watch(clock);
+
+    // 1. One module alone: what a fleet's write is measured against.
+    Module *single = local.front();
+    modules.startRecording();
+    watch.start();
+    const ChildRun alone = runChild(options->cli,
+                                    {QStringLiteral("write"), settingsPath, QStringLiteral("--verify"),
+                                     QStringLiteral("--port"), single->port},
+                                    environment, scratch.filePath(QStringLiteral("single.out")),
+                                    scratch.filePath(QStringLiteral("single.err")));
+    watch.stop();
+    modules.stopRecording();
+    if (!alone.started)
+        return 1;
+    const Gaps singleGaps = gapsOf({single});
+    printChild("single write --verify", alone);
+    std::printf("single frame gaps: median %.2f ms, worst deviation from 300 ms %.2f ms, %d of %d steps arrived\n",
+                median(singleGaps.all), worstDeviation(singleGaps.all), int(single->stepArrivalsMs.size()),
+                kProgrammingStepCount);
+    printLoop("bench loop during the single write", watch);
+    if (alone.exitCode != 0)
+        printTail(scratch.filePath(QStringLiteral("single.err")), 2000);
+    std::fflush(stdout);
+
+    // 2. The whole fleet, in one process.
+    serveFor(500);
+    const double benchCpuBefore = processCpuSeconds();
+    modules.startRecording();
+    watch.start();
+    const QString fleetOut = scratch.filePath(QStringLiteral("fleet.json"));
+    const double fleetStartMs = clock.nsecsElapsed() / 1e6;
+    const ChildRun fleet = runChild(options->cli,
+                                    {QStringLiteral("fleet"), QStringLiteral("write"), QStringLiteral("--verify"),
+                                     listPath, QStringLiteral("--json")},
+                                    environment, fleetOut, scratch.filePath(QStringLiteral("fleet.err")));
+    watch.stop();
+    modules.stopRecording();
+    const double benchCpu = processCpuSeconds() - benchCpuBefore;
+    if (!fleet.started)
+        return 1;
+
+    std::vector<const Module *> everyModule;
+    for (const auto &module : modules.all())
+        everyModule.push_back(module.get());
+    const Gaps gaps = gapsOf(everyModule);
+    const double ratio = fleet.wallSeconds / alone.wallSeconds;
+    const double worst = worstDeviation(gaps.all);
+    printChild("fleet write --verify", fleet);
+    std::printf("fleet to single wall ratio (target <= 1.25): %.3f  %s\n", ratio, ratio <= 1.25 ? "ok" : "MISSED");
+    std::printf("fleet frame gap median ms: %.2f (%d gaps)\n", median(gaps.all), int(gaps.all.size()));
+    std::printf("fleet frame gap worst deviation from 300 ms (target <= 10): %.2f ms at %s  %s\n", worst,
+                qPrintable(gaps.worstModule), worst <= 10.0 ? "ok" : "MISSED");
+    for (const auto &[kind, members] : {std::pair{"local", &local}, std::pair{"ser2net", &networked}}) {
+        if (members->empty())
+            continue;
+        const Gaps part = gapsOf(std::vector<const Module *>(members->begin(), members->end()));
+        std::printf("fleet frame gaps, %s modules: median %.2f ms, worst deviation %.2f ms\n", kind,
+                    median(part.all), worstDeviation(part.all));
+    }
+    std::printf("modules that took all 26 steps: %d of %d\n", gaps.completeModules, int(modules.all().size()));
+
+    const FleetReport report = readFleetReport(fleetOut);
+    printTimeline(everyModule, fleetStartMs, report.notOkNames);
+    if (report.parsed) {
+        std::printf("modules ok (from --json): %d of %d\n", report.outcomes.value(QStringLiteral("ok")), report.entries);
+        for (auto it = report.outcomes.cbegin(); it != report.outcomes.cend(); ++it) {
+            if (it.key() != u"ok")
+                std::printf("modules %s: %d\n", qPrintable(it.key()), it.value());
+        }
+        std::printf("module durationMs: median %.0f, longest %.0f\n", median(report.durationsMs),
+                    report.durationsMs.empty() ? NAN : *std::max_element(report.durationsMs.begin(), report.durationsMs.end()));
+        for (qsizetype i = 0; i < report.notOk.size() && i < 5; ++i)
+            std::printf("  not ok: %s\n", qPrintable(report.notOk[i]));
+    } else {
+        std::printf("modules ok (from --json): no JSON array on stdout\n");
+    }
+    if (fleet.exitCode != 0 || !report.parsed)
+        printTail(scratch.filePath(QStringLiteral("fleet.err")), 3000);
+
+    printLoop("bench loop during the fleet write", watch);
+    const std::vector<double> onTime = gapsTimedOnTime(everyModule, watch);
+    std::printf("fleet frame gaps timed while the bench loop kept up: %d of %d, worst deviation %.2f ms, median %.2f ms\n",
+                int(onTime.size()), int(gaps.all.size()), worstDeviation(onTime), median(onTime));
+    std::printf("bench CPU s during the fleet write: %.2f of %.2f wall\n", benchCpu, fleet.wallSeconds);
+    // The gaps are timed by this loop: when it ran late, part of what the
+    // gaps show is the bench's, not the tool's.
+    if (watch.worstMs() > 5.0)
+        std::printf("note: this process's loop ran up to %.1f ms late while it hosted %d modules; gap deviations "
+                    "of that size may be the bench's own\n",
+                    watch.worstMs(), int(modules.all().size()));
+
+    if (ser2net.state() != QProcess::NotRunning) {
+        ser2net.terminate();
+        if (!ser2net.waitForFinished(3000)) {
+            ser2net.kill();
+            ser2net.waitForFinished(3000);
+        }
+    }
+    return 0;
+}
