@@ -4,7 +4,7 @@
 // a region's device servers are reached), timed against one module's
 // `write --verify` of the same settings file.
 //
-//   bench_fleet [--modules N] [--local-only] [--cli PATH] [--keep]
+//   bench_fleet [--modules N] [--local-only] [--faults] [--cli PATH] [--keep]
 //
 //   --modules N    N modules of each kind (default 32: 64 in all)
 //   --local-only   only the local pseudo-terminals (also when ser2net is
@@ -13,6 +13,11 @@
 //                  program's build folder)
 //   --keep         keep the scratch folder (the list, ser2net's
 //                  configuration and log, the CLI's output) and say where
+//   --faults       three modules of the fleet misbehave: one drops off at
+//                  step 10 (its pseudo-terminal closes; behind ser2net the
+//                  server drops its client), one never answers the read
+//                  request, one answers with garbage; the others must
+//                  finish as if alone, and the summary names each cause
 //
 // Prints, as "name: value" lines: the single module's wall time, the
 // fleet's wall time and its ratio to the single one (target <= 1.25), how
@@ -76,6 +81,7 @@ struct Options {
     int perKind = 32;
     bool localOnly = false;
     bool keep = false;
+    bool faults = false;
     QString cli;
 };
 
@@ -89,6 +95,8 @@ std::optional<Options> parseOptions(const QStringList &arguments)
             options.localOnly = true;
         } else if (argument == u"--keep") {
             options.keep = true;
+        } else if (argument == u"--faults") {
+            options.faults = true;
         } else if (argument == u"--modules" && i + 1 < arguments.size()) {
             bool ok = false;
             options.perKind = arguments[++i].toInt(&ok);
@@ -148,7 +156,30 @@ struct Module {
     std::unique_ptr<PtyHost> host;
     std::vector<double> stepArrivalsMs;
     std::vector<double> readRequestsMs;   // the verify's read requests
+    QString fault;                        // what it does wrong, if anything
 };
+
+// The last three modules misbehave, each its own way (behind ser2net when
+// it is used): what a region's bad day looks like to the fleet.
+void armFaults(const std::vector<std::unique_ptr<Module>> &modules)
+{
+    const size_t n = modules.size();
+    if (n < 4)
+        return;
+    Module *drops = modules[n - 1].get();
+    drops->fault = QStringLiteral("drops off at step 10");
+    auto steps = std::make_shared<int>(0);
+    QObject::connect(drops->host.get(), &PtyHost::frameReceived, drops->host.get(), [drops, steps](const ReceivedFrame &frame) {
+        if (isProgrammingStep(frame.code) && ++*steps == 10)
+            drops->host->closeMaster();
+    });
+    modules[n - 2]->fault = QStringLiteral("never answers");
+    modules[n - 2]->host->module().behaviour.answers = false;
+    modules[n - 3]->fault = QStringLiteral("answers garbage");
+    modules[n - 3]->host->module().behaviour.garbage = QByteArray("\x15\x7F?#GARBAGE#?\r\n").repeated(8);
+    // Only the garbage: the dump it would come before is cut off.
+    modules[n - 3]->host->module().behaviour.cutAfter = int(modules[n - 3]->host->module().behaviour.garbage.size());
+}
 
 class Modules {
 public:
@@ -639,7 +670,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const std::optional<Options> options = parseOptions(app.arguments());
     if (!options) {
-        std::fprintf(stderr, "usage: bench_fleet [--modules N] [--local-only] [--cli PATH] [--keep]\n");
+        std::fprintf(stderr, "usage: bench_fleet [--modules N] [--local-only] [--faults] [--cli PATH] [--keep]\n");
         return 2;
     }
     if (!QFileInfo(options->cli).isExecutable()) {
@@ -731,6 +762,8 @@ int main(int argc, char *argv[])
     std::fflush(stdout);
 
     // 2. The whole fleet, in one process.
+    if (options->faults)
+        armFaults(modules.all());
     serveFor(500);
     const double benchCpuBefore = processCpuSeconds();
     modules.startRecording();
@@ -766,6 +799,18 @@ int main(int argc, char *argv[])
                     median(part.all), worstDeviation(part.all));
     }
     std::printf("modules that took all 26 steps: %d of %d\n", gaps.completeModules, int(modules.all().size()));
+    if (options->faults) {
+        std::vector<const Module *> healthy;
+        for (const Module *module : everyModule) {
+            if (module->fault.isEmpty())
+                healthy.push_back(module);
+            else
+                std::printf("fault: %s %s\n", qPrintable(module->name), qPrintable(module->fault));
+        }
+        const Gaps part = gapsOf(healthy);
+        std::printf("fleet frame gaps, modules without a fault: worst deviation %.2f ms, %d of %d took all 26 steps\n",
+                    worstDeviation(part.all), part.completeModules, int(healthy.size()));
+    }
 
     const FleetReport report = readFleetReport(fleetOut);
     printTimeline(everyModule, fleetStartMs, report.notOkNames);
