@@ -3,9 +3,10 @@
 #include "cli/clicommandtable.h"
 
 #include <QJsonArray>
-#include <algorithm>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <algorithm>
 
 
 #ifdef Q_OS_WIN

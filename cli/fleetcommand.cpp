@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 
 namespace {

@@ -12,9 +12,10 @@
 
 #include <QElapsedTimer>
 #include <QHash>
-#include <QStringList>
 #include <QObject>
+#include <QStringList>
 
+#include <functional>
 #include <memory>
 
 struct FleetOptions {
