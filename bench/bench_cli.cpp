@@ -16,6 +16,7 @@
 // peak memory under the flood < 100 MB.
 
 #include "link/moduledump.h"
+#include "bench/benchsupport.h"
 #include "bench/largestmodule.h"
 #include "sim/ptyhost.h"
 
@@ -44,7 +45,6 @@ struct Measure {
 };
 
 
-double seconds(const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; }
 
 // Runs the CLI to its end while this process's event loop serves the
 // module. CPU time is what the finished child added to this process's

@@ -15,6 +15,7 @@
 // this process, so its CPU time is counted too.
 
 #include "app/mainwindow.h"
+#include "bench/benchsupport.h"
 #include "link/frames.h"
 #include "link/portlist.h"
 #include "sim/ptyhost.h"
@@ -25,9 +26,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
-#include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -59,56 +58,6 @@ public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
 };
 
-double processCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// ser2net in front of `device` on a free loopback port, the line at 9600
-// until RFC 2217 sets it: the address to reach it by, or nothing.
-std::optional<QString> startSer2net(QProcess &ser2net, const QTemporaryDir &scratch, const QString &device)
-{
-    QTcpSocket probe;
-    quint16 port = 0;
-    for (quint16 candidate = 24301; candidate < 24400 && port == 0; ++candidate) {
-        probe.connectToHost(QStringLiteral("127.0.0.1"), candidate);
-        if (!probe.waitForConnected(200))
-            port = candidate;
-        probe.abort();
-    }
-    QFile config(scratch.filePath(QStringLiteral("ser2net.yaml")));
-    if (port == 0 || !config.open(QIODevice::WriteOnly))
-        return std::nullopt;
-    config.write(QStringLiteral("%YAML 1.1\n---\nconnection: &bench\n"
-                                "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
-                                "  connector: serialdev(nouucplock=true),%2,9600n81,local\n")
-                     .arg(port)
-                     .arg(device)
-                     .toUtf8());
-    config.close();
-    ser2net.start(QStringLiteral("ser2net"), {QStringLiteral("-n"), QStringLiteral("-c"), config.fileName()});
-    if (!ser2net.waitForStarted(3000))
-        return std::nullopt;
-    for (int i = 0; i < 50; ++i) {
-        probe.connectToHost(QStringLiteral("127.0.0.1"), port);
-        const bool up = probe.waitForConnected(200);
-        probe.abort();
-        if (up)
-            return QStringLiteral("rfc2217://127.0.0.1:%1").arg(port);
-        QThread::msleep(100);
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -137,12 +86,10 @@ int main(int argc, char *argv[])
     QProcess ser2net;
     QTemporaryDir scratch;
     if (app.arguments().contains(QStringLiteral("--ser2net"))) {
-        const std::optional<QString> address = startSer2net(ser2net, scratch, device);
-        if (!address) {
-            std::fprintf(stderr, "ser2net did not start (apt-get install ser2net)\n");
+        const std::optional<QStringList> address = startSer2net(ser2net, scratch.path(), {device});
+        if (!address)
             return 1;
-        }
-        device = *address;
+        device = address->first();
     }
     // COM 1 leads to the pseudo-terminal, found as the window finds any COM
     // box's port (the machine's ports listed at the opening), so step 1
@@ -165,7 +112,7 @@ int main(int argc, char *argv[])
     QTimer::singleShot(300, &settle, &QEventLoop::quit);
     settle.exec();
 
-    const double cpuBefore = processCpuMs();
+    const double cpuBefore = processCpuSeconds() * 1e3;
     clock.start();
     const double clickAtHostMs = host.elapsedMsPrecise();
     button->click();
@@ -174,7 +121,7 @@ int main(int argc, char *argv[])
     while (prompts.texts.isEmpty() && clock.elapsed() < 15000)
         app.processEvents(QEventLoop::WaitForMoreEvents);
     const double wallMs = clock.nsecsElapsed() / 1e6;
-    const double cpuMs = processCpuMs() - cpuBefore;
+    const double cpuMs = processCpuSeconds() * 1e3 - cpuBefore;
 
     if (prompts.texts.isEmpty() || prompts.texts.first() != QStringLiteral("De KVR7314 is geprogrammeerd.\r\r")) {
         std::fprintf(stderr, "the run did not end with the success box\n");

@@ -83,19 +83,25 @@ QString traceOverwrites(const QString &trace, const QString &output)
     return {};
 }
 
+// --tls-ca, --tls-cert and --tls-key as given; an error line for one
+// without a file name.
+QString tlsFilesGiven(const CommandLine &line, TlsFiles *tls)
+{
+    for (const auto &[option, flag, value] : {std::tuple{"tls-ca", "--tls-ca", &tls->authorities},
+                                              std::tuple{"tls-cert", "--tls-cert", &tls->certificate},
+                                              std::tuple{"tls-key", "--tls-key", &tls->key}}) {
+        if (QString error = line.file(option, flag, value); !error.isEmpty())
+            return error;
+    }
+    return {};
+}
+
 // --tls-ca, --tls-cert and --tls-key, each with its variable where the
 // option is not given; an error line when one is given for `addresses`
 // none of which is over TLS.
 QString parseTlsFiles(const CommandLine &line, const QList<PortAddress> &addresses, TlsFiles *tls)
 {
-    QString error;
-    for (const auto &[option, flag, value] : {std::tuple{"tls-ca", "--tls-ca", &tls->authorities},
-                                              std::tuple{"tls-cert", "--tls-cert", &tls->certificate},
-                                              std::tuple{"tls-key", "--tls-key", &tls->key}}) {
-        if (error.isEmpty())
-            error = line.file(option, flag, value);
-    }
-    if (!error.isEmpty())
+    if (const QString error = tlsFilesGiven(line, tls); !error.isEmpty())
         return error;
     const bool overTls = std::any_of(addresses.begin(), addresses.end(), [](const PortAddress &address) {
         return address.networkAddress() && address.networkAddress()->tls;
@@ -382,12 +388,8 @@ Parsed parseFleet(const CommandLine &line)
             return failed(QStringLiteral("--only takes the names of modules, with commas between them"));
     }
     // The list says which addresses are over TLS; the files apply to those.
-    for (const auto &[option, flag, value] : {std::tuple{"tls-ca", "--tls-ca", &request.tls.authorities},
-                                              std::tuple{"tls-cert", "--tls-cert", &request.tls.certificate},
-                                              std::tuple{"tls-key", "--tls-key", &request.tls.key}}) {
-        if (QString error = line.file(option, flag, value); !error.isEmpty())
-            return failed(error);
-    }
+    if (const QString error = tlsFilesGiven(line, &request.tls); !error.isEmpty())
+        return failed(error);
     request.tls = request.tls.withEnvironment();
     return Parsed{request, {}};
 }

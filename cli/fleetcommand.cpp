@@ -94,10 +94,9 @@ private:
         const std::optional<TlsCredentials> tls = TlsCredentials::load(m_request.tls, &error);
         if (!tls)
             return refuse(error, ExitCode::File);
-        const FleetPlan plan = planFleet(m_request.list, m_request.action, m_request.output,
-                                         [this](int comPort) { return comDevices(m_portsFound())[size_t(comPort - 1)]; });
+        const FleetPlan plan = planFleet(m_request.list, m_request.action, m_request.output, m_comDevice);
         if (plan.failure)
-            return refuse(*plan.failure, plan.exit);
+            return refuse(*plan.failure, ExitCode::File);
         m_modules = plan.modules;
         if (!m_request.only.isEmpty() && !selectOnly())
             return false;
@@ -111,6 +110,7 @@ private:
         options->readOptions.endWhenComplete = !m_request.fullWait;
         options->tls = *tls;
         options->portsFound = m_portsFound;
+        options->comDevice = m_comDevice;
         options->context = m_context;
         return true;
     }
@@ -199,6 +199,9 @@ private:
 
     FleetRequest m_request;
     std::function<QList<FoundPort>()> m_portsFound = foundPortsOnce();
+    ComDeviceMapper m_comDevice = [portsFound = m_portsFound](int comPort) {
+        return comDevices(portsFound())[size_t(comPort - 1)];
+    };
     OperationContext m_context;
     QList<FleetModule> m_modules;
     FleetRun *m_run = nullptr;

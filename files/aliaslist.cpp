@@ -75,8 +75,6 @@ AliasListRead readRows(QByteArrayView bytes)
         }
         result.rows.append({line, *number, text});
     }
-    if (result.rows.isEmpty())
-        result.failure = FileReason{QStringLiteral("it holds no alias"), QStringLiteral("er staat geen alias in")};
     return result;
 }
 
@@ -84,10 +82,7 @@ AliasListRead readRows(QByteArrayView bytes)
 
 AliasListRead readAliasList(QByteArrayView bytes)
 {
-    AliasListRead result = readRows(bytes);
-    if (result.failure)
-        result.rows.clear();   // a bad row refuses the whole list
-    return result;
+    return takenWhole(readRows(bytes), {QStringLiteral("it holds no alias"), QStringLiteral("er staat geen alias in")});
 }
 
 ModuleSettings withAliases(ModuleSettings settings, const QList<AliasRow> &rows)

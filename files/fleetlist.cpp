@@ -148,8 +148,6 @@ FleetListRead readRows(QByteArrayView bytes)
         safeNames.insert(safe, module.line);
         result.rows.append(module);
     }
-    if (result.rows.isEmpty())
-        result.failure = FileReason{QStringLiteral("it holds no module"), QStringLiteral("er staat geen module in")};
     return result;
 }
 
@@ -157,8 +155,5 @@ FleetListRead readRows(QByteArrayView bytes)
 
 FleetListRead readFleetList(QByteArrayView bytes)
 {
-    FleetListRead result = readRows(bytes);
-    if (result.failure)
-        result.rows.clear();   // a bad row refuses the whole list
-    return result;
+    return takenWhole(readRows(bytes), {QStringLiteral("it holds no module"), QStringLiteral("er staat geen module in")});
 }

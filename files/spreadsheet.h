@@ -5,6 +5,8 @@
 // without a byte order mark, or Windows-1252; fields in double quotes.
 // Which rows make sense is each list's own business.
 
+#include "files/settingsfile.h"
+
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
@@ -24,6 +26,18 @@ inline constexpr QByteArrayView kUtf8Mark = "\xEF\xBB\xBF";
 // most of its first rows `fits` (semicolons when none does better).
 QList<SpreadsheetRow> readSpreadsheet(QByteArrayView bytes,
                                       const std::function<bool(const QStringList &fields)> &fits);
+
+// A list is taken whole or not at all: a bad row takes no row with it, and
+// a list without rows is refused as `empty` says.
+template <typename ListRead>
+ListRead takenWhole(ListRead read, const FileReason &empty)
+{
+    if (!read.failure && read.rows.isEmpty())
+        read.failure = empty;
+    if (read.failure)
+        read.rows.clear();
+    return read;
+}
 
 // A field as a spreadsheet reads it back whole, in a list of semicolons.
 QString csvField(const QString &text);

@@ -15,7 +15,6 @@ FleetPlan refused(const QString &listPath, const QString &why)
 {
     FleetPlan plan;
     plan.failure = QStringLiteral("%1: %2; no module was asked").arg(listPath, why);
-    plan.exit = ExitCode::File;
     return plan;
 }
 

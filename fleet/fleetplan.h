@@ -5,7 +5,6 @@
 
 #include "files/fleetlist.h"
 #include "link/portaddress.h"
-#include "operations/exitcode.h"
 #include "settings/modulesettings.h"
 
 #include <QList>
@@ -25,9 +24,9 @@ struct FleetModule {
 
 struct FleetPlan {
     QList<FleetModule> modules;
-    // Why the list is refused, naming its row; nothing is run then.
+    // Why the list is refused, naming its row; nothing is run then (a
+    // file's exit code).
     std::optional<QString> failure;
-    ExitCode exit = ExitCode::Ok;
 };
 
 // Two addresses lead to one port when a COM n leads to that device, when

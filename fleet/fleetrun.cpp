@@ -6,6 +6,7 @@
 #include "operations/settingsholder.h"
 #include "operations/writeoperation.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <functional>
@@ -16,7 +17,7 @@
 class FleetMember : public QObject {
 public:
     struct Reports {
-        std::function<void(const QString &state)> state;
+        std::function<void()> stateChanged;
         std::function<void(const QString &line)> said;
         std::function<void(const OperationOutcome &outcome)> ended;
     };
@@ -30,11 +31,7 @@ public:
         // One connection for the backup read, the write and its verify.
         m_access.oneConnectionForAll = true;
         m_access.portsFound = options.portsFound;
-        if (options.portsFound) {
-            m_access.comDevice = [portsFound = options.portsFound](int comPort) {
-                return comDevices(portsFound())[size_t(comPort - 1)];
-            };
-        }
+        m_access.comDevice = options.comDevice;
         OperationContext context = options.context;
         context.module = module.name;
         switch (options.action) {
@@ -71,7 +68,21 @@ public:
         return std::nullopt;
     }
 
-    void start() { run(0); }
+    void start()
+    {
+        m_clock.start();
+        run(0);
+    }
+
+    // Where it stands: "waiting", "step 9 of 26", how it ended.
+    const QString &state() const { return m_state; }
+    void setState(const QString &state)
+    {
+        m_state = state;
+        m_reports.stateChanged();
+    }
+    // Since it started.
+    qint64 elapsedMs() const { return m_clock.isValid() ? m_clock.elapsed() : 0; }
 
     void stop(const StopCause &cause)
     {
@@ -93,12 +104,12 @@ private:
         m_steps.append({operation, reading});
         connect(operation, &Operation::said, this, [this](const QString &line) { m_reports.said(line); });
         connect(operation, &Operation::stepSent, this, [this](int step) {
-            m_reports.state(QStringLiteral("step %1 of %2").arg(step).arg(kProgrammingStepCount));
+            setState(QStringLiteral("step %1 of %2").arg(step).arg(kProgrammingStepCount));
         });
         connect(operation, &Operation::received, this, [this, reading](int characters, bool complete) {
             // Every hundred characters is news enough, for a log too.
             if (complete || characters / 100 != m_reportedCharacters / 100)
-                m_reports.state(QStringLiteral("%1: %2 characters").arg(reading).arg(characters));
+                setState(QStringLiteral("%1: %2 characters").arg(reading).arg(characters));
             m_reportedCharacters = characters;
         });
         connect(operation, &Operation::finished, this, [this](const OperationOutcome &outcome) { stepEnded(outcome); });
@@ -109,7 +120,7 @@ private:
         m_index = index;
         m_reportedCharacters = 0;
         m_current = m_steps[index].operation;
-        m_reports.state(m_current == m_write ? QStringLiteral("connecting") : m_steps[index].reading);
+        setState(m_current == m_write ? QStringLiteral("connecting") : m_steps[index].reading);
         m_current->start();
     }
 
@@ -143,6 +154,8 @@ private:
     WriteOperation *m_write = nullptr;
     QString m_firmware;
     int m_reportedCharacters = 0;
+    QString m_state = QStringLiteral("waiting");
+    QElapsedTimer m_clock;
 };
 
 namespace {
@@ -179,16 +192,11 @@ FleetRun::FleetRun(const QList<FleetModule> &modules, FleetOptions options, QObj
         result.port = modules[i].port.name();
         m_results.append(result);
         const FleetMember::Reports reports{
-            // The state is kept, so a module's line can be drawn anew.
-            [this, i](const QString &state) {
-                m_states[i] = state;
-                emit changed(i);
-            },
+            [this, i] { emit changed(i); },
             [this, i](const QString &line) { emit said(i, line); },
             [this, i](const OperationOutcome &outcome) { memberEnded(i, outcome); },
         };
         m_members.append(new FleetMember(modules[i], m_options, reports, this));
-        m_states.append(QStringLiteral("waiting"));
     }
 }
 
@@ -209,7 +217,11 @@ std::optional<std::pair<int, OperationOutcome>> FleetRun::refusal()
 
 void FleetRun::start()
 {
-    m_clock.start();
+    advance();
+}
+
+void FleetRun::advance()
+{
     startWaiting();
     finishWhenDone();
 }
@@ -221,15 +233,13 @@ void FleetRun::startWaiting()
     const int index = int(m_next++);
     ++m_running;
     m_results[index].started = true;
-    m_startedAt.insert(index, m_clock.elapsed());
     m_members[index]->start();
     // The next a little later: each module's step 1 opens its port, and
     // openings all at one moment would hold up the frames of the others.
     m_startComing = true;
     QTimer::singleShot(kStartSpacingMs, Qt::PreciseTimer, this, [this] {
         m_startComing = false;
-        startWaiting();
-        finishWhenDone();
+        advance();
     });
 }
 
@@ -242,15 +252,12 @@ void FleetRun::memberEnded(int index, const OperationOutcome &outcome)
     result.firmware = m_members[index]->firmware();
     result.cause = outcome.ok() ? QString() : outcome.line;
     result.backup = outcome.backup;
-    result.durationMs = m_clock.elapsed() - m_startedAt.value(index);
-    m_states[index] = outcome.ok() ? fleetOutcomeWord(result.outcome) : fleetOutcomeWord(result.outcome) + QStringLiteral(": ") + result.cause;
-    emit changed(index);
+    result.durationMs = m_members[index]->elapsedMs();
+    m_members[index]->setState(outcome.ok() ? fleetOutcomeWord(result.outcome)
+                                            : fleetOutcomeWord(result.outcome) + QStringLiteral(": ") + result.cause);
     --m_running;
     // The next module starts once this one's operation has returned.
-    QTimer::singleShot(0, this, [this] {
-        startWaiting();
-        finishWhenDone();
-    });
+    QTimer::singleShot(0, this, &FleetRun::advance);
 }
 
 void FleetRun::stop(const StopCause &cause)
@@ -263,8 +270,7 @@ void FleetRun::stop(const StopCause &cause)
         result.outcome = FleetOutcome::Stopped;
         result.exit = cause.exit;
         result.cause = QStringLiteral("stopped by %1 before it started; the module was not changed").arg(cause.name);
-        m_states[i] = QStringLiteral("stopped: not started");
-        emit changed(int(i));
+        m_members[i]->setState(QStringLiteral("stopped: not started"));
     }
     m_next = m_members.size();
     for (qsizetype i = 0; i < m_members.size(); ++i)
@@ -282,5 +288,5 @@ void FleetRun::finishWhenDone()
 
 QString FleetRun::state(int index) const
 {
-    return m_states.value(index);
+    return m_members[index]->state();
 }

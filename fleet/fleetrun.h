@@ -10,10 +10,7 @@
 #include "operations/operation.h"
 #include "readback/readbacksession.h"
 
-#include <QElapsedTimer>
-#include <QHash>
 #include <QObject>
-#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -25,8 +22,10 @@ struct FleetOptions {
     bool backup = false;          // write: first read what the module holds, kept as its backup
     ReadBackSession::Options readOptions;
     TlsCredentials tls;           // for every module over TLS
-    // The machine's serial ports, walked once for every module's log line.
+    // The machine's serial ports, walked once for every module's log line
+    // and for where the COM boxes lead.
     std::function<QList<FoundPort>()> portsFound;
+    ComDeviceMapper comDevice;
     OperationContext context;     // each module's operations keep their record with its name
 };
 
@@ -82,6 +81,8 @@ signals:
     void finished();
 
 private:
+    // Starts what may start, and ends the run once all have ended.
+    void advance();
     void startWaiting();
     void memberEnded(int index, const OperationOutcome &outcome);
     void finishWhenDone();
@@ -89,9 +90,6 @@ private:
     FleetOptions m_options;
     QList<FleetMember *> m_members;
     QList<FleetResult> m_results;
-    QStringList m_states;
-    QElapsedTimer m_clock;
-    QHash<int, qint64> m_startedAt;   // when each module started, on m_clock
     qsizetype m_next = 0;        // the first module not started
     int m_running = 0;
     bool m_startComing = false;   // the next start is timed

@@ -23,8 +23,8 @@ int tableOrder(FleetOutcome outcome)
 
 QString stepsOf(const FleetResult &result, FleetAction action)
 {
-    if (action != FleetAction::Write || !result.started)
-        return action == FleetAction::Write ? QStringLiteral("0/%1").arg(kProgrammingStepCount) : QStringLiteral("-");
+    if (action != FleetAction::Write)
+        return QStringLiteral("-");
     return QStringLiteral("%1/%2").arg(result.stepsSent).arg(kProgrammingStepCount);
 }
 
