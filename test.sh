@@ -13,6 +13,16 @@ source "$(dirname "$0")/scripts/common.sh"
 kvr_install_packages
 export QT_QPA_PLATFORM=offscreen
 
+# The record of the user who runs the tests: the tool's data folder when
+# nothing else names one. Every test, stage and benchmark keeps its log and
+# backups in a folder of its own; at the end this one must be as it was.
+user_record=${KVR7314_DATA_DIR:-${XDG_DATA_HOME:-$HOME/.local/share}/kvr7314}
+record_state() {
+  [ -d "$user_record" ] || return 0
+  find "$user_record" -printf '%P %y %s %T@\n' | sort
+}
+record_before=$(record_state)
+
 # Qt for Windows, needed only by the last stage, takes the longest to build
 # (once, into the cache). It builds alongside the stages before it at the
 # lowest priority, so it takes the time they leave idle rather than add
@@ -62,5 +72,13 @@ if [ -n "$qt_builder" ]; then
   qt_builder=
 fi
 "$KVR_ROOT/scripts/windows.sh" --test
+
+echo "== the user's own record"
+if [ "$(record_state)" != "$record_before" ]; then
+  echo "FAILED: the tests changed $user_record:"
+  diff <(printf '%s\n' "$record_before") <(record_state) || true
+  exit 1
+fi
+echo "ok: $user_record is as it was before the tests"
 
 echo "== all tests passed"

@@ -94,6 +94,7 @@ void print(const char *what, const QList<Measure> &runs, double windowSeconds)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    const OwnDataFolder data;
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
     const QString build = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
     const QString cli = build + QStringLiteral("/cli/kvr7314-cli");

@@ -13,6 +13,7 @@
 // Targets: every run's exit code and log line match its fault; memory grows
 // by less than 5 MB; the descriptor count does not grow.
 
+#include "bench/benchsupport.h"
 #include "cli/clicommandline.h"
 #include "cli/clirun.h"
 #include "operations/exitcode.h"
@@ -130,8 +131,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const int cycles = argc > 1 ? QByteArray(argv[1]).toInt() : 200;
-    QTemporaryDir data;
-    qputenv("KVR7314_DATA_DIR", QFile::encodeName(data.path()));
+    const OwnDataFolder data;
     const QString log = logPath(data.path());
     const QString file = QStringLiteral(KVR_SOURCE_DIR "/examples/flex.kvr");
     QRandomGenerator random(7314);

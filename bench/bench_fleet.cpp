@@ -534,6 +534,7 @@ void printLoop(const char *what, const LoopWatch &watch)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    const OwnDataFolder data;
     const std::optional<Options> options = parseOptions(app.arguments());
     if (!options) {
         std::fprintf(stderr, "usage: bench_fleet [--modules N] [--local-only] [--faults] [--cli PATH] [--keep]\n");

@@ -65,6 +65,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    const OwnDataFolder data;
 
     PtyHost host;
     if (!host.open()) {

@@ -7,6 +7,7 @@
 //
 //   bench_readback [runs]     (default 1; each run takes about 12.3 s)
 
+#include "bench/benchsupport.h"
 #include "app/mainwindow.h"
 #include "link/qtserialport.h"
 #include "settings/codec.h"
@@ -87,6 +88,7 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    const OwnDataFolder data;
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 1;
 
     PtyHost pty;

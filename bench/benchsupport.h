@@ -7,10 +7,26 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include <sys/time.h>
+
+// The log and backups of every operation a benchmark runs, in its own
+// programs and in those it starts, go to a folder of its own that goes
+// with it: never into the record of the user who measures.
+class OwnDataFolder {
+public:
+    OwnDataFolder();
+    ~OwnDataFolder();
+    QString path() const;
+    QString filePath(const QString &name) const;
+
+private:
+    struct Folder;
+    std::unique_ptr<Folder> m_folder;
+};
 
 // The middle value; NaN for none.
 double median(std::vector<double> values);

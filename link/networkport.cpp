@@ -1,5 +1,6 @@
 #include "link/networkport.h"
 
+#include "link/tcpcounters.h"
 #include "settings/codec.h"
 
 #include <QCoreApplication>
@@ -109,11 +110,19 @@ std::optional<TlsCredentials> TlsCredentials::load(const TlsFiles &files, QStrin
 // --- one connection ----------------------------------------------------------------------------
 
 NetworkLine::NetworkLine(NetworkAddress address, TlsCredentials tls, QObject *parent)
-    : QObject(parent), m_address(std::move(address)), m_tls(std::move(tls)), m_deadline(new QTimer(this))
+    : QObject(parent),
+      m_address(std::move(address)),
+      m_tls(std::move(tls)),
+      m_deadline(new QTimer(this)),
+      m_confirmation(new QTimer(this))
 {
     m_deadline->setSingleShot(true);
     m_deadline->setTimerType(Qt::PreciseTimer);   // "5 s" is 5 s, not 4.75
     connect(m_deadline, &QTimer::timeout, this, &NetworkLine::timedOut);
+    // No event tells that the server acknowledged bytes: the kernel's
+    // counts are looked at while a confirmation is awaited.
+    m_confirmation->setInterval(10);
+    connect(m_confirmation, &QTimer::timeout, this, &NetworkLine::checkConfirmation);
 }
 
 NetworkLine::~NetworkLine()
@@ -247,6 +256,8 @@ void NetworkLine::readIncoming()
     }
     if (arrived)
         emit dataArrived();
+    if (m_confirmed)
+        checkConfirmation();   // the answer to the round trip may have come
 }
 
 void NetworkLine::negotiate(const QList<telnet::Receiver::Command> &commands)
@@ -291,11 +302,16 @@ void NetworkLine::socketError()
         return;
     const QAbstractSocket::SocketError error = m_socket->error();
     if (isReady()) {
+        // What the server acknowledged before the connection went: the
+        // steps that count as sent.
+        refreshAcknowledged();
         m_state = State::Lost;
         const QString description = error == QAbstractSocket::RemoteHostClosedError || error == QAbstractSocket::UnknownSocketError
             ? QStringLiteral("the server closed the connection")
             : m_socket->errorString();
         emit noted(QStringLiteral("connection lost: ") + description);
+        if (m_confirmed)
+            endConfirmation(description);
         emit lost(description, hasUnsentBytes());
         return;
     }
@@ -382,6 +398,113 @@ void NetworkLine::send(const QByteArray &moduleBytes)
         return;
     m_socket->write(m_address.protocol == NetworkAddress::Protocol::Rfc2217 ? telnet::escaped(moduleBytes)
                                                                             : moduleBytes);
+    // Handed to the kernel now, not at the next turn of the event loop: the
+    // frame leaves on its tick, and its end in the stream is known.
+    m_socket->flush();
+    m_lastSent.start();
+}
+
+std::optional<quint64> NetworkLine::sentEnd()
+{
+    if (!m_socket)
+        return std::nullopt;
+    const std::optional<TcpCounters> counters = tcpCounters(m_socket->socketDescriptor());
+    if (!counters)
+        return std::nullopt;
+    m_countersKnown = true;
+    m_sent.acknowledged(counters->acknowledged);
+    if (!m_address.tls)
+        return counters->handedOver() + quint64(m_socket->bytesToWrite());
+    // TLS: the kernel counts records. Bytes not encrypted yet have no
+    // place in the stream until they are.
+    const auto *secure = static_cast<QSslSocket *>(m_socket);
+    if (secure->bytesToWrite() > 0)
+        return std::nullopt;
+    return counters->handedOver() + quint64(secure->encryptedBytesToWrite());
+}
+
+void NetworkLine::refreshAcknowledged()
+{
+    if (const std::optional<quint64> end = sentEnd())
+        m_sent.known(*end);
+}
+
+int NetworkLine::markSent()
+{
+    return m_sent.mark(sentEnd());
+}
+
+bool NetworkLine::hasReached(int mark)
+{
+    if (!isOver())
+        refreshAcknowledged();
+    return m_sent.reached(mark);
+}
+
+void NetworkLine::confirmSent(Confirmed done)
+{
+    if (m_confirmed)
+        endConfirmation(QStringLiteral("another confirmation was asked for"));
+    if (!isReady()) {
+        done(QStringLiteral("the connection is closed"));
+        return;
+    }
+    m_confirmed = std::move(done);
+    m_confirmMark = markSent();
+    if (m_address.protocol == NetworkAddress::Protocol::Rfc2217) {
+        // A round trip behind every byte: the server answers only once it
+        // has read all that came before.
+        m_answersAwaited = m_client.baudRateAnswers() + 1;
+        m_socket->write(Rfc2217Client::baudRateQuery());
+        m_socket->flush();
+    }
+    const qint64 since = m_lastSent.isValid() ? m_lastSent.elapsed() : 0;
+    QTimer::singleShot(std::max<qint64>(0, kConfirmationMs - since), Qt::PreciseTimer, m_confirmation,
+                       [this, mark = m_confirmMark] {
+                           if (m_confirmed && m_confirmMark == mark)
+                               endConfirmation(QStringLiteral("the device server did not confirm within %1 s that it "
+                                                              "has the bytes sent")
+                                                   .arg(kConfirmationMs / 1000));
+                       });
+    m_confirmation->start();
+    checkConfirmation();
+}
+
+void NetworkLine::cancelConfirmation()
+{
+    m_confirmation->stop();
+    m_confirmed = {};
+}
+
+void NetworkLine::checkConfirmation()
+{
+    if (!m_confirmed)
+        return;
+    if (m_address.protocol == NetworkAddress::Protocol::Rfc2217) {
+        if (m_client.baudRateAnswers() >= m_answersAwaited) {
+            m_sent.answeredAfter(m_confirmMark);
+            endConfirmation(std::nullopt);
+        }
+        return;
+    }
+    if (hasReached(m_confirmMark)) {
+        endConfirmation(std::nullopt);
+        return;
+    }
+    if (!m_countersKnown)
+        endConfirmation(QStringLiteral("this system does not tell whether the device server acknowledged the bytes "
+                                       "sent; use an rfc2217:// address"));
+}
+
+void NetworkLine::endConfirmation(const std::optional<QString> &failure)
+{
+    m_confirmation->stop();
+    if (failure)
+        emit noted(QStringLiteral("not confirmed: ") + *failure);
+    else
+        emit noted(QStringLiteral("the server confirmed every byte sent"));
+    if (Confirmed done = std::exchange(m_confirmed, {}))
+        done(failure);
 }
 
 QByteArray NetworkLine::take(qsizetype most)
@@ -450,8 +573,11 @@ NetworkSerialPort::NetworkSerialPort(std::shared_ptr<NetworkLines> lines, QObjec
 
 NetworkSerialPort::~NetworkSerialPort()
 {
-    if (m_line)
-        m_line->disconnect(this);
+    if (!m_line)
+        return;
+    m_line->disconnect(this);
+    if (m_confirming)
+        m_line->cancelConfirmation();
 }
 
 bool NetworkSerialPort::open(const QString &device)
@@ -536,6 +662,29 @@ void NetworkSerialPort::writeBytes(const QByteArray &bytes)
     if (hasFailed() || !m_line || bytes.isEmpty())
         return;
     m_line->send(bytes);
+}
+
+int NetworkSerialPort::writeMark()
+{
+    return m_line ? m_line->markSent() : -1;
+}
+
+bool NetworkSerialPort::hasReached(int mark)
+{
+    return m_line && m_line->hasReached(mark);
+}
+
+void NetworkSerialPort::confirmWritten(const Confirmed &done)
+{
+    if (!m_line || hasFailed()) {
+        done(m_errorString.isEmpty() ? QStringLiteral("the connection is closed") : m_errorString);
+        return;
+    }
+    m_confirming = true;
+    m_line->confirmSent([this, done](const std::optional<QString> &failure) {
+        m_confirming = false;
+        done(failure);
+    });
 }
 
 QString NetworkSerialPort::readText()

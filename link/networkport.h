@@ -7,10 +7,12 @@
 // its last bytes went out, so other clients of the server can reach the
 // module.
 
+#include "link/acknowledgedbytes.h"
 #include "link/networkaddress.h"
 #include "link/serialport.h"
 #include "link/telnet.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QSslCertificate>
 #include <QSslKey>
@@ -59,6 +61,9 @@ public:
     // A connection whose sent bytes go unacknowledged this long is lost,
     // even when no reset ever comes.
     static constexpr int kUserTimeoutMs = 10000;
+    // How long after the last bytes were sent the server has to confirm it
+    // has them all (confirmSent()).
+    static constexpr int kConfirmationMs = 3000;
 
     NetworkLine(NetworkAddress address, TlsCredentials tls, QObject *parent = nullptr);
     ~NetworkLine() override;
@@ -77,6 +82,21 @@ public:
     QByteArray take(qsizetype most);
     qsizetype available() const { return m_received.size(); }
     bool hasUnsentBytes() const;
+
+    // How far what was sent has come: a mark for everything sent so far,
+    // and whether the server has acknowledged it (its TCP, or an answer to
+    // a request sent after it).
+    int markSent();
+    bool hasReached(int mark);
+    // Makes sure the server has everything sent so far: over RFC 2217 a
+    // request it must answer goes behind the bytes; over raw TCP the
+    // kernel's count of acknowledged bytes must reach them. `done` gets
+    // nothing once confirmed, or why not: no confirmation within
+    // kConfirmationMs of the last bytes sent, or the connection lost.
+    using Confirmed = std::function<void(const std::optional<QString> &failure)>;
+    void confirmSent(Confirmed done);
+    // The confirmation asked for is no longer wanted: `done` is not called.
+    void cancelConfirmation();
 
 signals:
     void ready();
@@ -99,6 +119,12 @@ private:
     void failOpening(OpenCause cause, const QString &description);
     void setSocketOptions();
     QString serverSaid() const;
+    // The stream offset just past the last byte handed to the socket, when
+    // it can be known now.
+    std::optional<quint64> sentEnd();
+    void refreshAcknowledged();
+    void checkConfirmation();
+    void endConfirmation(const std::optional<QString> &failure);
 
     NetworkAddress m_address;
     TlsCredentials m_tls;
@@ -109,6 +135,14 @@ private:
     Rfc2217Client m_client;
     QByteArray m_received;
     QByteArray m_beforeReady;   // the server's text before the line was ready ("Port already in use")
+
+    AcknowledgedBytes m_sent;
+    QElapsedTimer m_lastSent;
+    bool m_countersKnown = false;   // the system has told the kernel's counts at least once
+    QTimer *m_confirmation;         // polls the kernel's counts while a confirmation is awaited
+    Confirmed m_confirmed;
+    int m_confirmMark = -1;
+    int m_answersAwaited = 0;       // RFC 2217: the server's answers to the baud-rate query
 };
 
 // The connections of one front end's operations on one module: at most one
@@ -157,6 +191,11 @@ public:
     QString readText() override;
     QString readWaiting() override;
 
+    int writeMark() override;
+    bool hasReached(int mark) override;
+    void confirmWritten(const Confirmed &done) override;
+    bool reachesDeviceServer() const override { return true; }
+
 private:
     bool attach(const std::shared_ptr<NetworkLine> &line);
     void openingFailed(OpenCause cause, const QString &description);
@@ -169,4 +208,5 @@ private:
     OpenCause m_openCause = OpenCause::Other;
     QString m_holder;
     PortEvent m_lastEvent = PortEvent::None;
+    bool m_confirming = false;   // its line is confirming what this port wrote
 };

@@ -28,6 +28,7 @@ void ProgrammingSession::startProgramming()
         emit fieldTextChanged(*field, field->in(normalised));
 
     m_stepsSent = 0;
+    m_marks.clear();
     m_running = true;
     m_run.start();
     m_tmrPauze->start();
@@ -73,6 +74,7 @@ void ProgrammingSession::portOpened(PortOpening opening)
         return;
     }
     m_port = std::move(opening.port);
+    m_toDeviceServer = m_port->reachesDeviceServer();
     connect(m_port.get(), &SerialPort::failed, this, &ProgrammingSession::onPortFailed);
     sendStep(1);
     if (m_running)
@@ -92,14 +94,45 @@ void ProgrammingSession::sendStep(int step)
     m_port->writeBytes(programmingStepFrame(step, now));
     if (!isRunning())
         return;   // the write failed at once
+    m_marks.append(m_port->writeMark());
     m_stepsSent = step;
     emit stepSent(step);
 }
 
 void ProgrammingSession::finishProgramming()
 {
-    halt();
-    emit finished();
+    m_tmrPauze->stop();
+    emit ledChanged(false);
+    // A local port's steps have gone; a device server must confirm that it
+    // has them all, since a line that died silently swallows what is on
+    // its way.
+    m_port->confirmWritten([this](const std::optional<QString> &failure) { confirmed(failure); });
+}
+
+void ProgrammingSession::confirmed(const std::optional<QString> &failure)
+{
+    if (!isRunning())
+        return;   // stopped meanwhile
+    settleStepsSent();
+    m_running = false;
+    if (!failure) {
+        emit finished();
+        return;
+    }
+    PortFailure unconfirmed = lineFailure(*m_port, *failure);
+    unconfirmed.lostWrites = true;
+    emit failed(unconfirmed);
+}
+
+void ProgrammingSession::settleStepsSent()
+{
+    if (!m_port)
+        return;
+    // Acknowledgements come in order: the last step reached has all before it.
+    int reached = int(m_marks.size());
+    while (reached > 0 && !m_port->hasReached(m_marks[reached - 1]))
+        --reached;
+    m_stepsSent = reached;
 }
 
 void ProgrammingSession::halt()
@@ -111,8 +144,10 @@ void ProgrammingSession::halt()
 
 void ProgrammingSession::stop()
 {
-    if (m_running)
-        halt();
+    if (!m_running)
+        return;
+    settleStepsSent();
+    halt();
 }
 
 void ProgrammingSession::onPortFailed(const QString &description)
@@ -121,6 +156,7 @@ void ProgrammingSession::onPortFailed(const QString &description)
     // operation opens the port anew and says so if it cannot.
     if (!isRunning())
         return;
+    settleStepsSent();
     halt();
     emit failed(lineFailure(*m_port, description));
 }

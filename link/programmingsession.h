@@ -13,6 +13,7 @@
 #include "settings/fieldtable.h"
 #include "settings/modulesettings.h"
 
+#include <QList>
 #include <QObject>
 
 #include <functional>
@@ -49,8 +50,12 @@ public:
     void stop();
 
     bool isRunning() const { return m_running; }
-    // The last step written in this run (0 before step 1).
+    // The steps of this run that reached the module's end of the line, once
+    // the run has ended: all written to a local port; to a device server,
+    // those it acknowledged. During the run, the steps written so far.
     int stepsSent() const { return m_stepsSent; }
+    // Whether the steps went to a device server, which confirms them.
+    bool sentToDeviceServer() const { return m_toDeviceServer; }
 
     // The port step 1 opened. It stays open after the run, as the module's
     // own tool kept it, until the next opening or releasePort().
@@ -64,10 +69,12 @@ signals:
     void stepSent(int step);
     // imgLED_DataUIT: shown on the advance ticks, hidden otherwise.
     void ledChanged(bool shown);
-    // All 26 steps were written; the timer has stopped and the LED is off.
+    // All 26 steps were written, and a device server has confirmed them;
+    // the timer has stopped and the LED is off.
     void finished();
-    // The port could not be opened at step 1, or failed during the run. The
-    // run has been halted (timer stopped, LED off) before this is emitted.
+    // The port could not be opened at step 1, failed during the run, or a
+    // device server did not confirm the steps. The run has been halted
+    // (timer stopped, LED off) before this is emitted.
     void failed(const PortFailure &failure);
 
 private:
@@ -76,6 +83,9 @@ private:
     void portOpened(PortOpening opening);
     void sendStep(int step);
     void onPortFailed(const QString &description);
+    void confirmed(const std::optional<QString> &failure);
+    // The steps the far end has: the last one whose mark it reached.
+    void settleStepsSent();
 
     PortOpener m_openPort;
     std::function<ModuleSettings()> m_settings;
@@ -84,4 +94,6 @@ private:
     std::unique_ptr<SerialPort> m_port;
     bool m_running = false;
     int m_stepsSent = 0;
+    QList<int> m_marks;   // the port's mark of each step written
+    bool m_toDeviceServer = false;
 };

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // Why a port could not be opened, in the terms a technician can act on.
 enum class OpenCause {
@@ -81,6 +82,21 @@ public:
     virtual QString readText() = 0;
     // Every received character not read yet, at once.
     virtual QString readWaiting();
+
+    // How far the bytes written have come. A local port's have left once
+    // written; a port on the network's count only once the device server
+    // has acknowledged them, since a line that dies silently swallows
+    // whatever is still on its way.
+    // A mark for everything written so far:
+    virtual int writeMark() { return 0; }
+    // Whether everything up to `mark` has reached the far end.
+    virtual bool hasReached(int mark) { return mark >= 0; }
+    // Makes sure the far end has everything written so far: `done` gets
+    // nothing once it has (at once for a local port), or why not.
+    using Confirmed = std::function<void(const std::optional<QString> &failure)>;
+    virtual void confirmWritten(const Confirmed &done) { done(std::nullopt); }
+    // Whether the far end is a device server (how messages count steps).
+    virtual bool reachesDeviceServer() const { return false; }
 
     // After failed(): whether the failure cost written bytes, i.e. whether
     // bytes of the last operation had not all left the port. False when the

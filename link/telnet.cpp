@@ -173,6 +173,11 @@ QByteArray Rfc2217Client::purgeRequest()
     return comPort(PurgeData, QByteArray(1, char(kPurgeReceived)));
 }
 
+QByteArray Rfc2217Client::baudRateQuery()
+{
+    return comPort(SetBaudRate, QByteArray(4, '\0'));
+}
+
 QByteArray Rfc2217Client::handle(const Receiver::Command &command)
 {
     if (m_state == State::Failed)
@@ -249,6 +254,8 @@ void Rfc2217Client::acknowledged(unsigned char code, const QByteArray &value)
 {
     // A server may answer the purge before the line settings: the flow
     // control's answer can come once the line is in use, and counts then too.
+    if (m_state == State::Ready && code == SetBaudRate)
+        ++m_baudRateAnswers;
     if (m_state == State::Failed || (m_state == State::Ready && code != SetControl))
         return;
     QByteArray applied = value;

@@ -82,6 +82,12 @@ public:
     };
     // The request to drop what the server holds from the line (PURGE-DATA 1).
     static QByteArray purgeRequest();
+    // A request every server answers and that changes nothing: the current
+    // baud rate (SET-BAUDRATE 0). Its answer proves the server has read
+    // all that was sent before it.
+    static QByteArray baudRateQuery();
+    // The answers to it since the line was ready.
+    int baudRateAnswers() const { return m_baudRateAnswers; }
 
 private:
     QByteArray answerOption(unsigned char verb, unsigned char option);
@@ -96,6 +102,7 @@ private:
     OpenCause m_failureCause = OpenCause::Other;
     QStringList m_notes;
     int m_commands = 0;
+    int m_baudRateAnswers = 0;
     bool m_settingsSent = false;
     std::array<bool, 13> m_acknowledged{};
     std::array<bool, 256> m_refusedWill{};   // options answered with DONT already

@@ -42,6 +42,10 @@ public:
     QString readText() override;
     QString readWaiting() override;
     bool lostWrites() const override { return m_inner->lostWrites(); }
+    int writeMark() override { return m_inner->writeMark(); }
+    bool hasReached(int mark) override { return m_inner->hasReached(mark); }
+    void confirmWritten(const Confirmed &done) override { m_inner->confirmWritten(done); }
+    bool reachesDeviceServer() const override { return m_inner->reachesDeviceServer(); }
 
     // A free line in the trace, with the time (what the caller is about to do).
     void note(const QString &text);

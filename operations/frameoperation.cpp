@@ -52,6 +52,12 @@ void FrameOperation::start()
         emit finished(*refused);
         return;
     }
+    if (m_confirming) {
+        // The frame before is being confirmed by its device server: its
+        // outcome comes first, then this one goes.
+        m_startWhenConfirmed = true;
+        return;
+    }
     if (isRunning())
         sent();
     m_sending = m_next;
@@ -65,7 +71,7 @@ void FrameOperation::start()
 
 bool FrameOperation::canStop() const
 {
-    return !m_leaving->isActive();
+    return !m_leaving->isActive() && !m_confirming;
 }
 
 void FrameOperation::portOpened(PortOpening opening)
@@ -104,6 +110,39 @@ void FrameOperation::lineFailed(const QString &description)
 void FrameOperation::sent()
 {
     m_leaving->stop();
+    if (!m_port) {
+        delivered();
+        return;
+    }
+    // A device server must confirm that it has the frame; a local port's
+    // has left by now.
+    m_confirming = true;
+    m_port->confirmWritten([this](const std::optional<QString> &failure) {
+        m_confirming = false;
+        if (failure)
+            notDelivered(*failure);
+        else
+            delivered();
+        if (std::exchange(m_startWhenConfirmed, false))
+            start();
+    });
+}
+
+void FrameOperation::notDelivered(const QString &description)
+{
+    PortFailure failure = lineFailure(*m_port, description);
+    failure.lostWrites = true;
+    OperationOutcome outcome = portFailed(failure, m_access.address(), kWriteFailureText);
+    outcome.line += m_sending.operation == u"test-call"
+        ? QStringLiteral("; the test call may not have reached the module")
+        : QStringLiteral("; the no-network notice may not have reached the module");
+    m_port.reset();
+    m_access.operationEnded();
+    conclude(outcome, outcome.line);
+}
+
+void FrameOperation::delivered()
+{
     if (!m_access.keepsPortOpen())
         m_port.reset();
     m_access.operationEnded();
@@ -120,7 +159,7 @@ void FrameOperation::sent()
 void FrameOperation::halt(const StopCause &cause)
 {
     // A stop that came before the frame was written sends nothing.
-    if (m_leaving->isActive())
+    if (m_leaving->isActive() || m_confirming)
         return;
     m_access.operationEnded();
     conclude(stopped(cause, QStringLiteral("nothing was sent")), stopCauseText(cause));

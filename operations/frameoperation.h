@@ -2,8 +2,9 @@
 // "verstuur test" and "geen netwerk" (and `kvr7314-cli test-call`,
 // `no-network`): one frame to the module. The port is opened anew, the
 // frame written, and the operation ends once the frame has had time to
-// leave the port; a port that fails meanwhile, with the frame not all out,
-// ends it as failed. The module gives no answer.
+// leave the port (and a device server has confirmed that it has it); a
+// port that fails meanwhile, with the frame not all out, ends it as failed.
+// The module gives no answer.
 
 #include "operations/operation.h"
 
@@ -45,10 +46,14 @@ private:
     void portOpened(PortOpening opening);
     void lineFailed(const QString &description);
     void sent();
+    void delivered();
+    void notDelivered(const QString &description);
 
     ModuleAccess m_access;
     Frame m_next;      // what the next start() sends
     Frame m_sending;   // what this run sends
     QTimer *m_leaving;
+    bool m_confirming = false;   // a device server is to confirm the frame
+    bool m_startWhenConfirmed = false;
     std::unique_ptr<SerialPort> m_port;
 };

@@ -12,12 +12,47 @@
 namespace {
 
 // What a write that stopped after `stepsSent` steps left in the module.
-QString moduleStateAfter(int stepsSent)
+// Steps to a device server count once it has confirmed them; those it did
+// not may or may not have reached the module.
+QString moduleStateAfter(const ProgrammingSession &session)
 {
-    if (stepsSent == 0)
-        return QStringLiteral("no step was sent; the module was not changed");
-    return QStringLiteral("%1 of %2 steps were sent: the module is only partly programmed; write it again")
-        .arg(stepsSent)
+    const int sent = session.stepsSent();
+    if (!session.sentToDeviceServer()) {
+        if (sent == 0)
+            return QStringLiteral("no step was sent; the module was not changed");
+        return QStringLiteral("%1 of %2 steps were sent: the module is only partly programmed; write it again")
+            .arg(sent)
+            .arg(kProgrammingStepCount);
+    }
+    if (sent == 0)
+        return QStringLiteral("the device server confirmed none of the %1 steps: the module may have taken some; "
+                              "write it again")
+            .arg(kProgrammingStepCount);
+    if (sent == kProgrammingStepCount)
+        return QStringLiteral("all %1 steps reached the device server, but it did not confirm passing them on: "
+                              "the module may be only partly programmed; write it again")
+            .arg(kProgrammingStepCount);
+    return QStringLiteral("%1 of %2 steps reached the device server: the module is only partly programmed; write it again")
+        .arg(sent)
+        .arg(kProgrammingStepCount);
+}
+
+// The same for the window's box, under its Details.
+QString moduleStateAfterDutch(const ProgrammingSession &session)
+{
+    const int sent = session.stepsSent();
+    if (sent == 0)
+        return QStringLiteral("De seriële server heeft geen van de %1 stappen bevestigd: de KVR7314 kan gedeeltelijk "
+                              "geprogrammeerd zijn. Programmeer de KVR7314 opnieuw.")
+            .arg(kProgrammingStepCount);
+    if (sent == kProgrammingStepCount)
+        return QStringLiteral("Alle %1 stappen hebben de seriële server bereikt, maar die heeft niet bevestigd dat hij "
+                              "ze heeft doorgegeven: de KVR7314 kan gedeeltelijk geprogrammeerd zijn. Programmeer de "
+                              "KVR7314 opnieuw.")
+            .arg(kProgrammingStepCount);
+    return QStringLiteral("%1 van de %2 stappen hebben de seriële server bereikt: de KVR7314 is maar gedeeltelijk "
+                          "geprogrammeerd. Programmeer de KVR7314 opnieuw.")
+        .arg(sent)
         .arg(kProgrammingStepCount);
 }
 
@@ -150,8 +185,13 @@ void WriteOperation::writeFailed(const PortFailure &failure)
 {
     keepWrite(false);
     OperationOutcome outcome = portFailed(failure, m_access.address(), kWriteFailureText);
-    if (failure.kind == PortFailure::LineFailed)
-        outcome.line += QStringLiteral("; ") + moduleStateAfter(m_session->stepsSent());
+    if (failure.kind == PortFailure::LineFailed) {
+        outcome.line += QStringLiteral("; ") + moduleStateAfter(*m_session);
+        if (m_session->sentToDeviceServer() && outcome.box) {
+            QString &details = outcome.box->details;
+            details += (details.isEmpty() ? QString() : QStringLiteral("\n")) + moduleStateAfterDutch(*m_session);
+        }
+    }
     endWith(outcome, outcome.line);
 }
 
@@ -163,5 +203,5 @@ void WriteOperation::halt(const StopCause &cause)
     }
     m_session->stop();
     keepWrite(false);
-    endWith(stopped(cause, moduleStateAfter(m_session->stepsSent())), stopCauseText(cause));
+    endWith(stopped(cause, moduleStateAfter(*m_session)), stopCauseText(cause));
 }

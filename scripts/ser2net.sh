@@ -31,13 +31,21 @@ export PATH=$PATH:/usr/sbin
 
 scratch=$(mktemp -d)
 pids=()
+cut_ns=
 cleanup() {
   for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
+  if [ -n "$cut_ns" ]; then
+    kvr_as_root ip link del "$cut_ns-h" 2>/dev/null || true
+    kvr_as_root ip netns del "$cut_ns" 2>/dev/null || true
+  fi
   rm -rf "$scratch"
 }
 trap cleanup EXIT
 unset KVR7314_TLS_CA KVR7314_TLS_CERT KVR7314_TLS_KEY
+# Every run of the tool keeps its log and backups here, never in the
+# record of the user who runs the tests.
+export KVR7314_DATA_DIR=$scratch/data
 
 # fail MESSAGE [FILE...]: the message, the files, the server's log; exit 1.
 fail() {
@@ -81,6 +89,7 @@ wait_port() {
 # it took in $scratch/NAME.sim.
 start_sim() {
   local out=$scratch/$1.sim
+  : >"$out"
   "$tool" sim "${@:2}" >"$out" 2>"$scratch/$1.sim-err" &
   pids+=($!)
   for _ in $(seq 50); do [ "$(wc -l <"$out")" -ge 1 ] && break; sleep 0.1; done
@@ -178,6 +187,10 @@ write_watching_line() {
 }
 
 cd "$scratch"
+# The test network of the silent cut: addresses that exist only inside
+# this machine.
+cut_client=10.231.7.1
+cut_server=10.231.7.2
 read -r p_rfc p_tcp p_tcp6 p_tls p_behind p_tls_client p_sredird p_norfc p_busy p_kill p_closed p_window \
   p_silent p_flood p_full <<<"$(free_ports 15)"
 
@@ -189,7 +202,7 @@ make_certificates() {
     openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=kvr7314 test $name" \
       -keyout "$name.key" -out "$name.pem" 2>/dev/null
   done
-  printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\nextendedKeyUsage=serverAuth\n' >srv.ext
+  printf 'subjectAltName=DNS:localhost,IP:127.0.0.1,IP:%s\nextendedKeyUsage=serverAuth\n' "$cut_server" >srv.ext
   printf 'extendedKeyUsage=clientAuth\n' >client.ext
   for name in srv client; do
     openssl req -newkey rsa:2048 -nodes -subj "/CN=kvr7314 test $name" \
@@ -499,6 +512,162 @@ EOF
   echo "ok: a fleet of 10 (8 behind ser2net, 2 local), one dropping off at step 10: 9 ok, 1 failed, exit 4, in $took s"
 }
 
+# A line that dies silently on the way (a cable or mobile link cut: no FIN,
+# no RST): ser2net in a network namespace of its own, reached over a veth
+# pair whose far end goes down once the module has taken frame 8. The
+# frames after it sit in the tool's send queue; the write must fail,
+# counting only the steps the device server acknowledged.
+cut_up() { kvr_as_root ip netns exec "$cut_ns" ip link set "$cut_ns-n" up; }
+cut_down() { kvr_as_root ip netns exec "$cut_ns" ip link set "$cut_ns-n" down; }
+
+# cut_after_frame_8 NAME PID: waits until the module NAME has taken frame
+# 8, cuts the line, and waits for PID; its exit code in $rc, the seconds
+# from the cut to its end in $after_cut.
+cut_after_frame_8() {
+  local name=$1 pid=$2 cut_at
+  for _ in $(seq 600); do
+    [ "$(frames "$name")" -ge 8 ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.02
+  done
+  [ "$(frames "$name")" = 8 ] ||
+    fail "the module $name had taken $(frames "$name") frames when the line was to be cut" "$scratch/$name.sim"
+  cut_down
+  cut_at=$EPOCHREALTIME
+  rc=0
+  wait "$pid" || rc=$?
+  after_cut=$(awk -v a="$cut_at" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }')
+  cut_up
+}
+
+# expect_cut NAME OUTPUT WHAT: the run ended with exit 4 within 12 s of the
+# cut, saying that 8 steps reached the device server, and the module kept
+# the 8 frames it had.
+expect_cut() {
+  local name=$1 out=$2 what=$3
+  [ "$rc" = 4 ] || fail "$what: exit code $rc after the cut, expected 4" "$out"
+  awk -v t="$after_cut" 'BEGIN { exit !(t <= 12) }' || fail "$what: ended $after_cut s after the cut" "$out"
+  grep -q "8 of 26 steps reached the device server: the module is only partly programmed; write it again" "$out" ||
+    fail "$what: does not say that 8 of 26 steps reached the device server" "$out"
+  [ "$(frames "$name")" = 8 ] || fail "$what: the module took $(frames "$name") frames, not 8" "$scratch/$name.sim"
+}
+
+# last_log_write: the newest write in the stage's log, as "outcome stepsSent".
+last_log_write() {
+  python3 - "$KVR7314_DATA_DIR/kvr7314-log.jsonl" <<'EOF'
+import json, sys
+writes = [e for e in map(json.loads, open(sys.argv[1])) if e["operation"] == "write"]
+print(writes[-1]["outcome"], writes[-1]["stepsSent"])
+EOF
+}
+
+# listens_in_cut PORT: until ser2net listens on PORT inside the namespace.
+listens_in_cut() {
+  local hex
+  hex=$(printf ':%04X' "$1")
+  for _ in $(seq 50); do
+    kvr_as_root ip netns exec "$cut_ns" grep -q "^ *[0-9]*: [0-9A-F]*$hex [0-9A-F]*:[0-9A-F]* 0A " /proc/net/tcp &&
+      return 0
+    sleep 0.1
+  done
+  fail "nothing listens on port $1 in the cut network"
+}
+
+case_silent_cut() {
+  local name pid entry kind config="" list=$scratch/cut/list.csv
+  local up_rfc up_tcp cut_rfc cut_tcp cut_tls cut_window cut_fleet
+  local names=(up_rfc up_tcp cut_rfc cut_tcp cut_tls cut_window cut_fleet)
+  kvr_install_packages iproute2
+  cut_ns=kvrcut$$
+  kvr_as_root ip netns add "$cut_ns"
+  kvr_as_root ip link add "$cut_ns-h" type veth peer name "$cut_ns-n"
+  kvr_as_root ip link set "$cut_ns-n" netns "$cut_ns"
+  kvr_as_root ip addr add "$cut_client/30" dev "$cut_ns-h"
+  kvr_as_root ip link set "$cut_ns-h" up
+  kvr_as_root ip netns exec "$cut_ns" ip addr add "$cut_server/30" dev "$cut_ns-n"
+  kvr_as_root ip netns exec "$cut_ns" ip link set lo up
+  cut_up
+  read -r up_rfc up_tcp cut_rfc cut_tcp cut_tls cut_window cut_fleet <<<"$(free_ports 7)"
+  for name in "${names[@]}"; do
+    start_sim "$name"
+    case $name in
+      *tcp) config+="$(connection "$name" "tcp,$cut_server,${!name}" "$dev" 19200n81)"$'\n' ;;
+      *tls) config+="$(connection "$name" \
+              "telnet(rfc2217),ssl(key=$scratch/srv.key,cert=$scratch/srv.pem),tcp,$cut_server,${!name}" "$dev" 9600n82)"$'\n' ;;
+      *) config+="$(connection "$name" "telnet(rfc2217),tcp,$cut_server,${!name}" "$dev" 9600n82)"$'\n' ;;
+    esac
+  done
+  printf '%%YAML 1.1\n---\n%s\n' "$config" >"$scratch/cut.yaml"
+  server_log=$scratch/cut.ser2net.log
+  kvr_as_root ip netns exec "$cut_ns" ser2net -n -d -c "$scratch/cut.yaml" >"$server_log" 2>&1 &
+  pids+=($!)
+  for name in "${names[@]}"; do listens_in_cut "${!name}"; done
+
+  # While the line stays up a write is paced as ever, and ends once the
+  # server has confirmed the last step: 8.1 s after its clock started, and
+  # a round trip.
+  for entry in up_rfc:rfc2217 up_tcp:tcp; do
+    IFS=: read -r name kind <<<"$entry"
+    run "$name" write "$example" --port "$kind://$cut_server:${!name}" --trace "$scratch/$name.trace"
+    expect 0 "$name" "$kind:// write over the test network"
+    python3 - "$scratch/$name.trace" <<'EOF' || fail "$kind:// write: paced or confirmed out of time" "$scratch/$name.trace"
+import re, sys
+lines = open(sys.argv[1]).read().splitlines()
+tx = [float(m.group(1)) for m in (re.match(r" *([0-9.]+) s  TX", l) for l in lines) if m]
+ready = tx[0] - 0.45   # the run's clock: frame 1 goes 450 ms after it started
+confirmed = [float(l.split()[0]) for l in lines if "confirmed every byte" in l][0]
+gaps = [b - a for a, b in zip(tx, tx[1:])]
+assert len(tx) == 26 and all(0.29 <= g <= 0.32 for g in gaps), gaps
+assert confirmed - ready <= 8.2 + 0.05, (ready, confirmed)
+print(f"{confirmed - ready:.3f} s")
+EOF
+  done
+  echo "ok: a line that stays up: rfc2217:// and tcp:// writes paced at 300 ms, confirmed within 8.2 s and a round trip"
+
+  local tls_args
+  for entry in cut_rfc:rfc2217 cut_tcp:tcp cut_tls:rfc2217+tls; do
+    IFS=: read -r name kind <<<"$entry"
+    tls_args=()
+    [ "$kind" = rfc2217+tls ] && tls_args=(--tls-ca ca.pem)
+    "$tool" write "$example" --port "$kind://$cut_server:${!name}" "${tls_args[@]}" >"$scratch/$name.out" 2>&1 &
+    cut_after_frame_8 "$name" $!
+    expect_cut "$name" "$scratch/$name.out" "$kind:// write cut after frame 8"
+    [ "$(last_log_write)" = "failed 8" ] ||
+      fail "$kind:// write cut after frame 8: the log says \"$(last_log_write)\", not \"failed 8\"" \
+        "$KVR7314_DATA_DIR/kvr7314-log.jsonl"
+    echo "ok: $kind:// line cut silently after frame 8: exit 4 $after_cut s after the cut, 8 of 26 steps reached the device server, a failed write in the log"
+  done
+
+  QT_QPA_PLATFORM=offscreen "$build/tests/vm_window_call" 1 "rfc2217://$cut_server:$cut_window" --write \
+    >"$scratch/cut_window.out" 2>&1 &
+  cut_after_frame_8 cut_window $!
+  [ "$rc" = 1 ] || fail "the window's write cut after frame 8 did not end in a failure box" "$scratch/cut_window.out"
+  grep -q "8 van de 26 stappen hebben de seriële server bereikt" "$scratch/cut_window.out" ||
+    fail "the window's box does not say that 8 of 26 steps reached the device server" "$scratch/cut_window.out"
+  [ "$(frames cut_window)" = 8 ] || fail "the window's module took $(frames cut_window) frames, not 8"
+  echo "ok: the window's write cut after frame 8: its box says 8 of 26 steps reached the device server, $after_cut s after the cut"
+
+  mkdir -p "$scratch/cut"
+  cp "$example" "$scratch/cut/regio.kvr"
+  start_sim cut_local
+  printf 'naam;poort;bestand\nKazerne afgesneden;rfc2217://%s:%s;regio.kvr\nPost;%s;regio.kvr\n' \
+    "$cut_server" "$cut_fleet" "$dev" >"$list"
+  "$tool" fleet write "$list" --json >"$scratch/cut_fleet.out" 2>&1 &
+  cut_after_frame_8 cut_fleet $!
+  [ "$rc" = 4 ] || fail "the fleet with a line cut after frame 8: exit code $rc, expected 4" "$scratch/cut_fleet.out"
+  python3 - "$scratch/cut_fleet.out" <<'EOF' || fail "the fleet's summary of the cut line" "$scratch/cut_fleet.out"
+import json, sys
+text = open(sys.argv[1]).read()
+summary = {m["name"]: m for m in json.loads(text[text.index("\n[") + 1:text.rindex("]") + 1])}
+cut, post = summary["Kazerne afgesneden"], summary["Post"]
+assert (cut["outcome"], cut["stepsSent"]) == ("failed", 8), cut
+assert "8 of 26 steps reached the device server" in cut["cause"], cut
+assert (post["outcome"], post["stepsSent"]) == ("ok", 26), post
+EOF
+  echo "ok: a fleet with one line cut after frame 8: that module failed, 8 of 26 steps, the other ok"
+}
+
+case_silent_cut
 case_rfc2217
 case_fleet
 case_window

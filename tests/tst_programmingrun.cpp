@@ -79,6 +79,8 @@ private slots:
     void writeFailureEndsTheRun_data();
     void writeFailureEndsTheRun();
     void firstGapIsAsLongAsTheOthers();
+    void deviceServerConfirmsTheSteps_data();
+    void deviceServerConfirmsTheSteps();
 
     void windowShowsTheRun();
     void windowPortFailures_data();
@@ -297,6 +299,54 @@ void TestProgrammingRun::firstGapIsAsLongAsTheOthers()
     // only makes a tick later.
     const qint64 gap = line->writtenAtMs[1] - line->writtenAtMs[0];
     QVERIFY2(gap >= 290, qPrintable(QString("%1 ms").arg(gap)));
+}
+
+void TestProgrammingRun::deviceServerConfirmsTheSteps_data()
+{
+    // Steps to a device server count once it has acknowledged them: a line
+    // that dies silently swallows the rest, and the run must not succeed.
+    QTest::addColumn<int>("acknowledged");
+    QTest::addColumn<QString>("dutch");   // the window's box, under Details; empty: success
+    QTest::newRow("every step confirmed") << 26 << QString();
+    QTest::newRow("line died after step 8")
+        << 8 << "8 van de 26 stappen hebben de seriële server bereikt: de KVR7314 is maar gedeeltelijk geprogrammeerd.";
+    QTest::newRow("the last step unconfirmed") << 25 << "25 van de 26 stappen hebben de seriële server bereikt";
+    QTest::newRow("none confirmed") << 0 << "De seriële server heeft geen van de 26 stappen bevestigd";
+}
+
+void TestProgrammingRun::deviceServerConfirmsTheSteps()
+{
+    QFETCH(int, acknowledged);
+    QFETCH(QString, dutch);
+    Session s;
+    s.line->acknowledgedWrites = acknowledged;
+    s.session.startProgramming();
+    s.tick(60);
+    QCOMPARE(s.line->writes, kProgrammingStepCount);   // the pace does not wait for acknowledgements
+    QVERIFY(!s.session.isRunning());
+    QCOMPARE(s.session.stepsSent(), acknowledged);
+    QCOMPARE(s.finished, dutch.isEmpty() ? 1 : 0);
+    QCOMPARE(s.failures.size(), dutch.isEmpty() ? 0 : 1);
+
+    WindowHarness h;
+    h.line->acknowledgedWrites = acknowledged;
+    h.window->startProgramming();
+    for (int t = 0; t < 60; ++t)
+        h.window->programmingSession().programmingTick();
+    QCOMPARE(h.prompts.boxes.size(), 1);
+    if (dutch.isEmpty()) {
+        QCOMPARE(h.prompts.boxes[0].text, QString("De KVR7314 is geprogrammeerd.\r\r"));
+        return;
+    }
+    QCOMPARE(h.prompts.boxes[0].title, QString("Communicatiefout!"));
+    QVERIFY2(h.prompts.boxes[0].details.contains(dutch), qPrintable(h.prompts.boxes[0].details));
+    QVERIFY(!h.window->isBusy());
+
+    // A test call the server does not confirm is no success either.
+    h.line->acknowledgedWrites = 0;
+    h.window->sendTestCall();
+    QTRY_COMPARE(h.prompts.boxes.size(), 2);
+    QCOMPARE(h.prompts.boxes[1].title, QString("Communicatiefout!"));
 }
 
 void TestProgrammingRun::windowShowsTheRun()

@@ -29,6 +29,14 @@ void FakeSerialPort::writeBytes(const QByteArray &bytes)
     m_line->writtenAtMs << m_line->clock.elapsed();
 }
 
+void FakeSerialPort::confirmWritten(const Confirmed &done)
+{
+    if (m_line->acknowledgedWrites.value_or(m_line->writes) >= m_line->writes)
+        done(std::nullopt);
+    else
+        done(QStringLiteral("not confirmed"));
+}
+
 QString FakeSerialPort::readText()
 {
     return cp1252::takeCharacter(m_line->incoming);

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 // The line behind the fake ports: every port the window opens shares it, so
 // a test sees all openings and every byte in order.
@@ -23,6 +24,9 @@ struct FakeLine {
     QElapsedTimer clock = started();
     int failOnWrite = 0;          // 1-based write that fails the port instead; 0: never
     int failSignals = 1;          // how many failed() signals that write floods
+    // A line to a device server that has acknowledged this many writes
+    // (and confirms them only when it has them all); none: a local line.
+    std::optional<int> acknowledgedWrites;
     QByteArray incoming;          // characters waiting to be read
     PortEvent event = PortEvent::None;   // the port's most recent event
 
@@ -47,6 +51,10 @@ public:
     void writeBytes(const QByteArray &bytes) override;
     PortEvent lastEvent() const override { return m_line->event; }
     QString readText() override;
+    int writeMark() override { return m_line->writes - 1; }
+    bool hasReached(int mark) override { return mark < m_line->acknowledgedWrites.value_or(m_line->writes); }
+    void confirmWritten(const Confirmed &done) override;
+    bool reachesDeviceServer() const override { return m_line->acknowledgedWrites.has_value(); }
 
 private:
     std::shared_ptr<FakeLine> m_line;
