@@ -4,8 +4,14 @@
 // a region's device servers are reached), timed against one module's
 // `write --verify` of the same settings file.
 //
-//   bench_fleet [--modules N] [--local-only] [--faults] [--cli PATH] [--keep]
+//   bench_fleet [--plan | --apply] [--modules N] [--local-only] [--faults] [--cli PATH] [--keep]
 //
+//   --plan         `fleet plan` instead, against one module's `read`: every
+//                  module holds the settings file but one in eight, which
+//                  holds the standard values; no module may take a
+//                  programming frame
+//   --apply        `fleet apply` of that fleet, against one `write --verify`:
+//                  only the one in eight that differ may be written
 //   --modules N    N modules of each kind (default 32: 64 in all)
 //   --local-only   only the local pseudo-terminals (also when ser2net is
 //                  not installed)
@@ -74,7 +80,10 @@ constexpr double kStepIntervalMs = 300.0;
 // a run past it is stopped and reported, not waited for.
 constexpr int kChildTimeoutMs = 180000;
 
+enum class Run { Write, Plan, Apply };
+
 struct Options {
+    Run run = Run::Write;
     int perKind = 32;
     bool localOnly = false;
     bool keep = false;
@@ -88,7 +97,11 @@ std::optional<Options> parseOptions(const QStringList &arguments)
     options.cli = QCoreApplication::applicationDirPath() + QStringLiteral("/../cli/kvr7314-cli");
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
-        if (argument == u"--local-only") {
+        if (argument == u"--plan") {
+            options.run = Run::Plan;
+        } else if (argument == u"--apply") {
+            options.run = Run::Apply;
+        } else if (argument == u"--local-only") {
             options.localOnly = true;
         } else if (argument == u"--keep") {
             options.keep = true;
@@ -442,19 +455,52 @@ ChildRun runChild(const QString &program, const QStringList &arguments, const QP
 
 // The largest settings a module takes (every text at its 25 characters), so
 // the verify reads the longest dump; examples/flex.kvr should they not save.
-// Which one it is, or nothing.
-std::optional<QString> writeSettings(const QString &path)
+// Which one it is, or nothing; `settings` gets them.
+std::optional<QString> writeSettings(const QString &path, ModuleSettings *settings)
 {
     ModuleSettings largest = largestModuleSettings();
     // The module keeps the scroll time in three digits: 9999 would come back
     // as 999 and every verify would differ.
     largest.scrollTime = QStringLiteral("999");
+    *settings = largest;
     if (writeSettingsFile(path, largest, QDateTime::currentDateTime()))
         return QStringLiteral("the largest settings (every text at its 25 characters, scroll time 999)");
     QFile::remove(path);
-    if (QFile::copy(QStringLiteral(KVR_SOURCE_DIR "/examples/flex.kvr"), path))
-        return QStringLiteral("examples/flex.kvr");
-    return std::nullopt;
+    if (!QFile::copy(QStringLiteral(KVR_SOURCE_DIR "/examples/flex.kvr"), path))
+        return std::nullopt;
+    const SettingsFileOutcome read = readSettingsFile(path);
+    if (read.kind != SettingsFileOutcome::Loaded)
+        return std::nullopt;
+    *settings = applyUpdate(startupSettings(), read.update);
+    return QStringLiteral("examples/flex.kvr");
+}
+
+// A plan and an apply: every module holds the file but one in eight.
+int holdTheFileButOneInEight(const std::vector<std::unique_ptr<Module>> &modules, const ModuleSettings &settings)
+{
+    int differing = 0;
+    for (size_t i = 0; i < modules.size(); ++i) {
+        if (i % 8 == 3)
+            ++differing;
+        else
+            modules[i]->host->module().holdWritten(settings);
+    }
+    return differing;
+}
+
+int modulesWritten(const std::vector<const Module *> &modules)
+{
+    return int(std::count_if(modules.begin(), modules.end(), [](const Module *m) { return !m->stepArrivalsMs.empty(); }));
+}
+
+const char *runName(Run run)
+{
+    switch (run) {
+    case Run::Write: return "fleet write --verify";
+    case Run::Plan: return "fleet plan";
+    case Run::Apply: return "fleet apply";
+    }
+    return "";
 }
 
 // "naam;poort;bestand", one row a module, all with the same settings file
@@ -529,6 +575,17 @@ void printLoop(const char *what, const LoopWatch &watch)
                 watch.ticksLaterThan(5.0), watch.ticks());
 }
 
+void stopSer2net(QProcess &ser2net)
+{
+    if (ser2net.state() == QProcess::NotRunning)
+        return;
+    ser2net.terminate();
+    if (!ser2net.waitForFinished(3000)) {
+        ser2net.kill();
+        ser2net.waitForFinished(3000);
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -537,7 +594,8 @@ int main(int argc, char *argv[])
     const OwnDataFolder data;
     const std::optional<Options> options = parseOptions(app.arguments());
     if (!options) {
-        std::fprintf(stderr, "usage: bench_fleet [--modules N] [--local-only] [--faults] [--cli PATH] [--keep]\n");
+        std::fprintf(stderr, "usage: bench_fleet [--plan | --apply] [--modules N] [--local-only] [--faults] [--cli PATH] "
+                             "[--keep]\n");
         return 2;
     }
     if (!QFileInfo(options->cli).isExecutable()) {
@@ -547,7 +605,8 @@ int main(int argc, char *argv[])
     QTemporaryDir scratch;
     scratch.setAutoRemove(!options->keep);
     const QString settingsPath = scratch.filePath(QStringLiteral("module.kvr"));
-    const std::optional<QString> settingsKind = writeSettings(settingsPath);
+    ModuleSettings settings;
+    const std::optional<QString> settingsKind = writeSettings(settingsPath, &settings);
     if (!scratch.isValid() || !settingsKind) {
         std::fprintf(stderr, "no scratch folder or settings file\n");
         return 1;
@@ -609,23 +668,33 @@ int main(int argc, char *argv[])
         std::printf("scratch folder (kept): %s\n", qPrintable(scratch.path()));
     std::fflush(stdout);
 
+    int differing = 0;
+    if (options->run != Run::Write) {
+        differing = holdTheFileButOneInEight(modules.all(), settings);
+        std::printf("modules that differ from the file: %d\n", differing);
+    }
+
     LoopWatch watch(clock);
 
-    // 1. One module alone: what a fleet's write is measured against.
+    // 1. One module alone: what a fleet is measured against. A plan's is a
+    // read; a write's and an apply's a write --verify.
     Module *single = local.front();
     modules.startRecording();
     watch.start();
-    const ChildRun alone = runChild(options->cli,
-                                    {QStringLiteral("write"), settingsPath, QStringLiteral("--verify"),
-                                     QStringLiteral("--port"), single->port},
-                                    environment, scratch.filePath(QStringLiteral("single.out")),
+    const QStringList singleArguments = options->run == Run::Plan
+        ? QStringList{QStringLiteral("read"), QStringLiteral("-o"), scratch.filePath(QStringLiteral("single.kvr")),
+                      QStringLiteral("--port"), single->port}
+        : QStringList{QStringLiteral("write"), settingsPath, QStringLiteral("--verify"), QStringLiteral("--port"),
+                      single->port};
+    const ChildRun alone = runChild(options->cli, singleArguments, environment,
+                                    scratch.filePath(QStringLiteral("single.out")),
                                     scratch.filePath(QStringLiteral("single.err")));
     watch.stop();
     modules.stopRecording();
     if (!alone.started)
         return 1;
     const Gaps singleGaps = gapsOf({single});
-    printChild("single write --verify", alone);
+    printChild(options->run == Run::Plan ? "single read" : "single write --verify", alone);
     std::printf("single frame gaps: median %.2f ms, worst deviation from 300 ms %.2f ms, %d of %d steps arrived\n",
                 median(singleGaps.all), worstDeviation(singleGaps.all), int(single->stepArrivalsMs.size()),
                 kProgrammingStepCount);
@@ -643,10 +712,13 @@ int main(int argc, char *argv[])
     watch.start();
     const QString fleetOut = scratch.filePath(QStringLiteral("fleet.json"));
     const double fleetStartMs = clock.nsecsElapsed() / 1e6;
-    const ChildRun fleet = runChild(options->cli,
-                                    {QStringLiteral("fleet"), QStringLiteral("write"), QStringLiteral("--verify"),
-                                     listPath, QStringLiteral("--json")},
-                                    environment, fleetOut, scratch.filePath(QStringLiteral("fleet.err")));
+    QStringList fleetArguments{QStringLiteral("fleet"),
+                               QLatin1String(options->run == Run::Plan ? "plan" : options->run == Run::Apply ? "apply" : "write"),
+                               listPath, QStringLiteral("--json")};
+    if (options->run == Run::Write)
+        fleetArguments.append(QStringLiteral("--verify"));
+    const ChildRun fleet = runChild(options->cli, fleetArguments, environment, fleetOut,
+                                    scratch.filePath(QStringLiteral("fleet.err")));
     watch.stop();
     modules.stopRecording();
     const double benchCpu = processCpuSeconds() - benchCpuBefore;
@@ -659,8 +731,24 @@ int main(int argc, char *argv[])
     const Gaps gaps = gapsOf(everyModule);
     const double ratio = fleet.wallSeconds / alone.wallSeconds;
     const double worst = worstDeviation(gaps.all);
-    printChild("fleet write --verify", fleet);
+    printChild(runName(options->run), fleet);
+    if (options->run != Run::Write)
+        std::printf("modules that took programming frames (target %d): %d  %s\n", options->run == Run::Apply ? differing : 0,
+                    modulesWritten(everyModule),
+                    modulesWritten(everyModule) == (options->run == Run::Apply ? differing : 0) ? "ok" : "MISSED");
     std::printf("fleet to single wall ratio (target <= 1.25): %.3f  %s\n", ratio, ratio <= 1.25 ? "ok" : "MISSED");
+    if (options->run == Run::Plan) {
+        // A plan sends no programming frame: there are no gaps to time.
+        const FleetReport report = readFleetReport(fleetOut);
+        std::printf("modules in sync: %d, differ: %d, failed: %d (of %d)\n", report.outcomes.value(QStringLiteral("ok")),
+                    report.outcomes.value(QStringLiteral("differs")), report.outcomes.value(QStringLiteral("failed")),
+                    report.entries);
+        std::printf("module durationMs: median %.0f, longest %.0f\n", median(report.durationsMs),
+                    report.durationsMs.empty() ? NAN : *std::max_element(report.durationsMs.begin(), report.durationsMs.end()));
+        printLoop("bench loop during the fleet", watch);
+        stopSer2net(ser2net);
+        return 0;
+    }
     std::printf("fleet frame gap median ms: %.2f (%d gaps)\n", median(gaps.all), int(gaps.all.size()));
     std::printf("fleet frame gap worst deviation from 300 ms (target <= 10): %.2f ms at %s  %s\n", worst,
                 qPrintable(gaps.worstModule), worst <= 10.0 ? "ok" : "MISSED");
@@ -703,11 +791,11 @@ int main(int argc, char *argv[])
     if (fleet.exitCode != 0 || !report.parsed)
         printTail(scratch.filePath(QStringLiteral("fleet.err")), 3000);
 
-    printLoop("bench loop during the fleet write", watch);
+    printLoop("bench loop during the fleet", watch);
     const std::vector<double> onTime = gapsTimedOnTime(everyModule, watch);
     std::printf("fleet frame gaps timed while the bench loop kept up: %d of %d, worst deviation %.2f ms, median %.2f ms\n",
                 int(onTime.size()), int(gaps.all.size()), worstDeviation(onTime), median(onTime));
-    std::printf("bench CPU s during the fleet write: %.2f of %.2f wall\n", benchCpu, fleet.wallSeconds);
+    std::printf("bench CPU s during the fleet: %.2f of %.2f wall\n", benchCpu, fleet.wallSeconds);
     // The gaps are timed by this loop: when it ran late, part of what the
     // gaps show is the bench's, not the tool's.
     if (watch.worstMs() > 5.0)
@@ -715,12 +803,6 @@ int main(int argc, char *argv[])
                     "of that size may be the bench's own\n",
                     watch.worstMs(), int(modules.all().size()));
 
-    if (ser2net.state() != QProcess::NotRunning) {
-        ser2net.terminate();
-        if (!ser2net.waitForFinished(3000)) {
-            ser2net.kill();
-            ser2net.waitForFinished(3000);
-        }
-    }
+    stopSer2net(ser2net);
     return 0;
 }

@@ -338,6 +338,9 @@ Parsed parseSim(const CommandLine &line)
         behaviour.*count.field = *value;
     }
     behaviour.answers = !line.isSet("no-answer");
+    behaviour.keepsSettings = line.isSet("keep-settings");
+    if (QString error = line.file("holds", "--holds", &request.holds); !error.isEmpty())
+        return failed(error);
     if (line.isSet("garbage"))
         behaviour.garbage = cp1252::encode(line.value("garbage"));
     if (line.isSet("firmware"))
@@ -345,39 +348,84 @@ Parsed parseSim(const CommandLine &line)
     return Parsed{request, {}};
 }
 
-// fleet write|read|find LIST.csv, with the options each action takes.
+// A number of modules from 1 on, for `option`: nothing when not given, or
+// an error line.
+QString moduleCountOption(const CommandLine &line, const char *option, int *count)
+{
+    if (!line.isSet(option))
+        return {};
+    const std::optional<int> given = countIn(line.value(option));
+    if (!given || *given < 1)
+        return QStringLiteral("--%1 takes a number of modules from 1 on, not \"%2\"")
+            .arg(QLatin1String(option), line.value(option));
+    *count = *given;
+    return {};
+}
+
+// Options that belong to some of the fleet's actions: an error line when
+// one is given to another.
+QString optionsOutOfPlace(const CommandLine &line, FleetAction action)
+{
+    const struct {
+        const char *option;
+        QList<FleetAction> actions;
+    } belong[] = {
+        {"verify", {FleetAction::Write}},
+        {"backup", {FleetAction::Write}},
+        {"output", {FleetAction::Read}},
+        {"canary", {FleetAction::Apply}},
+        {"max-failed", {FleetAction::Apply}},
+        {"nagios", {FleetAction::Plan}},
+        {"prometheus", {FleetAction::Plan}},
+    };
+    for (const auto &[option, actions] : belong) {
+        if (!line.isSet(option) || actions.contains(action))
+            continue;
+        QStringList names;
+        for (FleetAction a : actions)
+            names.append(QStringLiteral("fleet ") + fleetActionName(a));
+        return QStringLiteral("%1 is for %2").arg(QLatin1String(option) == u"output" ? QStringLiteral("-o FOLDER")
+                                                                                      : QStringLiteral("--") + QLatin1String(option),
+                                                   names.join(QStringLiteral(" and ")));
+    }
+    return {};
+}
+
+// fleet ACTION LIST.csv, with the options each action takes.
 Parsed parseFleet(const CommandLine &line)
 {
     FleetRequest request;
     const QString action = line.arguments.at(0);
-    if (action == u"write")
-        request.action = FleetAction::Write;
-    else if (action == u"read")
-        request.action = FleetAction::Read;
-    else if (action == u"find")
-        request.action = FleetAction::Find;
-    else
-        return failed(QStringLiteral("the first argument is write, read or find, not \"%1\"").arg(action));
+    const std::optional<FleetAction> named = fleetActionNamed(action);
+    if (!named) {
+        QStringList names;
+        for (FleetAction a : fleetActions())
+            names.append(fleetActionName(a));
+        return failed(QStringLiteral("the first argument is %1 or %2, not \"%3\"")
+                          .arg(names.mid(0, names.size() - 1).join(QStringLiteral(", ")), names.constLast(), action));
+    }
+    request.action = *named;
     request.list = line.arguments.at(1);
     request.arguments = line.given;
     request.verify = line.isSet("verify");
     request.backup = line.isSet("backup");
     request.fullWait = fullWaitOf(line);
     request.json = line.isSet("json");
+    request.nagios = line.isSet("nagios");
+    if (QString error = optionsOutOfPlace(line, request.action); !error.isEmpty())
+        return failed(error);
     if (QString error = line.file("output", "-o", &request.output); !error.isEmpty())
         return failed(error);
-    const bool writing = request.action == FleetAction::Write;
-    if ((request.verify || request.backup) && !writing)
-        return failed(QStringLiteral("--verify and --backup are for fleet write"));
+    if (QString error = line.file("prometheus", "--prometheus", &request.prometheus); !error.isEmpty())
+        return failed(error);
+    if (request.nagios && request.json)
+        return failed(QStringLiteral("--nagios prints one line for a monitoring system; --json cannot go with it"));
     if (request.action == FleetAction::Read && request.output.isEmpty())
         return failed(QStringLiteral("fleet read needs -o FOLDER, the folder for the modules' files"));
-    if (request.action != FleetAction::Read && line.isSet("output"))
-        return failed(QStringLiteral("-o FOLDER is for fleet read"));
-    if (line.isSet("jobs")) {
-        const std::optional<int> jobs = countIn(line.value("jobs"));
-        if (!jobs || *jobs < 1)
-            return failed(QStringLiteral("--jobs takes a number of modules from 1 on, not \"%1\"").arg(line.value("jobs")));
-        request.jobs = *jobs;
+    for (const auto &[option, count] : {std::pair{"jobs", &request.jobs}, std::pair{"canary", &request.canary},
+                                        std::pair{"max-failed", &request.maxFailed}}) {
+        if (QString error = moduleCountOption(line, option, count); !error.isEmpty())
+            return failed(error);
     }
     if (line.isSet("only")) {
         for (const QString &name : line.value("only").split(u',')) {

@@ -1,6 +1,7 @@
 #include "cli/clicommandtable.h"
 
 #include "files/backups.h"
+#include "fleet/fleetplan.h"
 #include "link/frames.h"
 #include "link/portlist.h"
 #include "link/programmingrun.h"
@@ -169,6 +170,15 @@ CliOptionSpec jsonOption(const QString &what)
                             .arg(what));
 }
 
+// "write|read|find|plan|apply|undo"
+QString fleetActionWords()
+{
+    QStringList names;
+    for (FleetAction action : fleetActions())
+        names.append(fleetActionName(action));
+    return names.join(u'|');
+}
+
 CliOptionSpec outputOption(const char *valueName, const QString &help, CliValue value, bool required)
 {
     return CliOptionSpec{{QStringLiteral("o"), QStringLiteral("output")}, QLatin1String(valueName), help, value,
@@ -293,32 +303,60 @@ std::vector<CliCommandSpec> buildCommands()
         QList<CliOptionSpec>{jsonOption(QStringLiteral("what each port answered"))} + tlsOptions(), false});
 
     commands.push_back({CliCommand::Fleet, QStringLiteral("fleet"),
-        QStringLiteral("write, read or find many modules at once, from a list"),
-        QStringLiteral("Runs one operation on every module of LIST.csv at the same time, each paced on its own: "
+        QStringLiteral("write, read, find, plan, apply or undo many modules at once, from a list"),
+        QStringLiteral("Runs one action on every module of LIST.csv at the same time, each paced on its own: "
                        "write writes each row's settings file, read saves each module as NAME.kvr in the folder -o "
                        "names (an existing file is kept as a backup first), find says which modules answer, with "
-                       "their firmware. LIST is a spreadsheet's list with the columns naam;poort;bestand and "
-                       "optionally ontvanger: the module's name, its port as --port takes it (network addresses "
-                       "included), its settings file (for write; relative to the list's folder) and the receiver "
-                       "type (FLEX or POCSAG) that read writes into its file. It is read as the aliases command "
-                       "reads a list; the header row is optional. Every row is checked before any module is asked, "
-                       "and one bad row refuses the whole list (exit code %1), naming the row: an unknown column, a "
-                       "name given twice (in any case, or as the file name it becomes), two rows on one port, a "
-                       "file that does not open, a text the module cannot take. On a terminal each module has a "
-                       "line that shows how far it is; otherwise each event is a line of its own. At the end a "
-                       "table says how each module ended, and for those that did not succeed the command that "
-                       "retries them alone. Ctrl-C or SIGTERM stops every module; those not started end as "
-                       "stopped, with no step sent. Each operation is logged with the module's name (history "
-                       "--module NAME), and its backups carry the name. The exit code is %2 only when every module "
-                       "succeeded; otherwise the most serious of theirs, as the exit codes below say.")
-            .arg(int(ExitCode::File)).arg(int(ExitCode::Ok)),
-        {{QStringLiteral("write|read|find"), CliValue::FleetAction}, {QStringLiteral("LIST.csv"), CliValue::Csv}},
+                       "their firmware.\n\n"
+                       "plan reads every module and compares what it holds with its file, field by field, with the "
+                       "allowances of write --verify; it sends nothing but the read request and keeps nothing (no "
+                       "backup, no log line), so a monitoring system may run it every few minutes. Exit code %1 "
+                       "when every module holds its file. apply runs the plan, then writes and verifies only the "
+                       "modules that differ; the plan's read of each is kept as the backup of what it held. undo "
+                       "puts back into each module what it held before the last write made to it (the newest write "
+                       "the log holds for its name), then verifies; a module with no write on record is left alone, "
+                       "one whose last write kept no record of what it replaced, or whose backup is gone, is named "
+                       "and not written (exit code %2). An undo is a write too: a second undo puts back what the "
+                       "first took away.\n\n"
+                       "LIST is a spreadsheet's list with the columns naam;poort;bestand and optionally ontvanger: "
+                       "the module's name, its port as --port takes it (network addresses included), its settings "
+                       "file (for write, plan and apply; relative to the list's folder) and the receiver type (FLEX "
+                       "or POCSAG) that read writes into its file. It is read as the aliases command reads a list; "
+                       "the header row is optional. Every row is checked before any module is asked, and one bad "
+                       "row refuses the whole list (exit code %2), naming the row: an unknown column, a name given "
+                       "twice (in any case, or as the file name it becomes), two rows on one port, a file that does "
+                       "not open, a text the module cannot take.\n\n"
+                       "On a terminal each module has a line that shows how far it is; otherwise each event is a "
+                       "line of its own. At the end a table says how each module ended, and for those that did not "
+                       "succeed the command that retries them alone. Ctrl-C or SIGTERM stops every module; those "
+                       "not started end as stopped, with no step sent. Each write and verify is logged with the "
+                       "module's name (history --module NAME), and its backups carry the name. The exit code is %1 "
+                       "only when every module succeeded; otherwise the most serious of theirs, as the exit codes "
+                       "below say.")
+            .arg(int(ExitCode::Ok)).arg(int(ExitCode::File)),
+        {{fleetActionWords(), CliValue::FleetAction}, {QStringLiteral("LIST.csv"), CliValue::Csv}},
         QList<CliOptionSpec>{
             flag("verify", QStringLiteral("write: then read each module back and compare, as write --verify does")),
             flag("backup", QStringLiteral("write: first read each module and keep what it holds as its backup in "
                                           "the data folder; a module whose read fails is not written")),
             outputOption("FOLDER", QStringLiteral("read: the folder for the modules' files (required for read)"),
                          CliValue::AnyFile, false),
+            valued("canary", "N", QStringLiteral("apply: write and verify the first N modules that differ (in the "
+                                                 "list's order) first; the others start only when all N ended ok, "
+                                                 "else they end as stopped, not written"),
+                   CliValue::Text),
+            valued("max-failed", "N", QStringLiteral("apply: once N modules failed or differ after their write, no "
+                                                     "further module starts writing"),
+                   CliValue::Text),
+            flag("nagios", QStringLiteral("plan: print exactly one line on standard output in the monitoring plugin "
+                                          "format (Nagios, Icinga, Zabbix), with performance data, and exit 0 (OK: "
+                                          "all hold their file), 1 (WARNING: some differ), 2 (CRITICAL: some could "
+                                          "not be read) or 3 (UNKNOWN: the list or the command line is refused); "
+                                          "everything else goes to standard error")),
+            valued("prometheus", "FILE", QStringLiteral("plan: write the outcome in the Prometheus text format to "
+                                                        "FILE, atomically, for the node exporter's textfile "
+                                                        "collector (checked before any module is asked)"),
+                   CliValue::AnyFile),
             valued("jobs", "N", QStringLiteral("at most N modules at once (all when not given)"), CliValue::Text),
             valued("only", "NAME,NAME", QStringLiteral("only the modules of these names, as the retry command "
                                                        "gives them"),
@@ -371,7 +409,12 @@ std::vector<CliCommandSpec> buildCommands()
          valued("pause-ms", "MS", QStringLiteral("how long that pause lasts (%1)").arg(module.pauseMs), CliValue::Text),
          valued("hang-up-after", "N",
                 QStringLiteral("a module that drops off: close the line after N frames, as a cable pulled out"),
-                CliValue::Text)},
+                CliValue::Text),
+         flag("keep-settings", QStringLiteral("a module that takes the programming frames but keeps what it held, "
+                                              "as one with a worn memory")),
+         valued("holds", "FILE.kvr", QStringLiteral("start holding what writing FILE.kvr puts into a module, "
+                                                     "instead of the standard values"),
+                CliValue::Kvr)},
         false});
 
     commands.push_back({CliCommand::Help, QStringLiteral("help"), QStringLiteral("this text, or the help of COMMAND"),

@@ -100,6 +100,10 @@ struct FleetRequest {
     bool backup = false;
     bool fullWait = false;
     bool json = false;
+    int canary = 0;        // apply: --canary N; 0: none
+    int maxFailed = 0;     // apply: --max-failed N; 0: no limit
+    bool nagios = false;   // plan: one monitoring plugin line on standard output
+    QString prometheus;    // plan: --prometheus FILE, the metrics written there
     QStringList only;      // --only: these names alone
     TlsFiles tls;
     QStringList arguments; // as given after the program's name, for the retry command
@@ -107,6 +111,7 @@ struct FleetRequest {
 
 struct SimRequest {
     ModuleBehaviour behaviour;
+    QString holds;   // --holds FILE.kvr: the module starts holding what that file writes
 };
 
 using CliRequest = std::variant<HelpRequest, VersionRequest, WriteRequest, ReadRequest, TestCallRequest,

@@ -3,10 +3,11 @@
 #include "cli/stopsignals.h"
 #include "link/frames.h"
 
-CommandRun::CommandRun(StopSignals &stop, bool dataOnStandardOutput) : m_console(dataOnStandardOutput), m_stop(stop)
+CommandRun::CommandRun(StopSignals &stop, bool dataOnStandardOutput)
+    : m_console(dataOnStandardOutput), m_stop(stop), m_progress(m_console.progressInPlace() ? 10 : 200)
 {
     connect(&m_stop, &StopSignals::stopRequested, this, [this](int signalNumber) {
-        if (m_running && m_running->isRunning() && m_running->canStop()) {
+        if (m_running && m_running->canStopNow()) {
             stopping(signalNumber);
             m_running->stop(stopCauseOf(signalNumber));
         }
@@ -19,7 +20,7 @@ void CommandRun::run(Operation *operation, Then then)
 {
     operation->setParent(this);
     m_running = operation;
-    m_reportedCharacters = 0;
+    m_progress.restart();
     connect(operation, &Operation::said, this, [this](const QString &line) { m_console.line(line); });
     connect(operation, &Operation::stepSent, this, [this](int step) {
         m_console.progress(QStringLiteral("step %1 of %2").arg(step).arg(kProgrammingStepCount));
@@ -41,12 +42,8 @@ void CommandRun::run(Operation *operation, Then then)
 
 void CommandRun::showReceived(int characters, bool complete)
 {
-    // On a terminal a progress line is cheap; in a log it is a line of its own.
-    const int every = m_console.progressInPlace() ? 10 : 200;
-    if (complete || characters / every != m_reportedCharacters / every) {
+    if (m_progress.worthShowing(characters, complete))
         m_console.progress(QStringLiteral("received %1 characters").arg(characters));
-        m_reportedCharacters = characters;
-    }
 }
 
 void CommandRun::report(const OperationOutcome &outcome)

@@ -44,5 +44,5 @@ private:
     void showReceived(int characters, bool complete);
 
     Operation *m_running = nullptr;
-    int m_reportedCharacters = 0;
+    ReadProgress m_progress;   // on a terminal every 10 characters; in a log every 200
 };

@@ -4,25 +4,19 @@
 #include "cli/stopsignals.h"
 #include "fleet/fleetrun.h"
 #include "fleet/fleetsummary.h"
+#include "files/backups.h"
+#include "files/safefile.h"
 #include "link/portlist.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <algorithm>
 #include <functional>
 
 namespace {
-
-QString actionName(FleetAction action)
-{
-    switch (action) {
-    case FleetAction::Write: return QStringLiteral("write");
-    case FleetAction::Read: return QStringLiteral("read");
-    case FleetAction::Find: return QStringLiteral("find");
-    }
-    return {};
-}
 
 // The machine's serial ports, walked once for the whole list and only
 // when asked: where the COM boxes lead, and the adapters the log names. A
@@ -39,8 +33,12 @@ std::function<QList<FoundPort>()> foundPortsOnce()
 
 class FleetCommand : public CommandRun {
 public:
+    // Standard output carries the JSON, or a monitoring system's one line;
+    // messages then go to standard error.
     FleetCommand(const FleetRequest &request, StopSignals &stop)
-        : CommandRun(stop, request.json), m_request(request), m_context(OperationContext::keptBy(kCliProgram))
+        : CommandRun(stop, request.json || request.nagios),
+          m_request(request),
+          m_context(OperationContext::keptBy(kCliProgram))
     {
         connect(&m_stop, &StopSignals::stopRequested, this, [this](int signalNumber) {
             if (m_run)
@@ -59,11 +57,11 @@ public:
         m_run = new FleetRun(m_modules, options, this);
         if (const auto refused = m_run->refusal()) {
             const FleetModule &module = m_modules[refused->first];
-            m_console.error(QStringLiteral("%1: row %2 (%3): %4; no module was asked")
-                                .arg(m_request.list)
-                                .arg(module.line)
-                                .arg(module.name, refused->second.line));
-            end(refused->second.exit);
+            refuse(QStringLiteral("%1: row %2 (%3): %4; no module was asked")
+                       .arg(m_request.list)
+                       .arg(module.line)
+                       .arg(module.name, refused->second.line),
+                   refused->second.exit);
             return;
         }
         connect(m_run, &FleetRun::changed, this, &FleetCommand::changed);
@@ -72,8 +70,9 @@ public:
                 m_console.line(QStringLiteral("%1: %2").arg(m_modules[index].name, line));
         });
         connect(m_run, &FleetRun::finished, this, &FleetCommand::finish);
+        m_clock.start();
         m_console.line(QStringLiteral("fleet %1: %2 module(s) from %3, %4")
-                           .arg(actionName(m_request.action))
+                           .arg(fleetActionName(m_request.action))
                            .arg(m_modules.size())
                            .arg(m_request.list)
                            .arg(m_request.jobs > 0 ? QStringLiteral("at most %1 at once").arg(m_request.jobs)
@@ -94,7 +93,23 @@ private:
         const std::optional<TlsCredentials> tls = TlsCredentials::load(m_request.tls, &error);
         if (!tls)
             return refuse(error, ExitCode::File);
-        const FleetPlan plan = planFleet(m_request.list, m_request.action, m_request.output, m_comDevice);
+        if (!m_request.prometheus.isEmpty()) {
+            if (const std::optional<QString> why = checkWritable(m_request.prometheus))
+                return refuse(QStringLiteral("%1: the metrics cannot be written: %2; no module was asked")
+                                  .arg(m_request.prometheus, *why),
+                              ExitCode::File);
+        }
+        // An undo looks up each module's last write in the log.
+        QList<LogEntry> log;
+        if (m_request.action == FleetAction::Undo) {
+            QString error;
+            log = readLog(logPath(m_context.journal->directory()), &error);
+            if (!error.isEmpty())
+                return refuse(QStringLiteral("%1: the log cannot be read: %2; no module was asked")
+                                  .arg(logPath(m_context.journal->directory()), error),
+                              ExitCode::File);
+        }
+        const FleetPlan plan = planFleet(m_request.list, m_request.action, m_request.output, m_comDevice, log);
         if (plan.failure)
             return refuse(*plan.failure, ExitCode::File);
         m_modules = plan.modules;
@@ -106,8 +121,9 @@ private:
         options->jobs = m_request.jobs;
         options->verify = m_request.verify;
         options->backup = m_request.backup;
-        options->readOptions.takeAllWaiting = true;
-        options->readOptions.endWhenComplete = !m_request.fullWait;
+        options->canary = m_request.canary;
+        options->maxFailed = m_request.maxFailed;
+        options->readOptions = ReadBackSession::Options::quick(m_request.fullWait);
         options->tls = *tls;
         options->portsFound = m_portsFound;
         options->comDevice = m_comDevice;
@@ -134,9 +150,16 @@ private:
         return true;
     }
 
+    // A refusal before any module is asked: to a monitoring system, UNKNOWN.
     bool refuse(const QString &error, ExitCode exit)
     {
         m_console.error(error);
+        if (m_request.nagios) {
+            const MonitoringCheck unknown = nagiosUnknown(error);
+            m_console.data((unknown.line + u'\n').toUtf8());
+            end(ExitCode(unknown.exit));
+            return false;
+        }
         end(exit);
         return false;
     }
@@ -179,22 +202,57 @@ private:
     {
         m_redraw.stop();
         draw();
+        const double seconds = m_clock.elapsed() / 1000.0;
         const QList<FleetResult> &results = m_run->results();
         m_console.line(QString());
         for (const QString &line : summaryTable(results, m_request.action))
             m_console.line(line);
+        if (const QStringList differences = differenceLines(results); !differences.isEmpty()) {
+            m_console.line(QString());
+            m_console.line(m_request.action == FleetAction::Plan ? QStringLiteral("what differs from the files:")
+                                                                 : QStringLiteral("what differed from the files:"));
+            for (const QString &line : differences)
+                m_console.line(QStringLiteral("  ") + line);
+        }
         if (m_request.json)
             m_console.json(summaryJson(results, m_request.action));
-        const qsizetype ok = std::count_if(results.begin(), results.end(),
-                                           [](const FleetResult &r) { return r.outcome == FleetOutcome::Ok; });
-        m_console.line(QStringLiteral("%1 of %2 module(s) ok").arg(ok).arg(results.size()));
+        const bool metricsKept = keepMetrics(results, seconds);
+        m_console.line(countLine(results, m_request.action));
         if (const QStringList partly = partlyProgrammed(results); !partly.isEmpty())
             m_console.line(QStringLiteral("left partly programmed, write them again: %1").arg(partly.join(QStringLiteral(", "))));
         if (const QStringList retry = namesToRetry(results); !retry.isEmpty()) {
             m_console.line(QStringLiteral("%1 module(s) did not succeed; to retry them alone:").arg(retry.size()));
             m_console.line(QStringLiteral("  ") + retryCommand(kCliProgram, m_request.arguments, retry));
         }
-        end(fleetExitCode(results));
+        if (m_request.nagios) {
+            const MonitoringCheck check = metricsKept ? nagiosCheck(results, seconds)
+                                                      : nagiosUnknown(QStringLiteral("the metrics could not be written"));
+            m_console.data((check.line + u'\n').toUtf8());
+            end(ExitCode(check.exit));
+            return;
+        }
+        ExitCode exit = fleetExitCode(results);
+        if (!metricsKept && exitCodeSeriousness(ExitCode::File) > exitCodeSeriousness(exit))
+            exit = ExitCode::File;
+        end(exit);
+    }
+
+    // --prometheus: the plan's metrics, when it ran to its end. False when
+    // they could not be written.
+    bool keepMetrics(const QList<FleetResult> &results, double seconds)
+    {
+        if (m_request.prometheus.isEmpty())
+            return true;
+        if (std::any_of(results.begin(), results.end(), [](const FleetResult &r) { return r.exit >= ExitCode::Interrupted; })) {
+            m_console.line(QStringLiteral("%1: not written, as the plan was stopped").arg(m_request.prometheus));
+            return true;
+        }
+        if (const auto error = writeWholeFile(m_request.prometheus, prometheusMetrics(results, QDateTime::currentDateTime(), seconds))) {
+            m_console.error(QStringLiteral("%1: the metrics could not be written: %2").arg(m_request.prometheus, *error));
+            return false;
+        }
+        m_console.line(QStringLiteral("metrics written to %1").arg(m_request.prometheus));
+        return true;
     }
 
     FleetRequest m_request;
@@ -206,6 +264,7 @@ private:
     QList<FleetModule> m_modules;
     FleetRun *m_run = nullptr;
     QTimer m_redraw;
+    QElapsedTimer m_clock;
     int m_nameWidth = 0;
     int m_portWidth = 0;
 };

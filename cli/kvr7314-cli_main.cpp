@@ -6,6 +6,7 @@
 #include "cli/clicommandtable.h"
 #include "cli/clirun.h"
 #include "cli/reportmodule.h"
+#include "fleet/fleetsummary.h"
 #include "link/portlist.h"
 
 #include <QCoreApplication>
@@ -37,6 +38,12 @@ int main(int argc, char *argv[])
                              .arg(devices.isEmpty() ? QStringLiteral("none") : devices.join(QStringLiteral(", "))));
         }
         std::fputs((kCliErrorPrefix + error + u'\n').toLocal8Bit().constData(), stderr);
+        // A monitoring system reads one line, and takes any other exit
+        // code than 3 for the state of the modules.
+        if (arguments.contains(QStringLiteral("--nagios"))) {
+            std::fputs((nagiosUnknown(error).line + u'\n').toUtf8().constData(), stdout);
+            return nagiosUnknown(error).exit;
+        }
         return int(ExitCode::Usage);
     }
     const CliRequest &request = *parse.request;

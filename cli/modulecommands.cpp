@@ -7,6 +7,7 @@
 #include "link/frames.h"
 #include "link/portlist.h"
 #include "operations/frameoperation.h"
+#include "operations/programoperation.h"
 #include "operations/readoperation.h"
 #include "operations/writeoperation.h"
 #include "settings/fieldtable.h"
@@ -16,16 +17,9 @@
 
 namespace {
 
-// The command line reads fast: every waiting character at once, and the
-// parse as soon as the dump is complete and the line quiet (at 12 s at the
-// latest), or with --full-wait 12 s after the first character, as the
-// window does.
 ReadBackSession::Options readOptions(bool fullWait)
 {
-    ReadBackSession::Options options;
-    options.takeAllWaiting = true;
-    options.endWhenComplete = !fullWait;
-    return options;
+    return ReadBackSession::Options::quick(fullWait);
 }
 
 // A command on the module --port or --sim names: the link prepared (the
@@ -112,41 +106,21 @@ public:
             return;
         }
         m_settings = HeldSettings(settings);
-        m_write = new WriteOperation(m_link.access(), m_settings, m_context,
-                                     {m_request.file, m_request.verify, readOptions(m_request.fullWait)}, this);
-        if (refused(m_write->check()))
-            return;
-        // Found out before the module is asked, not after its read.
-        BackupOperation *backup = nullptr;
+        ProgramOperation::Options options;
+        options.write = {m_request.file, m_request.verify, readOptions(m_request.fullWait), {}};
         if (!m_request.backup.isEmpty()) {
-            backup = new BackupOperation(m_link.access(), m_context, readOptions(m_request.fullWait), m_request.backup,
-                                         settings.receiverType, this);
-            if (refused(backup->check()))
-                return;
+            options.before = ProgramOperation::Before::Read;
+            options.backupFile = m_request.backup;
         }
-        if (!prepare())
+        auto *write = new ProgramOperation(m_link.access(), m_settings, m_context, options, this);
+        // Found out before the module is asked, not after its read.
+        if (refused(write->check()) || !prepare())
             return;
-        if (!backup) {
-            write();
-            return;
-        }
-        run(backup, [this](const OperationOutcome &outcome) {
-            report(outcome);
-            if (outcome.ok())
-                write();
-            else
-                end(outcome.exit);
-        });
+        run(write, [this](const OperationOutcome &outcome) { endWith(outcome); });
     }
 
 private:
-    void write()
-    {
-        run(m_write, [this](const OperationOutcome &outcome) { endWith(outcome); });
-    }
-
     WriteRequest m_request;
-    WriteOperation *m_write = nullptr;
 };
 
 // --- read ----------------------------------------------------------------------------------

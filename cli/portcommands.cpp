@@ -1,6 +1,7 @@
 #include "cli/portcommands.h"
 
 #include "cli/clicommandtable.h"
+#include "cli/filecommands.h"
 #include "cli/stopsignals.h"
 #include "link/portlist.h"
 #include "link/tracingserialport.h"
@@ -42,6 +43,15 @@ public:
     void start() override
     {
         m_host.module().behaviour = m_request.behaviour;
+        if (!m_request.holds.isEmpty()) {
+            ModuleSettings held;
+            ExitCode exit = ExitCode::Ok;
+            if (!openSettings(m_request.holds, m_console, &held, &exit)) {
+                end(exit);
+                return;
+            }
+            m_host.module().holdWritten(held);
+        }
         if (!m_host.open()) {
             m_console.error(QStringLiteral("no pseudo-terminal for the simulated module: ") + m_host.errorString());
             end(ExitCode::Port);

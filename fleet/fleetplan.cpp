@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
+
 namespace {
 
 FleetPlan refused(const QString &listPath, const QString &why)
@@ -21,6 +23,69 @@ FleetPlan refused(const QString &listPath, const QString &why)
 QString rowName(const FleetRow &row) { return QStringLiteral("row %1 (%2)").arg(row.line).arg(row.name); }
 
 } // namespace
+
+QString fleetActionName(FleetAction action)
+{
+    switch (action) {
+    case FleetAction::Write: return QStringLiteral("write");
+    case FleetAction::Read: return QStringLiteral("read");
+    case FleetAction::Find: return QStringLiteral("find");
+    case FleetAction::Plan: return QStringLiteral("plan");
+    case FleetAction::Apply: return QStringLiteral("apply");
+    case FleetAction::Undo: return QStringLiteral("undo");
+    }
+    return {};
+}
+
+QList<FleetAction> fleetActions()
+{
+    return {FleetAction::Write, FleetAction::Read, FleetAction::Find, FleetAction::Plan, FleetAction::Apply,
+            FleetAction::Undo};
+}
+
+std::optional<FleetAction> fleetActionNamed(const QString &name)
+{
+    for (FleetAction action : fleetActions()) {
+        if (fleetActionName(action) == name)
+            return action;
+    }
+    return std::nullopt;
+}
+
+bool fleetActionWrites(FleetAction action)
+{
+    return action == FleetAction::Write || action == FleetAction::Apply || action == FleetAction::Undo;
+}
+
+bool fleetActionChecks(FleetAction action)
+{
+    return action == FleetAction::Plan || action == FleetAction::Apply;
+}
+
+void planUndo(FleetModule &module, const QList<LogEntry> &log)
+{
+    // A write that sent no step did not change the module: the one before
+    // it is what an undo takes back.
+    const auto last = std::find_if(log.rbegin(), log.rend(), [&](const LogEntry &e) {
+        return e.operation == u"write" && e.stepsSent > 0 && e.module.compare(module.name, Qt::CaseInsensitive) == 0;
+    });
+    if (last == log.rend()) {
+        module.nothingToUndo = true;
+        return;
+    }
+    const QString when = last->time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (last->replaced.isEmpty()) {
+        module.cannotUndo = QStringLiteral("its last write (%1) kept no record of what the module held before; "
+                                           "nothing was written")
+                                .arg(when);
+        return;
+    }
+    module.file = last->replaced;
+    if (const OperationOutcome opened = openSettingsFile(module.file, &module.settings); !opened.ok())
+        module.cannotUndo = QStringLiteral("the backup of what it held before its last write (%1) cannot be opened: "
+                                           "%2; nothing was written")
+                                .arg(when, opened.line);
+}
 
 QString portIdentity(const PortAddress &port, const ComDeviceMapper &comDevice)
 {
@@ -38,7 +103,8 @@ QString portIdentity(const PortAddress &port, const ComDeviceMapper &comDevice)
 #endif
 }
 
-FleetPlan planFleet(const QString &listPath, FleetAction action, const QString &folder, const ComDeviceMapper &comDevice)
+FleetPlan planFleet(const QString &listPath, FleetAction action, const QString &folder, const ComDeviceMapper &comDevice,
+                    const QList<LogEntry> &log)
 {
     QFile file(listPath);
     if (!QFileInfo(listPath).isFile() || !file.open(QIODevice::ReadOnly))
@@ -67,7 +133,9 @@ FleetPlan planFleet(const QString &listPath, FleetAction action, const QString &
         ports.insert(identity, &row);
 
         module.settings = startupSettings();
-        if (action == FleetAction::Write) {
+        if (action == FleetAction::Undo) {
+            planUndo(module, log);
+        } else if (action == FleetAction::Write || fleetActionChecks(action)) {
             if (row.file.isEmpty())
                 return refused(listPath, QStringLiteral("%1: no settings file to write").arg(rowName(row)));
             module.file = QDir::cleanPath(listFolder.absoluteFilePath(row.file));
@@ -79,7 +147,7 @@ FleetPlan planFleet(const QString &listPath, FleetAction action, const QString &
         }
         // The module does not report its receiver type: a read writes the
         // list's into its file, a write sends the file's.
-        if (row.receiver && action != FleetAction::Write)
+        if (row.receiver && action == FleetAction::Read)
             module.settings.receiverType = *row.receiver;
         plan.modules.append(module);
     }

@@ -2,68 +2,82 @@
 
 #include "link/frames.h"
 #include "operations/frameoperation.h"
+#include "operations/programoperation.h"
 #include "operations/readoperation.h"
 #include "operations/settingsholder.h"
-#include "operations/writeoperation.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 
-// One module of the fleet: its operations one after the other (a backup
-// read, the write with its verify; or a read; or a find), on its own port
-// and its own connection, which it lets go of when it ends.
+// One module of the fleet: its operations one after the other, on its own
+// port and its own connection, which it lets go of whenever it waits and
+// when it ends.
 class FleetMember : public QObject {
 public:
     struct Reports {
         std::function<void()> stateChanged;
         std::function<void(const QString &line)> said;
+        // apply: the check found differences; the write waits for the run
+        std::function<void()> checked;
         std::function<void(const OperationOutcome &outcome)> ended;
     };
 
     FleetMember(const FleetModule &module, const FleetOptions &options, Reports reports, QObject *parent)
         : QObject(parent),
+          m_module(module),
+          m_action(options.action),
           m_access(ModuleAccess::at(module.port, options.tls)),
           m_held(module.settings),
-          m_reports(std::move(reports))
+          m_reports(std::move(reports)),
+          m_context(options.context)
     {
         // One connection for the backup read, the write and its verify.
         m_access.oneConnectionForAll = true;
         m_access.portsFound = options.portsFound;
         m_access.comDevice = options.comDevice;
-        OperationContext context = options.context;
-        context.module = module.name;
-        switch (options.action) {
+        if (options.portsFor)
+            m_access.newPort = options.portsFor(module);
+        m_context.module = module.name;
+        const ReadBackSession::Options &read = options.readOptions;
+        switch (m_action) {
         case FleetAction::Write:
-            if (options.backup) {
-                // What the module holds, kept as its backup (in the data
-                // folder), with the receiver type of the file to be written.
-                ModuleSettings base = startupSettings();
-                base.receiverType = module.settings.receiverType;
-                m_backupHeld = HeldSettings(base);
-                add(new ReadOperation(m_access, m_backupHeld, context, {options.readOptions, ReadOperation::Target::None, {}}, this),
-                    QStringLiteral("backup read"));
-            }
-            m_write = new WriteOperation(m_access, m_held, context, {module.file, options.verify, options.readOptions}, this);
-            add(m_write, QStringLiteral("verify"));
+            m_program = program(options.backup ? ProgramOperation::Before::Read : ProgramOperation::Before::NotRead,
+                                options.verify, read);
             break;
         case FleetAction::Read:
-            add(new ReadOperation(m_access, m_held, context, {options.readOptions, ReadOperation::Target::File, module.file}, this),
-                QStringLiteral("reading"));
+            m_first = add(new ReadOperation(m_access, m_held, m_context, {read, ReadOperation::Target::File, module.file},
+                                            this));
             break;
         case FleetAction::Find:
             // Nothing is kept of a search, as with find.
-            add(new FindOperation(m_access, OperationContext{}, options.readOptions, this), QStringLiteral("reading"));
+            m_first = add(new FindOperation(m_access, OperationContext{}, read, this));
+            break;
+        case FleetAction::Plan:
+        case FleetAction::Apply:
+            m_check = new CheckOperation(m_access, module.settings, module.file, read, this);
+            m_first = add(m_check);
+            if (m_action == FleetAction::Apply)
+                m_program = program(ProgramOperation::Before::Known, true, read);
+            break;
+        case FleetAction::Undo:
+            if (!module.nothingToUndo && module.cannotUndo.isEmpty())
+                m_program = program(ProgramOperation::Before::Read, true, read);
             break;
         }
+        if (!m_first)
+            m_first = m_program;
     }
 
     std::optional<OperationOutcome> refusal()
     {
-        for (const Step &step : m_steps) {
-            if (auto refused = step.operation->check())
-                return refused;
+        for (Operation *operation : {m_first, static_cast<Operation *>(m_program)}) {
+            if (operation) {
+                if (auto refused = operation->check())
+                    return refused;
+            }
         }
         return std::nullopt;
     }
@@ -71,7 +85,25 @@ public:
     void start()
     {
         m_clock.start();
-        run(0);
+        if (m_action == FleetAction::Undo && !m_program) {
+            endWithoutRun();
+            return;
+        }
+        run(m_first);
+    }
+
+    // apply: the write of a module its check found differing.
+    void write()
+    {
+        m_writing = true;
+        run(m_program);
+    }
+    bool isWriting() const { return m_writing; }
+
+    void stop(const StopCause &cause)
+    {
+        if (m_current && m_current->canStopNow())
+            m_current->stop(cause);
     }
 
     // Where it stands: "waiting", "step 9 of 26", how it ended.
@@ -83,77 +115,104 @@ public:
     }
     // Since it started.
     qint64 elapsedMs() const { return m_clock.isValid() ? m_clock.elapsed() : 0; }
-
-    void stop(const StopCause &cause)
-    {
-        if (m_current && m_current->isRunning() && m_current->canStop())
-            m_current->stop(cause);
-    }
-
     // The firmware any of its reads found.
     QString firmware() const { return m_firmware; }
+    const QList<FieldDifference> &differences() const { return m_differences; }
 
 private:
-    struct Step {
-        Operation *operation;
-        QString reading;   // what its progress calls the characters it takes
-    };
-
-    void add(Operation *operation, const QString &reading)
+    ProgramOperation *program(ProgramOperation::Before before, bool verify, const ReadBackSession::Options &read)
     {
-        m_steps.append({operation, reading});
+        ProgramOperation::Options options;
+        options.write = {m_module.file, verify, read, {}};
+        options.before = before;
+        auto *operation = new ProgramOperation(m_access, m_held, m_context, options, this);
+        add(operation);
+        return operation;
+    }
+
+    Operation *add(Operation *operation)
+    {
         connect(operation, &Operation::said, this, [this](const QString &line) { m_reports.said(line); });
         connect(operation, &Operation::stepSent, this, [this](int step) {
             setState(QStringLiteral("step %1 of %2").arg(step).arg(kProgrammingStepCount));
         });
-        connect(operation, &Operation::received, this, [this, reading](int characters, bool complete) {
-            // Every hundred characters is news enough, for a log too.
-            if (complete || characters / 100 != m_reportedCharacters / 100)
-                setState(QStringLiteral("%1: %2 characters").arg(reading).arg(characters));
-            m_reportedCharacters = characters;
+        connect(operation, &Operation::received, this, [this](int characters, bool complete) {
+            if (m_progress.worthShowing(characters, complete))
+                setState(QStringLiteral("%1: %2 characters").arg(m_reading).arg(characters));
         });
-        connect(operation, &Operation::finished, this, [this](const OperationOutcome &outcome) { stepEnded(outcome); });
+        connect(operation, &Operation::finished, this,
+                [this, operation](const OperationOutcome &outcome) { operationEnded(operation, outcome); });
+        return operation;
     }
 
-    void run(qsizetype index)
+    void run(Operation *operation)
     {
-        m_index = index;
-        m_reportedCharacters = 0;
-        m_current = m_steps[index].operation;
-        setState(m_current == m_write ? QStringLiteral("connecting") : m_steps[index].reading);
-        m_current->start();
+        m_current = operation;
+        m_progress.restart();
+        m_reading = operation == m_check ? QStringLiteral("checking") : QStringLiteral("reading");
+        setState(operation == m_program ? QStringLiteral("connecting") : m_reading);
+        operation->start();
     }
 
-    void stepEnded(const OperationOutcome &outcome)
+    void operationEnded(Operation *operation, const OperationOutcome &outcome)
     {
+        m_current = nullptr;
         if (outcome.settings)
             m_firmware = outcome.settings->firmwareVersion;
-        if (outcome.ok() && m_index + 1 < m_steps.size()) {
-            run(m_index + 1);
-            return;
-        }
-        m_current = nullptr;
-        // Other clients of the device server may reach the module again.
+        if (operation == m_check || m_differences.isEmpty())
+            m_differences = outcome.differences;
+        // Other clients of the device server may reach the module meanwhile.
         m_access.network->close();
-        if (outcome.ok() || m_index + 1 == m_steps.size()) {
-            m_reports.ended(outcome);
+        if (operation == m_check && m_program && outcome.kind == OperationOutcome::Kind::Differs) {
+            waitToWrite(*outcome.settings);
             return;
         }
-        OperationOutcome first = outcome;   // the backup read, before anything was written
-        first.line = QStringLiteral("--backup: %1; nothing was written").arg(outcome.line);
-        m_reports.ended(first);
+        m_reports.ended(outcome);
     }
 
+    // The check's read is what the module held before the write: kept as
+    // its backup, which the write's log line names.
+    void waitToWrite(const ModuleSettings &held)
+    {
+        if (m_context.journal) {
+            const BackupOutcome kept = m_context.journal->keepRead(held, m_module.name, m_context.now());
+            m_program->setReplaced(kept.path);
+            if (kept.failure)
+                m_reports.said(QStringLiteral("backup: ") + kept.failure->english);
+        }
+        setState(QStringLiteral("differs: %1 value(s); waiting to write").arg(m_differences.size()));
+        m_reports.checked();
+    }
+
+    // An undo with nothing to put back.
+    void endWithoutRun()
+    {
+        OperationOutcome outcome;
+        if (m_module.nothingToUndo) {
+            outcome.line = QStringLiteral("no write to it on record; left alone");
+        } else {
+            outcome.kind = OperationOutcome::Kind::Refused;
+            outcome.exit = ExitCode::File;
+            outcome.line = m_module.cannotUndo;
+        }
+        m_reports.ended(outcome);
+    }
+
+    FleetModule m_module;
+    FleetAction m_action;
     ModuleAccess m_access;
     HeldSettings m_held;         // what a write sends, where a read puts what it read
-    HeldSettings m_backupHeld;
     Reports m_reports;
-    QList<Step> m_steps;
-    qsizetype m_index = 0;
+    OperationContext m_context;
+    Operation *m_first = nullptr;
+    CheckOperation *m_check = nullptr;
+    ProgramOperation *m_program = nullptr;
     Operation *m_current = nullptr;
-    WriteOperation *m_write = nullptr;
+    bool m_writing = false;
     QString m_firmware;
-    int m_reportedCharacters = 0;
+    QList<FieldDifference> m_differences;
+    ReadProgress m_progress{100};   // every hundred characters is news enough, for a log too
+    QString m_reading;
     QString m_state = QStringLiteral("waiting");
     QElapsedTimer m_clock;
 };
@@ -194,10 +253,12 @@ FleetRun::FleetRun(const QList<FleetModule> &modules, FleetOptions options, QObj
         const FleetMember::Reports reports{
             [this, i] { emit changed(i); },
             [this, i](const QString &line) { emit said(i, line); },
+            [this, i] { memberChecked(i); },
             [this, i](const OperationOutcome &outcome) { memberEnded(i, outcome); },
         };
         m_members.append(new FleetMember(modules[i], m_options, reports, this));
     }
+    m_settled.fill(false, m_members.size());
 }
 
 FleetRun::~FleetRun()
@@ -223,12 +284,18 @@ void FleetRun::start()
 void FleetRun::advance()
 {
     startWaiting();
+    releaseWrites();
     finishWhenDone();
+}
+
+bool FleetRun::slotFree() const
+{
+    return m_options.jobs <= 0 || m_running < m_options.jobs;
 }
 
 void FleetRun::startWaiting()
 {
-    if (m_startComing || m_stop || m_next >= m_members.size() || (m_options.jobs > 0 && m_running >= m_options.jobs))
+    if (m_startComing || m_stop || m_next >= m_members.size() || !slotFree())
         return;
     const int index = int(m_next++);
     ++m_running;
@@ -243,19 +310,96 @@ void FleetRun::startWaiting()
     });
 }
 
+void FleetRun::releaseWrites()
+{
+    if (m_options.action != FleetAction::Apply || m_stop)
+        return;
+    if (!m_writesReleased) {
+        // Every module is checked first: the canary is the first to differ
+        // in the list's order, whichever check ended first.
+        if (m_next < m_members.size() || m_running > 0 || m_startComing)
+            return;
+        m_writesReleased = true;
+        m_canary = m_differing.mid(0, std::max(0, m_options.canary));
+        m_writeQueue = m_options.canary > 0 ? m_canary : m_differing;
+        m_restReleased = m_options.canary <= 0;
+    }
+    if (!m_restReleased && m_canary.isEmpty()) {
+        m_restReleased = true;
+        const QList<int> rest = m_differing.mid(std::max(0, m_options.canary));
+        for (int index : rest) {
+            if (m_canaryFailed)
+                holdBack(index, QStringLiteral("not written: the canary did not end ok"));
+            else
+                m_writeQueue.append(index);
+        }
+    }
+    while (!m_writeQueue.isEmpty() && slotFree()) {
+        if (m_options.maxFailed > 0 && m_failedAfterWrite >= m_options.maxFailed) {
+            for (int index : std::exchange(m_writeQueue, {}))
+                holdBack(index, QStringLiteral("not written: %1 module(s) failed or differ after their write "
+                                               "(--max-failed %2)")
+                                    .arg(m_failedAfterWrite)
+                                    .arg(m_options.maxFailed));
+            return;
+        }
+        const int index = m_writeQueue.takeFirst();
+        ++m_running;
+        m_members[index]->write();
+    }
+}
+
+bool FleetRun::settle(int index)
+{
+    if (std::exchange(m_settled[index], true))
+        return false;
+    ++m_ended;
+    return true;
+}
+
+void FleetRun::holdBack(int index, const QString &cause)
+{
+    if (!settle(index))
+        return;
+    FleetResult &result = m_results[index];
+    result.outcome = FleetOutcome::Stopped;
+    result.exit = ExitCode::Ok;   // held back, not stopped by a signal: no code of its own
+    result.cause = cause;
+    result.firmware = m_members[index]->firmware();
+    result.differences = m_members[index]->differences();
+    result.durationMs = m_members[index]->elapsedMs();
+    m_members[index]->setState(QStringLiteral("stopped: ") + cause);
+}
+
+void FleetRun::memberChecked(int index)
+{
+    --m_running;
+    m_differing.insert(std::lower_bound(m_differing.begin(), m_differing.end(), index), index);
+    QTimer::singleShot(0, this, &FleetRun::advance);
+}
+
 void FleetRun::memberEnded(int index, const OperationOutcome &outcome)
 {
+    FleetMember *member = m_members[index];
     FleetResult &result = m_results[index];
+    --m_running;
+    if (!settle(index))
+        return;
     result.outcome = fleetOutcomeOf(outcome);
     result.exit = outcome.exit;
     result.stepsSent = outcome.stepsSent;
-    result.firmware = m_members[index]->firmware();
+    result.written = outcome.stepsSent > 0;
+    result.firmware = member->firmware();
     result.cause = outcome.ok() ? QString() : outcome.line;
     result.backup = outcome.backup;
-    result.durationMs = m_members[index]->elapsedMs();
-    m_members[index]->setState(outcome.ok() ? fleetOutcomeWord(result.outcome)
-                                            : fleetOutcomeWord(result.outcome) + QStringLiteral(": ") + result.cause);
-    --m_running;
+    result.differences = member->differences();
+    result.durationMs = member->elapsedMs();
+    member->setState(outcome.ok() ? fleetOutcomeWord(result.outcome)
+                                  : fleetOutcomeWord(result.outcome) + QStringLiteral(": ") + result.cause);
+    if (m_canary.removeOne(index) && !outcome.ok())
+        m_canaryFailed = true;
+    if (member->isWriting() && !outcome.ok() && outcome.kind != OperationOutcome::Kind::Stopped)
+        ++m_failedAfterWrite;
     // The next module starts once this one's operation has returned.
     QTimer::singleShot(0, this, &FleetRun::advance);
 }
@@ -265,22 +409,33 @@ void FleetRun::stop(const StopCause &cause)
     if (m_stop)
         return;
     m_stop = cause;
+    const QString notChanged = QStringLiteral("; the module was not changed");
     for (qsizetype i = m_next; i < m_members.size(); ++i) {
         FleetResult &result = m_results[i];
         result.outcome = FleetOutcome::Stopped;
         result.exit = cause.exit;
-        result.cause = QStringLiteral("stopped by %1 before it started; the module was not changed").arg(cause.name);
+        result.cause = QStringLiteral("stopped by %1 before it started").arg(cause.name) + notChanged;
+        settle(int(i));
         m_members[i]->setState(QStringLiteral("stopped: not started"));
     }
     m_next = m_members.size();
-    for (qsizetype i = 0; i < m_members.size(); ++i)
-        m_members[i]->stop(cause);
+    // Those that wait to be written stop where they are.
+    for (int index : m_differing) {
+        if (m_members[index]->isWriting() || m_settled[index])
+            continue;
+        holdBack(index, QStringLiteral("stopped by %1 before it was written").arg(cause.name) + notChanged);
+        m_results[index].exit = cause.exit;
+    }
+    m_differing.clear();
+    m_writeQueue.clear();
+    for (FleetMember *member : m_members)
+        member->stop(cause);
     finishWhenDone();
 }
 
 void FleetRun::finishWhenDone()
 {
-    if (m_finished || m_startComing || m_running > 0 || m_next < m_members.size())
+    if (m_finished || m_startComing || m_ended < m_members.size())
         return;
     m_finished = true;
     emit finished();

@@ -1,10 +1,17 @@
 #pragma once
 // A fleet run: every module of a plan runs its own operations (a write,
-// with its backup read first and its verify after; a read; a find) at the
-// same time, on the one event loop the program has, each paced by its own
-// session. At most `jobs` run at once; the others wait their turn. A stop
-// signal stops those that run, and those that waited end as stopped,
+// with its backup read first and its verify after; a read; a find; a check
+// against its file, and for an apply the write of those that differ) at
+// the same time, on the one event loop the program has, each paced by its
+// own session. At most `jobs` run at once; the others wait their turn. A
+// stop signal stops those that run, and those that waited end as stopped,
 // never started.
+//
+// An apply checks every module first. Then those that differ are written,
+// the first `canary` of them (in list order) before all others, which start
+// only when every one of those ended ok; and once `maxFailed` modules
+// failed or differ after their write, no further one starts writing. A
+// module held back so ends as stopped, with why, and the module unchanged.
 
 #include "fleet/fleetplan.h"
 #include "operations/operation.h"
@@ -20,12 +27,17 @@ struct FleetOptions {
     int jobs = 0;                 // how many modules run at once; 0: all
     bool verify = false;          // write: then read back and compare
     bool backup = false;          // write: first read what the module holds, kept as its backup
+    int canary = 0;               // apply: this many differing modules are written first; 0: no canary
+    int maxFailed = 0;            // apply: no more writes once this many failed or differ after theirs; 0: no limit
     ReadBackSession::Options readOptions;
     TlsCredentials tls;           // for every module over TLS
     // The machine's serial ports, walked once for every module's log line
     // and for where the COM boxes lead.
     std::function<QList<FoundPort>()> portsFound;
     ComDeviceMapper comDevice;
+    // The port objects of each module; its address's own kind when empty
+    // (a test gives each module a simulated one).
+    std::function<SerialPortFactory(const FleetModule &module)> portsFor;
     OperationContext context;     // each module's operations keep their record with its name
 };
 
@@ -38,10 +50,14 @@ struct FleetResult {
     FleetOutcome outcome = FleetOutcome::Stopped;
     ExitCode exit = ExitCode::Ok;
     bool started = false;
-    int stepsSent = 0;            // a write: how many steps went out
+    bool written = false;         // a write sent it at least one step
+    int stepsSent = 0;            // a write: how many steps reached the module's end of the line
     QString firmware;             // what the module reported, when it was read
     QString cause;                // why it did not succeed: one line
     QString backup;               // the backup of what was written, or read
+    // plan, apply: the fields in which the module differed from its file;
+    // a write's verify: those in which it differs after the write
+    QList<FieldDifference> differences;
     qint64 durationMs = 0;
 };
 
@@ -64,6 +80,7 @@ public:
     void start();
     // Stops every module that runs; those that wait end as stopped.
     void stop(const StopCause &cause);
+    bool isFinished() const { return m_finished; }
 
     qsizetype size() const { return m_results.size(); }
     const FleetResult &result(int index) const { return m_results[index]; }
@@ -84,15 +101,31 @@ private:
     // Starts what may start, and ends the run once all have ended.
     void advance();
     void startWaiting();
+    bool slotFree() const;
+    // An apply: the writes of those that differ, once every check is done.
+    void releaseWrites();
+    // The module has ended: false when it had already.
+    bool settle(int index);
+    void holdBack(int index, const QString &cause);
     void memberEnded(int index, const OperationOutcome &outcome);
+    void memberChecked(int index);
     void finishWhenDone();
 
     FleetOptions m_options;
     QList<FleetMember *> m_members;
     QList<FleetResult> m_results;
     qsizetype m_next = 0;        // the first module not started
-    int m_running = 0;
-    bool m_startComing = false;   // the next start is timed
+    int m_running = 0;           // modules that take a place among `jobs`
+    int m_ended = 0;
+    QList<bool> m_settled;       // each module has ended
+    bool m_startComing = false;  // the next start is timed
+    QList<int> m_differing;      // apply: checked and found differing, in list order
+    QList<int> m_writeQueue;     // apply: allowed to write, not started yet
+    QList<int> m_canary;         // apply: the canary's modules that have not ended yet
+    bool m_writesReleased = false;
+    bool m_restReleased = false;
+    bool m_canaryFailed = false;
+    int m_failedAfterWrite = 0;
     std::optional<StopCause> m_stop;
     bool m_finished = false;
 };

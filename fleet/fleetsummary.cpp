@@ -23,7 +23,8 @@ int tableOrder(FleetOutcome outcome)
 
 QString stepsOf(const FleetResult &result, FleetAction action)
 {
-    if (action != FleetAction::Write)
+    // An apply or undo leaves some modules alone: they have no steps.
+    if (!fleetActionWrites(action) || (action != FleetAction::Write && !result.written))
         return QStringLiteral("-");
     return QStringLiteral("%1/%2").arg(result.stepsSent).arg(kProgrammingStepCount);
 }
@@ -87,18 +88,169 @@ QJsonArray summaryJson(const QList<FleetResult> &results, FleetAction action)
 {
     QJsonArray list;
     for (const FleetResult &r : sortedByOutcome(results)) {
-        list.append(QJsonObject{
+        QJsonObject module{
             {"name", r.name},
             {"port", r.port},
             {"outcome", fleetOutcomeWord(r.outcome)},
-            {"stepsSent", action == FleetAction::Write ? QJsonValue(r.stepsSent) : QJsonValue()},
+            {"stepsSent", fleetActionWrites(action) ? QJsonValue(r.stepsSent) : QJsonValue()},
             {"firmware", jsonText(r.firmware)},
             {"cause", jsonText(r.cause)},
             {"durationMs", r.started ? QJsonValue(r.durationMs) : QJsonValue()},
             {"backup", jsonText(r.backup)},
-        });
+        };
+        if (fleetActionChecks(action)) {
+            QJsonArray differences;
+            for (const FieldDifference &d : r.differences)
+                differences.append(QJsonObject{{"field", d.field}, {"file", d.expected}, {"module", d.found}});
+            module.insert(QStringLiteral("differences"), differences);
+        }
+        if (action == FleetAction::Apply || action == FleetAction::Undo)
+            module.insert(QStringLiteral("written"), r.written);
+        list.append(module);
     }
     return list;
+}
+
+QStringList differenceLines(const QList<FleetResult> &results)
+{
+    QStringList lines;
+    for (const FleetResult &r : results) {
+        for (const FieldDifference &d : r.differences)
+            lines.append(QStringLiteral("%1: %2: file %3, module %4").arg(r.name, d.field, quoted(d.expected), quoted(d.found)));
+    }
+    return lines;
+}
+
+namespace {
+
+// A name in a plugin's line: a "|" would start the performance data, and
+// the line is one line.
+QString pluginText(QString text)
+{
+    for (QChar &c : text) {
+        if (c == u'|')
+            c = u'/';
+        else if (c.category() == QChar::Other_Control)
+            c = u' ';
+    }
+    return text;
+}
+
+QString namesOf(const QList<FleetResult> &results, FleetOutcome outcome)
+{
+    QStringList names;
+    for (const FleetResult &r : results) {
+        if (r.outcome == outcome)
+            names.append(pluginText(r.name));
+    }
+    return names.join(QStringLiteral(", "));
+}
+
+qsizetype countOf(const QList<FleetResult> &results, FleetOutcome outcome)
+{
+    return std::count_if(results.begin(), results.end(), [outcome](const FleetResult &r) { return r.outcome == outcome; });
+}
+
+// A label's value as the text format takes it: backslash, double quote and
+// line feed escaped.
+QString labelValue(QString text)
+{
+    text.replace(u'\\', QStringLiteral("\\\\"));
+    text.replace(u'"', QStringLiteral("\\\""));
+    text.replace(u'\n', QStringLiteral("\\n"));
+    return u'"' + text + u'"';
+}
+
+QString moduleLabels(const FleetResult &r)
+{
+    return QStringLiteral("name=%1,port=%2").arg(labelValue(r.name), labelValue(r.port));
+}
+
+} // namespace
+
+MonitoringCheck nagiosCheck(const QList<FleetResult> &results, double seconds)
+{
+    const qsizetype inSync = countOf(results, FleetOutcome::Ok);
+    const qsizetype differs = countOf(results, FleetOutcome::Differs);
+    const qsizetype failed = countOf(results, FleetOutcome::Failed);
+    const qsizetype total = results.size();
+    MonitoringCheck check;
+    QString text;
+    if (countOf(results, FleetOutcome::Stopped) > 0) {
+        check = nagiosUnknown(QStringLiteral("the plan was stopped before every module was read"));
+    } else if (failed > 0) {
+        check.exit = 2;
+        text = QStringLiteral("KVR7314 CRITICAL - %1 of %2 modules could not be read: %3")
+                   .arg(failed).arg(total).arg(namesOf(results, FleetOutcome::Failed));
+        if (differs > 0)
+            text += QStringLiteral("; %1 differ from their file: %2").arg(differs).arg(namesOf(results, FleetOutcome::Differs));
+    } else if (differs > 0) {
+        check.exit = 1;
+        text = QStringLiteral("KVR7314 WARNING - %1 of %2 modules differ from their file: %3")
+                   .arg(differs).arg(total).arg(namesOf(results, FleetOutcome::Differs));
+    } else {
+        check.exit = 0;
+        text = QStringLiteral("KVR7314 OK - all %1 modules hold their file").arg(total);
+    }
+    if (check.exit != 3)
+        check.line = text;
+    check.line += QStringLiteral(" | in_sync=%1 differs=%2 failed=%3 seconds=%4")
+                      .arg(inSync).arg(differs).arg(failed).arg(seconds, 0, 'f', 1);
+    return check;
+}
+
+MonitoringCheck nagiosUnknown(const QString &why)
+{
+    return {3, QStringLiteral("KVR7314 UNKNOWN - ") + pluginText(why)};
+}
+
+QByteArray prometheusMetrics(const QList<FleetResult> &results, const QDateTime &ended, double seconds)
+{
+    QString text;
+    const auto family = [&text](const char *name, const char *help) {
+        text += QStringLiteral("# HELP %1 %2\n# TYPE %1 gauge\n").arg(QLatin1String(name), QLatin1String(help));
+    };
+    // A module that was not read has no value for what a read tells.
+    const auto read = [](const FleetResult &r) { return r.outcome == FleetOutcome::Ok || r.outcome == FleetOutcome::Differs; };
+    family("kvr7314_module_up", "Whether the module answered the plan's read (1) or not (0).");
+    for (const FleetResult &r : results)
+        text += QStringLiteral("kvr7314_module_up{%1} %2\n").arg(moduleLabels(r)).arg(read(r) ? 1 : 0);
+    family("kvr7314_module_in_sync", "Whether the module holds every value of its settings file (1) or not (0); "
+                                     "only for modules that answered.");
+    for (const FleetResult &r : results) {
+        if (read(r))
+            text += QStringLiteral("kvr7314_module_in_sync{%1} %2\n").arg(moduleLabels(r)).arg(r.outcome == FleetOutcome::Ok ? 1 : 0);
+    }
+    family("kvr7314_module_differences", "How many fields of the module differ from its settings file; only for "
+                                         "modules that answered.");
+    for (const FleetResult &r : results) {
+        if (read(r))
+            text += QStringLiteral("kvr7314_module_differences{%1} %2\n").arg(moduleLabels(r)).arg(r.differences.size());
+    }
+    family("kvr7314_module_firmware_info", "The firmware version the module reported, as a label; always 1.");
+    for (const FleetResult &r : results) {
+        if (read(r))
+            text += QStringLiteral("kvr7314_module_firmware_info{%1,firmware=%2} 1\n").arg(moduleLabels(r), labelValue(r.firmware));
+    }
+    family("kvr7314_fleet_plan_timestamp_seconds", "When the plan ended, in seconds since 1970 (UTC).");
+    text += QStringLiteral("kvr7314_fleet_plan_timestamp_seconds %1\n").arg(ended.toMSecsSinceEpoch() / 1000.0, 0, 'f', 3);
+    family("kvr7314_fleet_plan_duration_seconds", "How long the plan took, in seconds.");
+    text += QStringLiteral("kvr7314_fleet_plan_duration_seconds %1\n").arg(seconds, 0, 'f', 3);
+    return text.toUtf8();
+}
+
+QString countLine(const QList<FleetResult> &results, FleetAction action)
+{
+    const qsizetype ok = std::count_if(results.begin(), results.end(),
+                                       [](const FleetResult &r) { return r.outcome == FleetOutcome::Ok; });
+    if (action == FleetAction::Plan)
+        return QStringLiteral("%1 of %2 module(s) hold their file").arg(ok).arg(results.size());
+    QString line = QStringLiteral("%1 of %2 module(s) ok").arg(ok).arg(results.size());
+    if (action == FleetAction::Apply || action == FleetAction::Undo) {
+        const qsizetype written = std::count_if(results.begin(), results.end(), [](const FleetResult &r) { return r.written; });
+        line += QStringLiteral(", %1 written").arg(written);
+    }
+    return line;
 }
 
 ExitCode fleetExitCode(const QList<FleetResult> &results)

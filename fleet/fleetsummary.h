@@ -5,6 +5,7 @@
 
 #include "fleet/fleetrun.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QStringList>
 
@@ -17,8 +18,35 @@ QList<FleetResult> sortedByOutcome(QList<FleetResult> results);
 QStringList summaryTable(const QList<FleetResult> &results, FleetAction action);
 
 // One object per module: name, port, outcome, stepsSent, firmware, cause,
-// durationMs, backup; null where a module has none.
+// durationMs, backup; null where a module has none. A plan and an apply
+// add differences (objects field, file, module), an apply and an undo
+// written.
 QJsonArray summaryJson(const QList<FleetResult> &results, FleetAction action);
+
+// For each module that differs from its file, in the list's order, a line
+// per field: `Kazerne 2: alias 05: file "Brandweer", module "Brand"`.
+QStringList differenceLines(const QList<FleetResult> &results);
+
+// A plan's one line for a monitoring system (Nagios, Icinga, Zabbix), in
+// the plugin format with its performance data, and the plugin's exit code:
+// OK 0 when every module holds its file, WARNING 1 when some differ, none
+// failed, CRITICAL 2 when some could not be read, UNKNOWN 3 when the plan
+// was stopped.
+struct MonitoringCheck {
+    int exit = 3;
+    QString line;
+};
+MonitoringCheck nagiosCheck(const QList<FleetResult> &results, double seconds);
+// UNKNOWN, 3: the plan could not run, for `why`.
+MonitoringCheck nagiosUnknown(const QString &why);
+
+// A plan in the Prometheus text format, for the node exporter's textfile
+// collector: per module whether it answered, holds its file, how many
+// fields differ and its firmware; when the plan ended and how long it took.
+QByteArray prometheusMetrics(const QList<FleetResult> &results, const QDateTime &ended, double seconds);
+
+// "5 of 6 module(s) ok, 2 written"; a plan: "4 of 6 module(s) hold their file".
+QString countLine(const QList<FleetResult> &results, FleetAction action);
 
 // 0 when every module succeeded; else the most serious of their codes:
 // a stop signal's, then port, module, file, differences.

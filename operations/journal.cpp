@@ -13,6 +13,11 @@ Journal::Record Journal::begin(const QString &operation, const QDateTime &now) c
     return Record(*this, operation, now);
 }
 
+BackupOutcome Journal::keepRead(const ModuleSettings &settings, const QString &module, const QDateTime &now) const
+{
+    return saveBackup(m_directory, settings, fileSafeName(module), kReadBackup, now);
+}
+
 Journal::Record::Record(const Journal &journal, const QString &name, const QDateTime &now)
     : m_journal(journal), m_now(now)
 {

@@ -47,6 +47,13 @@ public:
     };
 
     Record begin(const QString &operation, const QDateTime &now = QDateTime::currentDateTime()) const;
+    // The data folder it keeps its log and backups in.
+    const QString &directory() const { return m_directory; }
+
+    // A backup of what the fleet's module `module` was read to hold, kept
+    // without a log line of its own (a check's read, which a write then
+    // names as what it replaced).
+    BackupOutcome keepRead(const ModuleSettings &settings, const QString &module, const QDateTime &now) const;
 
 
 private:

@@ -34,6 +34,27 @@ struct OperationContext {
     static OperationContext keptBy(const QString &program, const QString &directory = {});
 };
 
+// How often a front end shows the characters a read has taken: when
+// another `every` have come, and at the parse. A terminal's line is cheap;
+// in a log each is a line of its own.
+class ReadProgress {
+public:
+    explicit ReadProgress(int every) : m_every(every) {}
+    void restart() { m_shown = 0; }
+    // Whether `characters` is news enough to show.
+    bool worthShowing(int characters, bool complete)
+    {
+        if (!complete && characters / m_every == m_shown / m_every)
+            return false;
+        m_shown = characters;
+        return true;
+    }
+
+private:
+    int m_every;
+    int m_shown = 0;
+};
+
 class Operation : public QObject {
     Q_OBJECT
 public:
@@ -50,6 +71,8 @@ public:
     void stop(const StopCause &cause);
     // Whether a stop now would end it: a frame once written is not taken back.
     virtual bool canStop() const { return true; }
+    // Whether a stop signal that comes now ends it: it runs, and can stop.
+    bool canStopNow() const { return m_running && canStop(); }
 
     bool isRunning() const { return m_running; }
     // The outcome of the last run.

@@ -6,6 +6,7 @@
 
 #include "files/settingsfile.h"
 #include "operations/exitcode.h"
+#include "readback/dumpcomparison.h"
 #include "settings/modulesettings.h"
 
 #include <QByteArray>
@@ -53,6 +54,9 @@ struct OperationOutcome {
     int stepsSent = 0;                         // a write: how many steps went out
     QString backup;                            // the backup its log line names, if it left one
     std::optional<ModuleSettings> settings;    // the settings read, or opened
+    // A verify or a check: the fields in which the module differs from
+    // the settings file, with the file's value as the file holds it.
+    QList<FieldDifference> differences;
     QByteArray data;                           // for standard output: a read's settings file
 
     bool ok() const { return kind == Kind::Done; }

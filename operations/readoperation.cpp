@@ -239,6 +239,8 @@ BackupOperation::BackupOperation(ModuleAccess access, OperationContext context, 
 
 std::optional<OperationOutcome> BackupOperation::refusal() const
 {
+    if (m_file.isEmpty())
+        return std::nullopt;
     return unwritable(m_file);
 }
 
@@ -256,18 +258,24 @@ QString BackupOperation::announcement() const
 void BackupOperation::accepted(const SettingsUpdate &update)
 {
     const ModuleSettings held = settingsRead(update, m_receiver);
-    if (Journal::Record *op = completeRecord()) {
+    Journal::Record *op = completeRecord();
+    if (op) {
         op->entry.firmware = held.firmwareVersion;
         op->backUp(held, kReadBackup);
-        op->keepReplaced(m_file);
-    }
-    if (const SaveOutcome saved = writeSettingsFile(m_file, held, now()); !saved) {
-        endWith(fileFailed(saveFailedLine(m_file, saved.reason.english) + QStringLiteral("; nothing was written")),
-                saved.reason.english);
-        return;
     }
     OperationOutcome outcome;
     outcome.settings = held;
+    if (m_file.isEmpty()) {
+        outcome.line = QStringLiteral("backup: kept what the module held (firmware %1)").arg(held.firmwareVersion);
+        endWith(outcome);
+        return;
+    }
+    if (op)
+        op->keepReplaced(m_file);
+    if (const SaveOutcome saved = writeSettingsFile(m_file, held, now()); !saved) {
+        endWith(fileFailed(saveFailedLine(m_file, saved.reason.english) + words().suffix), saved.reason.english);
+        return;
+    }
     outcome.line = QStringLiteral("backup: saved what the module held (firmware %1) to %2")
                        .arg(held.firmwareVersion, m_file);
     endWith(outcome);
@@ -303,6 +311,7 @@ void VerifyOperation::accepted(const SettingsUpdate &update)
     OperationOutcome outcome;
     outcome.settings = update.values;
     const QList<FieldDifference> differences = moduleDifferences(m_written, update.values);
+    outcome.differences = differences;
     if (differences.isEmpty()) {
         outcome.line = QStringLiteral("verify: the module holds every value of %1 (firmware %2)")
                            .arg(m_file, update.values.firmwareVersion);
@@ -317,6 +326,44 @@ void VerifyOperation::accepted(const SettingsUpdate &update)
     outcome.exit = ExitCode::Differences;
     outcome.line = QStringLiteral("verify: ") + differ;
     endWith(outcome, differ);
+}
+
+// --- fleet plan ------------------------------------------------------------------------------------
+
+CheckOperation::CheckOperation(ModuleAccess access, ModuleSettings settings, QString file,
+                               ReadBackSession::Options options, QObject *parent)
+    : ReadingOperation(std::move(access), OperationContext{}, options, parent),
+      m_settings(std::move(settings)),
+      m_file(std::move(file))
+{
+}
+
+ReadingOperation::Words CheckOperation::words() const
+{
+    // A check may run every few minutes: it keeps nothing, no log line.
+    return {{}, {}, {}, {}, QStringLiteral("the module was not read to the end; it was not changed")};
+}
+
+QString CheckOperation::announcement() const
+{
+    return readingLine(QStringLiteral("checking the module on %1 against %2").arg(access().description(), m_file));
+}
+
+void CheckOperation::accepted(const SettingsUpdate &update)
+{
+    OperationOutcome outcome;
+    outcome.settings = settingsRead(update, m_settings.receiverType);
+    outcome.differences = fileDifferences(m_settings, update.values);
+    if (outcome.differences.isEmpty()) {
+        outcome.line = QStringLiteral("in sync: the module holds every value of %1 (firmware %2)")
+                           .arg(m_file, update.values.firmwareVersion);
+        endWith(outcome);
+        return;
+    }
+    outcome.kind = OperationOutcome::Kind::Differs;
+    outcome.exit = ExitCode::Differences;
+    outcome.line = QStringLiteral("%1 value(s) in the module differ from %2").arg(outcome.differences.size()).arg(m_file);
+    endWith(outcome, outcome.line);
 }
 
 // --- find ---------------------------------------------------------------------------------------

@@ -5,14 +5,16 @@
 //
 //   ReadOperation     "lezen" and `kvr7314-cli read`: into the holder (the
 //                     window's boxes), and saved to a file or standard output
-//   BackupOperation   `write --backup`: what the module holds, saved before
-//                     anything is written
+//   BackupOperation   what the module holds, kept before anything is
+//                     written (and saved as a file: `write --backup FILE`)
 //   VerifyOperation   `write --verify`: compared with what was written
+//   CheckOperation    `fleet plan`: compared with the module's settings
+//                     file; nothing is kept
 //   FindOperation     `find`: whether a module answers, with its firmware;
 //                     nothing is kept
 //
-// Each read leaves a line in the log ("read", or "verify") and a backup of
-// what the module held.
+// Each read but a check and a find leaves a line in the log ("read", or
+// "verify") and a backup of what the module held.
 
 #include "operations/operation.h"
 #include "operations/settingsholder.h"
@@ -113,8 +115,9 @@ private:
 class BackupOperation : public ReadingOperation {
     Q_OBJECT
 public:
-    // Saves what the module holds as `file`, with the receiver type the
-    // settings to be written name (the dump does not carry it).
+    // Keeps what the module holds as a backup in the data folder, and
+    // saves it as `file` too unless that is empty, with the receiver type
+    // the settings to be written name (the dump does not carry it).
     BackupOperation(ModuleAccess access, OperationContext context, ReadBackSession::Options options, QString file,
                     ReceiverType receiver, QObject *parent = nullptr);
 
@@ -144,6 +147,27 @@ protected:
 
 private:
     ModuleSettings m_written;
+    QString m_file;
+};
+
+class CheckOperation : public ReadingOperation {
+    Q_OBJECT
+public:
+    // Compares every value the module's dump carries with what the module
+    // would hold after `settings` (from the file `file`) was written, with
+    // the allowances of a verify. Its outcome: done when the module holds
+    // them, differs (with the differences) when not; the settings read,
+    // with the file's receiver type, either way.
+    CheckOperation(ModuleAccess access, ModuleSettings settings, QString file, ReadBackSession::Options options,
+                   QObject *parent = nullptr);
+
+protected:
+    Words words() const override;
+    QString announcement() const override;
+    void accepted(const SettingsUpdate &update) override;
+
+private:
+    ModuleSettings m_settings;
     QString m_file;
 };
 

@@ -110,6 +110,7 @@ void WriteOperation::start()
     beginRecord(QStringLiteral("write"), &m_access);
     if (Journal::Record *op = record()) {
         op->entry.file = m_options.file;
+        op->entry.replaced = m_options.replaced;
         op->entry.stepCount = kProgrammingStepCount;
     }
     if (!begin())

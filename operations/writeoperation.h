@@ -25,6 +25,9 @@ public:
         QString file;                          // the settings file written, for the log and the messages
         bool verify = false;                   // then read the module back and compare
         ReadBackSession::Options readOptions;  // how the verify reads
+        // The backup of what the module held just before (the read before
+        // the write): the log line names it, so an undo can put it back.
+        QString replaced;
     };
 
     WriteOperation(ModuleAccess access, SettingsHolder &holder, OperationContext context, Options options,
@@ -38,6 +41,9 @@ public:
     // The timers are normalised (their new texts go into the holder), then
     // the session sends a step every 300 ms; step 1 opens the port.
     void start() override;
+
+    // For the next start(): see Options::replaced.
+    void setReplaced(const QString &backup) { m_options.replaced = backup; }
 
     ProgrammingSession &session() const { return *m_session; }
     // The port of the last run, until the next opening or releasePort().

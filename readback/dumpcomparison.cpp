@@ -27,15 +27,21 @@ QString asDumped(const SettingsField &field, const QString &sent)
     return sent;
 }
 
-// The values a module is sent, field by field in table order.
-QList<FieldDifference> sentDifferences(const ModuleSettings &a, const ModuleSettings &b)
+// The values a module is sent, field by field in table order; each with
+// the first side's value as `shown` holds it.
+QList<FieldDifference> sentDifferences(const ModuleSettings &a, const ModuleSettings &b, const ModuleSettings &shown)
 {
     QList<FieldDifference> differences;
     for (const SettingsField &field : settingsFields()) {
         if (field.isSent() && field.in(a) != field.in(b))
-            differences.append({field.name, field.in(a), field.in(b), field.key});
+            differences.append({field.name, field.in(shown), field.in(b), field.key});
     }
     return differences;
+}
+
+QList<FieldDifference> sentDifferences(const ModuleSettings &a, const ModuleSettings &b)
+{
+    return sentDifferences(a, b, a);
 }
 
 } // namespace
@@ -67,4 +73,9 @@ QList<FieldDifference> heldDifferences(const ModuleSettings &a, const ModuleSett
 QList<FieldDifference> moduleDifferences(const ModuleSettings &written, const ModuleSettings &read)
 {
     return sentDifferences(asModuleHolds(written), read);
+}
+
+QList<FieldDifference> fileDifferences(const ModuleSettings &file, const ModuleSettings &read)
+{
+    return sentDifferences(asModuleHolds(file), read, file);
 }

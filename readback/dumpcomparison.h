@@ -36,3 +36,8 @@ QList<FieldDifference> heldDifferences(const ModuleSettings &a, const ModuleSett
 // Every field the dump carries is compared; the receiver type and the
 // firmware version are not sent, so they are not compared.
 QList<FieldDifference> moduleDifferences(const ModuleSettings &written, const ModuleSettings &read);
+
+// The same comparison of a settings file with what a module holds, but each
+// difference with the file's value as the file holds it ("10", not
+// "0010"): what a technician finds when opening the file.
+QList<FieldDifference> fileDifferences(const ModuleSettings &file, const ModuleSettings &read);

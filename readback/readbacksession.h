@@ -34,6 +34,15 @@ public:
         // Parse as soon as the dump is complete (isDumpComplete) and the line
         // has been quiet for kQuietBeforeParseMs; at 12 s at the latest.
         bool endWhenComplete = false;
+
+        // How the command line and a fleet read: fast, every waiting
+        // character at once and the parse once the dump is complete; with
+        // `fullWait` the dump is collected for the whole 12 s, as the window
+        // does.
+        static Options quick(bool fullWait)
+        {
+            return Options{true, !fullWait};
+        }
     };
     // Once the dump is complete only its line end is to come. About 58
     // character times at 19200 baud, and nearly twice the 16 ms in which a

@@ -5,7 +5,7 @@
 # RFC 2217 server. Behind each server sits a simulated module
 # (kvr7314-cli sim) on a pseudo-terminal, one per connection, so that its
 # frame listing shows what reached it. Every case prints one "ok:" line.
-#   scripts/ser2net.sh [BUILD]   (default build/)
+#   scripts/ser2net.sh [BUILD [CASE...]]   (default build/, every case)
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 build=${1:-$KVR_ROOT/build}
@@ -14,7 +14,7 @@ example=$KVR_ROOT/examples/flex.kvr
 
 had_ser2net=0
 dpkg-query -W -f='${Status}' ser2net 2>/dev/null | grep -q "install ok installed" && had_ser2net=1
-kvr_install_packages ser2net sredird socat openssl
+kvr_install_packages ser2net sredird socat openssl python3-prometheus-client
 # Debian's package starts a ser2net of its own on /etc/ser2net.yaml. This
 # stage starts its own servers and needs none; one that the install just
 # started is stopped and kept from coming back. A ser2net that was there
@@ -667,13 +667,156 @@ EOF
   echo "ok: a fleet with one line cut after frame 8: that module failed, 8 of 26 steps, the other ok"
 }
 
-case_silent_cut
-case_rfc2217
-case_fleet
-case_window
-case_raw_tcp
-case_tls
-case_client_certificate
-case_refusals
-case_server_killed
-case_sredird
+# program_frames NAME: the programming frames the module NAME has taken, as
+# the sim lists them, without their times.
+program_frames() {
+  python3 - "$scratch/$1.sim" <<'EOF'
+import re, sys
+frames, current = [], None
+for line in open(sys.argv[1]).read().splitlines():
+    m = re.match(r" *[0-9.]+ s +\((\d+)\) +(.*)", line)
+    if m:
+        current = [m.group(1), m.group(2)]
+        frames.append(current)
+    elif current and re.match(r" +\.\. ", line):
+        current.append(line.strip())
+for code, *rest in frames:
+    if 51 <= int(code) <= 76:
+        print(code, " ".join(rest))
+EOF
+}
+
+# The fleet kept as it should be: six modules (one behind ser2net), two of
+# which hold something else than their file; plan, the monitoring checks,
+# apply, undo, and a canary that does not take its write.
+case_fleet_plan() {
+  local i name port dir=$scratch/plan list=$scratch/plan/list.csv before
+  mkdir -p "$dir"
+  cp "$example" "$dir/regio.kvr"
+  sed 's/Duikteam/Duikploeg/' "$example" >"$dir/alias-anders.kvr"
+  sed 's/TIJD_RELAIS:10/TIJD_RELAIS:30/' "$example" >"$dir/relais.kvr"
+  # What writing regio.kvr puts on the line, from a module of its own.
+  start_sim reference
+  run reference write "$dir/regio.kvr" --port "$dev"
+  expect 0 reference "write to the reference module"
+  program_frames reference >"$dir/reference.frames"
+  [ "$(wc -l <"$dir/reference.frames")" = 26 ] || fail "the reference module took no 26 frames" "$scratch/reference.sim"
+
+  read -r port <<<"$(free_ports 1)"
+  start_sim plan1 --holds "$dir/regio.kvr"
+  start_ser2net plan "$(connection plan1 "telnet(rfc2217),tcp,127.0.0.1,$port" "$dev" 9600n82)"
+  wait_port "$port"
+  printf 'naam;poort;bestand\nKazerne 1;rfc2217://127.0.0.1:%s;regio.kvr\n' "$port" >"$list"
+  for i in 2 3 4 5 6; do
+    case $i in
+      2) start_sim "plan$i" --holds "$dir/alias-anders.kvr" ;;
+      3) start_sim "plan$i" --holds "$dir/relais.kvr" ;;
+      *) start_sim "plan$i" --holds "$dir/regio.kvr" ;;
+    esac
+    printf 'Kazerne %s;%s;regio.kvr\n' "$i" "$dev" >>"$list"
+  done
+
+  run plan fleet plan "$list" --json
+  expect 6 plan "fleet plan with two modules that differ"
+  python3 - "$scratch/plan.out" <<'EOF' || fail "fleet plan's differences" "$scratch/plan.out"
+import json, sys
+text = open(sys.argv[1]).read()
+summary = {m["name"]: m for m in json.loads(text[text.index("\n[") + 1:text.rindex("]") + 1])}
+assert summary["Kazerne 2"]["differences"] == [{"field": "alias 05", "file": "Duikteam", "module": "Duikploeg"}], summary["Kazerne 2"]
+assert summary["Kazerne 3"]["differences"] == [{"field": "relay time", "file": "10", "module": "0030"}], summary["Kazerne 3"]
+assert [n for n, m in summary.items() if m["outcome"] != "ok"] == ["Kazerne 2", "Kazerne 3"], summary
+EOF
+  grep -qF 'Kazerne 2: alias 05: file "Duikteam", module "Duikploeg"' "$scratch/plan.out" ||
+    fail "fleet plan does not name the alias with both values" "$scratch/plan.out"
+  for i in 1 2 3 4 5 6; do
+    [ -z "$(program_frames "plan$i")" ] || fail "fleet plan sent a programming frame to Kazerne $i" "$scratch/plan$i.sim"
+  done
+  [ ! -e "$KVR7314_DATA_DIR/kvr7314-log.jsonl" ] || ! grep -q '"module":"Kazerne' "$KVR7314_DATA_DIR/kvr7314-log.jsonl" ||
+    fail "fleet plan left a log line" "$KVR7314_DATA_DIR/kvr7314-log.jsonl"
+
+  "$tool" fleet plan "$list" --nagios >"$scratch/nagios.out" 2>/dev/null && rc=0 || rc=$?
+  [ "$rc" = 1 ] && [ "$(wc -l <"$scratch/nagios.out")" = 1 ] &&
+    grep -q '^KVR7314 WARNING - 2 of 6 modules differ from their file: Kazerne 2, Kazerne 3 | in_sync=4 differs=2 failed=0 seconds=' \
+      "$scratch/nagios.out" || fail "fleet plan --nagios with two differing: exit $rc" "$scratch/nagios.out"
+
+  start_sim plan7 --no-answer
+  cp "$list" "$dir/with-silent.csv"
+  printf 'Post 7 (stil);%s;regio.kvr\n' "$dev" >>"$dir/with-silent.csv"
+  "$tool" fleet plan "$dir/with-silent.csv" --nagios --prometheus "$dir/kvr7314.prom" >"$scratch/nagios.out" 2>/dev/null &&
+    rc=0 || rc=$?
+  [ "$rc" = 2 ] && [ "$(wc -l <"$scratch/nagios.out")" = 1 ] && grep -q '^KVR7314 CRITICAL - 1 of 7 modules could not be read: Post 7 (stil)' \
+    "$scratch/nagios.out" || fail "fleet plan --nagios with a silent module: exit $rc" "$scratch/nagios.out"
+  # Debian's Python, which has Debian's prometheus_client; a python3 earlier
+  # on the PATH may not.
+  /usr/bin/python3 - "$dir/kvr7314.prom" <<'EOF' || fail "the Prometheus file" "$dir/kvr7314.prom"
+import sys
+from prometheus_client.parser import text_string_to_metric_families
+families = {f.name: f for f in text_string_to_metric_families(open(sys.argv[1]).read())}
+up = {s.labels["name"]: s.value for s in families["kvr7314_module_up"].samples}
+assert up["Post 7 (stil)"] == 0 and sum(up.values()) == 6, up
+sync = {s.labels["name"]: s.value for s in families["kvr7314_module_in_sync"].samples}
+assert sync == {"Kazerne 1": 1, "Kazerne 2": 0, "Kazerne 3": 0, "Kazerne 4": 1, "Kazerne 5": 1, "Kazerne 6": 1}, sync
+assert all(s.labels["firmware"] == "1.30" for s in families["kvr7314_module_firmware_info"].samples)
+for name in ("kvr7314_module_differences", "kvr7314_fleet_plan_timestamp_seconds", "kvr7314_fleet_plan_duration_seconds"):
+    assert families[name].samples, name
+EOF
+  echo "ok: fleet plan of six (one behind ser2net): exit 6, both fields with both values, no programming frame; --nagios WARNING (1), with a silent module CRITICAL (2) and kvr7314_module_up 0"
+
+  run apply fleet apply "$list" --json
+  expect 0 apply "fleet apply of the two that differ"
+  for i in 1 2 3 4 5 6; do
+    case $i in
+      2 | 3) diff <(program_frames "plan$i") "$dir/reference.frames" >/dev/null ||
+               fail "Kazerne $i did not take regio.kvr's 26 frames byte for byte" "$scratch/plan$i.sim" ;;
+      *) [ -z "$(program_frames "plan$i")" ] || fail "fleet apply wrote Kazerne $i, which held its file" "$scratch/plan$i.sim" ;;
+    esac
+  done
+  run plan-after fleet plan "$list"
+  expect 0 plan-after "fleet plan after the apply"
+  echo "ok: fleet apply wrote exactly the two, 26 frames byte for byte; a plan afterwards exits 0"
+
+  for i in 1 2 3 4 5 6; do before[i]=$(program_frames "plan$i" | wc -l); done
+  run undo fleet undo "$list"
+  expect 0 undo "fleet undo of the apply"
+  for i in 1 4 5 6; do
+    [ "$(program_frames "plan$i" | wc -l)" = "${before[i]}" ] || fail "fleet undo wrote Kazerne $i" "$scratch/plan$i.sim"
+  done
+  run plan-undone fleet plan "$list" --json
+  expect 6 plan-undone "fleet plan after the undo"
+  grep -qF 'Kazerne 2: alias 05: file "Duikteam", module "Duikploeg"' "$scratch/plan-undone.out" &&
+    grep -qF 'Kazerne 3: relay time: file "10", module "0030"' "$scratch/plan-undone.out" ||
+    fail "fleet undo did not put back what the two held" "$scratch/plan-undone.out"
+  echo "ok: fleet undo put back what the two held, and wrote no other module"
+
+  # A canary that does not take its write holds every other module back.
+  start_sim canary1 --keep-settings
+  printf 'naam;poort;bestand\nWorn;%s;regio.kvr\n' "$dev" >"$dir/canary.csv"
+  for i in 2 3; do
+    start_sim "canary$i"
+    printf 'Post %s;%s;regio.kvr\n' "$i" "$dev" >>"$dir/canary.csv"
+  done
+  run canary fleet apply "$dir/canary.csv" --canary 1 --json
+  expect 6 canary "fleet apply --canary 1 with a canary that does not take its write"
+  for i in 2 3; do
+    [ -z "$(program_frames "canary$i")" ] || fail "the canary's failure did not hold Post $i back" "$scratch/canary$i.sim"
+  done
+  python3 - "$scratch/canary.out" <<'EOF' || fail "fleet apply --canary 1's summary" "$scratch/canary.out"
+import json, sys
+text = open(sys.argv[1]).read()
+summary = {m["name"]: m for m in json.loads(text[text.index("\n[") + 1:text.rindex("]") + 1])}
+assert (summary["Worn"]["outcome"], summary["Worn"]["written"]) == ("differs", True), summary["Worn"]
+for name in ("Post 2", "Post 3"):
+    assert (summary[name]["outcome"], summary[name]["written"]) == ("stopped", False), summary[name]
+    assert summary[name]["cause"] == "not written: the canary did not end ok", summary[name]
+EOF
+  grep -qF -- "--only 'Worn,Post 2,Post 3'" "$scratch/canary.out" || fail "the retry command does not name them" "$scratch/canary.out"
+  kill "$ser2net_pid"
+  echo "ok: fleet apply --canary 1: the canary did not take its write, exit 6, the others stopped unwritten and named for the retry"
+}
+
+cases=("${@:2}")
+[ ${#cases[@]} -gt 0 ] || cases=(silent_cut fleet_plan rfc2217 fleet window raw_tcp tls client_certificate refusals
+                                 server_killed sredird)
+for case in "${cases[@]}"; do
+  "case_$case"
+done

@@ -25,12 +25,15 @@ public:
     QString deviceName() const override { return SimulatedLine::description(); }
     void writeBytes(const QByteArray &bytes) override
     {
-        if (m_line)
+        if (m_line && !hasFailed())
             m_line->fromTool(bytes);
     }
     PortEvent lastEvent() const override { return m_event; }
     QString readText() override { return cp1252::takeCharacter(m_incoming); }
     QString readWaiting() override { return cp1252::takeAll(m_incoming); }
+
+    // The module hung up: the line is gone, as a pulled cable's.
+    void hungUp() { reportFailure(QStringLiteral("the simulated module hung up"), true); }
 
     void arrive(QByteArrayView bytes)
     {
@@ -55,6 +58,17 @@ SerialPortFactory SimulatedLine::portFactory()
     return [line = QPointer<SimulatedLine>(this)]() -> std::unique_ptr<SerialPort> {
         return std::make_unique<SimulatedLinePort>(line.data());
     };
+}
+
+void SimulatedLine::fromTool(QByteArrayView bytes)
+{
+    const qsizetype before = module().frames().size();
+    takeFromTool(bytes);
+    // A module that drops off after so many frames, as the one on a
+    // pseudo-terminal does.
+    const int hangUpAfter = module().behaviour.hangUpAfter;
+    if (m_port && hangUpAfter >= 0 && before < hangUpAfter && module().frames().size() >= hangUpAfter)
+        m_port->hungUp();
 }
 
 qsizetype SimulatedLine::deliver(QByteArrayView bytes)

@@ -30,7 +30,7 @@ private:
     friend class SimulatedLinePort;
     void attach(SimulatedLinePort *port) { m_port = port; }
     void detach(SimulatedLinePort *port);
-    void fromTool(QByteArrayView bytes) { takeFromTool(bytes); }
+    void fromTool(QByteArrayView bytes);
 
     SimulatedLinePort *m_port = nullptr;
 };

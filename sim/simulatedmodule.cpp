@@ -5,12 +5,14 @@
 #include "settings/codec.h"
 
 SimulatedModule::SimulatedModule()
-    : m_stored(settingsAsSent([] {
-          ModuleSettings s = startupSettings();
-          normaliseTimers(s);
-          return s;
-      }()))
 {
+    holdWritten(startupSettings());
+}
+
+void SimulatedModule::holdWritten(ModuleSettings settings)
+{
+    normaliseTimers(settings);
+    m_stored = settingsAsSent(settings);
 }
 
 QByteArray SimulatedModule::receive(QByteArrayView bytes, qint64 atMs)
@@ -54,6 +56,8 @@ bool SimulatedModule::takeProgrammingStep(int step, const QByteArray &content)
     const std::optional<QList<StepValue>> values = decodeProgrammingStep(step, content);
     if (!values)
         return false;
+    if (behaviour.keepsSettings)
+        return true;
     for (const StepValue &taken : *values)
         taken.field->in(m_stored) = taken.value;
     return true;

@@ -37,6 +37,7 @@ struct ModuleBehaviour {
     int pauseAfter = -1;       // >= 0: a slow module stops for pauseMs after this many characters
     int pauseMs = 1500;
     int hangUpAfter = -1;      // >= 0: the line goes dead after this many frames (a module that drops off)
+    bool keepsSettings = false;   // takes the programming steps but keeps what it held (a worn memory)
 };
 
 class SimulatedModule {
@@ -54,6 +55,8 @@ public:
     // would hold after being programmed with the program's start-up values.
     const ModuleSettings &stored() const { return m_stored; }
     void setStored(const ModuleSettings &settings) { m_stored = settings; }
+    // What the module holds once the 26 steps of `settings` were written.
+    void holdWritten(ModuleSettings settings);
 
     const QList<ReceivedFrame> &frames() const { return m_frames; }
     const QList<ReceivedTestCall> &testCalls() const { return m_testCalls; }

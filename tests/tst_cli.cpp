@@ -256,6 +256,8 @@ private slots:
     void helpForTheProgramAndEachCommand();
     void usageErrors_data();
     void usageErrors();
+    void nagiosAlwaysSaysOneLine_data();
+    void nagiosAlwaysSaysOneLine();
     void fileErrors_data();
     void fileErrors();
     void badOutputs_data();
@@ -736,10 +738,46 @@ void TestCli::usageErrors_data()
     QTest::newRow("no module given lists the ports") << QStringList{"no-network"} << ". Serial ports found: ";
     QTest::newRow("--port and --sim") << QStringList{"no-network", "--sim", "--port", "COM1"}
                                       << "--port and --sim exclude each other";
-    QTest::newRow("fleet erase") << QStringList{"fleet", "erase", "l.csv"} << "write, read or find, not \"erase\"";
+    QTest::newRow("fleet erase") << QStringList{"fleet", "erase", "l.csv"}
+                                 << "write, read, find, plan, apply or undo, not \"erase\"";
     QTest::newRow("fleet read without a folder") << QStringList{"fleet", "read", "l.csv"} << "fleet read needs -o FOLDER";
-    QTest::newRow("fleet find --verify") << QStringList{"fleet", "find", "l.csv", "--verify"} << "--verify and --backup are for fleet write";
+    QTest::newRow("fleet find --verify") << QStringList{"fleet", "find", "l.csv", "--verify"} << "--verify is for fleet write";
     QTest::newRow("fleet --jobs 0") << QStringList{"fleet", "write", "l.csv", "--jobs", "0"} << "--jobs takes a number of modules from 1 on";
+    QTest::newRow("fleet apply --canary 0") << QStringList{"fleet", "apply", "l.csv", "--canary", "0"}
+                                            << "--canary takes a number of modules from 1 on, not \"0\"";
+    QTest::newRow("fleet apply --max-failed -1") << QStringList{"fleet", "apply", "l.csv", "--max-failed=-1"}
+                                                 << "--max-failed takes a number of modules from 1 on";
+    QTest::newRow("fleet write --canary") << QStringList{"fleet", "write", "l.csv", "--canary", "1"}
+                                          << "--canary is for fleet apply";
+    QTest::newRow("fleet apply --prometheus") << QStringList{"fleet", "apply", "l.csv", "--prometheus", "m.prom"}
+                                              << "--prometheus is for fleet plan";
+}
+
+void TestCli::nagiosAlwaysSaysOneLine_data()
+{
+    // A monitoring system reads standard output's one line and the exit
+    // code; whatever stops the plan from running is UNKNOWN, 3.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("with --json") << QStringList{"fleet", "plan", "l.csv", "--nagios", "--json"} << "--json cannot go with it";
+    QTest::newRow("on an apply") << QStringList{"fleet", "apply", "l.csv", "--nagios"} << "--nagios is for fleet plan";
+    QTest::newRow("unknown option") << QStringList{"fleet", "plan", "l.csv", "--nagios", "--fast"} << "Unknown option 'fast'";
+    QTest::newRow("a list that is not there") << QStringList{"fleet", "plan", "/nonexistent/l.csv", "--nagios"}
+                                              << "the list cannot be read";
+    QTest::newRow("metrics that cannot be written")
+        << QStringList{"fleet", "plan", examplePath("flex.kvr"), "--nagios", "--prometheus", "/nonexistent/m.prom"}
+        << "/nonexistent/m.prom: the metrics cannot be written";
+}
+
+void TestCli::nagiosAlwaysSaysOneLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, says);
+    const CliResult run = runCli(arguments);
+    QCOMPARE(run.exitCode, 3);
+    const QList<QByteArray> lines = run.out.split('\n');
+    QCOMPARE(lines.size(), 2);   // one line, ended
+    QVERIFY2(lines[0].startsWith("KVR7314 UNKNOWN - ") && lines[0].contains(says.toUtf8()), lines[0].constData());
 }
 
 void TestCli::usageErrors()

@@ -10,6 +10,7 @@
 #include "cli/clicommandtable.h"
 #include "files/backups.h"
 #include "files/operationlog.h"
+#include "fleet/fleetplan.h"
 #include "link/portlist.h"
 #include "settings/fieldtable.h"
 
@@ -74,12 +75,15 @@ QString jsonKeysSection()
          + QStringLiteral(".SS fleet: one object per module, in the summary's order\n")
          + keys({{"name", "the module's name in the list"},
                  {"port", "its port, as the list gives it"},
-                 {"outcome", "ok, failed, differs or stopped"},
-                 {"stepsSent", "write: how many of the 26 steps went out"},
+                 {"outcome", "ok (plan: holds its file), failed, differs or stopped"},
+                 {"stepsSent", "write, apply, undo: how many of the 26 steps reached the module's end of the line"},
                  {"firmware", "the firmware version, when the module was read"},
                  {"cause", "why it did not succeed"},
                  {"durationMs", "how long its operations took; null when it never started"},
-                 {"backup", "the backup of what was written, or read"}});
+                 {"backup", "the backup of what was written, or read"},
+                 {"differences", "plan and apply: one object per field in which the module differed from its "
+                                 "file: field (as diff names it), file (the file's value), module (the module's)"},
+                 {"written", "apply and undo: whether the module was written"}});
 }
 
 QString manPageCommandSections()
@@ -182,12 +186,16 @@ QString bashCompletion(QString script)
     }
     for (int n = 1; n <= kComPortCount; ++n)
         comPorts.append(QStringLiteral("COM%1").arg(n));
+    QStringList fleetActionNames;
+    for (FleetAction action : fleetActions())
+        fleetActionNames.append(fleetActionName(action));
     const std::pair<const char *, QString> words[] = {
         {"@COM_COUNT@", QString::number(kComPortCount)},
         {"@COM_PORTS@", comPorts.join(u' ')},
         {"@ALIAS_COUNT@", QString::number(kAliasCount)},
         {"@POCSAG_ALIAS_COUNT@", QString::number(kPocsagAliasCount)},
         {"@COMMANDS@", shellWords(commands)},
+        {"@FLEET_ACTIONS@", shellWords(fleetActionNames)},
         {"@PROGRAM_OPTIONS@", shellWords({QStringLiteral("--help"), QStringLiteral("--version")})},
         {"@COMMAND_CASES@", cases},
     };

@@ -1,0 +1,83 @@
+#include "operations/programoperation.h"
+
+ProgramOperation::ProgramOperation(ModuleAccess access, SettingsHolder &holder, OperationContext context,
+                                   Options options, QObject *parent)
+    : Operation(context, parent), m_options(std::move(options))
+{
+    if (m_options.before == Before::Read) {
+        m_backup = new BackupOperation(access, context, m_options.write.readOptions, m_options.backupFile,
+                                       holder.settings().receiverType, this);
+        forward(m_backup);
+        connect(m_backup, &Operation::finished, this, [this](const OperationOutcome &outcome) {
+            if (!outcome.ok()) {
+                passOn(outcome);   // its words say that nothing was written
+                return;
+            }
+            emit said(outcome.line);
+            if (!outcome.problems.isEmpty())
+                emit notKept(outcome.problems);
+            write(outcome.backup);
+        });
+    }
+    m_write = new WriteOperation(std::move(access), holder, std::move(context), m_options.write, this);
+    forward(m_write);
+    connect(m_write, &Operation::finished, this, &ProgramOperation::passOn);
+}
+
+ProgramOperation::~ProgramOperation() = default;
+
+void ProgramOperation::forward(Operation *step)
+{
+    connect(step, &Operation::said, this, &Operation::said);
+    connect(step, &Operation::stepSent, this, &Operation::stepSent);
+    connect(step, &Operation::received, this, &Operation::received);
+    connect(step, &Operation::ledChanged, this, &Operation::ledChanged);
+    connect(step, &Operation::notKept, this, &Operation::notKept);
+}
+
+std::optional<OperationOutcome> ProgramOperation::refusal() const
+{
+    if (auto refused = m_write->check())
+        return refused;
+    if (m_backup)
+        return m_backup->check();
+    return std::nullopt;
+}
+
+void ProgramOperation::start()
+{
+    if (isRunning() || !passesCheck() || !begin())
+        return;
+    if (m_backup)
+        m_backup->start();
+    else
+        write(m_options.before == Before::Known ? m_options.write.replaced : QString());
+}
+
+void ProgramOperation::write(const QString &replaced)
+{
+    m_write->setReplaced(replaced);
+    m_write->start();
+}
+
+Operation *ProgramOperation::running() const
+{
+    if (m_backup && m_backup->isRunning())
+        return m_backup;
+    return m_write->isRunning() ? m_write : nullptr;
+}
+
+bool ProgramOperation::canStop() const
+{
+    const Operation *step = running();
+    return !step || step->canStop();
+}
+
+void ProgramOperation::halt(const StopCause &cause)
+{
+    if (Operation *step = running()) {
+        step->stop(cause);   // it ends with its own words, which this passes on
+        return;
+    }
+    conclude(stopped(cause, QStringLiteral("nothing was written; the module was not changed")), stopCauseText(cause));
+}

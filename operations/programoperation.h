@@ -1,0 +1,50 @@
+#pragma once
+// "Backup read, write, verify": the one sequence by which the command line
+// and every fleet command write a module. What the module holds is read
+// first, when asked, and kept as a backup in the data folder (and saved as
+// a file of the user's: `write --backup FILE`); the write's log line names
+// that backup in its `replaced` key, so that an undo can put it back. A
+// read that fails leaves the module as it was: nothing is written.
+
+#include "operations/readoperation.h"
+#include "operations/writeoperation.h"
+
+class ProgramOperation : public Operation {
+    Q_OBJECT
+public:
+    // What the module held before the write.
+    enum class Before {
+        NotRead,   // not asked: the write's `replaced` stays empty
+        Read,      // read now, and kept as a backup
+        Known,     // read already (a fleet's check), kept as `replaced`
+    };
+    struct Options {
+        WriteOperation::Options write;   // the file, the verify and how it reads
+        Before before = Before::NotRead;
+        QString backupFile;              // Read: saved as this file as well
+    };
+
+    ProgramOperation(ModuleAccess access, SettingsHolder &holder, OperationContext context, Options options,
+                     QObject *parent = nullptr);
+    ~ProgramOperation() override;
+
+    // Before::Known: the backup of what the module held, for the next start().
+    void setReplaced(const QString &backup) { m_options.write.replaced = backup; }
+
+    void start() override;
+    bool canStop() const override;
+
+protected:
+    // A text the module cannot take, or a backup file that cannot be written.
+    std::optional<OperationOutcome> refusal() const override;
+    void halt(const StopCause &cause) override;
+
+private:
+    void forward(Operation *step);
+    void write(const QString &replaced);
+    Operation *running() const;
+
+    Options m_options;
+    BackupOperation *m_backup = nullptr;
+    WriteOperation *m_write;
+};
