@@ -3,6 +3,7 @@
 #   ./run.sh              with a display: the demo window (the tool on a simulated module);
 #                         without one: a demonstration of kvr7314-cli against a simulated module
 #   ./run.sh --demo       the demo window
+#   ./run.sh --fleet      the fleet window on a demonstration list of simulated modules
 #   ./run.sh --headless   the command-line demonstration, even with a display
 #   ./run.sh --tool ...   the configuration tool itself, for a real module on COM 1..4
 #   ./run.sh --package    the Debian package, into out/
@@ -120,6 +121,12 @@ case "${1:-}" in
     build_demo
     exec "$KVR_ROOT/build/demo/kvr7314-demo" "$@"
     ;;
+  --fleet)
+    shift
+    need_display "--fleet"
+    kvr_build_targets build kvr7314-fleet
+    exec "$KVR_ROOT/build/fleetwindow/kvr7314-fleet" --demo "$@"
+    ;;
   --headless)
     headless_demo
     ;;
@@ -139,7 +146,7 @@ case "${1:-}" in
     headless_demo
     ;;
   *)
-    echo "usage: ./run.sh [--demo | --headless | --tool [ARGS...] | --package | --windows]" >&2
+    echo "usage: ./run.sh [--demo | --fleet | --headless | --tool [ARGS...] | --package | --windows]" >&2
     exit 2
     ;;
 esac

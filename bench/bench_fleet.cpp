@@ -36,7 +36,7 @@
 // or modules fail, when it happened in the run and when each failed
 // module's read request came tell a stalled tool from a slow module.
 
-#include "bench/benchsupport.h"
+#include "bench/fleetbench.h"
 #include "bench/largestmodule.h"
 #include "files/settingsfile.h"
 #include "link/frames.h"
@@ -74,11 +74,6 @@
 #include <sys/wait.h>
 
 namespace {
-
-constexpr double kStepIntervalMs = 300.0;
-// Long enough for 64 modules' writes and reads even when something is slow;
-// a run past it is stopped and reported, not waited for.
-constexpr int kChildTimeoutMs = 180000;
 
 enum class Run { Write, Plan, Apply };
 
@@ -121,27 +116,7 @@ std::optional<Options> parseOptions(const QStringList &arguments)
     return options;
 }
 
-// ---- the simulated modules ----------------------------------------------
-
-bool isProgrammingStep(const QString &code)
-{
-    bool ok = false;
-    const int number = code.toInt(&ok);
-    return ok && number >= kFirstStepCode && number < kFirstStepCode + kProgrammingStepCount;
-}
-
-// One simulated module and when its programming frames arrived, on the
-// bench's one clock. Times are taken as the frame's last byte is read from
-// the pseudo-terminal, which is as close to the module's side of the line
-// as this process gets.
-struct Module {
-    QString name;
-    QString port;   // as the fleet list gives it
-    std::unique_ptr<PtyHost> host;
-    std::vector<double> stepArrivalsMs;
-    std::vector<double> readRequestsMs;   // the verify's read requests
-    QString fault;                        // what it does wrong, if anything
-};
+// ---- a region's bad day ----------------------------------------------------
 
 // The last three modules misbehave, each its own way (behind ser2net when
 // it is used): what a region's bad day looks like to the fleet.
@@ -165,162 +140,7 @@ void armFaults(const std::vector<std::unique_ptr<Module>> &modules)
     modules[n - 3]->host->module().behaviour.cutAfter = int(modules[n - 3]->host->module().behaviour.garbage.size());
 }
 
-class Modules {
-public:
-    explicit Modules(const QElapsedTimer &clock) : m_clock(clock) {}
-
-    // A new module on a pseudo-terminal, its port the pty itself for now.
-    Module *add(const QString &name)
-    {
-        auto module = std::make_unique<Module>();
-        module->name = name;
-        module->host = std::make_unique<PtyHost>();
-        if (!module->host->open()) {
-            std::fprintf(stderr, "no pseudo-terminal for %s: %s\n", qPrintable(name),
-                         qPrintable(module->host->errorString()));
-            return nullptr;
-        }
-        module->port = module->host->devicePath();
-        Module *raw = module.get();
-        QObject::connect(raw->host.get(), &PtyHost::frameReceived, raw->host.get(), [this, raw](const ReceivedFrame &frame) {
-            if (!m_recording)
-                return;
-            if (isProgrammingStep(frame.code))
-                raw->stepArrivalsMs.push_back(m_clock.nsecsElapsed() / 1e6);
-            else if (frame.code == kReadRequestCode)
-                raw->readRequestsMs.push_back(m_clock.nsecsElapsed() / 1e6);
-        });
-        m_modules.push_back(std::move(module));
-        return raw;
-    }
-
-    // Frames count from here on, for the run about to start.
-    void startRecording()
-    {
-        for (const auto &module : m_modules) {
-            module->stepArrivalsMs.clear();
-            module->readRequestsMs.clear();
-        }
-        m_recording = true;
-    }
-    void stopRecording() { m_recording = false; }
-
-    const std::vector<std::unique_ptr<Module>> &all() const { return m_modules; }
-
-private:
-    const QElapsedTimer &m_clock;
-    std::vector<std::unique_ptr<Module>> m_modules;
-    bool m_recording = false;
-};
-
-struct Gaps {
-    std::vector<double> all;       // every gap at every module, ms
-    int completeModules = 0;       // modules that took all 26 steps
-    QString worstModule;
-};
-
-Gaps gapsOf(const std::vector<const Module *> &modules)
-{
-    Gaps gaps;
-    double worst = -1;
-    for (const Module *module : modules) {
-        const std::vector<double> &at = module->stepArrivalsMs;
-        if (int(at.size()) == kProgrammingStepCount)
-            ++gaps.completeModules;
-        for (size_t i = 1; i < at.size(); ++i) {
-            const double gap = at[i] - at[i - 1];
-            gaps.all.push_back(gap);
-            if (std::abs(gap - kStepIntervalMs) > worst) {
-                worst = std::abs(gap - kStepIntervalMs);
-                gaps.worstModule = module->name;
-            }
-        }
-    }
-    return gaps;
-}
-
-double worstDeviation(const std::vector<double> &gaps)
-{
-    double worst = 0;
-    for (double gap : gaps)
-        worst = std::max(worst, std::abs(gap - kStepIntervalMs));
-    return worst;
-}
-
-// ---- how late this process's own loop runs --------------------------------
-
-// A timer that should tick every 5 ms: how much later than that it came is
-// how long a frame could have waited in the pseudo-terminal before the
-// module's side saw it. With 64 modules in one thread, on a machine that
-// may be busy with other work, this is the first thing to look at when the
-// gaps look bad.
-class LoopWatch {
-public:
-    static constexpr int kIntervalMs = 5;
-    // Later than this, a frame read in that stretch counts as timed late.
-    static constexpr double kStallMs = 2.0;
-
-    explicit LoopWatch(const QElapsedTimer &clock) : m_clock(clock)
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(kIntervalMs);
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { tick(); });
-    }
-    void start()
-    {
-        m_late.clear();
-        m_stalls.clear();
-        m_last = now();
-        m_timer.start();
-    }
-    void stop() { m_timer.stop(); }
-
-    double worstMs() const { return m_late.empty() ? 0 : *std::max_element(m_late.begin(), m_late.end()); }
-    int ticksLaterThan(double ms) const { return int(std::count_if(m_late.begin(), m_late.end(), [ms](double l) { return l > ms; })); }
-    int ticks() const { return int(m_late.size()); }
-
-    // Whether a frame timed at `atMs` may have waited for the loop: it came
-    // in a stretch the loop was held up, or just at its end.
-    bool stalledAround(double atMs) const
-    {
-        return std::any_of(m_stalls.begin(), m_stalls.end(), [atMs](const std::pair<double, double> &stall) {
-            return atMs >= stall.first - 1.0 && atMs <= stall.second + 1.0;
-        });
-    }
-
-private:
-    double now() const { return m_clock.nsecsElapsed() / 1e6; }
-    void tick()
-    {
-        const double at = now();
-        const double late = std::max(0.0, at - m_last - kIntervalMs);
-        m_late.push_back(late);
-        if (late > kStallMs)
-            m_stalls.emplace_back(at - late, at);
-        m_last = at;
-    }
-
-    const QElapsedTimer &m_clock;
-    QTimer m_timer;
-    double m_last = 0;
-    std::vector<double> m_late;
-    std::vector<std::pair<double, double>> m_stalls;   // from, to (ms on the bench's clock)
-};
-
-// The gaps whose two frames were both timed while the loop kept up: what
-// the line had, whatever else this machine was doing.
-std::vector<double> gapsTimedOnTime(const std::vector<const Module *> &modules, const LoopWatch &watch)
-{
-    std::vector<double> gaps;
-    for (const Module *module : modules) {
-        const std::vector<double> &at = module->stepArrivalsMs;
-        for (size_t i = 1; i < at.size(); ++i) {
-            if (!watch.stalledAround(at[i - 1]) && !watch.stalledAround(at[i]))
-                gaps.push_back(at[i] - at[i - 1]);
-        }
-    }
-    return gaps;
-}
+// ---- when things happened --------------------------------------------------
 
 // When things happened in the fleet's run, in seconds from its start: the
 // stretch in which gaps went wrong, and when the modules that did not end
@@ -368,131 +188,6 @@ void printTimeline(const std::vector<const Module *> &modules, double startMs, c
     std::printf("\n");
 }
 
-// ---- the CLI as a child of its own -----------------------------------------
-
-struct ChildRun {
-    bool started = false;
-    bool timedOut = false;
-    int exitCode = -1;        // -1: ended by a signal
-    double wallSeconds = 0;
-    long peakKiB = 0;         // its largest resident set
-    double cpuSeconds = 0;    // user + system, its own
-};
-
-std::vector<char *> pointersTo(std::vector<QByteArray> &strings)
-{
-    std::vector<char *> pointers;
-    for (QByteArray &s : strings)
-        pointers.push_back(s.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-// Runs `program` to its end while this event loop goes on serving the
-// modules. Not QProcess: it reaps its child itself, and the rusage of
-// exactly this child (not of all children so far) comes only with wait4 on
-// its pid. stdout and stderr go to the files given.
-ChildRun runChild(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
-                  const QString &stdoutPath, const QString &stderrPath)
-{
-    std::vector<QByteArray> argv{QFile::encodeName(program)};
-    for (const QString &argument : arguments)
-        argv.push_back(argument.toLocal8Bit());
-    std::vector<QByteArray> envp;
-    for (const QString &entry : environment.toStringList())
-        envp.push_back(entry.toLocal8Bit());
-    std::vector<char *> argvPointers = pointersTo(argv);
-    std::vector<char *> envpPointers = pointersTo(envp);
-    const QByteArray out = QFile::encodeName(stdoutPath);
-    const QByteArray err = QFile::encodeName(stderrPath);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    // Nothing of this process's (ser2net's pipes, sockets) leaks into it.
-    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-
-    ChildRun run;
-    QElapsedTimer clock;
-    clock.start();
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv.front().constData(), &actions, nullptr, argvPointers.data(),
-                                    envpPointers.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        std::fprintf(stderr, "%s did not start: %s\n", argv.front().constData(), strerror(spawned));
-        return run;
-    }
-    run.started = true;
-
-    // Polled, so the wall time is known to 10 ms; against 12 s that is
-    // nothing, and the loop stays free for the modules in between.
-    QEventLoop loop;
-    QTimer poll;
-    poll.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        int status = 0;
-        rusage usage{};
-        const pid_t done = wait4(pid, &status, WNOHANG, &usage);
-        if (done == pid) {
-            run.wallSeconds = clock.nsecsElapsed() / 1e9;
-            run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            run.peakKiB = usage.ru_maxrss;   // Linux gives it in KiB
-            run.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-            loop.quit();
-        } else if (clock.elapsed() > kChildTimeoutMs && !run.timedOut) {
-            run.timedOut = true;
-            ::kill(pid, SIGKILL);
-        }
-    });
-    poll.start(10);
-    loop.exec();
-    return run;
-}
-
-// ---- the files the CLI reads -----------------------------------------------
-
-// The largest settings a module takes (every text at its 25 characters), so
-// the verify reads the longest dump; examples/flex.kvr should they not save.
-// Which one it is, or nothing; `settings` gets them.
-std::optional<QString> writeSettings(const QString &path, ModuleSettings *settings)
-{
-    ModuleSettings largest = largestModuleSettings();
-    // The module keeps the scroll time in three digits: 9999 would come back
-    // as 999 and every verify would differ.
-    largest.scrollTime = QStringLiteral("999");
-    *settings = largest;
-    if (writeSettingsFile(path, largest, QDateTime::currentDateTime()))
-        return QStringLiteral("the largest settings (every text at its 25 characters, scroll time 999)");
-    QFile::remove(path);
-    if (!QFile::copy(QStringLiteral(KVR_SOURCE_DIR "/examples/flex.kvr"), path))
-        return std::nullopt;
-    const SettingsFileOutcome read = readSettingsFile(path);
-    if (read.kind != SettingsFileOutcome::Loaded)
-        return std::nullopt;
-    *settings = applyUpdate(startupSettings(), read.update);
-    return QStringLiteral("examples/flex.kvr");
-}
-
-// A plan and an apply: every module holds the file but one in eight.
-int holdTheFileButOneInEight(const std::vector<std::unique_ptr<Module>> &modules, const ModuleSettings &settings)
-{
-    int differing = 0;
-    for (size_t i = 0; i < modules.size(); ++i) {
-        if (i % 8 == 3)
-            ++differing;
-        else
-            modules[i]->host->module().holdWritten(settings);
-    }
-    return differing;
-}
-
-int modulesWritten(const std::vector<const Module *> &modules)
-{
-    return int(std::count_if(modules.begin(), modules.end(), [](const Module *m) { return !m->stepArrivalsMs.empty(); }));
-}
-
 const char *runName(Run run)
 {
     switch (run) {
@@ -501,89 +196,6 @@ const char *runName(Run run)
     case Run::Apply: return "fleet apply";
     }
     return "";
-}
-
-// "naam;poort;bestand", one row a module, all with the same settings file
-// beside the list.
-bool writeFleetList(const QString &path, const std::vector<std::unique_ptr<Module>> &modules, const QString &settingsFile)
-{
-    QByteArray list = "naam;poort;bestand\r\n";
-    for (const auto &module : modules)
-        list += QStringLiteral("%1;%2;%3\r\n").arg(module->name, module->port, settingsFile).toUtf8();
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(list) == list.size();
-}
-
-// ---- what the fleet command said ----------------------------------------------
-
-struct FleetReport {
-    bool parsed = false;
-    QMap<QString, int> outcomes;         // "ok", "failed", ... -> how many
-    QStringList notOk;                   // "name (outcome): cause"
-    QStringList notOkNames;
-    std::vector<double> durationsMs;
-    int entries = 0;
-};
-
-FleetReport readFleetReport(const QString &path)
-{
-    FleetReport report;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return report;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
-    if (!document.isArray())
-        return report;
-    report.parsed = true;
-    for (const QJsonValue &value : document.array()) {
-        const QJsonObject module = value.toObject();
-        const QString outcome = module.value(QStringLiteral("outcome")).toString();
-        ++report.entries;
-        ++report.outcomes[outcome];
-        report.durationsMs.push_back(module.value(QStringLiteral("durationMs")).toDouble());
-        if (outcome != u"ok")
-            report.notOkNames.append(module.value(QStringLiteral("name")).toString());
-        if (outcome != u"ok")
-            report.notOk.append(QStringLiteral("%1 (%2): %3")
-                                    .arg(module.value(QStringLiteral("name")).toString(), outcome,
-                                         module.value(QStringLiteral("cause")).toString()));
-    }
-    return report;
-}
-
-void printTail(const QString &path, qint64 bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    if (file.size() > bytes)
-        file.seek(file.size() - bytes);
-    std::fprintf(stderr, "-- %s:\n%s\n", qPrintable(QFileInfo(path).fileName()), file.readAll().constData());
-}
-
-void printChild(const char *what, const ChildRun &run)
-{
-    std::printf("%s wall s: %.2f\n", what, run.wallSeconds);
-    std::printf("%s exit code: %d%s\n", what, run.exitCode, run.timedOut ? " (stopped after 180 s)" : "");
-    std::printf("%s peak memory KiB: %ld\n", what, run.peakKiB);
-    std::printf("%s CPU s (user+system): %.2f\n", what, run.cpuSeconds);
-}
-
-void printLoop(const char *what, const LoopWatch &watch)
-{
-    std::printf("%s: worst %.1f ms late, %d of %d ticks over 5 ms late\n", what, watch.worstMs(),
-                watch.ticksLaterThan(5.0), watch.ticks());
-}
-
-void stopSer2net(QProcess &ser2net)
-{
-    if (ser2net.state() == QProcess::NotRunning)
-        return;
-    ser2net.terminate();
-    if (!ser2net.waitForFinished(3000)) {
-        ser2net.kill();
-        ser2net.waitForFinished(3000);
-    }
 }
 
 } // namespace

@@ -373,8 +373,8 @@ QString optionsOutOfPlace(const CommandLine &line, FleetAction action)
         {"verify", {FleetAction::Write}},
         {"backup", {FleetAction::Write}},
         {"output", {FleetAction::Read}},
-        {"canary", {FleetAction::Apply}},
-        {"max-failed", {FleetAction::Apply}},
+        {"canary", {FleetAction::Write, FleetAction::Apply, FleetAction::Undo}},
+        {"max-failed", {FleetAction::Write, FleetAction::Apply, FleetAction::Undo}},
         {"nagios", {FleetAction::Plan}},
         {"prometheus", {FleetAction::Plan}},
     };
@@ -384,9 +384,10 @@ QString optionsOutOfPlace(const CommandLine &line, FleetAction action)
         QStringList names;
         for (FleetAction a : actions)
             names.append(QStringLiteral("fleet ") + fleetActionName(a));
-        return QStringLiteral("%1 is for %2").arg(QLatin1String(option) == u"output" ? QStringLiteral("-o FOLDER")
-                                                                                      : QStringLiteral("--") + QLatin1String(option),
-                                                   names.join(QStringLiteral(" and ")));
+        const QString last = names.takeLast();
+        return QStringLiteral("%1 is for %2")
+            .arg(QLatin1String(option) == u"output" ? QStringLiteral("-o FOLDER") : QStringLiteral("--") + QLatin1String(option),
+                 names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last);
     }
     return {};
 }

@@ -341,12 +341,13 @@ std::vector<CliCommandSpec> buildCommands()
                                           "the data folder; a module whose read fails is not written")),
             outputOption("FOLDER", QStringLiteral("read: the folder for the modules' files (required for read)"),
                          CliValue::AnyFile, false),
-            valued("canary", "N", QStringLiteral("apply: write and verify the first N modules that differ (in the "
-                                                 "list's order) first; the others start only when all N ended ok, "
-                                                 "else they end as stopped, not written"),
+            valued("canary", "N", QStringLiteral("write, apply, undo: write and verify the first N modules to be "
+                                                 "written (for apply: that differ), in the list's order, first; the "
+                                                 "others start only when all N ended ok, else they end as stopped, "
+                                                 "not written"),
                    CliValue::Text),
-            valued("max-failed", "N", QStringLiteral("apply: once N modules failed or differ after their write, no "
-                                                     "further module starts writing"),
+            valued("max-failed", "N", QStringLiteral("write, apply, undo: once N modules failed or differ after their "
+                                                     "write, no further module starts writing"),
                    CliValue::Text),
             flag("nagios", QStringLiteral("plan: print exactly one line on standard output in the monitoring plugin "
                                           "format (Nagios, Icinga, Zabbix), with performance data, and exit 0 (OK: "

@@ -7,6 +7,7 @@
 #include "files/safefile.h"
 #include "link/portlist.h"
 #include "operations/fileoperations.h"
+#include "operations/history.h"
 #include "readback/dumpcomparison.h"
 
 #include <QFile>
@@ -141,44 +142,6 @@ ExitCode runAliases(const AliasesRequest &request)
 
 namespace {
 
-// Whether a logged operation was on the port `filter` names: its device,
-// the device's short name ("ttyUSB0"), the adapter's serial number, or
-// COMn, for the device that box leads to now.
-bool onPort(const LogEntry &entry, const QString &filter)
-{
-    if (filter.isEmpty())
-        return true;
-    const std::optional<PortAddress> address = PortAddress::parse(filter);
-    const QString device = address && address->isCom() ? address->deviceNow({}) : filter;
-    return entry.port == device || entry.serialNumber == filter || backupSubject(entry.port) == filter;
-}
-
-// A text from the log as one line of the table: a port given on the
-// command line may hold anything, control characters too.
-QString shown(const QString &text)
-{
-    QString line = text;
-    for (QChar &c : line) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            c = u'?';
-    }
-    return line;
-}
-
-// A fleet's module by its name, in any case.
-bool ofModule(const QString &module, const QString &filter)
-{
-    return filter.isEmpty() || module.compare(filter, Qt::CaseInsensitive) == 0;
-}
-
-QString historyPort(const LogEntry &entry)
-{
-    if (entry.port.isEmpty())
-        return QStringLiteral("-");
-    const QString port = entry.serialNumber.isEmpty() ? entry.port : QStringLiteral("%1 (%2)").arg(entry.port, entry.serialNumber);
-    return shown(entry.module.isEmpty() ? port : QStringLiteral("%1: %2").arg(entry.module, port));
-}
-
 } // namespace
 
 ExitCode runHistory(const HistoryRequest &request)
@@ -208,19 +171,13 @@ ExitCode runHistory(const HistoryRequest &request)
         return ExitCode::Ok;
     }
 
-    // Newest first by when they started; the log has them as they ended.
     QString error;
-    QList<LogEntry> entries = readLog(logPath(directory), &error);
+    const QList<LogEntry> log = readLog(logPath(directory), &error);
     if (!error.isEmpty()) {
         console.error(QStringLiteral("%1: the log cannot be read: %2").arg(logPath(directory), error));
         return ExitCode::File;
     }
-    std::reverse(entries.begin(), entries.end());
-    std::stable_sort(entries.begin(), entries.end(), [](const LogEntry &a, const LogEntry &b) { return a.time > b.time; });
-    entries.removeIf([&](const LogEntry &e) {
-        return !onPort(e, request.port) || !ofModule(e.module, request.module)
-            || (request.since.isValid() && e.time < request.since);
-    });
+    const QList<LogEntry> entries = historyEntries(log, {request.port, request.module, request.since});
     if (request.json) {
         QJsonArray list;
         for (const LogEntry &e : entries)
@@ -232,25 +189,8 @@ ExitCode runHistory(const HistoryRequest &request)
         console.line(QStringLiteral("no operations in the log %1").arg(logPath(directory)));
         return ExitCode::Ok;
     }
-    int portWidth = 4;
-    for (const LogEntry &e : entries)
-        portWidth = std::max(portWidth, int(historyPort(e).size()));
-    console.line(padded(QStringLiteral("time"), 21) + padded(QStringLiteral("operation"), 12)
-                 + padded(QStringLiteral("port"), portWidth + 2) + padded(QStringLiteral("outcome"), 9)
-                 + QStringLiteral("backup"));
-    for (const LogEntry &e : entries) {
-        const QString backup = QFileInfo(e.backup.isEmpty() ? e.replaced : e.backup).fileName();
-        console.line(padded(e.time.toLocalTime().toString(timeFormat), 21) + padded(shown(e.operation), 12)
-                     + padded(historyPort(e), portWidth + 2) + padded(e.ok ? QStringLiteral("ok") : QStringLiteral("failed"), 9)
-                     + (backup.isEmpty() ? QStringLiteral("-") : backup));
-        QStringList more;
-        if (e.stepCount > 0 && e.stepsSent < e.stepCount)
-            more.append(QStringLiteral("%1 of %2 steps sent").arg(e.stepsSent).arg(e.stepCount));
-        if (!e.cause.isEmpty())
-            more.append(shown(e.cause));
-        if (!more.isEmpty())
-            console.line(QString(21, u' ') + more.join(QStringLiteral(": ")));
-    }
+    for (const QString &line : historyTable(entries))
+        console.line(line);
     return ExitCode::Ok;
 }
 

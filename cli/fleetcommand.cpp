@@ -18,19 +18,6 @@
 
 namespace {
 
-// The machine's serial ports, walked once for the whole list and only
-// when asked: where the COM boxes lead, and the adapters the log names. A
-// walk blocks the event loop that paces every module.
-std::function<QList<FoundPort>()> foundPortsOnce()
-{
-    auto ports = std::make_shared<std::optional<QList<FoundPort>>>();
-    return [ports] {
-        if (!*ports)
-            *ports = foundPorts();
-        return **ports;
-    };
-}
-
 class FleetCommand : public CommandRun {
 public:
     // Standard output carries the JSON, or a monitoring system's one line;
@@ -109,9 +96,9 @@ private:
                                   .arg(logPath(m_context.journal->directory()), error),
                               ExitCode::File);
         }
-        const FleetPlan plan = planFleet(m_request.list, m_request.action, m_request.output, m_comDevice, log);
+        const FleetPlan plan = planFleet(m_request.list, m_request.action, m_request.output, m_machine.comDevice, log);
         if (plan.failure)
-            return refuse(*plan.failure, ExitCode::File);
+            return refuse(plan.failure->english, ExitCode::File);
         m_modules = plan.modules;
         if (!m_request.only.isEmpty() && !selectOnly())
             return false;
@@ -125,8 +112,8 @@ private:
         options->maxFailed = m_request.maxFailed;
         options->readOptions = ReadBackSession::Options::quick(m_request.fullWait);
         options->tls = *tls;
-        options->portsFound = m_portsFound;
-        options->comDevice = m_comDevice;
+        options->portsFound = m_machine.found;
+        options->comDevice = m_machine.comDevice;
         options->context = m_context;
         return true;
     }
@@ -179,7 +166,7 @@ private:
     {
         return QStringLiteral("%1  %2  %3")
             .arg(m_modules[index].name.leftJustified(m_nameWidth), m_run->result(index).port.leftJustified(m_portWidth),
-                 m_run->state(index));
+                 englishState(m_run->state(index), m_run->result(index)));
     }
 
     void draw()
@@ -256,10 +243,7 @@ private:
     }
 
     FleetRequest m_request;
-    std::function<QList<FoundPort>()> m_portsFound = foundPortsOnce();
-    ComDeviceMapper m_comDevice = [portsFound = m_portsFound](int comPort) {
-        return comDevices(portsFound())[size_t(comPort - 1)];
-    };
+    MachinePorts m_machine = machinePortsOnce();
     OperationContext m_context;
     QList<FleetModule> m_modules;
     FleetRun *m_run = nullptr;

@@ -94,8 +94,8 @@ ModuleSettings withAliases(ModuleSettings settings, const QList<AliasRow> &rows)
 
 QByteArray aliasListBytes(const ModuleSettings &settings)
 {
-    QString text = QStringLiteral("nummer;alias\r\n");
+    QList<QStringList> rows{{QStringLiteral("nummer"), QStringLiteral("alias")}};
     for (int n = 1; n <= kAliasCount; ++n)
-        text += QStringLiteral("%1;%2\r\n").arg(n).arg(csvField(settings.aliases[size_t(n - 1)]));
-    return kUtf8Mark.toByteArray() + text.toUtf8();
+        rows.append({QString::number(n), settings.aliases[size_t(n - 1)]});
+    return spreadsheetBytes(rows);
 }

@@ -92,7 +92,20 @@ QList<SpreadsheetRow> readSpreadsheet(QByteArrayView bytes, const std::function<
 QString csvField(const QString &text)
 {
     // Quoted when a spreadsheet would otherwise split it or trim its spaces.
-    if (text.contains(kSemicolon) || text.contains(u'"') || text != text.trimmed())
+    if (text.contains(kSemicolon) || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r')
+        || text != text.trimmed())
         return u'"' + QString(text).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
     return text;
+}
+
+QByteArray spreadsheetBytes(const QList<QStringList> &rows)
+{
+    QString text;
+    for (const QStringList &row : rows) {
+        QStringList fields;
+        for (const QString &field : row)
+            fields.append(csvField(field));
+        text += fields.join(u';') + QStringLiteral("\r\n");
+    }
+    return kUtf8Mark.toByteArray() + text.toUtf8();
 }

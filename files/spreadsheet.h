@@ -41,3 +41,7 @@ ListRead takenWhole(ListRead read, const FileReason &empty)
 
 // A field as a spreadsheet reads it back whole, in a list of semicolons.
 QString csvField(const QString &text);
+
+// Rows as a spreadsheet opens them as they are: UTF-8 with a byte order
+// mark, semicolons, every field as csvField() gives it, CR LF line ends.
+QByteArray spreadsheetBytes(const QList<QStringList> &rows);

@@ -2,6 +2,7 @@
 
 #include "files/backups.h"
 #include "operations/fileoperations.h"
+#include "files/operationlog.h"
 #include "operations/outcome.h"
 
 #include <QDir>
@@ -10,17 +11,30 @@
 #include <QHash>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
-FleetPlan refused(const QString &listPath, const QString &why)
+FleetPlan refused(const QString &listPath, const FileReason &why)
 {
     FleetPlan plan;
-    plan.failure = QStringLiteral("%1: %2; no module was asked").arg(listPath, why);
+    plan.failure = FileReason{QStringLiteral("%1: %2; no module was asked").arg(listPath, why.english),
+                              QStringLiteral("%1: %2; er is geen module benaderd").arg(listPath, why.dutch)};
     return plan;
 }
 
-QString rowName(const FleetRow &row) { return QStringLiteral("row %1 (%2)").arg(row.line).arg(row.name); }
+FileReason rowName(const FleetRow &row)
+{
+    return {QStringLiteral("row %1 (%2)").arg(row.line).arg(row.name),
+            QStringLiteral("rij %1 (%2)").arg(row.line).arg(row.name)};
+}
+
+// "row 3 (Kazerne): " + why, in both languages.
+FileReason inRow(const FleetRow &row, const QString &english, const QString &dutch)
+{
+    const FileReason name = rowName(row);
+    return {name.english + QStringLiteral(": ") + english, name.dutch + QStringLiteral(": ") + dutch};
+}
 
 } // namespace
 
@@ -73,18 +87,34 @@ void planUndo(FleetModule &module, const QList<LogEntry> &log)
         module.nothingToUndo = true;
         return;
     }
-    const QString when = last->time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QString when = last->time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     if (last->replaced.isEmpty()) {
-        module.cannotUndo = QStringLiteral("its last write (%1) kept no record of what the module held before; "
-                                           "nothing was written")
-                                .arg(when);
+        module.cannotUndo = FileReason{
+            QStringLiteral("its last write (%1) kept no record of what the module held before; nothing was written").arg(when),
+            QStringLiteral("bij het laatste schrijven (%1) is niet bewaard wat de module had; er is niets geschreven").arg(when)};
         return;
     }
     module.file = last->replaced;
     if (const OperationOutcome opened = openSettingsFile(module.file, &module.settings); !opened.ok())
-        module.cannotUndo = QStringLiteral("the backup of what it held before its last write (%1) cannot be opened: "
-                                           "%2; nothing was written")
-                                .arg(when, opened.line);
+        module.cannotUndo = FileReason{
+            QStringLiteral("the backup of what it held before its last write (%1) cannot be opened: %2; nothing was written")
+                .arg(when, opened.line),
+            QStringLiteral("de reservekopie van wat de module had voor het laatste schrijven (%1) kan niet worden geopend: "
+                           "%2; er is niets geschreven")
+                .arg(when, opened.box ? oneLine(opened.box->text) : opened.line)};
+}
+
+MachinePorts machinePortsOnce()
+{
+    auto ports = std::make_shared<std::optional<QList<FoundPort>>>();
+    MachinePorts machine;
+    machine.found = [ports] {
+        if (!*ports)
+            *ports = foundPorts();
+        return **ports;
+    };
+    machine.comDevice = [found = machine.found](int comPort) { return comDevices(found())[size_t(comPort - 1)]; };
+    return machine;
 }
 
 QString portIdentity(const PortAddress &port, const ComDeviceMapper &comDevice)
@@ -107,12 +137,16 @@ FleetPlan planFleet(const QString &listPath, FleetAction action, const QString &
                     const QList<LogEntry> &log)
 {
     QFile file(listPath);
-    if (!QFileInfo(listPath).isFile() || !file.open(QIODevice::ReadOnly))
-        return refused(listPath, QStringLiteral("the list cannot be read: %1")
-                                     .arg(QFileInfo(listPath).isDir() ? QStringLiteral("it is a folder") : file.errorString()));
+    if (!QFileInfo(listPath).isFile() || !file.open(QIODevice::ReadOnly)) {
+        const bool folder = QFileInfo(listPath).isDir();
+        return refused(listPath, {QStringLiteral("the list cannot be read: %1")
+                                      .arg(folder ? QStringLiteral("it is a folder") : file.errorString()),
+                                  QStringLiteral("de lijst kan niet worden gelezen: %1")
+                                      .arg(folder ? QStringLiteral("het is een map") : file.errorString())});
+    }
     const FleetListRead list = readFleetList(file.readAll());
     if (list.failure)
-        return refused(listPath, list.failure->english);
+        return refused(listPath, *list.failure);
 
     const QDir listFolder = QFileInfo(listPath).absoluteDir();
     FleetPlan plan;
@@ -123,12 +157,16 @@ FleetPlan planFleet(const QString &listPath, FleetAction action, const QString &
         module.name = row.name;
         const std::optional<PortAddress> port = PortAddress::parse(row.port);
         if (!port)
-            return refused(listPath, QStringLiteral("%1: the port is %2, not \"%3\"").arg(rowName(row), PortAddress::formsTaken(), row.port));
+            return refused(listPath, inRow(row, QStringLiteral("the port is %1, not \"%2\"").arg(PortAddress::formsTaken(), row.port),
+                                           QStringLiteral("de poort is %1, niet \"%2\"").arg(PortAddress::formsTaken(), row.port)));
         module.port = *port;
         const QString identity = portIdentity(*port, comDevice);
         if (const FleetRow *first = ports.value(identity)) {
-            return refused(listPath, QStringLiteral("%1: %2 is the port of row %3 (%4) as well; one port reaches one module")
-                                         .arg(rowName(row), row.port).arg(first->line).arg(first->name));
+            return refused(listPath,
+                           inRow(row, QStringLiteral("%1 is the port of row %2 (%3) as well; one port reaches one module")
+                                          .arg(row.port).arg(first->line).arg(first->name),
+                                 QStringLiteral("%1 is ook de poort van rij %2 (%3); een poort bereikt één module")
+                                     .arg(row.port).arg(first->line).arg(first->name)));
         }
         ports.insert(identity, &row);
 
@@ -137,11 +175,13 @@ FleetPlan planFleet(const QString &listPath, FleetAction action, const QString &
             planUndo(module, log);
         } else if (action == FleetAction::Write || fleetActionChecks(action)) {
             if (row.file.isEmpty())
-                return refused(listPath, QStringLiteral("%1: no settings file to write").arg(rowName(row)));
+                return refused(listPath, inRow(row, QStringLiteral("no settings file"), QStringLiteral("geen instellingenbestand")));
             module.file = QDir::cleanPath(listFolder.absoluteFilePath(row.file));
             // Opened as "openen" opens it: what goes into the module.
             if (const OperationOutcome opened = openSettingsFile(module.file, &module.settings); !opened.ok())
-                return refused(listPath, QStringLiteral("%1: %2").arg(rowName(row), opened.line));
+                return refused(listPath, inRow(row, opened.line,
+                                               QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(module.file),
+                                                                            opened.box ? oneLine(opened.box->text) : opened.line)));
         } else if (action == FleetAction::Read) {
             module.file = QDir(folder).absoluteFilePath(fileSafeName(row.name) + QStringLiteral(".kvr"));
         }

@@ -6,11 +6,13 @@
 #include "files/fleetlist.h"
 #include "files/operationlog.h"
 #include "link/portaddress.h"
+#include "link/portlist.h"
 #include "settings/modulesettings.h"
 
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 enum class FleetAction {
@@ -45,15 +47,24 @@ struct FleetModule {
     // last write cannot be undone (no record of what it replaced, a
     // backup that is gone)
     bool nothingToUndo = false;
-    QString cannotUndo;
+    std::optional<FileReason> cannotUndo;
 };
 
 struct FleetPlan {
     QList<FleetModule> modules;
-    // Why the list is refused, naming its row; nothing is run then (a
-    // file's exit code).
-    std::optional<QString> failure;
+    // Why the list is refused, naming its row, in English and Dutch;
+    // nothing is run then (a file's exit code).
+    std::optional<FileReason> failure;
 };
+
+// The machine's serial ports as a fleet sees them: walked once, when first
+// asked, for the whole list (a walk blocks the event loop that paces every
+// module), and where the COM boxes lead through them.
+struct MachinePorts {
+    std::function<QList<FoundPort>()> found;
+    ComDeviceMapper comDevice;
+};
+MachinePorts machinePortsOnce();
 
 // Two addresses lead to one port when a COM n leads to that device, when
 // two device paths are one file, or when two network addresses name one

@@ -1,5 +1,6 @@
 #include "fleet/fleetrun.h"
 
+#include "files/operationlog.h"
 #include "link/frames.h"
 #include "operations/frameoperation.h"
 #include "operations/programoperation.h"
@@ -25,10 +26,12 @@ public:
         std::function<void(const OperationOutcome &outcome)> ended;
     };
 
-    FleetMember(const FleetModule &module, const FleetOptions &options, Reports reports, QObject *parent)
+    // `gated`: a module to be written waits for the run before it writes.
+    FleetMember(const FleetModule &module, const FleetOptions &options, bool gated, Reports reports, QObject *parent)
         : QObject(parent),
           m_module(module),
           m_action(options.action),
+          m_gated(gated),
           m_access(ModuleAccess::at(module.port, options.tls)),
           m_held(module.settings),
           m_reports(std::move(reports)),
@@ -63,7 +66,7 @@ public:
                 m_program = program(ProgramOperation::Before::Known, true, read);
             break;
         case FleetAction::Undo:
-            if (!module.nothingToUndo && module.cannotUndo.isEmpty())
+            if (!module.nothingToUndo && !module.cannotUndo)
                 m_program = program(ProgramOperation::Before::Read, true, read);
             break;
         }
@@ -89,6 +92,12 @@ public:
             endWithoutRun();
             return;
         }
+        // A write or an undo with a canary or a limit writes when the run says.
+        if (m_gated && m_first == m_program) {
+            setState({FleetState::Stage::WaitingToWrite});
+            m_reports.checked();
+            return;
+        }
         run(m_first);
     }
 
@@ -106,9 +115,8 @@ public:
             m_current->stop(cause);
     }
 
-    // Where it stands: "waiting", "step 9 of 26", how it ended.
-    const QString &state() const { return m_state; }
-    void setState(const QString &state)
+    const FleetState &state() const { return m_state; }
+    void setState(const FleetState &state)
     {
         m_state = state;
         m_reports.stateChanged();
@@ -134,11 +142,11 @@ private:
     {
         connect(operation, &Operation::said, this, [this](const QString &line) { m_reports.said(line); });
         connect(operation, &Operation::stepSent, this, [this](int step) {
-            setState(QStringLiteral("step %1 of %2").arg(step).arg(kProgrammingStepCount));
+            setState({FleetState::Stage::Writing, step});
         });
         connect(operation, &Operation::received, this, [this](int characters, bool complete) {
             if (m_progress.worthShowing(characters, complete))
-                setState(QStringLiteral("%1: %2 characters").arg(m_reading).arg(characters));
+                setState({m_reading, 0, characters});
         });
         connect(operation, &Operation::finished, this,
                 [this, operation](const OperationOutcome &outcome) { operationEnded(operation, outcome); });
@@ -149,8 +157,8 @@ private:
     {
         m_current = operation;
         m_progress.restart();
-        m_reading = operation == m_check ? QStringLiteral("checking") : QStringLiteral("reading");
-        setState(operation == m_program ? QStringLiteral("connecting") : m_reading);
+        m_reading = operation == m_check ? FleetState::Stage::Checking : FleetState::Stage::Reading;
+        setState({operation == m_program ? FleetState::Stage::Connecting : m_reading});
         operation->start();
     }
 
@@ -180,7 +188,7 @@ private:
             if (kept.failure)
                 m_reports.said(QStringLiteral("backup: ") + kept.failure->english);
         }
-        setState(QStringLiteral("differs: %1 value(s); waiting to write").arg(m_differences.size()));
+        setState({FleetState::Stage::WaitingToWrite, 0, 0, int(m_differences.size())});
         m_reports.checked();
     }
 
@@ -193,13 +201,15 @@ private:
         } else {
             outcome.kind = OperationOutcome::Kind::Refused;
             outcome.exit = ExitCode::File;
-            outcome.line = m_module.cannotUndo;
+            outcome.line = m_module.cannotUndo->english;
+            outcome.box = OutcomeBox{kDefaultBoxTitle, BoxIcon::Information, m_module.cannotUndo->dutch, {}};
         }
         m_reports.ended(outcome);
     }
 
     FleetModule m_module;
     FleetAction m_action;
+    bool m_gated;
     ModuleAccess m_access;
     HeldSettings m_held;         // what a write sends, where a read puts what it read
     Reports m_reports;
@@ -212,8 +222,8 @@ private:
     QString m_firmware;
     QList<FieldDifference> m_differences;
     ReadProgress m_progress{100};   // every hundred characters is news enough, for a log too
-    QString m_reading;
-    QString m_state = QStringLiteral("waiting");
+    FleetState::Stage m_reading = FleetState::Stage::Reading;
+    FleetState m_state;
     QElapsedTimer m_clock;
 };
 
@@ -227,6 +237,27 @@ FleetOutcome fleetOutcomeOf(const OperationOutcome &outcome)
     case OperationOutcome::Kind::Stopped: return FleetOutcome::Stopped;
     default: return FleetOutcome::Failed;
     }
+}
+
+// Why a module did not succeed, in the window's words: its box, or what
+// the kind of outcome says.
+QString dutchCauseOf(const OperationOutcome &outcome)
+{
+    if (outcome.ok())
+        return {};
+    if (outcome.kind == OperationOutcome::Kind::Stopped) {
+        if (outcome.stepsSent > 0 && outcome.stepsSent < kProgrammingStepCount)
+            return QStringLiteral("gestopt na %1 van de %2 stappen: de KVR7314 is maar gedeeltelijk geprogrammeerd")
+                .arg(outcome.stepsSent)
+                .arg(kProgrammingStepCount);
+        return QStringLiteral("gestopt");
+    }
+    if (outcome.kind == OperationOutcome::Kind::Differs)
+        return QStringLiteral("%1 veld(en) in de module wijken af van het bestand").arg(outcome.differences.size());
+    if (!outcome.box)
+        return outcome.line;
+    const QString details = oneLine(outcome.box->details);
+    return oneLine(outcome.box->text) + (details.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(details));
 }
 
 } // namespace
@@ -256,7 +287,7 @@ FleetRun::FleetRun(const QList<FleetModule> &modules, FleetOptions options, QObj
             [this, i] { memberChecked(i); },
             [this, i](const OperationOutcome &outcome) { memberEnded(i, outcome); },
         };
-        m_members.append(new FleetMember(modules[i], m_options, reports, this));
+        m_members.append(new FleetMember(modules[i], m_options, gated(), reports, this));
     }
     m_settled.fill(false, m_members.size());
 }
@@ -310,9 +341,17 @@ void FleetRun::startWaiting()
     });
 }
 
+bool FleetRun::gated() const
+{
+    // An apply writes only once every module was checked; a write and an
+    // undo only when the canary or the limit needs them held.
+    return m_options.action == FleetAction::Apply
+        || (fleetActionWrites(m_options.action) && (m_options.canary > 0 || m_options.maxFailed > 0));
+}
+
 void FleetRun::releaseWrites()
 {
-    if (m_options.action != FleetAction::Apply || m_stop)
+    if (!gated() || m_stop)
         return;
     if (!m_writesReleased) {
         // Every module is checked first: the canary is the first to differ
@@ -329,7 +368,8 @@ void FleetRun::releaseWrites()
         const QList<int> rest = m_differing.mid(std::max(0, m_options.canary));
         for (int index : rest) {
             if (m_canaryFailed)
-                holdBack(index, QStringLiteral("not written: the canary did not end ok"));
+                holdBack(index, {QStringLiteral("not written: the canary did not end ok"),
+                                 QStringLiteral("niet geschreven: de eerste (de kanarie) is niet in orde geëindigd")});
             else
                 m_writeQueue.append(index);
         }
@@ -337,10 +377,14 @@ void FleetRun::releaseWrites()
     while (!m_writeQueue.isEmpty() && slotFree()) {
         if (m_options.maxFailed > 0 && m_failedAfterWrite >= m_options.maxFailed) {
             for (int index : std::exchange(m_writeQueue, {}))
-                holdBack(index, QStringLiteral("not written: %1 module(s) failed or differ after their write "
-                                               "(--max-failed %2)")
-                                    .arg(m_failedAfterWrite)
-                                    .arg(m_options.maxFailed));
+                holdBack(index, {QStringLiteral("not written: %1 module(s) failed or differ after their write "
+                                                "(--max-failed %2)")
+                                     .arg(m_failedAfterWrite)
+                                     .arg(m_options.maxFailed),
+                                 QStringLiteral("niet geschreven: %1 module(s) mislukt of afwijkend na het schrijven "
+                                                "(ten hoogste %2)")
+                                     .arg(m_failedAfterWrite)
+                                     .arg(m_options.maxFailed)});
             return;
         }
         const int index = m_writeQueue.takeFirst();
@@ -357,18 +401,19 @@ bool FleetRun::settle(int index)
     return true;
 }
 
-void FleetRun::holdBack(int index, const QString &cause)
+void FleetRun::holdBack(int index, const FileReason &cause)
 {
     if (!settle(index))
         return;
     FleetResult &result = m_results[index];
     result.outcome = FleetOutcome::Stopped;
     result.exit = ExitCode::Ok;   // held back, not stopped by a signal: no code of its own
-    result.cause = cause;
+    result.cause = cause.english;
+    result.dutchCause = cause.dutch;
     result.firmware = m_members[index]->firmware();
     result.differences = m_members[index]->differences();
     result.durationMs = m_members[index]->elapsedMs();
-    m_members[index]->setState(QStringLiteral("stopped: ") + cause);
+    m_members[index]->setState({FleetState::Stage::Ended});
 }
 
 void FleetRun::memberChecked(int index)
@@ -391,11 +436,11 @@ void FleetRun::memberEnded(int index, const OperationOutcome &outcome)
     result.written = outcome.stepsSent > 0;
     result.firmware = member->firmware();
     result.cause = outcome.ok() ? QString() : outcome.line;
+    result.dutchCause = dutchCauseOf(outcome);
     result.backup = outcome.backup;
     result.differences = member->differences();
     result.durationMs = member->elapsedMs();
-    member->setState(outcome.ok() ? fleetOutcomeWord(result.outcome)
-                                  : fleetOutcomeWord(result.outcome) + QStringLiteral(": ") + result.cause);
+    member->setState({FleetState::Stage::Ended});
     if (m_canary.removeOne(index) && !outcome.ok())
         m_canaryFailed = true;
     if (member->isWriting() && !outcome.ok() && outcome.kind != OperationOutcome::Kind::Stopped)
@@ -415,15 +460,17 @@ void FleetRun::stop(const StopCause &cause)
         result.outcome = FleetOutcome::Stopped;
         result.exit = cause.exit;
         result.cause = QStringLiteral("stopped by %1 before it started").arg(cause.name) + notChanged;
+        result.dutchCause = QStringLiteral("gestopt voordat hij begon; de module is niet gewijzigd");
         settle(int(i));
-        m_members[i]->setState(QStringLiteral("stopped: not started"));
+        m_members[i]->setState({FleetState::Stage::Ended});
     }
     m_next = m_members.size();
     // Those that wait to be written stop where they are.
     for (int index : m_differing) {
         if (m_members[index]->isWriting() || m_settled[index])
             continue;
-        holdBack(index, QStringLiteral("stopped by %1 before it was written").arg(cause.name) + notChanged);
+        holdBack(index, {QStringLiteral("stopped by %1 before it was written").arg(cause.name) + notChanged,
+                         QStringLiteral("gestopt voordat er geschreven werd; de module is niet gewijzigd")});
         m_results[index].exit = cause.exit;
     }
     m_differing.clear();
@@ -441,7 +488,7 @@ void FleetRun::finishWhenDone()
     emit finished();
 }
 
-QString FleetRun::state(int index) const
+const FleetState &FleetRun::state(int index) const
 {
     return m_members[index]->state();
 }

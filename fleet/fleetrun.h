@@ -12,6 +12,7 @@
 // only when every one of those ended ok; and once `maxFailed` modules
 // failed or differ after their write, no further one starts writing. A
 // module held back so ends as stopped, with why, and the module unchanged.
+// A write and an undo hold their modules back the same way when asked to.
 
 #include "fleet/fleetplan.h"
 #include "operations/operation.h"
@@ -27,8 +28,8 @@ struct FleetOptions {
     int jobs = 0;                 // how many modules run at once; 0: all
     bool verify = false;          // write: then read back and compare
     bool backup = false;          // write: first read what the module holds, kept as its backup
-    int canary = 0;               // apply: this many differing modules are written first; 0: no canary
-    int maxFailed = 0;            // apply: no more writes once this many failed or differ after theirs; 0: no limit
+    int canary = 0;               // this many modules to be written are written first; 0: no canary
+    int maxFailed = 0;            // no more writes once this many failed or differ after theirs; 0: no limit
     ReadBackSession::Options readOptions;
     TlsCredentials tls;           // for every module over TLS
     // The machine's serial ports, walked once for every module's log line
@@ -44,6 +45,23 @@ struct FleetOptions {
 // How one module ended, in the words of a summary.
 enum class FleetOutcome { Ok, Differs, Failed, Stopped };
 
+// Where a module stands, for each front end to word its own way.
+struct FleetState {
+    enum class Stage {
+        Waiting,          // not started
+        Connecting,       // a write: to its port, before step 1
+        Checking,         // a plan's read
+        Reading,          // a read, a backup read, a verify
+        Writing,          // `step` of 26 sent
+        WaitingToWrite,   // checked (`differences` fields differ), or held for the canary
+        Ended,            // how: its FleetResult
+    };
+    Stage stage = Stage::Waiting;
+    int step = 0;
+    int characters = 0;
+    int differences = 0;
+};
+
 struct FleetResult {
     QString name;
     QString port;                 // as the list gives it
@@ -53,7 +71,8 @@ struct FleetResult {
     bool written = false;         // a write sent it at least one step
     int stepsSent = 0;            // a write: how many steps reached the module's end of the line
     QString firmware;             // what the module reported, when it was read
-    QString cause;                // why it did not succeed: one line
+    QString cause;                // why it did not succeed: one line, in English
+    QString dutchCause;           // the same in the window's words
     QString backup;               // the backup of what was written, or read
     // plan, apply: the fields in which the module differed from its file;
     // a write's verify: those in which it differs after the write
@@ -78,6 +97,7 @@ public:
     std::optional<std::pair<int, OperationOutcome>> refusal();
 
     void start();
+    FleetAction action() const { return m_options.action; }
     // Stops every module that runs; those that wait end as stopped.
     void stop(const StopCause &cause);
     bool isFinished() const { return m_finished; }
@@ -85,9 +105,8 @@ public:
     qsizetype size() const { return m_results.size(); }
     const FleetResult &result(int index) const { return m_results[index]; }
     const QList<FleetResult> &results() const { return m_results; }
-    // Where a module stands: "waiting", "step 9 of 26", "reading: 420
-    // characters", or how it ended.
-    QString state(int index) const;
+    // Where a module stands.
+    const FleetState &state(int index) const;
 
 signals:
     // A module's state changed.
@@ -102,11 +121,12 @@ private:
     void advance();
     void startWaiting();
     bool slotFree() const;
-    // An apply: the writes of those that differ, once every check is done.
+    // The writes of those held at the gate, once every check is done.
     void releaseWrites();
+    bool gated() const;
     // The module has ended: false when it had already.
     bool settle(int index);
-    void holdBack(int index, const QString &cause);
+    void holdBack(int index, const FileReason &cause);
     void memberEnded(int index, const OperationOutcome &outcome);
     void memberChecked(int index);
     void finishWhenDone();
@@ -119,9 +139,9 @@ private:
     int m_ended = 0;
     QList<bool> m_settled;       // each module has ended
     bool m_startComing = false;  // the next start is timed
-    QList<int> m_differing;      // apply: checked and found differing, in list order
-    QList<int> m_writeQueue;     // apply: allowed to write, not started yet
-    QList<int> m_canary;         // apply: the canary's modules that have not ended yet
+    QList<int> m_differing;      // at the gate: to be written, in list order
+    QList<int> m_writeQueue;     // allowed to write, not started yet
+    QList<int> m_canary;         // the canary's modules that have not ended yet
     bool m_writesReleased = false;
     bool m_restReleased = false;
     bool m_canaryFailed = false;

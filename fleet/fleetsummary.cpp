@@ -51,6 +51,26 @@ QString shellQuoted(const QString &argument)
 
 } // namespace
 
+QString englishState(const FleetState &state, const FleetResult &result)
+{
+    const auto characters = [&state](const QString &what) {
+        return state.characters > 0 ? QStringLiteral("%1: %2 characters").arg(what).arg(state.characters) : what;
+    };
+    switch (state.stage) {
+    case FleetState::Stage::Waiting: return QStringLiteral("waiting");
+    case FleetState::Stage::Connecting: return QStringLiteral("connecting");
+    case FleetState::Stage::Checking: return characters(QStringLiteral("checking"));
+    case FleetState::Stage::Reading: return characters(QStringLiteral("reading"));
+    case FleetState::Stage::Writing: return QStringLiteral("step %1 of %2").arg(state.step).arg(kProgrammingStepCount);
+    case FleetState::Stage::WaitingToWrite:
+        return state.differences > 0 ? QStringLiteral("differs: %1 value(s); waiting to write").arg(state.differences)
+                                     : QStringLiteral("waiting to write");
+    case FleetState::Stage::Ended: break;
+    }
+    return result.cause.isEmpty() ? fleetOutcomeWord(result.outcome)
+                                  : fleetOutcomeWord(result.outcome) + QStringLiteral(": ") + result.cause;
+}
+
 QList<FleetResult> sortedByOutcome(QList<FleetResult> results)
 {
     std::stable_sort(results.begin(), results.end(), [](const FleetResult &a, const FleetResult &b) {

@@ -9,6 +9,10 @@
 #include <QJsonArray>
 #include <QStringList>
 
+// Where a module stands, for a console: "waiting", "step 9 of 26",
+// "reading: 420 characters", or how it ended ("failed: cause").
+QString englishState(const FleetState &state, const FleetResult &result);
+
 // The results in the table's order: ok, differs, failed, stopped; the
 // list's order within each.
 QList<FleetResult> sortedByOutcome(QList<FleetResult> results);

@@ -2,7 +2,7 @@
 ; makensis from the unpacked release (scripts/windows.sh):
 ;   makensis -DVERSION=1.09 -DRELEASE=<release folder> -DOUTFILE=<setup.exe> kvr7314.nsi
 ; It copies the release into Program Files (or, without administrator
-; rights, into the user's own programs folder), puts the tool and the demo
+; rights, into the user's own programs folder), puts the tool, the demo, the fleet window
 ; in the Start menu, lets the tool open .kvr files, and has an uninstaller
 ; that takes all of it away again.
 
@@ -54,6 +54,7 @@ Section "KVR7314"
   CreateDirectory "$SMPROGRAMS\KVR7314"
   CreateShortcut "$SMPROGRAMS\KVR7314\KVR7314 instellen.lnk" "$INSTDIR\kvr7314.exe"
   CreateShortcut "$SMPROGRAMS\KVR7314\KVR7314 instellen (demo).lnk" "$INSTDIR\kvr7314-demo.exe"
+  CreateShortcut "$SMPROGRAMS\KVR7314\KVR7314 vloot.lnk" "$INSTDIR\kvr7314-fleet.exe"
   CreateShortcut "$SMPROGRAMS\KVR7314\Lees mij.lnk" "$INSTDIR\LEESMIJ.txt"
   CreateShortcut "$SMPROGRAMS\KVR7314\Verwijderen.lnk" "$INSTDIR\Verwijderen.exe"
 

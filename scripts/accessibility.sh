@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The window as a screen reader and a keyboard user meet it: kvr7314 and
-# kvr7314-demo on Xvfb with a window manager and the AT-SPI bus, walked by
-# tests/accessibility/walk_window.py (names, Tab order, Enter and Space).
+# The windows as a screen reader and a keyboard user meet them: kvr7314,
+# kvr7314-demo and kvr7314-fleet on Xvfb with a window manager and the
+# AT-SPI bus, walked by tests/accessibility/walk_window.py (names, Tab
+# order, Enter and Space; the fleet window's rows, a check and an update
+# on four simulated modules).
 #   scripts/accessibility.sh [BUILD]   (default build/)
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -35,13 +37,47 @@ openbox >/dev/null 2>&1 &
 pids+=($!)
 
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 KVR7314_DATA_DIR="$scratch/data"
+cli=$build/cli/kvr7314-cli
+
+# The fleet window's four modules, each a simulated module on a
+# pseudo-terminal whose frame listing the walk reads: two hold their file,
+# one differs, one is silent. A fifth, written by kvr7314-cli, shows what
+# the file's 26 frames look like.
+fleet_modules() {
+  local name dev
+  cp "$KVR_ROOT/examples/flex.kvr" "$scratch/regio.kvr"
+  sed 's/Duikteam/Duikploeg/' "$KVR_ROOT/examples/flex.kvr" >"$scratch/anders.kvr"
+  printf 'naam;poort;bestand\n' >"$scratch/regio.csv"
+  for name in noord zuid west duin referentie; do
+    case $name in
+      west) set -- --holds "$scratch/anders.kvr" ;;
+      duin) set -- --no-answer ;;
+      referentie) set -- ;;
+      *) set -- --holds "$scratch/regio.kvr" ;;
+    esac
+    : >"$scratch/$name.sim"
+    "$cli" sim "$@" >"$scratch/$name.sim" 2>/dev/null &
+    pids+=($!)
+    for _ in $(seq 50); do [ -s "$scratch/$name.sim" ] && break; sleep 0.1; done
+    dev=$(head -n1 "$scratch/$name.sim")
+    [ "$name" = referentie ] || printf 'Post %s;%s;regio.kvr\n' "$name" "$dev" >>"$scratch/regio.csv"
+  done
+  "$cli" write "$scratch/regio.kvr" --port "$(head -n1 "$scratch/referentie.sim")" >/dev/null
+}
+
 status=0
-for which in window demo; do
+for which in window demo fleet; do
   program=$build/app/kvr7314
+  arguments=()
   [ "$which" = demo ] && program=$build/demo/kvr7314-demo
-  "$program" >"$scratch/$which.log" 2>&1 &
+  if [ "$which" = fleet ]; then
+    fleet_modules
+    program=$build/fleetwindow/kvr7314-fleet
+    arguments=("$scratch/regio.csv")
+  fi
+  "$program" "${arguments[@]}" >"$scratch/$which.log" 2>&1 &
   pid=$!
-  if ! /usr/bin/python3 "$KVR_ROOT/tests/accessibility/walk_window.py" "$which"; then
+  if ! /usr/bin/python3 "$KVR_ROOT/tests/accessibility/walk_window.py" "$which" "$scratch"; then
     status=1
     echo "-- what $which said:"
     cat "$scratch/$which.log"

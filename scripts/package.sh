@@ -35,6 +35,9 @@ dpkg-deb -x "$deb" "$scratch"
 export KVR7314_DATA_DIR="$scratch/data"
 "$scratch/usr/bin/kvr7314-cli" --version
 "$scratch/usr/bin/kvr7314" --version
+"$scratch/usr/bin/kvr7314-fleet" --version
+QT_QPA_PLATFORM=offscreen "$scratch/usr/bin/kvr7314-fleet" --demo --picture "$scratch/fleet.png" ||
+  { echo "the unpacked kvr7314-fleet did not check its demonstration"; exit 1; }
 "$scratch/usr/bin/kvr7314-cli" test-call 5 "PAKKET TEST" --sim
 "$scratch/usr/bin/kvr7314-cli" report "$scratch/usr/share/doc/kvr7314/examples/flex.kvr" -o "$scratch/report.pdf" >/dev/null
 head -c 5 "$scratch/report.pdf" | grep -q '%PDF-' || { echo "the unpacked report module made no PDF"; exit 1; }
@@ -66,7 +69,7 @@ report=$(systemd-analyze verify --man=no "$scratch"/units/* 2>&1) || true
 [ -z "$report" ] || { echo "systemd-analyze verify of the example units:"; echo "$report"; exit 1; }
 echo "the example units of a nightly plan pass systemd-analyze verify"
 
-for page in kvr7314 kvr7314-cli kvr7314-demo; do
+for page in kvr7314 kvr7314-cli kvr7314-demo kvr7314-fleet; do
   [ -s "$scratch/usr/share/man/man1/$page.1.gz" ] || { echo "no man page for $page"; exit 1; }
 done
 echo "package checks passed"

@@ -18,6 +18,7 @@ export KVR7314_DATA_DIR="$scratch/data"
 
 "$build/tools/kvr7314-screenshot" "$docs"
 "$build/demo/kvr7314-demo" --picture "$docs/demo-window.png"
+"$build/fleetwindow/kvr7314-fleet" --demo --picture "$docs/fleet-window.png"
 
 "$build/tools/kvr7314-example" flex "$examples/flex.kvr"
 "$build/tools/kvr7314-example" pocsag "$examples/pocsag.kvr"

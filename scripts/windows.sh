@@ -35,7 +35,7 @@ cmake --build "$build"
 rm -rf "$release" "$release.zip"
 mkdir -p "$release/translations" "$release/examples"
 cp "$build/app/kvr7314.exe" "$build/cli/kvr7314-cli.exe" "$build/demo/kvr7314-demo.exe" \
-   "$build/cli/kvr7314-report.dll" "$release/"
+   "$build/fleetwindow/kvr7314-fleet.exe" "$build/cli/kvr7314-report.dll" "$release/"
 while read -r kind source target; do
   case $kind in
     app)
@@ -45,7 +45,7 @@ while read -r kind source target; do
   esac
 done <"$prefix/deploy-files.txt"
 cp /usr/share/qt6/translations/qtbase_nl.qm "$release/translations/"
-cp "$KVR_ROOT/examples/flex.kvr" "$KVR_ROOT/examples/pocsag.kvr" "$release/examples/"
+cp "$KVR_ROOT/examples/flex.kvr" "$KVR_ROOT/examples/pocsag.kvr" "$KVR_ROOT/examples/regio.csv" "$release/examples/"
 sed "s/@VERSION@/$version/g" "$KVR_ROOT/packaging/LEESMIJ.txt" | sed 's/$/\r/' >"$release/LEESMIJ.txt"
 (cd "$KVR_ROOT/out" && zip -qr9 "$release_name.zip" "$release_name")
 echo "release: out/$release_name.zip ($(du -h "$release.zip" | cut -f1))"

@@ -747,8 +747,8 @@ void TestCli::usageErrors_data()
                                             << "--canary takes a number of modules from 1 on, not \"0\"";
     QTest::newRow("fleet apply --max-failed -1") << QStringList{"fleet", "apply", "l.csv", "--max-failed=-1"}
                                                  << "--max-failed takes a number of modules from 1 on";
-    QTest::newRow("fleet write --canary") << QStringList{"fleet", "write", "l.csv", "--canary", "1"}
-                                          << "--canary is for fleet apply";
+    QTest::newRow("fleet plan --canary") << QStringList{"fleet", "plan", "l.csv", "--canary", "1"}
+                                         << "--canary is for fleet write, fleet apply and fleet undo";
     QTest::newRow("fleet apply --prometheus") << QStringList{"fleet", "apply", "l.csv", "--prometheus", "m.prom"}
                                               << "--prometheus is for fleet plan";
 }
@@ -1364,7 +1364,7 @@ void TestCli::fleetListsRefusedWhole_data()
     QTest::newRow("a file that does not open") << header + "A;/dev/kvr-a;geen.kvr\n" << QStringList{} << file
                                                << "row 2 (A): ";
     QTest::newRow("no file to write") << header + "A;/dev/kvr-a\n" << QStringList{} << file
-                                      << "row 2 (A): no settings file to write";
+                                      << "row 2 (A): no settings file";
     QTest::newRow("a text the module cannot take") << header + "A;/dev/kvr-a;a.kvr\nB;/dev/kvr-b;label.kvr\n"
                                                    << QStringList{} << file
                                                    << "label.kvr: nothing was written: alias 03 holds \"TIMER1:\"";

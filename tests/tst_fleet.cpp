@@ -67,6 +67,8 @@ const QList<FleetCase> &cases()
          3, 0, 0, -1, {"ok", "failed", "ok", "ok"}, "WWWW", 4},
         {"apply stopped while the canary writes", FleetAction::Apply, {Differs, Differs}, 0, 1, 0, 2500,
          {"stopped", "stopped"}, "W-", 130},
+        {"write --canary 1: the canary drops off", FleetAction::Write, {HangsUp, Holds, Differs}, 0, 1, 0, -1,
+         {"failed", "stopped", "stopped"}, "W--", 4},
     };
     return table;
 }
@@ -278,7 +280,7 @@ void TestFleet::undoPutsBackWhatTheLastWriteReplaced()
     for (const LogEntry &last : {unrecorded, gone}) {
         FleetModule module = m_undo.modules[0];
         planUndo(module, log + QList<LogEntry>{last});
-        QVERIFY2(!module.cannotUndo.isEmpty() && !module.nothingToUndo, qPrintable(module.cannotUndo));
+        QVERIFY(module.cannotUndo && !module.nothingToUndo);
     }
 }
 

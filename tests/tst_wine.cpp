@@ -1,7 +1,8 @@
 // The Windows release's programs under wine, against a simulated module on
 // a pseudo-terminal that wine maps as COM1: the 26 frames of a write arrive
 // byte for byte and 300 ms apart, a read saves the module's values, the
-// window program tells its version and the report module prints a PDF.
+// window program tells its version, the report module prints a PDF and the
+// fleet window checks its demonstration's simulated modules.
 // With ser2net on this machine, the release also writes and reads a module
 // behind it (wine's sockets are the host's), over RFC 2217 and in TLS.
 //
@@ -156,6 +157,7 @@ private slots:
     void windowTellsItsVersion();
     void reportPrintsAPdf();
     void windowOpensTheFileItIsGiven();
+    void fleetWindowChecksItsDemonstration();
     void installerAssociatesKvrFiles();
     void writesAndReadsBehindSer2net();
 
@@ -241,6 +243,20 @@ void TestWine::windowOpensTheFileItIsGiven()
     QVERIFY2(line.contains("\"operation\":\"open\"") && line.contains("\"outcome\":\"ok\""), line.constData());
 }
 
+void TestWine::fleetWindowChecksItsDemonstration()
+{
+    // kvr7314-fleet.exe runs "Controleren" on its simulated modules and
+    // exits 0 only when it found the one that differs and the silent one.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KVR7314_DATA_DIR", windowsPath(m_dir.filePath("fleet-data")));
+    const QString picture = m_dir.filePath("vloot.png");
+    const Run run = wineRun({QDir(qEnvironmentVariable("KVR_WINDOWS_RELEASE")).filePath("kvr7314-fleet.exe"), "-platform",
+                             "offscreen", "--demo", "--picture", windowsPath(picture)},
+                            120000, env);
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QVERIFY(readFile(picture).startsWith("\x89PNG"));
+}
+
 void TestWine::installerAssociatesKvrFiles()
 {
     const QString installer = qEnvironmentVariable("KVR_WINDOWS_INSTALLER");
@@ -251,6 +267,11 @@ void TestWine::installerAssociatesKvrFiles()
     QVERIFY(registryKey(R"(HKCR\.kvr\OpenWithProgids)").value_or("").contains(progId));
     const QString command = registryKey(QString(R"(HKCR\%1\shell\open\command)").arg(progId)).value_or("");
     QVERIFY2(command.contains("kvr7314.exe") && command.contains("\"%1\""), qPrintable(command));
+    // The fleet window has its Start menu entry.
+    QProcess find;
+    find.start("find", {qEnvironmentVariable("WINEPREFIX") + "/drive_c", "-name", "KVR7314 vloot.lnk"});
+    find.waitForFinished(60000);
+    QVERIFY2(!find.readAllStandardOutput().trimmed().isEmpty(), "no Start menu entry \"KVR7314 vloot\"");
 
     // The uninstaller takes the association away again. Run in place with
     // _?=, it has ended when wine returns; otherwise it copies itself to

@@ -37,3 +37,21 @@ bool ScriptedPrompts::askPrinter(QPrinter &printer)
     dialogs.append(RecordedDialog{RecordedDialog::Print, FileDialogSetup{}});
     return printAnswer ? printAnswer(printer) : true;
 }
+
+std::optional<WriteChoice> ScriptedFleetQuestions::confirmWrite(const QString &question, int)
+{
+    asked.append(question);
+    return writeAnswers.isEmpty() ? std::nullopt : writeAnswers.takeFirst();
+}
+
+std::optional<QString> ScriptedFleetQuestions::askFolder(const QString &folder)
+{
+    asked.append(QStringLiteral("folder from ") + folder);
+    return takeAnswer(folderAnswers);
+}
+
+bool ScriptedFleetQuestions::askYesNo(const QString &question)
+{
+    asked.append(question);
+    return !yesNoAnswers.isEmpty() && yesNoAnswers.takeFirst();
+}

@@ -3,6 +3,7 @@
 // dialogs answer from a script, and the clock shows a fixed moment.
 
 #include "app/prompts.h"
+#include "fleetwindow/fleetquestions.h"
 
 #include <QList>
 #include <QStringList>
@@ -46,6 +47,21 @@ public:
     // Called inside showMessage, while the "box" is open (to check what the
     // window looks like at that moment, as a user would see it).
     std::function<void(const RecordedBox &)> onBox;
+};
+
+// The fleet window's questions, answered from a script and recorded.
+class ScriptedFleetQuestions : public FleetQuestions {
+public:
+    std::optional<WriteChoice> confirmWrite(const QString &question, int modules) override;
+    std::optional<QString> askFolder(const QString &folder) override;
+    bool askYesNo(const QString &question) override;
+
+    QStringList asked;   // every question, in order
+    // The answers to the next writes, taken front first; nothing is "Nee",
+    // and with no answer left it is "Nee" too.
+    QList<std::optional<WriteChoice>> writeAnswers;
+    QList<std::optional<QString>> folderAnswers;
+    QList<bool> yesNoAnswers;
 };
 
 class FixedClock : public Clock {

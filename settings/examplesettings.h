@@ -1,0 +1,9 @@
+#pragma once
+// The settings of the repository's sample files (examples/flex.kvr and
+// pocsag.kvr), which the demonstrations' simulated modules hold too: a
+// region's alias list with the standard texts and times.
+
+#include "settings/modulesettings.h"
+
+ModuleSettings flexExample();
+ModuleSettings pocsagExample();
