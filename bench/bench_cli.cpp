@@ -18,14 +18,19 @@
 #include "link/moduledump.h"
 #include "bench/benchsupport.h"
 #include "bench/largestmodule.h"
+#include "files/backups.h"
 #include "sim/ptyhost.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <vector>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -89,6 +94,30 @@ void print(const char *what, const QList<Measure> &runs, double windowSeconds)
     std::printf("\n");
 }
 
+// A region's year of backups: `count` files named as backups are, spread
+// over the last eleven months (none old enough to go).
+void fillWithBackups(const QString &folder, int count)
+{
+    QDir().mkpath(folder);
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int i = 0; i < count; ++i) {
+        QFile file(QDir(folder).filePath(
+            backupFileName(now.addSecs(-qint64(i) * 1400), QStringLiteral("Kazerne-%1").arg(i % 40), kReadBackup)));
+        if (file.open(QIODevice::WriteOnly))
+            file.write("KVR7314\r\n");
+    }
+}
+
+// The median CPU time of `runs` write --sim in the data folder `folder`.
+double writeSimCpu(const QString &cli, const QString &example, const QString &folder, int runs)
+{
+    qputenv("KVR7314_DATA_DIR", QFile::encodeName(folder));
+    std::vector<double> cpu;
+    for (int i = 0; i < runs; ++i)
+        cpu.push_back(runCli(cli, {"write", example, "--sim"}).cpuSeconds);
+    return median(cpu);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -129,5 +158,15 @@ int main(int argc, char *argv[])
     print("read (largest)", reads, kWindowReadSeconds);
     print("write --verify", writes, kWindowWriteVerifySeconds);
     print("read, 20 MB flood", {flood}, 0);
+
+    // What a year of backups costs a command: the folder is pruned once a
+    // day, by names alone, and never examined otherwise.
+    const QString empty = dir.filePath(QStringLiteral("data-empty"));
+    const QString full = dir.filePath(QStringLiteral("data-20000"));
+    fillWithBackups(full, 20000);
+    const double emptyCpu = writeSimCpu(cli, example, empty, 3);
+    const double fullCpu = writeSimCpu(cli, example, full, 3);
+    std::printf("write --sim, CPU (median of 3): %.3f s with an empty data folder, %.3f s with 20,000 backups in it\n",
+                emptyCpu, fullCpu);
     return 0;
 }

@@ -5,6 +5,17 @@
 // `write --verify` of the same settings file.
 //
 //   bench_fleet [--plan | --apply] [--modules N] [--local-only] [--faults] [--cli PATH] [--keep]
+//   bench_fleet --tcp [--modules N] [--cli PATH] [--keep]
+//
+//   --tcp          a country's network instead: N modules in all (default
+//                  64), each on a raw tcp:// port of its own on loopback,
+//                  served by kvr7314-modulefarm in a process of its own (one
+//                  light thread; the kernel times each frame), the tool
+//                  started with a soft limit of 1,024 open files. Prints the
+//                  wall time against one module's write --verify, the gaps
+//                  at the modules (p50, p99, worst), the tool's CPU time and
+//                  memory per module, how many ended ok and how many took
+//                  the 26 frames byte for byte.
 //
 //   --plan         `fleet plan` instead, against one module's `read`: every
 //                  module holds the settings file but one in eight, which
@@ -79,6 +90,7 @@ enum class Run { Write, Plan, Apply };
 
 struct Options {
     Run run = Run::Write;
+    bool tcp = false;
     int perKind = 32;
     bool localOnly = false;
     bool keep = false;
@@ -92,7 +104,9 @@ std::optional<Options> parseOptions(const QStringList &arguments)
     options.cli = QCoreApplication::applicationDirPath() + QStringLiteral("/../cli/kvr7314-cli");
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
-        if (argument == u"--plan") {
+        if (argument == u"--tcp") {
+            options.tcp = true;
+        } else if (argument == u"--plan") {
             options.run = Run::Plan;
         } else if (argument == u"--apply") {
             options.run = Run::Apply;
@@ -113,7 +127,143 @@ std::optional<Options> parseOptions(const QStringList &arguments)
             return std::nullopt;
         }
     }
+    // --tcp is a write of raw ports, and --modules counts them all.
+    if (options.tcp && (options.run != Run::Write || options.localOnly || options.faults))
+        return std::nullopt;
     return options;
+}
+
+// ---- a country's network on raw TCP -------------------------------------------
+
+// The farm's report of one module: the kernel's receive time of each
+// programming step (microseconds), and whether its last 26 frames were the
+// file's byte for byte.
+struct FarmModule {
+    std::vector<double> stepTimesUs;
+    bool exact = false;
+};
+
+std::vector<FarmModule> readFarmStats(const QString &path)
+{
+    std::vector<FarmModule> modules;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return modules;
+    while (!file.atEnd()) {
+        const QList<QByteArray> words = file.readLine().trimmed().split(' ');
+        if (words.size() < 10)
+            continue;
+        FarmModule m;
+        m.exact = words[7] == "1";
+        for (const QByteArray &time : words[9].split(','))
+            if (!time.isEmpty())
+                m.stepTimesUs.push_back(time.toDouble());
+        modules.push_back(m);
+    }
+    return modules;
+}
+
+// The gaps of each module's last write: its last 26 steps.
+std::vector<double> lastWriteGaps(const std::vector<FarmModule> &modules)
+{
+    std::vector<double> gaps;
+    for (const FarmModule &m : modules) {
+        const size_t n = m.stepTimesUs.size();
+        const size_t from = n > size_t(kProgrammingStepCount) ? n - kProgrammingStepCount : 0;
+        for (size_t i = from + 1; i < n; ++i)
+            gaps.push_back((m.stepTimesUs[i] - m.stepTimesUs[i - 1]) / 1000.0);
+    }
+    return gaps;
+}
+
+double percentileDeviation(std::vector<double> gaps, double fraction)
+{
+    if (gaps.empty())
+        return NAN;
+    for (double &gap : gaps)
+        gap = std::abs(gap - kStepIntervalMs);
+    std::sort(gaps.begin(), gaps.end());
+    return gaps[std::min(gaps.size() - 1, size_t(fraction * double(gaps.size())))];
+}
+
+int runOnRawTcp(const Options &options, QTemporaryDir &scratch, const QString &settingsPath, const QString &settingsKind)
+{
+    const int count = options.perKind;
+    QProcess farm;
+    farm.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const QString stats = scratch.filePath(QStringLiteral("farm.stats"));
+    farm.start(QCoreApplication::applicationDirPath() + QStringLiteral("/kvr7314-modulefarm"),
+               {QString::number(count), QStringLiteral("--expect"), settingsPath, QStringLiteral("--stats"), stats});
+    QStringList ports;
+    while (farm.waitForReadyRead(20000) || farm.canReadLine()) {
+        while (farm.canReadLine()) {
+            const QString line = QString::fromLatin1(farm.readLine()).trimmed();
+            if (line == u"ready")
+                break;
+            ports.append(line);
+        }
+        if (ports.size() == count)
+            break;
+    }
+    if (ports.size() != count) {
+        std::fprintf(stderr, "the module farm did not start its %d modules\n", count);
+        return 1;
+    }
+    QByteArray list = "naam;poort;bestand\r\n";
+    for (int i = 0; i < count; ++i)
+        list += QStringLiteral("modul-%1;tcp://127.0.0.1:%2;module.kvr\r\n").arg(i + 1, 4, 10, QLatin1Char('0')).arg(ports[i]).toUtf8();
+    const QString listPath = scratch.filePath(QStringLiteral("land.csv"));
+    QFile listFile(listPath);
+    if (!listFile.open(QIODevice::WriteOnly) || listFile.write(list) != list.size())
+        return 1;
+    listFile.close();
+
+    // The tool starts as a login shell would start it: 1,024 open files.
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = std::min<rlim_t>(1024, limit.rlim_max);
+    setrlimit(RLIMIT_NOFILE, &limit);
+
+    std::printf("kvr7314-cli: %s\n", qPrintable(QFileInfo(options.cli).canonicalFilePath()));
+    std::printf("settings file: %s\n", qPrintable(settingsKind));
+    std::printf("modules: %d, each on a raw tcp:// port of its own on loopback, in kvr7314-modulefarm\n", count);
+    std::fflush(stdout);
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const ChildRun alone = runChild(options.cli,
+                                    {QStringLiteral("write"), settingsPath, QStringLiteral("--verify"), QStringLiteral("--port"),
+                                     QStringLiteral("tcp://127.0.0.1:%1").arg(ports[0])},
+                                    environment, scratch.filePath(QStringLiteral("single.out")),
+                                    scratch.filePath(QStringLiteral("single.err")));
+    printChild("single write --verify", alone);
+    const QString fleetOut = scratch.filePath(QStringLiteral("fleet.json"));
+    const ChildRun fleet = runChild(options.cli,
+                                    {QStringLiteral("fleet"), QStringLiteral("write"), listPath, QStringLiteral("--verify"),
+                                     QStringLiteral("--json")},
+                                    environment, fleetOut, scratch.filePath(QStringLiteral("fleet.err")));
+    farm.closeWriteChannel();
+    farm.waitForFinished(60000);
+    printChild("fleet write --verify", fleet);
+    const double ratio = fleet.wallSeconds / alone.wallSeconds;
+    std::printf("fleet to single wall ratio (target <= 1.25): %.3f  %s\n", ratio, ratio <= 1.25 ? "ok" : "MISSED");
+
+    const std::vector<FarmModule> farmed = readFarmStats(stats);
+    const std::vector<double> gaps = lastWriteGaps(farmed);
+    const double p99 = percentileDeviation(gaps, 0.99);
+    std::printf("gaps at the modules (kernel receive times): %d, median %.2f ms, deviation from 300 ms p50 %.2f, p99 %.2f "
+                "(target <= 10) %s, worst %.2f ms\n",
+                int(gaps.size()), median(gaps), percentileDeviation(gaps, 0.5), p99, p99 <= 10 ? "ok" : "MISSED",
+                worstDeviation(gaps));
+    const int exact = int(std::count_if(farmed.begin(), farmed.end(), [](const FarmModule &m) { return m.exact; }));
+    std::printf("modules that took the file's 26 frames byte for byte: %d of %d\n", exact, count);
+    const FleetReport report = readFleetReport(fleetOut);
+    std::printf("modules ok (from --json): %d of %d\n", report.outcomes.value(QStringLiteral("ok")), report.entries);
+    for (qsizetype i = 0; i < report.notOk.size() && i < 5; ++i)
+        std::printf("  not ok: %s\n", qPrintable(report.notOk[i]));
+    if (fleet.exitCode != 0)
+        printTail(scratch.filePath(QStringLiteral("fleet.err")), 3000);
+    std::printf("tool CPU per module: %.2f ms; peak memory per module: %.1f KB\n", fleet.cpuSeconds * 1000.0 / count,
+                (fleet.peakKiB - alone.peakKiB) / double(count));
+    return 0;
 }
 
 // ---- a region's bad day ----------------------------------------------------
@@ -207,7 +357,7 @@ int main(int argc, char *argv[])
     const std::optional<Options> options = parseOptions(app.arguments());
     if (!options) {
         std::fprintf(stderr, "usage: bench_fleet [--plan | --apply] [--modules N] [--local-only] [--faults] [--cli PATH] "
-                             "[--keep]\n");
+                             "[--keep]\n       bench_fleet --tcp [--modules N] [--cli PATH] [--keep]\n");
         return 2;
     }
     if (!QFileInfo(options->cli).isExecutable()) {
@@ -223,6 +373,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "no scratch folder or settings file\n");
         return 1;
     }
+    if (options->tcp)
+        return runOnRawTcp(*options, scratch, settingsPath, *settingsKind);
 
     QElapsedTimer clock;
     clock.start();

@@ -51,7 +51,28 @@ int terminalWidth(std::FILE *stream)
     return 80;
 }
 
+// The terminal's height in lines; 24 when it does not say.
+int terminalHeight(std::FILE *stream)
+{
+#ifdef Q_OS_WIN
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE), &info))
+        return info.srWindow.Bottom - info.srWindow.Top + 1;
+#else
+    winsize size{};
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_row > 0)
+        return size.ws_row;
+#endif
+    return 24;
+}
+
 } // namespace
+
+int CliConsole::blockHeight() const
+{
+    // A line free for the cursor: a block as high as the terminal scrolls.
+    return std::max(terminalHeight(m_messages) - 1, 3);
+}
 
 CliConsole::CliConsole(bool dataOnStandardOutput)
     : m_messages(dataOnStandardOutput ? stderr : stdout),
@@ -108,6 +129,8 @@ void CliConsole::block(const QStringList &lines)
         out += "\x1b[" + QByteArray::number(m_blockLines) + 'A';
     for (const QString &text : lines)
         out += "\r\x1b[2K" + text.left(width).toLocal8Bit() + '\n';
+    // A block shorter than the one before: its last lines go too.
+    out += "\x1b[J";
     std::fputs(out.constData(), m_messages);
     std::fflush(m_messages);
     m_blockLines = lines.size();

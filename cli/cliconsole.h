@@ -34,6 +34,8 @@ public:
     // of their own. A line or an error ends the block.
     void block(const QStringList &lines);
     bool blockInPlace() const { return m_blockInPlace; }
+    // The most lines a block may have and still be drawn over.
+    int blockHeight() const;
 
     bool progressInPlace() const { return m_inPlace; }
 

@@ -25,7 +25,7 @@ public:
     FleetCommand(const FleetRequest &request, StopSignals &stop)
         : CommandRun(stop, request.json || request.nagios),
           m_request(request),
-          m_context(OperationContext::keptBy(kCliProgram))
+          m_context(OperationContext::keptBy(kCliProgram, {}, Journal::Writes::Beside))
     {
         connect(&m_stop, &StopSignals::stopRequested, this, [this](int signalNumber) {
             if (m_run)
@@ -102,6 +102,9 @@ private:
         m_modules = plan.modules;
         if (!m_request.only.isEmpty() && !selectOnly())
             return false;
+        const qsizetype atOnce = m_request.jobs > 0 ? std::min<qsizetype>(m_request.jobs, m_modules.size()) : m_modules.size();
+        if (const std::optional<FileReason> why = allowOpenFiles(atOnce))
+            return refuse(QStringLiteral("%1: %2; no module was asked").arg(m_request.list, why->english), ExitCode::File);
         if (m_request.action == FleetAction::Read && !QDir().mkpath(m_request.output))
             return refuse(QStringLiteral("%1: the folder cannot be made").arg(m_request.output), ExitCode::File);
         options->action = m_request.action;
@@ -180,8 +183,16 @@ private:
             }
         }
         QStringList lines;
-        for (int i = 0; i < m_run->size(); ++i)
-            lines.append(moduleLine(i));
+        if (m_run->size() > m_console.blockHeight()) {
+            // Longer than the terminal: how many stand where, and those that need a look.
+            QList<FleetState> states;
+            for (int i = 0; i < m_run->size(); ++i)
+                states.append(m_run->state(i));
+            lines = fleetOverview(states, m_run->results(), m_console.blockHeight());
+        } else {
+            for (int i = 0; i < m_run->size(); ++i)
+                lines.append(moduleLine(i));
+        }
         m_console.block(lines);
     }
 

@@ -107,7 +107,7 @@ public:
         }
         m_settings = HeldSettings(settings);
         ProgramOperation::Options options;
-        options.write = {m_request.file, m_request.verify, readOptions(m_request.fullWait), {}};
+        options.write = {m_request.file, m_request.verify, readOptions(m_request.fullWait), {}, {}};
         if (!m_request.backup.isEmpty()) {
             options.before = ProgramOperation::Before::Read;
             options.backupFile = m_request.backup;

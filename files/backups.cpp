@@ -1,10 +1,10 @@
 #include "files/backups.h"
 
-#include "files/safefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -39,32 +39,6 @@ int sameSecondNumber(const QString &fileName)
 {
     const QString suffix = backupPattern().match(fileName).captured(4);
     return suffix.isEmpty() ? 1 : suffix.mid(1).toInt();
-}
-
-// A free name in `directory`: the plain one, or with "-2", "-3" ... before
-// the extension when two backups of one kind fall in the same second.
-QString freePath(const QString &directory, const QDateTime &when, const QString &subject, const QString &what)
-{
-    const QString name = backupFileName(when, subject, what);
-    QString path = QDir(directory).filePath(name);
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = QDir(directory).filePath(name.chopped(kExtension.size()) + QStringLiteral("-%1").arg(n) + kExtension);
-    return path;
-}
-
-std::optional<FileReason> makeDirectory(const QString &directory)
-{
-    if (QDir().mkpath(directory))
-        return std::nullopt;
-    return FileReason{QStringLiteral("the data folder %1 cannot be made").arg(directory),
-                      QStringLiteral("de map %1 kan niet worden gemaakt").arg(directory)};
-}
-
-// A failed backup says which file it was about, so the technician can look.
-FileReason at(const QString &path, const FileReason &reason)
-{
-    return {QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason.english,
-            QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason.dutch};
 }
 
 } // namespace
@@ -148,40 +122,46 @@ QList<BackupFile> listBackups(const QString &directory)
     return backups;
 }
 
-BackupOutcome saveBackup(const QString &directory, const ModuleSettings &settings, const QString &subject,
-                         const QString &what, const QDateTime &now)
-{
-    if (const auto failure = makeDirectory(directory))
-        return {QString(), failure};
-    const QString path = freePath(directory, now, subject, what);
-    const SaveOutcome saved = writeSettingsFile(path, settings, now);
-    if (!saved)
-        return {QString(), at(path, saved.reason)};
-    pruneBackups(directory, now);
-    return {path, std::nullopt};
-}
-
-BackupOutcome keepReplacedFile(const QString &directory, const QString &path, const QDateTime &now)
-{
-    if (const auto failure = makeDirectory(directory))
-        return {QString(), failure};
-    QFile old(path);
-    if (!old.open(QIODevice::ReadOnly))
-        return {QString(), at(path, FileReason::system(old.errorString()))};
-    const QByteArray bytes = old.read(kMaxSettingsFileSize + 1);
-    const QString backup = freePath(directory, now, backupSubject(path), kReplacedBackup);
-    if (const auto error = writeWholeFile(backup, bytes))
-        return {QString(), at(backup, FileReason::system(*error))};
-    pruneBackups(directory, now);
-    return {backup, std::nullopt};
-}
-
 void pruneBackups(const QString &directory, const QDateTime &now)
 {
-    const QList<BackupFile> backups = listBackups(directory);
+    // By the names alone, which begin with the time: no file is examined.
+    struct Named {
+        QString name;
+        QDateTime time;
+        int sameSecond;
+    };
+    QList<Named> backups;
+    for (const QString &name : QDir(directory).entryList({QStringLiteral("*.kvr")}, QDir::Files)) {
+        const QRegularExpressionMatch match = backupPattern().match(name);
+        const QDateTime time = match.hasMatch() ? QDateTime::fromString(match.captured(1), kTimeFormat) : QDateTime();
+        if (time.isValid())
+            backups.append({name, time, sameSecondNumber(name)});
+    }
+    std::sort(backups.begin(), backups.end(), [](const Named &a, const Named &b) {
+        return std::tie(a.time, a.sameSecond) > std::tie(b.time, b.sameSecond);
+    });
     const QDateTime cutOff = now.addDays(-kBackupDaysKept);
     for (qsizetype i = kBackupsAlwaysKept; i < backups.size(); ++i) {
         if (backups[i].time < cutOff)
-            QFile::remove(backups[i].path);
+            QFile::remove(QDir(directory).filePath(backups[i].name));
     }
+}
+
+void pruneBackupsOncePerDay(const QString &directory, const QDateTime &now)
+{
+    // The day of the last pruning, in the folder, so every program of the
+    // tool prunes once a day at most; and in this program, so it does not
+    // even read the stamp again.
+    static QHash<QString, QDate> prunedHere;
+    const QDate today = now.date();
+    if (prunedHere.value(directory) == today)
+        return;
+    prunedHere.insert(directory, today);
+    QFile stamp(QDir(directory).filePath(QStringLiteral("kvr7314-pruned")));
+    if (stamp.open(QIODevice::ReadOnly) && QDate::fromString(QString::fromLatin1(stamp.readAll().trimmed()), Qt::ISODate) == today)
+        return;
+    stamp.close();
+    pruneBackups(directory, now);
+    if (stamp.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        stamp.write(today.toString(Qt::ISODate).toLatin1() + '\n');
 }

@@ -53,21 +53,11 @@ struct BackupFile {
 // The backups in `directory`, newest first. Other files are not listed.
 QList<BackupFile> listBackups(const QString &directory);
 
-// Where a backup went, or why none could be written.
-struct BackupOutcome {
-    QString path;
-    std::optional<FileReason> failure;
-};
-
-// Saves `settings` as a backup in `directory`, atomically, as "opslaan"
-// would save them.
-BackupOutcome saveBackup(const QString &directory, const ModuleSettings &settings, const QString &subject,
-                         const QString &what, const QDateTime &now);
-
-// Keeps a copy of the file at `path`, which a save is about to replace.
-BackupOutcome keepReplacedFile(const QString &directory, const QString &path, const QDateTime &now);
-
-// Backups older than a year go, but never the newest 50.
+// Backups older than a year go, but never the newest 50: judged by their
+// names, which begin with the time, without examining a file.
 inline constexpr int kBackupDaysKept = 365;
 inline constexpr int kBackupsAlwaysKept = 50;
 void pruneBackups(const QString &directory, const QDateTime &now);
+// The same at most once a day, for every program that keeps its record in
+// `directory` (a stamp in the folder says when it last happened).
+void pruneBackupsOncePerDay(const QString &directory, const QDateTime &now);

@@ -178,10 +178,19 @@ std::optional<LogEntry> parseLogLine(QByteArrayView line)
 
 std::optional<QString> appendToLog(const QString &path, const LogEntry &entry)
 {
-    QByteArray line = logLine(entry);
+    return appendToLog(path, QList<LogEntry>{entry});
+}
+
+std::optional<QString> appendToLog(const QString &path, const QList<LogEntry> &entries)
+{
+    if (entries.isEmpty())
+        return std::nullopt;
+    QByteArray lines;
+    for (const LogEntry &entry : entries)
+        lines += logLine(entry);
     if (!endsWithLineFeed(path))
-        line.prepend('\n');
-    return appendOnce(path, line);
+        lines.prepend('\n');
+    return appendOnce(path, lines);
 }
 
 QList<LogEntry> readLog(const QString &path, QString *error)

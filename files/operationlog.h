@@ -66,6 +66,8 @@ QList<LogKey> logKeys();
 // Appends the entry. Nothing when it is on the disk; else why not. A line
 // torn by an earlier crash is ended first, so it cannot hide this one.
 std::optional<QString> appendToLog(const QString &path, const LogEntry &entry);
+// Many entries in one write and one sync, in order.
+std::optional<QString> appendToLog(const QString &path, const QList<LogEntry> &entries);
 
 // Every complete entry, oldest first. A log that is not there yet has none;
 // one that is there but cannot be read gives why in `error`.

@@ -1,14 +1,18 @@
 #include "fleet/fleetplan.h"
 
 #include "files/backups.h"
-#include "operations/fileoperations.h"
 #include "files/operationlog.h"
+#include "operations/fileoperations.h"
 #include "operations/outcome.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+
+#ifndef Q_OS_WIN
+#include <sys/resource.h>
+#endif
 
 #include <algorithm>
 #include <memory>
@@ -102,6 +106,35 @@ void planUndo(FleetModule &module, const QList<LogEntry> &log)
             QStringLiteral("de reservekopie van wat de module had voor het laatste schrijven (%1) kan niet worden geopend: "
                            "%2; er is niets geschreven")
                 .arg(when, opened.box ? oneLine(opened.box->text) : opened.line)};
+}
+
+std::optional<FileReason> allowOpenFiles(qsizetype modules)
+{
+#ifdef Q_OS_WIN
+    // Windows gives a process sockets and handles without a small limit.
+    Q_UNUSED(modules);
+    return std::nullopt;
+#else
+    // Each module's port, and a spare each for a connection closing while
+    // the next opens; and what the program holds besides (its libraries,
+    // the log, the journal, the terminal).
+    const rlim_t needed = rlim_t(modules) * 2 + 64;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= needed)
+        return std::nullopt;
+    if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < needed)
+        return FileReason{
+            QStringLiteral("%1 modules at once need %2 open files, and this system allows %3; allow more (ulimit -n %2 "
+                           "in the shell, LimitNOFILE=%2 in a systemd service) or run fewer at once (--jobs)")
+                .arg(modules).arg(needed).arg(limit.rlim_max),
+            QStringLiteral("%1 modules tegelijk hebben %2 open bestanden nodig, en dit systeem staat er %3 toe; sta er "
+                           "meer toe (ulimit -n %2 in de shell, LimitNOFILE=%2 in een systemd-service) of neem er minder "
+                           "tegelijk")
+                .arg(modules).arg(needed).arg(limit.rlim_max)};
+    limit.rlim_cur = needed;
+    setrlimit(RLIMIT_NOFILE, &limit);
+    return std::nullopt;
+#endif
 }
 
 MachinePorts machinePortsOnce()

@@ -66,6 +66,12 @@ struct MachinePorts {
 };
 MachinePorts machinePortsOnce();
 
+// A fleet of `modules` at once needs open files (a socket or a serial
+// device each, and the program's own): the process's soft limit is raised
+// to what it needs, up to the hard limit. When the hard limit is too low,
+// why and how to allow them; nothing is asked of a module then.
+std::optional<FileReason> allowOpenFiles(qsizetype modules);
+
 // Two addresses lead to one port when a COM n leads to that device, when
 // two device paths are one file, or when two network addresses name one
 // host and port, over whatever protocol. A COM n's device through

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 // One module of the fleet: its operations one after the other, on its own
@@ -131,7 +132,7 @@ private:
     ProgramOperation *program(ProgramOperation::Before before, bool verify, const ReadBackSession::Options &read)
     {
         ProgramOperation::Options options;
-        options.write = {m_module.file, verify, read, {}};
+        options.write = {m_module.file, verify, read, {}, {}};
         options.before = before;
         auto *operation = new ProgramOperation(m_access, m_held, m_context, options, this);
         add(operation);
@@ -179,15 +180,10 @@ private:
     }
 
     // The check's read is what the module held before the write: kept as
-    // its backup, which the write's log line names.
+    // a backup with the write's log line, which names it.
     void waitToWrite(const ModuleSettings &held)
     {
-        if (m_context.journal) {
-            const BackupOutcome kept = m_context.journal->keepRead(held, m_module.name, m_context.now());
-            m_program->setReplaced(kept.path);
-            if (kept.failure)
-                m_reports.said(QStringLiteral("backup: ") + kept.failure->english);
-        }
+        m_program->setReplaced(held);
         setState({FleetState::Stage::WaitingToWrite, 0, 0, int(m_differences.size())});
         m_reports.checked();
     }
@@ -274,8 +270,12 @@ QString fleetOutcomeWord(FleetOutcome outcome)
 }
 
 FleetRun::FleetRun(const QList<FleetModule> &modules, FleetOptions options, QObject *parent)
-    : QObject(parent), m_options(std::move(options))
+    : QObject(parent), m_options(std::move(options)), m_startTimer(new QTimer(this))
 {
+    m_startTimer->setSingleShot(true);
+    m_startTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_startTimer, &QTimer::timeout, this, &FleetRun::startDue);
+    m_clock.start();
     for (int i = 0; i < modules.size(); ++i) {
         FleetResult result;
         result.name = modules[i].name;
@@ -326,19 +326,46 @@ bool FleetRun::slotFree() const
 
 void FleetRun::startWaiting()
 {
-    if (m_startComing || m_stop || m_next >= m_members.size() || !slotFree())
+    if (m_stop)
         return;
-    const int index = int(m_next++);
-    ++m_running;
-    m_results[index].started = true;
-    m_members[index]->start();
-    // The next a little later: each module's step 1 opens its port, and
-    // openings all at one moment would hold up the frames of the others.
-    m_startComing = true;
-    QTimer::singleShot(kStartSpacingMs, Qt::PreciseTimer, this, [this] {
-        m_startComing = false;
-        advance();
-    });
+    QList<int> wave;
+    while (m_next < m_members.size() && slotFree()) {
+        wave.append(int(m_next++));
+        ++m_running;
+    }
+    spread(wave, false);
+}
+
+void FleetRun::spread(const QList<int> &indices, bool writes)
+{
+    if (indices.isEmpty())
+        return;
+    // Each module's step 1 opens its port, and its later steps keep its
+    // phase: starts all at one moment would put every module's work on the
+    // same ticks.
+    const double now = m_clock.nsecsElapsed() / 1e6;
+    const double step = double(kStartPeriodMs) / indices.size();
+    for (qsizetype i = 0; i < indices.size(); ++i)
+        m_spread.append({indices[i], writes, now + step * double(i)});
+    std::stable_sort(m_spread.begin(), m_spread.end(), [](const Start &a, const Start &b) { return a.dueMs < b.dueMs; });
+    startDue();
+}
+
+void FleetRun::startDue()
+{
+    while (!m_spread.isEmpty() && m_spread.first().dueMs <= m_clock.nsecsElapsed() / 1e6 + 0.5) {
+        const Start start = m_spread.takeFirst();
+        if (start.write) {
+            m_members[start.index]->write();
+        } else {
+            m_results[start.index].started = true;
+            m_members[start.index]->start();
+        }
+    }
+    if (!m_spread.isEmpty())
+        m_startTimer->start(std::max(0, int(std::ceil(m_spread.first().dueMs - m_clock.nsecsElapsed() / 1e6))));
+    else
+        finishWhenDone();
 }
 
 bool FleetRun::gated() const
@@ -356,7 +383,7 @@ void FleetRun::releaseWrites()
     if (!m_writesReleased) {
         // Every module is checked first: the canary is the first to differ
         // in the list's order, whichever check ended first.
-        if (m_next < m_members.size() || m_running > 0 || m_startComing)
+        if (m_next < m_members.size() || m_running > 0 || !m_spread.isEmpty())
             return;
         m_writesReleased = true;
         m_canary = m_differing.mid(0, std::max(0, m_options.canary));
@@ -374,6 +401,7 @@ void FleetRun::releaseWrites()
                 m_writeQueue.append(index);
         }
     }
+    QList<int> wave;
     while (!m_writeQueue.isEmpty() && slotFree()) {
         if (m_options.maxFailed > 0 && m_failedAfterWrite >= m_options.maxFailed) {
             for (int index : std::exchange(m_writeQueue, {}))
@@ -385,12 +413,12 @@ void FleetRun::releaseWrites()
                                                 "(ten hoogste %2)")
                                      .arg(m_failedAfterWrite)
                                      .arg(m_options.maxFailed)});
-            return;
+            break;
         }
-        const int index = m_writeQueue.takeFirst();
+        wave.append(m_writeQueue.takeFirst());
         ++m_running;
-        m_members[index]->write();
     }
+    spread(wave, true);
 }
 
 bool FleetRun::settle(int index)
@@ -465,6 +493,20 @@ void FleetRun::stop(const StopCause &cause)
         m_members[i]->setState({FleetState::Stage::Ended});
     }
     m_next = m_members.size();
+    // Those due to start soon had not: they stop as those not started.
+    for (const Start &due : std::exchange(m_spread, {})) {
+        --m_running;
+        if (due.write)
+            continue;   // held back below with those that wait to write
+        FleetResult &result = m_results[due.index];
+        result.outcome = FleetOutcome::Stopped;
+        result.exit = cause.exit;
+        result.cause = QStringLiteral("stopped by %1 before it started").arg(cause.name) + notChanged;
+        result.dutchCause = QStringLiteral("gestopt voordat hij begon; de module is niet gewijzigd");
+        settle(due.index);
+        m_members[due.index]->setState({FleetState::Stage::Ended});
+    }
+    m_startTimer->stop();
     // Those that wait to be written stop where they are.
     for (int index : m_differing) {
         if (m_members[index]->isWriting() || m_settled[index])
@@ -482,7 +524,7 @@ void FleetRun::stop(const StopCause &cause)
 
 void FleetRun::finishWhenDone()
 {
-    if (m_finished || m_startComing || m_ended < m_members.size())
+    if (m_finished || !m_spread.isEmpty() || m_ended < m_members.size())
         return;
     m_finished = true;
     emit finished();

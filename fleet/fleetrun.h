@@ -18,6 +18,7 @@
 #include "operations/operation.h"
 #include "readback/readbacksession.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <functional>
@@ -81,12 +82,15 @@ struct FleetResult {
 };
 
 class FleetMember;
+class QTimer;
 
 class FleetRun : public QObject {
     Q_OBJECT
 public:
-    // Between two modules' starts.
-    static constexpr int kStartSpacingMs = 5;
+    // The modules that start together start spread over one programming
+    // period: the work of each tick is spread with them, and none waits
+    // longer than a period, however long the list.
+    static constexpr int kStartPeriodMs = 300;
 
     FleetRun(const QList<FleetModule> &modules, FleetOptions options, QObject *parent = nullptr);
     ~FleetRun() override;
@@ -120,6 +124,9 @@ private:
     // Starts what may start, and ends the run once all have ended.
     void advance();
     void startWaiting();
+    // Starts `indices` (their writes, with `writes`) spread over a period.
+    void spread(const QList<int> &indices, bool writes);
+    void startDue();
     bool slotFree() const;
     // The writes of those held at the gate, once every check is done.
     void releaseWrites();
@@ -138,7 +145,14 @@ private:
     int m_running = 0;           // modules that take a place among `jobs`
     int m_ended = 0;
     QList<bool> m_settled;       // each module has ended
-    bool m_startComing = false;  // the next start is timed
+    struct Start {
+        int index;
+        bool write;       // its write, rather than its first operation
+        double dueMs;     // on m_clock
+    };
+    QList<Start> m_spread;       // due to start, in order
+    QElapsedTimer m_clock;
+    QTimer *m_startTimer;
     QList<int> m_differing;      // at the gate: to be written, in list order
     QList<int> m_writeQueue;     // allowed to write, not started yet
     QList<int> m_canary;         // the canary's modules that have not ended yet

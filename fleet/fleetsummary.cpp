@@ -4,6 +4,7 @@
 #include "link/frames.h"
 
 #include <QJsonObject>
+#include <QMap>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -69,6 +70,58 @@ QString englishState(const FleetState &state, const FleetResult &result)
     }
     return result.cause.isEmpty() ? fleetOutcomeWord(result.outcome)
                                   : fleetOutcomeWord(result.outcome) + QStringLiteral(": ") + result.cause;
+}
+
+QStringList fleetOverview(const QList<FleetState> &states, const QList<FleetResult> &results, int height)
+{
+    int waiting = 0, connecting = 0, checking = 0, reading = 0, writing = 0, toWrite = 0;
+    int lowestStep = kProgrammingStepCount, highestStep = 0;
+    QMap<FleetOutcome, int> ended;
+    QList<int> needLook;
+    for (qsizetype i = 0; i < states.size(); ++i) {
+        const FleetState &s = states[i];
+        switch (s.stage) {
+        case FleetState::Stage::Waiting: ++waiting; break;
+        case FleetState::Stage::Connecting: ++connecting; break;
+        case FleetState::Stage::Checking: ++checking; break;
+        case FleetState::Stage::Reading: ++reading; break;
+        case FleetState::Stage::WaitingToWrite: ++toWrite; break;
+        case FleetState::Stage::Writing:
+            ++writing;
+            lowestStep = std::min(lowestStep, s.step);
+            highestStep = std::max(highestStep, s.step);
+            break;
+        case FleetState::Stage::Ended:
+            ++ended[results[i].outcome];
+            if (results[i].outcome != FleetOutcome::Ok)
+                needLook.append(int(i));
+            break;
+        }
+    }
+    QStringList counts;
+    const auto count = [&counts](int n, const QString &what) {
+        if (n > 0)
+            counts.append(QStringLiteral("%1 %2").arg(n).arg(what));
+    };
+    count(waiting, QStringLiteral("waiting"));
+    count(connecting, QStringLiteral("connecting"));
+    count(checking, QStringLiteral("checking"));
+    count(reading, QStringLiteral("reading"));
+    count(writing, writing > 0 ? QStringLiteral("writing (steps %1 to %2)").arg(lowestStep).arg(highestStep) : QString());
+    count(toWrite, QStringLiteral("waiting to write"));
+    for (FleetOutcome outcome : {FleetOutcome::Ok, FleetOutcome::Differs, FleetOutcome::Failed, FleetOutcome::Stopped})
+        count(ended.value(outcome), fleetOutcomeWord(outcome));
+    QStringList lines{QStringLiteral("%1 modules: %2").arg(states.size()).arg(counts.join(QStringLiteral(", ")))};
+    if (!needLook.isEmpty() && height > 2) {
+        lines.append(QStringLiteral("needing a look:"));
+        for (qsizetype n = 0; n < needLook.size() && lines.size() < height; ++n) {
+            const FleetResult &r = results[needLook[n]];
+            const bool last = lines.size() + 1 == height && n + 1 < needLook.size();
+            lines.append(last ? QStringLiteral("  ... and %1 more").arg(needLook.size() - n)
+                              : QStringLiteral("  %1  %2  %3").arg(r.name, r.port, englishState(states[needLook[n]], r)));
+        }
+    }
+    return lines;
 }
 
 QList<FleetResult> sortedByOutcome(QList<FleetResult> results)

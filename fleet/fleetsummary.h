@@ -13,6 +13,11 @@
 // "reading: 420 characters", or how it ended ("failed: cause").
 QString englishState(const FleetState &state, const FleetResult &result);
 
+// A fleet too long for a terminal's lines, in at most `height` lines:
+// how many modules stand where, then those that need a look (failed,
+// differing, stopped), as many as fit.
+QStringList fleetOverview(const QList<FleetState> &states, const QList<FleetResult> &results, int height);
+
 // The results in the table's order: ok, differs, failed, stopped; the
 // list's order within each.
 QList<FleetResult> sortedByOutcome(QList<FleetResult> results);

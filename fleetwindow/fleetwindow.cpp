@@ -437,6 +437,12 @@ void FleetWindow::start(const Request &request, const QList<int> &rows)
         }
     }
 
+    const qsizetype atOnce = request.choice.jobs > 0 ? std::min<qsizetype>(request.choice.jobs, modules.size()) : modules.size();
+    if (const std::optional<FileReason> why = allowOpenFiles(atOnce)) {
+        tell(QStringLiteral("Zoveel modules tegelijk kan dit systeem niet openen; er is geen module benaderd."), why->dutch);
+        return;
+    }
+
     FleetOptions options;
     options.action = request.action;
     options.jobs = request.choice.jobs;
@@ -447,7 +453,7 @@ void FleetWindow::start(const Request &request, const QList<int> &rows)
     options.portsFound = machine.found;
     options.comDevice = machine.comDevice;
     options.portsFor = m_services.portsFor;
-    options.context = OperationContext::keptBy(QStringLiteral("kvr7314-fleet"), m_dataDirectory);
+    options.context = OperationContext::keptBy(QStringLiteral("kvr7314-fleet"), m_dataDirectory, Journal::Writes::Beside);
     if (m_services.clock)
         options.context.now = [clock = m_services.clock] { return clock->now(); };
     auto *run = new FleetRun(modules, options, this);

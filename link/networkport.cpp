@@ -517,6 +517,14 @@ QByteArray NetworkLine::take(qsizetype most)
     return taken;
 }
 
+void NetworkLine::takeUpWaiting()
+{
+    // With no time to wait, only what is there already: the socket reads
+    // it and says so (readyRead), as it would have at the next turn.
+    if (m_socket && isReady())
+        m_socket->waitForReadyRead(0);
+}
+
 bool NetworkLine::hasUnsentBytes() const
 {
     return m_socket && m_socket->bytesToWrite() > 0;
@@ -685,6 +693,12 @@ void NetworkSerialPort::confirmWritten(const Confirmed &done)
         m_confirming = false;
         done(failure);
     });
+}
+
+void NetworkSerialPort::takeUpWaiting()
+{
+    if (m_line && !hasFailed())
+        m_line->takeUpWaiting();
 }
 
 QString NetworkSerialPort::readText()

@@ -80,6 +80,8 @@ public:
     void send(const QByteArray &moduleBytes);
     // The module's bytes received and not taken yet.
     QByteArray take(qsizetype most);
+    // What the kernel holds for the connection, read now.
+    void takeUpWaiting();
     qsizetype available() const { return m_received.size(); }
     bool hasUnsentBytes() const;
 
@@ -188,6 +190,7 @@ public:
 
     void writeBytes(const QByteArray &bytes) override;
     PortEvent lastEvent() const override { return m_lastEvent; }
+    void takeUpWaiting() override;
     QString readText() override;
     QString readWaiting() override;
 

@@ -131,3 +131,10 @@ void QtSerialPort::fail(const QString &description, bool lostWrites)
     m_errorString = description;
     m_port.close();
 }
+
+void QtSerialPort::takeUpWaiting()
+{
+    // Without waiting: what the line's driver holds is read, and said.
+    if (m_port.isOpen())
+        m_port.waitForReadyRead(0);
+}

@@ -21,6 +21,7 @@ public:
     void writeBytes(const QByteArray &bytes) override;
 
     PortEvent lastEvent() const override { return m_lastEvent; }
+    void takeUpWaiting() override;
     QString readText() override;
     QString readWaiting() override;
 

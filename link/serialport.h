@@ -78,6 +78,10 @@ public:
 
     // The most recent port event: Received once characters have arrived.
     virtual PortEvent lastEvent() const = 0;
+    // Takes up, now, what the system already holds for the port but has not
+    // handed on yet (the event loop was busy when it came): a first poll
+    // that comes late must still find an answer that came in time.
+    virtual void takeUpWaiting() {}
     // The next received character not read yet, or the empty text.
     virtual QString readText() = 0;
     // Every received character not read yet, at once.

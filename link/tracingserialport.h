@@ -39,6 +39,7 @@ public:
     void writeBytes(const QByteArray &bytes) override;
 
     PortEvent lastEvent() const override { return m_inner->lastEvent(); }
+    void takeUpWaiting() override { m_inner->takeUpWaiting(); }
     QString readText() override;
     QString readWaiting() override;
     bool lostWrites() const override { return m_inner->lostWrites(); }

@@ -1,29 +1,114 @@
 #include "operations/journal.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QMetaObject>
+#include <QMutex>
+#include <QPointer>
 #include <QStringList>
+#include <QThread>
 
-Journal::Journal(QString program, QString directory) : m_program(std::move(program)), m_directory(std::move(directory))
+// Writes the records handed to it, at once or on a thread of its own.
+class JournalWriter : public QObject {
+public:
+    using Done = std::function<void(const RecordKept &)>;
+
+    JournalWriter(QString directory, Journal::Writes writes) : m_directory(std::move(directory)), m_writes(writes)
+    {
+        if (m_writes != Journal::Writes::Beside)
+            return;
+        m_thread.setObjectName(QStringLiteral("journal"));
+        moveToThread(&m_thread);
+        m_thread.start();
+    }
+
+    ~JournalWriter() override
+    {
+        if (m_writes != Journal::Writes::Beside)
+            return;
+        // What is queued is kept before the program goes on without it.
+        QMetaObject::invokeMethod(this, &JournalWriter::writeQueued, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+    void keep(RecordToKeep record, QObject *receiver, Done done)
+    {
+        if (m_writes == Journal::Writes::AtOnce) {
+            const QList<RecordKept> kept = keepRecords(m_directory, {record});
+            done(kept.first());
+            return;
+        }
+        QMutexLocker lock(&m_mutex);
+        m_queue.append({std::move(record), receiver, std::move(done)});
+        // One wake-up for all that come before it is handled.
+        if (!std::exchange(m_woken, true))
+            QMetaObject::invokeMethod(this, &JournalWriter::writeQueued, Qt::QueuedConnection);
+    }
+
+    const QString &directory() const { return m_directory; }
+
+private:
+    struct Queued {
+        RecordToKeep record;
+        QPointer<QObject> receiver;
+        Done done;
+    };
+
+    // Every record ready now, with one sync for their backups and one for
+    // their log lines; each caller told on its own thread.
+    void writeQueued()
+    {
+        QList<Queued> batch;
+        {
+            QMutexLocker lock(&m_mutex);
+            batch = std::exchange(m_queue, {});
+            m_woken = false;
+        }
+        if (batch.isEmpty())
+            return;
+        QList<RecordToKeep> records;
+        for (const Queued &q : batch)
+            records.append(q.record);
+        const QList<RecordKept> kept = keepRecords(m_directory, records);
+        for (qsizetype i = 0; i < batch.size(); ++i) {
+            QObject *receiver = batch[i].receiver;
+            if (!receiver)
+                continue;
+            QMetaObject::invokeMethod(receiver, [done = batch[i].done, kept = kept[i]] { done(kept); }, Qt::QueuedConnection);
+        }
+    }
+
+    QString m_directory;
+    Journal::Writes m_writes;
+    QThread m_thread;
+    QMutex m_mutex;
+    QList<Queued> m_queue;
+    bool m_woken = false;
+};
+
+Journal::Journal(QString program, QString directory, Writes writes)
+    : m_program(std::move(program)),
+      m_directory(std::move(directory)),
+      m_writer(std::make_shared<JournalWriter>(m_directory, writes))
 {
 }
+
+Journal::~Journal() = default;
 
 Journal::Record Journal::begin(const QString &operation, const QDateTime &now) const
 {
-    return Record(*this, operation, now);
+    Record record(m_writer, operation, now);
+    record.entry.program = m_program;
+    return record;
 }
 
-BackupOutcome Journal::keepRead(const ModuleSettings &settings, const QString &module, const QDateTime &now) const
-{
-    return saveBackup(m_directory, settings, fileSafeName(module), kReadBackup, now);
-}
-
-Journal::Record::Record(const Journal &journal, const QString &name, const QDateTime &now)
-    : m_journal(journal), m_now(now)
+Journal::Record::Record(std::shared_ptr<JournalWriter> writer, const QString &name, const QDateTime &now)
+    : m_writer(std::move(writer)), m_now(now)
 {
     entry.time = now;
     entry.operation = name;
-    entry.program = journal.m_program;
     entry.version = kProgramVersion;
     m_clock.start();
 }
@@ -35,35 +120,51 @@ void Journal::Record::setPort(const QString &device, const QString &adapter, con
     entry.serialNumber = serialNumber;
 }
 
-QString Journal::Record::kept(const BackupOutcome &outcome)
-{
-    if (outcome.failure)
-        m_problems.append({QStringLiteral("backup: ") + outcome.failure->english,
-                           QStringLiteral("reservekopie: ") + outcome.failure->dutch});
-    return outcome.path;
-}
-
 void Journal::Record::backUp(const ModuleSettings &settings, const QString &what)
 {
     // A module of a fleet is known by its name; else by its port, or the file.
     const QString subject = !entry.module.isEmpty() ? fileSafeName(entry.module)
                                                     : backupSubject(entry.port.isEmpty() ? entry.file : entry.port);
-    entry.backup = kept(saveBackup(m_journal.m_directory, settings, subject, what, m_now));
+    BackupToKeep backup;
+    backup.settings = settings;
+    backup.subject = subject;
+    backup.what = what;
+    backup.when = m_now;
+    m_backups.append(backup);
 }
 
 void Journal::Record::keepReplaced(const QString &path)
 {
     // Only a file is kept: a device written to (/dev/stdout) is not one.
-    if (QFileInfo(path).isFile())
-        entry.replaced = kept(keepReplacedFile(m_journal.m_directory, path, m_now));
+    if (!QFileInfo(path).isFile())
+        return;
+    QFile old(path);
+    if (!old.open(QIODevice::ReadOnly)) {
+        m_problems.append({QStringLiteral("backup: %1: %2").arg(QDir::toNativeSeparators(path), old.errorString()),
+                           QStringLiteral("reservekopie: %1: %2").arg(QDir::toNativeSeparators(path), old.errorString())});
+        return;
+    }
+    BackupToKeep backup;
+    backup.role = BackupToKeep::Role::Replaced;
+    backup.bytes = old.read(kMaxSettingsFileSize + 1);
+    backup.subject = backupSubject(path);
+    backup.what = kReplacedBackup;
+    backup.when = m_now;
+    m_backups.append(backup);
 }
 
 void Journal::Record::keepReplaced(const ModuleSettings &settings, const QString &subject, const QString &what)
 {
-    entry.replaced = kept(saveBackup(m_journal.m_directory, settings, backupSubject(subject), what, m_now));
+    BackupToKeep backup;
+    backup.role = BackupToKeep::Role::Replaced;
+    backup.settings = settings;
+    backup.subject = entry.module.isEmpty() ? backupSubject(subject) : fileSafeName(entry.module);
+    backup.what = what;
+    backup.when = m_now;
+    m_backups.append(backup);
 }
 
-QList<FileReason> Journal::Record::finish(bool ok, const QString &cause)
+void Journal::Record::finish(bool ok, const QString &cause, QObject *receiver, std::function<void(const Kept &)> done)
 {
     entry.ok = ok;
     entry.cause = ok ? QString() : cause;
@@ -72,12 +173,12 @@ QList<FileReason> Journal::Record::finish(bool ok, const QString &cause)
     if (!entry.file.isEmpty())
         entry.file = QDir::toNativeSeparators(QFileInfo(entry.file).absoluteFilePath());
     entry.durationMs = m_clock.elapsed();
-    const QString log = logPath(m_journal.m_directory);
-    QDir().mkpath(m_journal.m_directory);
-    if (const auto error = appendToLog(log, entry))
-        m_problems.append({QStringLiteral("log %1: %2").arg(log, *error),
-                           QStringLiteral("logboek %1: %2").arg(log, *error)});
-    return m_problems;
+    RecordToKeep record{entry, m_backups};
+    m_writer->keep(std::move(record), receiver, [problems = m_problems, done = std::move(done)](const Kept &kept) {
+        Kept all = kept;
+        all.problems = problems + kept.problems;
+        done(all);
+    });
 }
 
 QString journalProblemsDutch(const QList<FileReason> &problems)

@@ -4,18 +4,39 @@
 // keep them. Keeping them never stops the work: what could not be kept is
 // collected into the outcome, and the front end tells the user (the CLI on
 // standard error, the window under its box's Details).
+//
+// A journal writes at once, on the caller's thread, when one operation
+// runs at a time (the window, a command); for a fleet it writes on a thread
+// beside the loop that paces every module's frames, and every record ready
+// at one moment shares its syncs with the others (a group commit). Either
+// way an operation learns what was kept before it ends.
 
 #include "files/backups.h"
-#include "files/operationlog.h"
+#include "files/journalfiles.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QList>
+#include <QObject>
 #include <QString>
+
+#include <functional>
+#include <memory>
+
+class JournalWriter;
 
 class Journal {
 public:
+    enum class Writes {
+        AtOnce,   // on the caller's thread, before finish() returns
+        Beside,   // on a thread of its own, many records to a sync
+    };
+
     // `program`: the name the log gives ("kvr7314", "kvr7314-cli").
-    explicit Journal(QString program, QString directory = dataDirectory());
+    explicit Journal(QString program, QString directory = dataDirectory(), Writes writes = Writes::AtOnce);
+    ~Journal();
+
+    using Kept = RecordKept;
 
     // One operation's record, from its start to its log line.
     class Record {
@@ -24,41 +45,38 @@ public:
 
         // The port it talks to, and what the system knows of its adapter.
         void setPort(const QString &device, const QString &adapter, const QString &serialNumber);
-        // Leaves a backup of `settings`; its path goes into the log line.
+        // Leaves a backup of `settings`; the log line names it.
         void backUp(const ModuleSettings &settings, const QString &what);
-        // Keeps the file a save is about to replace, if there is one.
+        // Keeps the file a save is about to replace, if there is one: its
+        // bytes are taken now.
         void keepReplaced(const QString &path);
-        // Keeps the values a read is about to replace in the window.
+        // Keeps the values a read or a write is about to replace (the
+        // window's, a module's), named after `subject`.
         void keepReplaced(const ModuleSettings &settings, const QString &subject, const QString &what);
-        // Writes the log line. What could not be kept, in this operation's
-        // backups or in the log, with why.
-        QList<FileReason> finish(bool ok, const QString &cause = {});
+        // Writes the backups and the log line; `done` gets what was kept,
+        // before finish() returns or later on `receiver`'s thread (never
+        // when `receiver` is gone by then).
+        void finish(bool ok, const QString &cause, QObject *receiver, std::function<void(const Kept &kept)> done);
 
     private:
         friend class Journal;
-        Record(const Journal &journal, const QString &name, const QDateTime &now);
-        // The backup's path; a failure is kept among the problems.
-        QString kept(const BackupOutcome &outcome);
+        Record(std::shared_ptr<JournalWriter> writer, const QString &name, const QDateTime &now);
 
-        const Journal &m_journal;
+        std::shared_ptr<JournalWriter> m_writer;
         QDateTime m_now;
         QElapsedTimer m_clock;
-        QList<FileReason> m_problems;
+        QList<BackupToKeep> m_backups;
+        QList<FileReason> m_problems;   // found along the way
     };
 
     Record begin(const QString &operation, const QDateTime &now = QDateTime::currentDateTime()) const;
     // The data folder it keeps its log and backups in.
     const QString &directory() const { return m_directory; }
 
-    // A backup of what the fleet's module `module` was read to hold, kept
-    // without a log line of its own (a check's read, which a write then
-    // names as what it replaced).
-    BackupOutcome keepRead(const ModuleSettings &settings, const QString &module, const QDateTime &now) const;
-
-
 private:
     QString m_program;
     QString m_directory;
+    std::shared_ptr<JournalWriter> m_writer;
 };
 
 // The problems of an operation in Dutch, one line each: "reservekopie: ...",

@@ -9,10 +9,10 @@
 #include <QMetaMethod>
 #include <QTimer>
 
-OperationContext OperationContext::keptBy(const QString &program, const QString &directory)
+OperationContext OperationContext::keptBy(const QString &program, const QString &directory, Journal::Writes writes)
 {
     OperationContext context;
-    context.journal = std::make_shared<const Journal>(program, directory.isEmpty() ? dataDirectory() : directory);
+    context.journal = std::make_shared<const Journal>(program, directory.isEmpty() ? dataDirectory() : directory, writes);
     return context;
 }
 
@@ -118,29 +118,33 @@ void Operation::say(const std::function<QString()> &line)
         emit said(text);
 }
 
-QList<FileReason> Operation::closeRecord(bool ok, const QString &cause)
+void Operation::closeRecord(bool ok, const QString &cause, std::function<void(const Journal::Kept &)> then)
 {
-    if (!m_record)
-        return {};
+    if (!m_record) {
+        then({});
+        return;
+    }
     lookUpPort();
-    const QList<FileReason> problems = m_record->finish(ok, cause);
+    Journal::Record record = std::move(*m_record);
     m_record.reset();
-    return problems;
+    record.finish(ok, cause, this, std::move(then));
 }
 
 void Operation::conclude(OperationOutcome outcome, const QString &cause)
 {
-    if (m_record)
-        outcome.backup = m_record->entry.backup;
-    outcome.problems = closeRecord(outcome.ok(), cause);
-    // What could not be kept goes under the box's details; an operation
-    // without a box of its own shows one only for that.
-    const QString problems = journalProblemsDutch(outcome.problems);
-    if (outcome.box)
-        outcome.box->details = withJournalProblems(outcome.box->details, problems);
-    else if (!problems.isEmpty())
-        outcome.box = OutcomeBox{kDefaultBoxTitle, BoxIcon::Information, kJournalProblemText, problems};
-    passOn(outcome);
+    closeRecord(outcome.ok(), cause, [this, outcome](const Journal::Kept &kept) mutable {
+        if (!kept.backup.isEmpty())
+            outcome.backup = kept.backup;
+        outcome.problems = kept.problems;
+        // What could not be kept goes under the box's details; an operation
+        // without a box of its own shows one only for that.
+        const QString problems = journalProblemsDutch(outcome.problems);
+        if (outcome.box)
+            outcome.box->details = withJournalProblems(outcome.box->details, problems);
+        else if (!problems.isEmpty())
+            outcome.box = OutcomeBox{kDefaultBoxTitle, BoxIcon::Information, kJournalProblemText, problems};
+        passOn(outcome);
+    });
 }
 
 void Operation::passOn(const OperationOutcome &outcome)

@@ -30,8 +30,10 @@ struct OperationContext {
     QString module;
 
     // Operations of `program` ("kvr7314", "kvr7314-cli") that keep their
-    // record in `directory` (the data folder when empty).
-    static OperationContext keptBy(const QString &program, const QString &directory = {});
+    // record in `directory` (the data folder when empty); a fleet's many
+    // at once keep it beside the loop that paces them.
+    static OperationContext keptBy(const QString &program, const QString &directory = {},
+                                   Journal::Writes writes = Journal::Writes::AtOnce);
 };
 
 // How often a front end shows the characters a read has taken: when
@@ -115,8 +117,9 @@ protected:
     void lookUpPortSoon();
     // Says a line along the way, worded only when a console listens.
     void say(const std::function<QString()> &line);
-    // Ends a step's log line; what could not be kept.
-    QList<FileReason> closeRecord(bool ok, const QString &cause);
+    // Ends a step's log line; `then` gets what was kept (at once, or once
+    // the journal has written it).
+    void closeRecord(bool ok, const QString &cause, std::function<void(const Journal::Kept &kept)> then);
     // Ends the operation: its log line (`cause` when it failed), the
     // problems into the outcome and the box, then finished().
     void conclude(OperationOutcome outcome, const QString &cause = {});

@@ -48,10 +48,13 @@ void ProgramOperation::start()
 {
     if (isRunning() || !passesCheck() || !begin())
         return;
-    if (m_backup)
+    if (m_backup) {
         m_backup->start();
-    else
-        write(m_options.before == Before::Known ? m_options.write.replaced : QString());
+        return;
+    }
+    if (m_options.before == Before::Known && m_options.write.replacedSettings)
+        m_write->setReplaced(*m_options.write.replacedSettings);
+    m_write->start();
 }
 
 void ProgramOperation::write(const QString &replaced)

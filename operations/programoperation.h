@@ -28,8 +28,9 @@ public:
                      QObject *parent = nullptr);
     ~ProgramOperation() override;
 
-    // Before::Known: the backup of what the module held, for the next start().
-    void setReplaced(const QString &backup) { m_options.write.replaced = backup; }
+    // Before::Known: what the module held, read already, for the next
+    // start(): kept as a backup with the write's log line.
+    void setReplaced(const ModuleSettings &held) { m_options.write.replacedSettings = held; }
 
     void start() override;
     bool canStop() const override;

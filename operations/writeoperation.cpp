@@ -111,6 +111,8 @@ void WriteOperation::start()
     if (Journal::Record *op = record()) {
         op->entry.file = m_options.file;
         op->entry.replaced = m_options.replaced;
+        if (m_options.replacedSettings)
+            op->keepReplaced(*m_options.replacedSettings, op->entry.port, kReadBackup);
         op->entry.stepCount = kProgrammingStepCount;
     }
     if (!begin())
@@ -163,11 +165,18 @@ void WriteOperation::written()
     }
     // The write's own line is said and kept; the verify's ends the operation.
     emit said(outcome.line);
-    // The outcome names the backup of what was written, not the verify's.
-    const QString writtenBackup = record() ? record()->entry.backup : QString();
-    if (const QList<FileReason> problems = closeRecord(true, {}); !problems.isEmpty())
-        emit notKept(problems);
     m_session->releasePort();   // the verify opens the port anew
+    closeRecord(true, {}, [this, sent](const Journal::Kept &kept) {
+        if (!kept.problems.isEmpty())
+            emit notKept(kept.problems);
+        // Stopped while its line was kept: the write is done, and said so.
+        if (isRunning())
+            verify(sent, kept.backup);
+    });
+}
+
+void WriteOperation::verify(const ModuleSettings &sent, const QString &writtenBackup)
+{
     delete m_verify;
     m_verify = new VerifyOperation(m_access, context(), sent, m_options.file, m_options.readOptions, this);
     connect(m_verify, &Operation::said, this, &Operation::said);
@@ -200,6 +209,11 @@ void WriteOperation::halt(const StopCause &cause)
 {
     if (m_verify && m_verify->isRunning()) {
         m_verify->stop(cause);
+        return;
+    }
+    // Between the last step and the verify, while the write's line is kept.
+    if (!m_session->isRunning() && m_session->stepsSent() == kProgrammingStepCount) {
+        endWith(stopped(cause, QStringLiteral("the module was written, but not verified")), stopCauseText(cause));
         return;
     }
     m_session->stop();

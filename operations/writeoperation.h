@@ -25,9 +25,12 @@ public:
         QString file;                          // the settings file written, for the log and the messages
         bool verify = false;                   // then read the module back and compare
         ReadBackSession::Options readOptions;  // how the verify reads
-        // The backup of what the module held just before (the read before
-        // the write): the log line names it, so an undo can put it back.
+        // What the module held just before (the read before the write): the
+        // backup of it kept already, or the settings read, kept as a backup
+        // with the write's log line. The log line names it, so an undo can
+        // put it back.
         QString replaced;
+        std::optional<ModuleSettings> replacedSettings;
     };
 
     WriteOperation(ModuleAccess access, SettingsHolder &holder, OperationContext context, Options options,
@@ -44,6 +47,7 @@ public:
 
     // For the next start(): see Options::replaced.
     void setReplaced(const QString &backup) { m_options.replaced = backup; }
+    void setReplaced(const ModuleSettings &held) { m_options.replacedSettings = held; }
 
     ProgrammingSession &session() const { return *m_session; }
     // The port of the last run, until the next opening or releasePort().
@@ -57,6 +61,7 @@ protected:
 
 private:
     void written();
+    void verify(const ModuleSettings &sent, const QString &writtenBackup);
     void writeFailed(const PortFailure &failure);
     // The write's log line after `stepsSent` steps, with a backup of what
     // went out when any did.

@@ -33,6 +33,10 @@ ReadBackSession::ReadBackSession(PortOpener openPort, Options options, QObject *
     m_tmrVerwerkenData->setSingleShot(true);
     connect(m_tmrQuiet, &QTimer::timeout, this, &ReadBackSession::finishReadBack);
     connect(m_tmrFirstPoll, &QTimer::timeout, this, [this] {
+        // A first poll that comes late, the loop busy elsewhere, still
+        // finds an answer the system holds already.
+        if (m_port && m_port->lastEvent() != PortEvent::Received)
+            m_port->takeUpWaiting();
         pollReceive();
         // Taking everything at once, the session polls when characters
         // arrive instead of every millisecond.

@@ -114,7 +114,7 @@ struct SimFleet {
         o.readOptions = ReadBackSession::Options::quick(false);
         o.portsFound = [] { return QList<FoundPort>(); };
         o.portsFor = [this](const FleetModule &m) { return lines[size_t(m.line - 2)]->portFactory(); };
-        o.context = OperationContext::keptBy(QStringLiteral("kvr7314-cli"), dir.filePath("data"));
+        o.context = OperationContext::keptBy(QStringLiteral("kvr7314-cli"), dir.filePath("data"), Journal::Writes::Beside);
         return o;
     }
 

@@ -7,8 +7,10 @@
 #include "link/openfailure.h"
 #include "link/programmingsession.h"
 #include "link/qtserialport.h"
+#include "operations/writeoperation.h"
 #include "support/fixtures.h"
 #include "support/ptymodule.h"
+#include "support/scriptedserver.h"
 #include "support/windowharness.h"
 
 #include <QCheckBox>
@@ -21,6 +23,7 @@
 Q_DECLARE_METATYPE(FoundPort)
 Q_DECLARE_METATYPE(OpenFacts)
 Q_DECLARE_METATYPE(OpenCause)
+Q_DECLARE_METATYPE(OperationOutcome)
 
 namespace {
 
@@ -67,6 +70,8 @@ private slots:
     void reopeningClosesThePreviousPort();
     void pulledAdapterFailsOnce_data();
     void pulledAdapterFailsOnce();
+    void networkLineCauses_data();
+    void networkLineCauses();
 
     void windowProgramsTheModule();
     void windowTestCallAndNotice();
@@ -170,6 +175,53 @@ void TestLinkEndToEnd::openFailureCauses()
 {
     QFETCH(OpenFacts, facts);
     QTEST(classifyOpenFailure(facts), "cause");
+}
+
+void TestLinkEndToEnd::networkLineCauses_data()
+{
+    // How a device server, or the network on the way, fails a module's
+    // line, and what the tool makes of it: an opening refused with its
+    // cause, or a write that ends failed however far it got.
+    using B = ScriptedServer::Behaviour;
+    QTest::addColumn<int>("behaviour");   // -1: nothing listens
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<OpenCause>("cause");   // an opening's; Other: the opening works, the write fails
+    QTest::addColumn<QString>("says");
+    QTest::newRow("refused") << -1 << "rfc2217" << OpenCause::Refused << "refused the connection";
+    QTest::newRow("reset at once") << int(B::ResetsAtOnce) << "rfc2217" << OpenCause::Closed << "closed the connection at once";
+    QTest::newRow("another client holds it") << int(B::InUse) << "tcp" << OpenCause::InUse << "Port already in use";
+    QTest::newRow("silent") << int(B::Silent) << "rfc2217" << OpenCause::NotRfc2217 << "did not finish the RFC 2217 negotiation";
+    QTest::newRow("flood") << int(B::Floods) << "rfc2217" << OpenCause::NotRfc2217 << "more than 200 telnet commands";
+    QTest::newRow("no RFC 2217") << int(B::RefusesRfc2217) << "rfc2217" << OpenCause::NotRfc2217 << "refused COM-PORT-OPTION";
+    QTest::newRow("TLS refused") << int(B::Silent) << "rfc2217+tls" << OpenCause::Tls << "TLS handshake";
+    QTest::newRow("reset while writing") << int(B::ResetsLater) << "rfc2217" << OpenCause::Other
+                                         << "of 26 steps reached the device server";
+    QTest::newRow("steps never confirmed") << int(B::NoConfirmation) << "rfc2217" << OpenCause::Other
+                                           << "did not confirm";
+}
+
+void TestLinkEndToEnd::networkLineCauses()
+{
+    QFETCH(int, behaviour);
+    QFETCH(QString, scheme);
+    QFETCH(OpenCause, cause);
+    QFETCH(QString, says);
+    ScriptedServer server(ScriptedServer::Behaviour(std::max(0, behaviour)));
+    QString address = server.address().replace("rfc2217", scheme);
+    if (behaviour < 0)
+        server.close();   // its port stays free: nothing listens there
+
+    HeldSettings settings;
+    WriteOperation write(ModuleAccess::at(*PortAddress::parse(address)), settings, OperationContext{});
+    QSignalSpy finished(&write, &Operation::finished);
+    write.start();
+    QVERIFY(finished.wait(20000));
+    const OperationOutcome outcome = finished.first().first().value<OperationOutcome>();
+    QCOMPARE(outcome.exit, ExitCode::Port);
+    QCOMPARE(outcome.kind, cause == OpenCause::Other ? OperationOutcome::Kind::LineFailed : OperationOutcome::Kind::CannotOpen);
+    QVERIFY2(outcome.line.contains(says), qPrintable(outcome.line));
+    if (cause != OpenCause::Other)
+        QVERIFY(server.received().isEmpty());   // nothing of the module's reached it
 }
 
 void TestLinkEndToEnd::openFailures_data()

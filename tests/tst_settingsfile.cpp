@@ -4,6 +4,7 @@
 #include "files/aliaslist.h"
 #include "files/fleetlist.h"
 #include "files/backups.h"
+#include "files/journalfiles.h"
 #include "files/operationlog.h"
 #include "files/settingsfile.h"
 #include "settings/codec.h"
@@ -1002,13 +1003,25 @@ void TestSettingsFile::backupsOfOneSecondNewestFirst()
 {
     QTemporaryDir dir;
     const QDateTime now(QDate(2026, 12, 9), QTime(12, 0));
-    QStringList written;
+    // Kept in one batch, as a fleet keeps them.
+    QList<RecordToKeep> records;
     for (int n = 0; n < 11; ++n) {
         ModuleSettings settings = exampleSettings();
         settings.aliases[1] = QStringLiteral("RUN %1").arg(n);
-        const BackupOutcome saved = saveBackup(dir.path(), settings, "ttyUSB0", kReadBackup, now);
-        QVERIFY2(!saved.failure, qPrintable(saved.failure ? saved.failure->english : QString()));
-        written.prepend(saved.path);
+        BackupToKeep backup;
+        backup.settings = settings;
+        backup.subject = "ttyUSB0";
+        backup.what = kReadBackup;
+        backup.when = now;
+        LogEntry entry;
+        entry.time = now;
+        entry.operation = "read";
+        records.append({entry, {backup}});
+    }
+    QStringList written;
+    for (const RecordKept &kept : keepRecords(dir.path(), records)) {
+        QVERIFY2(kept.problems.isEmpty(), qPrintable(kept.problems.value(0).english));
+        written.prepend(kept.backup);
     }
     QStringList listed;
     for (const BackupFile &backup : listBackups(dir.path()))
