@@ -53,7 +53,7 @@ int main(int argc, char *argv[])
     MainWindow window(WindowServices{&prompts, &clock, comDeviceMapper(*options), {}, {}});
     window.setTlsCredentials(options->tls);
     for (int n = 1; n <= kComPortCount; ++n) {
-        if (const std::optional<NetworkAddress> address = NetworkAddress::parse(options->comDevices[size_t(n - 1)]))
+        if (const std::optional<NetworkAddress> &address = options->networkBehind[size_t(n - 1)])
             window.putNetworkAddressBehind(n, *address);
     }
     prompts.setDialogParent(&window);

@@ -70,7 +70,7 @@ public:
     ~MainWindow() override;
 
     // What a connection over TLS is made with (KVR7314_TLS_CA, ...).
-    void setTlsCredentials(const TlsCredentials &tls) { m_network->setTls(tls); }
+    void setTlsCredentials(const TlsCredentials &tls) { m_connection->setTls(tls); }
     // COM `comPort` leads to a module behind a device server, for this run
     // (--com1 rfc2217://..., or the box's context menu).
     void putNetworkAddressBehind(int comPort, const NetworkAddress &address);
@@ -187,8 +187,8 @@ private:
     void releasePorts();
     // The network address put behind COM `comPort`, if one is.
     std::optional<NetworkAddress> networkBehind(int comPort) const;
-    // The device COM `comPort` leads to now: a network address put behind
-    // its box, or the one the machine or --com gives it.
+    // The serial device COM `comPort` leads to now: the one the machine or
+    // --com gives it.
     QString comDevice(int comPort) const;
     // Each COM box's tooltip names its device as the system knows it now,
     // or its network address and the kind of it (without a name lookup).
@@ -210,9 +210,9 @@ private:
     // Window state
     QString m_comPort;
     // Network addresses put behind the COM boxes through their menus.
-    std::array<QString, kComPortCount> m_networkBehind;
+    std::array<std::optional<NetworkAddress>, kComPortCount> m_networkBehind;
     // The connection of the running operation to a module behind the network.
-    std::shared_ptr<NetworkLines> m_network = std::make_shared<NetworkLines>();
+    std::shared_ptr<ModuleConnection> m_connection = std::make_shared<ModuleConnection>();
     QString m_monthName;
     std::optional<BusyKind> m_busy;
 

@@ -5,6 +5,7 @@
 
 #include "app/aliasedit.h"
 
+#include "link/portdirectory.h"
 #include "link/portlist.h"
 #include "settings/fieldtable.h"
 #include "settings/textrule.h"
@@ -341,7 +342,7 @@ QGroupBox *MainWindow::buildPortFrame()
     auto *frame = makeFrame(this, QStringLiteral("Frame_Compoort"), QStringLiteral(" kies communicatiepoort "));
     frame->setMinimumWidth(180);   // room for its caption
     auto *grid = tight(new QGridLayout(frame));
-    const QList<FoundPort> ports = foundPorts();
+    const QList<FoundPort> ports = PortDirectory::machine().ports();
     for (int i = 0; i < int(m_chkCom.size()); ++i) {
         const int port = i + 1;
         m_chkCom[i] = makeCheck(frame, QStringLiteral("ChkCOM%1").arg(port), comPortName(port),

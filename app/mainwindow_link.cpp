@@ -2,6 +2,7 @@
 // open, "schrijven", the test call and the no-network notice.
 #include "app/mainwindow.h"
 
+#include "link/portdirectory.h"
 #include "link/portlist.h"
 #include "link/systemserialport.h"
 #include "operations/fileoperations.h"
@@ -42,13 +43,21 @@ void MainWindow::createOperations()
 ModuleAccess MainWindow::moduleAccess()
 {
     ModuleAccess access;
-    access.address = [this] { return PortAddress::com(m_comPort.toInt()); };
+    access.address = [this] {
+        const int comPort = m_comPort.toInt();
+        const std::optional<NetworkAddress> server = networkBehind(comPort);
+        return server ? PortAddress::comBehind(comPort, *server) : PortAddress::com(comPort);
+    };
     access.comDevice = [this](int comPort) { return comDevice(comPort); };
-    access.networkAddress = [this] { return networkBehind(m_comPort.toInt()); };
-    access.network = m_network;
+    access.connection = m_connection;
     access.newPort = m_services.portFactory;
-    access.beforeOpening = [this] { releasePorts(); };
-    access.keepPortOpen = true;
+    // The last operation's port stays open until the next opening, as the
+    // module's own tool kept it.
+    access.beforeOpening = [this] {
+        releasePorts();
+        // An adapter plugged in since the last opening is found.
+        PortDirectory::machine().refresh();
+    };
     return access;
 }
 
@@ -61,29 +70,26 @@ void MainWindow::releasePorts()
 
 std::optional<NetworkAddress> MainWindow::networkBehind(int comPort) const
 {
-    return NetworkAddress::parse(m_networkBehind[size_t(comPort - 1)]);
+    return m_networkBehind[size_t(comPort - 1)];
 }
 
 void MainWindow::putNetworkAddressBehind(int comPort, const NetworkAddress &address)
 {
-    m_networkBehind[size_t(comPort - 1)] = address.text;
+    m_networkBehind[size_t(comPort - 1)] = address;
     if (m_chkCom[size_t(comPort - 1)])
         m_chkCom[size_t(comPort - 1)]->setToolTip(comToolTip(comPort, {}));
 }
 
 QString MainWindow::comDevice(int comPort) const
 {
-    if (const QString &address = m_networkBehind[size_t(comPort - 1)]; !address.isEmpty())
-        return address;
-    return m_services.comDevice ? m_services.comDevice(comPort) : machineComDevice(comPort);
+    return m_services.comDevice ? m_services.comDevice(comPort) : PortDirectory::machine().comDevice(comPort);
 }
 
 QString MainWindow::comToolTip(int comPort, const QList<FoundPort> &ports) const
 {
-    const QString device = comDevice(comPort);
-    if (const std::optional<NetworkAddress> address = NetworkAddress::parse(device))
+    if (const std::optional<NetworkAddress> address = networkBehind(comPort))
         return QStringLiteral("%1 – %2").arg(address->text, address->kindDutch());
-    return portDescription(device, ports);
+    return portDescription(comDevice(comPort), ports);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -93,8 +99,10 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
             if (watched != m_chkCom[i])
                 continue;
             // The system's ports are looked up only for a serial port.
-            const bool network = NetworkAddress::looksLikeOne(comDevice(i + 1));
-            m_chkCom[i]->setToolTip(comToolTip(i + 1, network ? QList<FoundPort>() : foundPorts()));
+            const bool network = networkBehind(i + 1).has_value();
+            if (!network)
+                PortDirectory::machine().refresh();
+            m_chkCom[i]->setToolTip(comToolTip(i + 1, network ? QList<FoundPort>() : PortDirectory::machine().ports()));
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -106,18 +114,18 @@ void MainWindow::showComMenu(int comPort, const QPoint &where)
     menu.setObjectName(QStringLiteral("MenuCOM%1").arg(comPort));
     QAction *put = menu.addAction(QStringLiteral("Netwerkadres instellen..."));
     QAction *remove = menu.addAction(QStringLiteral("Netwerkadres verwijderen"));
-    remove->setEnabled(!m_networkBehind[size_t(comPort - 1)].isEmpty());
+    remove->setEnabled(m_networkBehind[size_t(comPort - 1)].has_value());
     connect(put, &QAction::triggered, this, [this, comPort] { askNetworkAddress(comPort); });
     connect(remove, &QAction::triggered, this, [this, comPort] {
-        m_networkBehind[size_t(comPort - 1)].clear();
-        m_chkCom[size_t(comPort - 1)]->setToolTip(comToolTip(comPort, foundPorts()));
+        m_networkBehind[size_t(comPort - 1)].reset();
+        m_chkCom[size_t(comPort - 1)]->setToolTip(comToolTip(comPort, PortDirectory::machine().ports()));
     });
     menu.exec(where);
 }
 
 void MainWindow::askNetworkAddress(int comPort)
 {
-    const QString current = m_networkBehind[size_t(comPort - 1)];
+    const QString current = m_networkBehind[size_t(comPort - 1)] ? m_networkBehind[size_t(comPort - 1)]->text : QString();
     const std::optional<QString> answer = m_services.prompts->askText(
         comPortName(comPort),
         QStringLiteral("Netwerkadres voor %1 (alleen voor deze sessie),\n"

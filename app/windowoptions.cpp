@@ -1,5 +1,6 @@
 #include "app/windowoptions.h"
 
+#include "link/portdirectory.h"
 #include "settings/modulesettings.h"
 
 #include <QCommandLineParser>
@@ -82,10 +83,15 @@ std::optional<WindowOptions> parseWindowOptions(const QStringList &arguments, QS
             *error = QStringLiteral("--%1 needs a device").arg(optionName(n));
             return std::nullopt;
         }
-        if (NetworkAddress::looksLikeOne(device) && !NetworkAddress::parse(device)) {
-            *error = QStringLiteral("--%1 takes a device or %2, not \"%3\"")
-                         .arg(optionName(n), NetworkAddress::formsTaken(), device);
-            return std::nullopt;
+        // What was typed: a device server's port, or else a device.
+        if (NetworkAddress::looksLikeOne(device)) {
+            options.networkBehind[size_t(n - 1)] = NetworkAddress::parse(device);
+            if (!options.networkBehind[size_t(n - 1)]) {
+                *error = QStringLiteral("--%1 takes a device or %2, not \"%3\"")
+                             .arg(optionName(n), NetworkAddress::formsTaken(), device);
+                return std::nullopt;
+            }
+            continue;
         }
         options.comDevices[size_t(n - 1)] = device;
     }
@@ -101,9 +107,8 @@ std::optional<WindowOptions> parseWindowOptions(const QStringList &arguments, QS
 
 ComDeviceMapper comDeviceMapper(const WindowOptions &options)
 {
-    // A network address is put behind its box by the window itself.
     return [given = options.comDevices](int comPort) {
         const QString &device = given[size_t(comPort - 1)];
-        return device.isEmpty() || NetworkAddress::looksLikeOne(device) ? machineComDevice(comPort) : device;
+        return device.isEmpty() ? PortDirectory::machine().comDevice(comPort) : device;
     };
 }

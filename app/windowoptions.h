@@ -17,6 +17,8 @@ struct WindowOptions {
     // --com1 .. --com4 DEVICE: any device behind a COM box; empty: the port
     // the machine has for that box (comDevices()).
     std::array<QString, kComPortCount> comDevices;
+    // --com1 .. --com4 ADDRESS: a device server's port behind a COM box.
+    std::array<std::optional<NetworkAddress>, kComPortCount> networkBehind;
     // A settings file to open at the start, as "openen" would (a file
     // manager passes the file double-clicked).
     QString file;
@@ -34,6 +36,5 @@ std::optional<QString> windowInformationRequest(const QStringList &arguments);
 std::optional<WindowOptions> parseWindowOptions(const QStringList &arguments, QString *error, bool *fileError = nullptr);
 
 // COM n -> device: the device given for it, or else the one the machine
-// has for that box at the moment the port is opened. A network address
-// given is not a device: the window puts it behind its box.
+// has for that box at the moment the port is opened.
 ComDeviceMapper comDeviceMapper(const WindowOptions &options);

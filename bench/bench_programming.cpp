@@ -19,6 +19,7 @@
 #include "link/frames.h"
 #include "link/portlist.h"
 #include "sim/ptyhost.h"
+#include "link/portdirectory.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -96,7 +97,7 @@ int main(int argc, char *argv[])
     // box's port (the machine's ports listed at the opening), so step 1
     // costs what it costs on a technician's machine.
     services.comDevice = [device](int comPort) {
-        machineComDevice(comPort);
+        PortDirectory::machine().comDevice(comPort);
         return device;
     };
     MainWindow window(services);

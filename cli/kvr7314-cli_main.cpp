@@ -7,6 +7,7 @@
 #include "cli/clirun.h"
 #include "cli/reportmodule.h"
 #include "fleet/fleetsummary.h"
+#include "link/portdirectory.h"
 #include "link/portlist.h"
 
 #include <QCoreApplication>
@@ -30,7 +31,7 @@ int main(int argc, char *argv[])
         QString error = parse.error;
         if (parse.noModuleGiven) {
             QStringList devices;
-            for (const FoundPort &port : foundPorts())
+            for (const FoundPort &port : PortDirectory::machine().ports())
                 devices.append(port.device);
             // Before the "(see ... --help)" that ends the line.
             error.insert(error.lastIndexOf(QStringLiteral(" (see ")),

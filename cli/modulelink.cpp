@@ -9,10 +9,14 @@ ModuleLink::ModuleLink(ModuleChoice choice) : m_choice(std::move(choice))
 {
     m_clock.start();
     // The negotiation with a device server goes into the trace as notes.
-    m_network->setNoteSink([this](const QString &text) { note(text); });
+    m_connection->setNoteSink([this](const QString &text) { note(text); });
+    m_connection->hold();
 }
 
-ModuleLink::~ModuleLink() = default;
+ModuleLink::~ModuleLink()
+{
+    m_connection->release();
+}
 
 bool ModuleLink::prepare(QString *error, ExitCode *exit)
 {
@@ -24,7 +28,7 @@ bool ModuleLink::prepare(QString *error, ExitCode *exit)
             *exit = ExitCode::File;
             return false;
         }
-        m_network->setTls(*tls);
+        m_connection->setTls(*tls);
     }
     if (m_choice.trace.isEmpty())
         return true;
@@ -64,11 +68,10 @@ QString ModuleLink::builtInNotice() const
 ModuleAccess ModuleLink::access()
 {
     ModuleAccess access = ModuleAccess::at(address());
-    access.network = m_network;
-    access.oneConnectionForAll = true;
+    access.connection = m_connection;
     access.newPort = [this]() -> std::unique_ptr<SerialPort> {
         std::unique_ptr<SerialPort> port
-            = m_builtIn ? m_builtIn->portFactory()() : newPortFor(address().deviceNow({}), m_network);
+            = m_builtIn ? m_builtIn->portFactory()() : newPortFor(address().target({}), m_connection);
         if (m_trace.isOpen())
             port = std::make_unique<TracingSerialPort>(std::move(port), &m_trace, m_clock);
         return port;

@@ -46,8 +46,9 @@ private:
 
     ModuleChoice m_choice;
     std::unique_ptr<SimulatedLine> m_builtIn;
-    // The command's one connection to a module behind the network.
-    std::shared_ptr<NetworkLines> m_network = std::make_shared<NetworkLines>();
+    // The command's one connection to a module behind the network, held
+    // for all its steps (a backup read, the write, its verify).
+    std::shared_ptr<ModuleConnection> m_connection = std::make_shared<ModuleConnection>();
     QFile m_trace;
     QElapsedTimer m_clock;
 };

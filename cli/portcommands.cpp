@@ -3,6 +3,7 @@
 #include "cli/clicommandtable.h"
 #include "cli/filecommands.h"
 #include "cli/stopsignals.h"
+#include "link/portdirectory.h"
 #include "link/portlist.h"
 #include "link/tracingserialport.h"
 #ifndef Q_OS_WIN
@@ -101,7 +102,7 @@ public:
 ExitCode runPorts(const PortsRequest &request)
 {
     CliConsole console(request.json);
-    const QList<FoundPort> ports = foundPorts();
+    const QList<FoundPort> ports = PortDirectory::machine().ports();
     const std::array<QString, kComPortCount> com = comDevices(ports);
     if (request.json) {
         QJsonArray boxes;

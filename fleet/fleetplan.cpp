@@ -2,6 +2,7 @@
 
 #include "files/backups.h"
 #include "files/operationlog.h"
+#include "link/portdirectory.h"
 #include "operations/fileoperations.h"
 #include "operations/outcome.h"
 
@@ -139,14 +140,11 @@ std::optional<FileReason> allowOpenFiles(qsizetype modules)
 
 MachinePorts machinePortsOnce()
 {
-    auto ports = std::make_shared<std::optional<QList<FoundPort>>>();
+    // The machine's directory, walked anew for this list and then shared.
+    PortDirectory::machine().refresh();
     MachinePorts machine;
-    machine.found = [ports] {
-        if (!*ports)
-            *ports = foundPorts();
-        return **ports;
-    };
-    machine.comDevice = [found = machine.found](int comPort) { return comDevices(found())[size_t(comPort - 1)]; };
+    machine.found = [] { return PortDirectory::machine().ports(); };
+    machine.comDevice = [](int comPort) { return PortDirectory::machine().comDevice(comPort); };
     return machine;
 }
 

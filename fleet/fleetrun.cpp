@@ -38,9 +38,9 @@ public:
           m_reports(std::move(reports)),
           m_context(options.context)
     {
-        // One connection for the backup read, the write and its verify.
-        m_access.oneConnectionForAll = true;
         m_access.portsFound = options.portsFound;
+        // Each opening lets go of the port an operation before it kept.
+        m_access.beforeOpening = [this] { releasePorts(); };
         m_access.comDevice = options.comDevice;
         if (options.portsFor)
             m_access.newPort = options.portsFor(module);
@@ -89,12 +89,17 @@ public:
     void start()
     {
         m_clock.start();
+        // One connection for its whole chain: a check or a backup read, the
+        // write and its verify.
+        m_access.connection->hold();
         if (m_action == FleetAction::Undo && !m_program) {
+            m_access.connection->release();
             endWithoutRun();
             return;
         }
         // A write or an undo with a canary or a limit writes when the run says.
         if (m_gated && m_first == m_program) {
+            m_access.connection->release();
             setState({FleetState::Stage::WaitingToWrite});
             m_reports.checked();
             return;
@@ -106,6 +111,7 @@ public:
     void write()
     {
         m_writing = true;
+        m_access.connection->hold();
         run(m_program);
     }
     bool isWriting() const { return m_writing; }
@@ -170,8 +176,10 @@ private:
             m_firmware = outcome.settings->firmwareVersion;
         if (operation == m_check || m_differences.isEmpty())
             m_differences = outcome.differences;
-        // Other clients of the device server may reach the module meanwhile.
-        m_access.network->close();
+        // Other clients of the device server may reach the module meanwhile,
+        // and its port is another program's again.
+        releasePorts();
+        m_access.connection->release();
         if (operation == m_check && m_program && outcome.kind == OperationOutcome::Kind::Differs) {
             waitToWrite(*outcome.settings);
             return;
@@ -186,6 +194,14 @@ private:
         m_program->setReplaced(held);
         setState({FleetState::Stage::WaitingToWrite, 0, 0, int(m_differences.size())});
         m_reports.checked();
+    }
+
+    void releasePorts()
+    {
+        for (Operation *operation : {m_first, static_cast<Operation *>(m_program)}) {
+            if (operation)
+                operation->releasePort();
+        }
     }
 
     // An undo with nothing to put back.

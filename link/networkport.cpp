@@ -532,9 +532,44 @@ bool NetworkLine::hasUnsentBytes() const
 
 // --- the connections of one module -----------------------------------------------------------
 
-NetworkLines::~NetworkLines() = default;
+void NetworkLine::close()
+{
+    if (m_state == State::Connecting || m_state == State::Negotiating) {
+        // An opening that waits for it hears that it ended.
+        failOpening(OpenCause::Closed, QStringLiteral("the connection was closed before it was ready"));
+        return;
+    }
+    if (!m_socket || isOver()) {
+        m_state = m_state == State::Idle ? State::Closed : m_state;
+        return;
+    }
+    m_state = State::Closed;
+    m_deadline->stop();
+    endConfirmation(QStringLiteral("the connection was closed"));
+    m_socket->disconnect(this);
+    // What is queued goes to the server before the connection closes; the
+    // server passes it on to the module.
+    if (m_socket->state() == QAbstractSocket::ConnectedState) {
+        m_socket->flush();
+        m_socket->disconnectFromHost();
+    } else {
+        m_socket->abort();
+    }
+}
 
-std::shared_ptr<NetworkLine> NetworkLines::lineTo(const NetworkAddress &address)
+ModuleConnection::~ModuleConnection() = default;
+
+void ModuleConnection::release()
+{
+    if (m_holders > 0)
+        --m_holders;
+    if (m_holders > 0 || !m_line)
+        return;
+    m_line->close();
+    m_line.reset();
+}
+
+std::shared_ptr<NetworkLine> ModuleConnection::lineTo(const NetworkAddress &address)
 {
     if (m_line && m_line->address() == address && !m_line->isOver())
         return m_line;
@@ -551,7 +586,7 @@ std::shared_ptr<NetworkLine> NetworkLines::lineTo(const NetworkAddress &address)
     return m_line;
 }
 
-void NetworkLines::connectFirst(const NetworkAddress &address,
+void ModuleConnection::connectFirst(const NetworkAddress &address,
                                 const std::function<void(std::optional<PortFailure>)> &done)
 {
     const std::shared_ptr<NetworkLine> line = lineTo(address);
@@ -566,16 +601,19 @@ void NetworkLines::connectFirst(const NetworkAddress &address,
     });
     QObject::connect(line.get(), &NetworkLine::openFailed, line.get(),
                      [done, answered, device = address.text](OpenCause cause, const QString &description) {
-                         if (!std::exchange(*answered, true))
-                             done(openingFailure(device, description, cause));
+                         if (!std::exchange(*answered, true)) {
+                             PortFailure failure = openingFailure(device, description, cause);
+                             failure.atDeviceServer = true;
+                             done(failure);
+                         }
                      });
     line->connectToServer();
 }
 
 // --- a port on it ------------------------------------------------------------------------------
 
-NetworkSerialPort::NetworkSerialPort(std::shared_ptr<NetworkLines> lines, QObject *parent)
-    : SerialPort(parent), m_lines(std::move(lines))
+NetworkSerialPort::NetworkSerialPort(NetworkAddress address, std::shared_ptr<ModuleConnection> connection, QObject *parent)
+    : SerialPort(parent), m_address(std::move(address)), m_connection(std::move(connection))
 {
 }
 
@@ -591,13 +629,8 @@ NetworkSerialPort::~NetworkSerialPort()
 bool NetworkSerialPort::open(const QString &device)
 {
     // Only a connection that is ready opens at once.
-    m_deviceName = device;
-    const std::optional<NetworkAddress> address = NetworkAddress::parse(device);
-    if (!address) {
-        m_errorString = QStringLiteral("not a network address");
-        return false;
-    }
-    const std::shared_ptr<NetworkLine> line = m_lines->lineTo(*address);
+    m_deviceName = device.isEmpty() ? m_address.text : device;
+    const std::shared_ptr<NetworkLine> line = m_connection->lineTo(m_address);
     if (!line->isReady()) {
         m_errorString = QStringLiteral("not connected");
         return false;
@@ -607,14 +640,8 @@ bool NetworkSerialPort::open(const QString &device)
 
 void NetworkSerialPort::openThen(const QString &device, const std::function<void(bool)> &done)
 {
-    m_deviceName = device;
-    const std::optional<NetworkAddress> address = NetworkAddress::parse(device);
-    if (!address) {
-        m_errorString = QStringLiteral("not a network address");
-        done(false);
-        return;
-    }
-    const std::shared_ptr<NetworkLine> line = m_lines->lineTo(*address);
+    m_deviceName = device.isEmpty() ? m_address.text : device;
+    const std::shared_ptr<NetworkLine> line = m_connection->lineTo(m_address);
     if (line->isReady()) {
         done(attach(line));
         return;

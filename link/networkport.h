@@ -1,11 +1,11 @@
 #pragma once
 // A module behind a serial device server: a SerialPort over a TCP (or TLS)
 // connection, raw or with RFC 2217 setting the line. One connection serves
-// every opening of one operation or one command: a write, its backup and
-// its verify; the next opening drops what arrived in between, as a local
-// port's does. The connection closes when nothing holds it any more, after
-// its last bytes went out, so other clients of the server can reach the
-// module.
+// every opening while something holds it (an operation, a command for all
+// its steps, a fleet's module for its chain); the next opening drops what
+// arrived in between, as a local port's does. The connection closes when
+// the last holder lets go, after its last bytes went out, so other clients
+// of the server can reach the module.
 
 #include "link/acknowledgedbytes.h"
 #include "link/networkaddress.h"
@@ -72,7 +72,10 @@ public:
     // Connects and negotiates once; ready() or openFailed() follows.
     void connectToServer();
     bool isReady() const { return m_state == State::Ready; }
-    bool isOver() const { return m_state == State::Failed || m_state == State::Lost; }
+    bool isOver() const { return m_state == State::Failed || m_state == State::Lost || m_state == State::Closed; }
+    // Closes it once what is queued has gone to the server; ports still on
+    // it see a line that takes nothing more.
+    void close();
 
     // A new opening: what the server sent since the last is dropped, here
     // and (RFC 2217) at the server.
@@ -108,7 +111,7 @@ signals:
     void noted(const QString &text);
 
 private:
-    enum class State { Idle, Connecting, Negotiating, Ready, Failed, Lost };
+    enum class State { Idle, Connecting, Negotiating, Ready, Failed, Lost, Closed };
 
     void connected();
     void secured();
@@ -147,21 +150,25 @@ private:
     int m_answersAwaited = 0;       // RFC 2217: the server's answers to the baud-rate query
 };
 
-// The connections of one front end's operations on one module: at most one
-// at a time, handed to every opening until close().
-class NetworkLines {
+// The one object that owns a module's connection: at most one at a time,
+// opened when an opening first needs it, handed to every opening while it
+// is held, and closed when its last holder lets go.
+class ModuleConnection {
 public:
-    NetworkLines() = default;
-    explicit NetworkLines(TlsCredentials tls) : m_tls(std::move(tls)) {}
-    ~NetworkLines();
+    ModuleConnection() = default;
+    explicit ModuleConnection(TlsCredentials tls) : m_tls(std::move(tls)) {}
+    ~ModuleConnection();
 
-    // The connection to `address`: the one held, or a new one.
+    // The connection to `address`: the one open, or a new one.
     std::shared_ptr<NetworkLine> lineTo(const NetworkAddress &address);
     // Connects to `address` now, so a run's clock starts once it is ready;
     // `done` gets the failure, or nothing.
     void connectFirst(const NetworkAddress &address, const std::function<void(std::optional<PortFailure>)> &done);
-    // Lets the held connection go: it closes once no port uses it.
-    void close() { m_line.reset(); }
+    // Something needs the connection until its release(): an operation, a
+    // command for all its steps, a fleet's module for its chain.
+    void hold() { ++m_holders; }
+    // The last holder gone, the connection closes.
+    void release();
     // For the connections made from now on.
     void setTls(const TlsCredentials &tls) { m_tls = tls; }
     // Where the connections' notes go (a trace): how they connected and
@@ -172,13 +179,15 @@ private:
     TlsCredentials m_tls;
     std::function<void(const QString &)> m_noteSink;
     std::shared_ptr<NetworkLine> m_line;
+    int m_holders = 0;
 };
 
-// A SerialPort on a connection of `lines`.
+// A SerialPort to the device server at `address`, on `connection`. The
+// device name open() is given is only how messages name it.
 class NetworkSerialPort : public SerialPort {
     Q_OBJECT
 public:
-    explicit NetworkSerialPort(std::shared_ptr<NetworkLines> lines, QObject *parent = nullptr);
+    NetworkSerialPort(NetworkAddress address, std::shared_ptr<ModuleConnection> connection, QObject *parent = nullptr);
     ~NetworkSerialPort() override;
 
     bool open(const QString &device) override;
@@ -203,7 +212,8 @@ private:
     bool attach(const std::shared_ptr<NetworkLine> &line);
     void openingFailed(OpenCause cause, const QString &description);
 
-    std::shared_ptr<NetworkLines> m_lines;
+    NetworkAddress m_address;
+    std::shared_ptr<ModuleConnection> m_connection;
     std::shared_ptr<NetworkLine> m_line;
     std::function<void(bool)> m_done;
     QString m_deviceName;

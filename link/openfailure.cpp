@@ -162,7 +162,7 @@ QString openFailureDetails(const PortFailure &failure, const QList<FoundPort> &p
               << kDialoutHintDutch;
         break;
     case OpenCause::InUse:
-        if (NetworkAddress::looksLikeOne(failure.device)) {
+        if (failure.atDeviceServer) {
             lines << networkCauseDutch(failure);
             break;
         }
@@ -193,7 +193,7 @@ QString openFailureLine(const PortFailure &failure, const QList<FoundPort> &port
     case OpenCause::NoPermission:
         return start + QStringLiteral("no permission (%1). ").arg(failure.description) + kDialoutHintEnglish;
     case OpenCause::InUse:
-        if (NetworkAddress::looksLikeOne(failure.device))
+        if (failure.atDeviceServer)
             return start + withAdvice(failure);
         return start + (failure.holder.isEmpty()
                             ? QStringLiteral("it is in use by another program (%1). ").arg(failure.description)
@@ -211,7 +211,7 @@ QString openFailureLine(const PortFailure &failure, const QList<FoundPort> &port
 
 QString lineFailureDetails(const PortFailure &failure)
 {
-    if (!NetworkAddress::looksLikeOne(failure.device))
+    if (!failure.atDeviceServer)
         return {};
     return QStringList{QStringLiteral("Poort: ") + failure.device,
                        QStringLiteral("Oorzaak: de verbinding met de server is verbroken (%1).").arg(failure.description),

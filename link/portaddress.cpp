@@ -1,6 +1,7 @@
 #include "link/portaddress.h"
 
 #include "link/networkport.h"
+#include "link/portdirectory.h"
 #include "link/portlist.h"
 #include "link/systemserialport.h"
 
@@ -39,9 +40,16 @@ QString PortAddress::formsTaken()
 
 QString PortAddress::deviceNow(const ComDeviceMapper &comDevice) const
 {
+    if (m_network)
+        return m_network->text;
     if (m_kind != Kind::Com)
         return m_device;
-    return comDevice ? comDevice(m_comNumber) : machineComDevice(m_comNumber);
+    return comDevice ? comDevice(m_comNumber) : PortDirectory::machine().comDevice(m_comNumber);
+}
+
+PortTarget PortAddress::target(const ComDeviceMapper &comDevice) const
+{
+    return PortTarget{deviceNow(comDevice), m_network};
 }
 
 QString PortAddress::name() const
@@ -56,9 +64,10 @@ QString PortAddress::description(const ComDeviceMapper &comDevice) const
     return QStringLiteral("%1 (%2)").arg(name(), deviceNow(comDevice));
 }
 
-std::unique_ptr<SerialPort> newPortFor(const QString &device, const std::shared_ptr<NetworkLines> &lines)
+std::unique_ptr<SerialPort> newPortFor(const PortTarget &target, const std::shared_ptr<ModuleConnection> &connection)
 {
-    if (NetworkAddress::looksLikeOne(device))
-        return std::make_unique<NetworkSerialPort>(lines ? lines : std::make_shared<NetworkLines>());
+    if (target.network)
+        return std::make_unique<NetworkSerialPort>(*target.network,
+                                                   connection ? connection : std::make_shared<ModuleConnection>());
     return makeSystemSerialPort();
 }

@@ -12,7 +12,17 @@
 #include <memory>
 #include <optional>
 
-class NetworkLines;
+class ModuleConnection;
+
+// Where one opening goes, resolved once from a PortAddress: a serial
+// device, or a device server's port. Everything after the resolution asks
+// this what kind it is; nothing reads it from a device's text again.
+struct PortTarget {
+    QString device;                          // the device opened, or the server's address as given
+    std::optional<NetworkAddress> network;   // a device server's port
+
+    bool isNetwork() const { return network.has_value(); }
+};
 
 class PortAddress {
 public:
@@ -23,6 +33,14 @@ public:
     static PortAddress network(const NetworkAddress &address)
     {
         PortAddress port(Kind::Network, 0, address.text);
+        port.m_network = address;
+        return port;
+    }
+    // The window's COM box n with a device server's port put behind it: it
+    // keeps its name ("COM 1") and leads to the server.
+    static PortAddress comBehind(int number, const NetworkAddress &address)
+    {
+        PortAddress port(Kind::Com, number, {});
         port.m_network = address;
         return port;
     }
@@ -37,7 +55,8 @@ public:
     static QString formsTaken();
 
     bool isCom() const { return m_kind == Kind::Com; }
-    bool isNetwork() const { return m_kind == Kind::Network; }
+    // It leads to a device server: a network address, or a COM box with one behind it.
+    bool isNetwork() const { return m_network.has_value(); }
     // The network address, for a port of that kind.
     const std::optional<NetworkAddress> &networkAddress() const { return m_network; }
 
@@ -46,6 +65,8 @@ public:
     // so an adapter plugged in meanwhile is found. A network address as
     // given.
     QString deviceNow(const ComDeviceMapper &comDevice) const;
+    // Where an opening now goes: a COM n's device through `comDevice`.
+    PortTarget target(const ComDeviceMapper &comDevice) const;
     // "COM 3", or the device path: how the window's box names the port.
     QString name() const;
     // "COM 1 (/dev/ttyUSB0)", or the device path: how a message names it.
@@ -66,6 +87,6 @@ private:
     std::optional<NetworkAddress> m_network;
 };
 
-// A fresh, unopened port for `device`: the system's serial port, or for a
-// network address a port on one of `lines`' connections.
-std::unique_ptr<SerialPort> newPortFor(const QString &device, const std::shared_ptr<NetworkLines> &lines);
+// A fresh, unopened port for `target`: the system's serial port, or for a
+// device server a port on `connection`.
+std::unique_ptr<SerialPort> newPortFor(const PortTarget &target, const std::shared_ptr<ModuleConnection> &connection);

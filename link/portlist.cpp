@@ -89,11 +89,6 @@ std::array<QString, kComPortCount> comDevices(const QList<FoundPort> &ports)
     return devices;
 }
 
-QString machineComDevice(int comPort)
-{
-    return comDevices(foundPorts())[size_t(comPort - 1)];
-}
-
 std::optional<FoundPort> portOfDevice(const QString &device, const QList<FoundPort> &ports)
 {
     const auto found = std::find_if(ports.begin(), ports.end(), [&](const FoundPort &p) {

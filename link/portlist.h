@@ -41,10 +41,6 @@ QList<FoundPort> foundPorts();
 // ports than n, COM n keeps /dev/ttyS(n-1). On Windows COM n is "COMn".
 std::array<QString, kComPortCount> comDevices(const QList<FoundPort> &ports);
 
-// The device COM `comPort` (1..4) leads to with the ports found now: asked
-// at every opening, so an adapter plugged in meanwhile is found.
-QString machineComDevice(int comPort);
-
 // The port found for `device` (its path or its by-id name), if any.
 std::optional<FoundPort> portOfDevice(const QString &device, const QList<FoundPort> &ports);
 

@@ -49,6 +49,7 @@ PortFailure lineFailure(const SerialPort &port, const QString &description)
     failure.device = port.deviceName();
     failure.description = description;
     failure.lostWrites = port.lostWrites();
+    failure.atDeviceServer = port.reachesDeviceServer();
     return failure;
 }
 
@@ -69,6 +70,7 @@ void openDeviceThen(std::unique_ptr<SerialPort> port, const QString &device, con
         }
         outcome.failure = openingFailure(port->deviceName().isEmpty() ? device : port->deviceName(),
                                          port->errorString(), port->openCause(), port->holder());
+        outcome.failure.atDeviceServer = port->reachesDeviceServer();
         done(std::move(outcome));
     });
 }

@@ -39,6 +39,8 @@ struct PortFailure {
     QString description;     // what the system said ("No such file or directory")
     // LineFailed: bytes written had not all left the port when it failed.
     bool lostWrites = true;
+    // It was a device server's port (the details then speak of the network).
+    bool atDeviceServer = false;
     OpenCause cause = OpenCause::Other;   // CannotOpen
     QString holder;          // InUse: the program that holds the port, when known
 };

@@ -62,6 +62,7 @@ void FrameOperation::start()
         sent();
     m_sending = m_next;
     beginRecord(m_sending.operation, &m_access);
+    m_access.operationStarted();
     if (!begin())
         return;
     // The opening closes the previous port of the same device first.
@@ -101,8 +102,6 @@ void FrameOperation::lineFailed(const QString &description)
         return;
     m_leaving->stop();
     const OperationOutcome outcome = portFailed(lineFailure(*m_port, description), m_access.address(), kWriteFailureText);
-    if (!m_access.keepsPortOpen())
-        m_port.reset();
     m_access.operationEnded();
     conclude(outcome, outcome.line);
 }
@@ -136,15 +135,12 @@ void FrameOperation::notDelivered(const QString &description)
     outcome.line += m_sending.operation == u"test-call"
         ? QStringLiteral("; the test call may not have reached the module")
         : QStringLiteral("; the no-network notice may not have reached the module");
-    m_port.reset();
     m_access.operationEnded();
     conclude(outcome, outcome.line);
 }
 
 void FrameOperation::delivered()
 {
-    if (!m_access.keepsPortOpen())
-        m_port.reset();
     m_access.operationEnded();
     OperationOutcome outcome;
     if (m_sending.operation == u"test-call")

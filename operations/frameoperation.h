@@ -30,7 +30,7 @@ public:
 
     // The port of the last frame, until the next opening or releasePort().
     SerialPort *port() const { return m_port.get(); }
-    void releasePort() { m_port.reset(); }
+    void releasePort() override { m_port.reset(); }
 
 protected:
     // A code the module takes no test call for.

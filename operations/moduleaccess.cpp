@@ -4,27 +4,21 @@ ModuleAccess ModuleAccess::at(const PortAddress &address, TlsCredentials tls)
 {
     ModuleAccess access;
     access.address = [address] { return address; };
-    access.network = std::make_shared<NetworkLines>(std::move(tls));
+    access.connection = std::make_shared<ModuleConnection>(std::move(tls));
     return access;
 }
 
-QString ModuleAccess::device() const
+PortTarget ModuleAccess::target() const
 {
-    if (const std::optional<NetworkAddress> server = networkNow())
-        return server->text;
-    return address().deviceNow(comDevice);
+    return address().target(comDevice);
 }
 
 QString ModuleAccess::description() const
 {
-    if (const std::optional<NetworkAddress> server = networkNow(); server && !address().isNetwork())
-        return QStringLiteral("%1 (%2)").arg(address().name(), server->text);
-    return address().description(comDevice);
-}
-
-std::optional<NetworkAddress> ModuleAccess::networkNow() const
-{
-    return networkAddress ? networkAddress() : address().networkAddress();
+    const PortAddress where = address();
+    if (where.isNetwork() && where.isCom())
+        return QStringLiteral("%1 (%2)").arg(where.name(), where.networkAddress()->text);
+    return where.description(comDevice);
 }
 
 PortOpener ModuleAccess::opener() const
@@ -34,28 +28,29 @@ PortOpener ModuleAccess::opener() const
             access.beforeOpening();
         // Where a COM box leads is looked up once per opening: a walk over
         // the machine's serial ports.
-        const QString device = access.device();
-        openDeviceThen(access.newPort ? access.newPort() : newPortFor(device, access.network), device, done);
+        const PortTarget target = access.target();
+        openDeviceThen(access.newPort ? access.newPort() : newPortFor(target, access.connection), target.device, done);
     };
 }
 
 void ModuleAccess::connectFirst(const std::function<void(std::optional<PortFailure>)> &done) const
 {
-    const std::optional<NetworkAddress> server = networkNow();
-    if (!server || !network) {
+    const PortAddress where = address();
+    if (!where.isNetwork() || !connection) {
         done(std::nullopt);
         return;
     }
-    network->connectFirst(*server, done);
+    connection->connectFirst(*where.networkAddress(), done);
 }
 
-bool ModuleAccess::keepsPortOpen() const
+void ModuleAccess::operationStarted() const
 {
-    return keepPortOpen && !networkNow();
+    if (connection)
+        connection->hold();
 }
 
 void ModuleAccess::operationEnded() const
 {
-    if (network && !oneConnectionForAll)
-        network->close();
+    if (connection)
+        connection->release();
 }

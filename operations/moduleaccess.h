@@ -1,7 +1,8 @@
 #pragma once
 // How an operation reaches its module: where it is, how a COM n leads to a
 // device, and the port objects to open it on (the system's serial ports, a
-// simulated line, a traced port).
+// simulated line, a traced port). Where an opening goes is resolved once,
+// as a typed target, and the port made for that target.
 
 #include "link/networkport.h"
 #include "link/portaddress.h"
@@ -16,19 +17,15 @@ struct ModuleAccess {
     // may change until the first step is sent.
     std::function<PortAddress()> address;
     ComDeviceMapper comDevice;   // COM n -> device; the machine's ports when empty
-    // The device server the module is behind now, if it is: known without a
-    // walk over the machine's serial ports. By default the address's own.
-    std::function<std::optional<NetworkAddress>()> networkAddress;
-    SerialPortFactory newPort;   // fresh port objects; the address's own kind when empty
-    // Called before each opening (the window lets go of its last port, so
-    // the same device is closed before it is opened again).
+    SerialPortFactory newPort;   // fresh port objects; those of the target's kind when empty
+    // Called before each opening: the front end lets go of the ports its
+    // operations still hold, so the same device is closed before it is
+    // opened again (the window keeps its last port open until then).
     std::function<void()> beforeOpening;
-    // The connection to a module behind the network, shared by every
-    // opening until operationEnded().
-    std::shared_ptr<NetworkLines> network = std::make_shared<NetworkLines>();
-    // A command keeps one connection for all its steps (--backup, the
-    // write, --verify); the window's operations each make their own.
-    bool oneConnectionForAll = false;
+    // The module's connection when it is behind a device server: held by
+    // each operation while it runs, and by a command or a fleet's module
+    // for all its steps, so they share it.
+    std::shared_ptr<ModuleConnection> connection = std::make_shared<ModuleConnection>();
     // The log and the backups name the port by its device; a module inside
     // the program by this name instead ("--sim").
     QString loggedName;
@@ -36,30 +33,23 @@ struct ModuleAccess {
     // gives: a fresh walk over them when empty. Many modules run at once
     // share one walk, which blocks the program's one event loop a while.
     std::function<QList<FoundPort>()> portsFound;
-    // The window keeps the port open after an operation, as the module's
-    // own tool did, until the next operation opens it anew; a command
-    // closes it when it is done.
-    bool keepPortOpen = false;
 
     static ModuleAccess at(const PortAddress &address, TlsCredentials tls = TlsCredentials());
 
+    // Where an opening goes now.
+    PortTarget target() const;
     // The device it leads to now.
-    QString device() const;
+    QString device() const { return target().device; }
     // "COM 1 (/dev/ttyUSB0)", "/dev/ttyUSB0": how messages name it.
     QString description() const;
     // How the port is opened, each time anew.
     PortOpener opener() const;
-    // The device server the module is behind now, if it is.
-    std::optional<NetworkAddress> networkNow() const;
 
     // Connects to a module behind the network before a run's clock
     // starts, so the connection's time counts for none of its pauses;
     // `done` gets why it could not, or nothing (at once for a local port).
     void connectFirst(const std::function<void(std::optional<PortFailure>)> &done) const;
-    // Whether the port stays open once an operation has ended: a network
-    // connection never does, so other clients of the server can reach the
-    // module.
-    bool keepsPortOpen() const;
-    // An operation has ended and let go of its port.
+    // An operation starts and ends: it holds the module's connection while it runs.
+    void operationStarted() const;
     void operationEnded() const;
 };

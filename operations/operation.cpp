@@ -2,8 +2,8 @@
 
 #include "files/filemessages.h"
 #include "link/linkmessages.h"
-#include "link/networkaddress.h"
 #include "link/openfailure.h"
+#include "link/portdirectory.h"
 #include "link/portlist.h"
 
 #include <QMetaMethod>
@@ -97,14 +97,14 @@ void Operation::lookUpPort()
     m_lookUpComing = false;
     if (!m_record || !m_portOfRecord)
         return;
-    const QString device = m_portOfRecord->device();
+    const PortTarget target = m_portOfRecord->target();
     const auto portsFound = m_portOfRecord->portsFound;
     m_portOfRecord.reset();
     // A device server's port is no serial device of this machine.
-    const std::optional<FoundPort> found = NetworkAddress::looksLikeOne(device)
+    const std::optional<FoundPort> found = target.isNetwork()
         ? std::nullopt
-        : portOfDevice(device, portsFound ? portsFound() : foundPorts());
-    m_record->setPort(device, found ? found->description : QString(), found ? found->serialNumber : QString());
+        : portOfDevice(target.device, portsFound ? portsFound() : PortDirectory::machine().ports());
+    m_record->setPort(target.device, found ? found->description : QString(), found ? found->serialNumber : QString());
 }
 
 void Operation::say(const std::function<QString()> &line)
@@ -176,7 +176,7 @@ OperationOutcome Operation::portFailed(const PortFailure &failure, const PortAdd
     if (failure.kind == PortFailure::CannotOpen) {
         // The box keeps its words; its details name the device, the cause
         // and what to do.
-        const QList<FoundPort> ports = failure.cause == OpenCause::NotPresent ? foundPorts() : QList<FoundPort>();
+        const QList<FoundPort> ports = failure.cause == OpenCause::NotPresent ? PortDirectory::machine().ports() : QList<FoundPort>();
         outcome.kind = OperationOutcome::Kind::CannotOpen;
         outcome.line = openFailureLine(failure, ports);
         outcome.box = OutcomeBox{kCommunicationErrorTitle, BoxIcon::Error, openFailureText(address.name()),

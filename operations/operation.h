@@ -73,6 +73,10 @@ public:
     void stop(const StopCause &cause);
     // Whether a stop now would end it: a frame once written is not taken back.
     virtual bool canStop() const { return true; }
+    // Lets go of the port of its last run (kept open until the next opening,
+    // as the window keeps it): before another opening of the same module,
+    // and when its front end is done with the module.
+    virtual void releasePort() {}
     // Whether a stop signal that comes now ends it: it runs, and can stop.
     bool canStopNow() const { return m_running && canStop(); }
 

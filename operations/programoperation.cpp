@@ -84,3 +84,10 @@ void ProgramOperation::halt(const StopCause &cause)
     }
     conclude(stopped(cause, QStringLiteral("nothing was written; the module was not changed")), stopCauseText(cause));
 }
+
+void ProgramOperation::releasePort()
+{
+    if (m_backup)
+        m_backup->releasePort();
+    m_write->releasePort();
+}

@@ -34,6 +34,7 @@ public:
 
     void start() override;
     bool canStop() const override;
+    void releasePort() override;
 
 protected:
     // A text the module cannot take, or a backup file that cannot be written.

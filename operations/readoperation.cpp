@@ -84,6 +84,7 @@ void ReadingOperation::start()
     if (Journal::Record *op = record())
         op->entry.file = w.file;
     beforeRead();
+    m_access.operationStarted();
     if (begin())
         m_session->startReadBack();
 }
@@ -128,8 +129,6 @@ void ReadingOperation::halt(const StopCause &cause)
 
 void ReadingOperation::endWith(OperationOutcome outcome, const QString &cause)
 {
-    if (!m_access.keepsPortOpen())
-        m_session->releasePort();
     m_access.operationEnded();
     conclude(outcome, cause);
 }

@@ -34,7 +34,7 @@ public:
     const QString &receivedText() const { return m_session->buffer(); }
     // The port of the last run, until the next opening or releasePort().
     SerialPort *port() const { return m_session->port(); }
-    void releasePort() { m_session->releasePort(); }
+    void releasePort() override { m_session->releasePort(); }
 
 protected:
     struct Words {

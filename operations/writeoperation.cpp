@@ -108,6 +108,7 @@ void WriteOperation::start()
             .arg(2 * ProgrammingRun::kTickIntervalMs);
     });
     beginRecord(QStringLiteral("write"), &m_access);
+    m_access.operationStarted();
     if (Journal::Record *op = record()) {
         op->entry.file = m_options.file;
         op->entry.replaced = m_options.replaced;
@@ -145,8 +146,6 @@ void WriteOperation::keepWrite(bool complete)
 void WriteOperation::endWith(OperationOutcome outcome, const QString &cause)
 {
     outcome.stepsSent = m_session->stepsSent();
-    if (!m_access.keepsPortOpen())
-        m_session->releasePort();   // what is still queued goes to the line first
     m_access.operationEnded();
     conclude(outcome, cause);
 }
@@ -184,6 +183,7 @@ void WriteOperation::verify(const ModuleSettings &sent, const QString &writtenBa
     connect(m_verify, &Operation::ledChanged, this, &Operation::ledChanged);
     connect(m_verify, &Operation::notKept, this, &Operation::notKept);
     connect(m_verify, &Operation::finished, this, [this, writtenBackup](OperationOutcome verified) {
+        m_access.operationEnded();   // the write's hold; the verify held it too
         verified.stepsSent = m_session->stepsSent();
         verified.backup = writtenBackup;
         passOn(verified);
@@ -219,4 +219,11 @@ void WriteOperation::halt(const StopCause &cause)
     m_session->stop();
     keepWrite(false);
     endWith(stopped(cause, moduleStateAfter(*m_session)), stopCauseText(cause));
+}
+
+void WriteOperation::releasePort()
+{
+    m_session->releasePort();
+    if (m_verify)
+        m_verify->releasePort();
 }

@@ -52,7 +52,7 @@ public:
     ProgrammingSession &session() const { return *m_session; }
     // The port of the last run, until the next opening or releasePort().
     SerialPort *port() const { return m_session->port(); }
-    void releasePort() { m_session->releasePort(); }
+    void releasePort() override;
 
 protected:
     // A text that holds a key of the file or a label of the dump.

@@ -14,6 +14,7 @@
 #include "files/operationlog.h"
 #include "files/settingsfile.h"
 #include "link/frames.h"
+#include "link/portdirectory.h"
 #include "link/portlist.h"
 #include "link/moduledump.h"
 #include "sim/simulatedmodule.h"
@@ -1356,8 +1357,8 @@ void TestCli::fleetListsRefusedWhole_data()
     QTest::newRow("one device twice") << header + "A;/dev/kvr-a;a.kvr\nB;/dev/../dev/kvr-a;a.kvr\n" << QStringList{}
                                       << file << "row 3 (B): /dev/../dev/kvr-a is the port of row 2 (A) as well";
     QTest::newRow("a COM box and its device")
-        << header + "A;COM1;a.kvr\nB;" + machineComDevice(1).toUtf8() + ";a.kvr\n" << QStringList{} << file
-        << "row 3 (B): " + machineComDevice(1) + " is the port of row 2 (A) as well";
+        << header + "A;COM1;a.kvr\nB;" + PortDirectory::machine().comDevice(1).toUtf8() + ";a.kvr\n" << QStringList{} << file
+        << "row 3 (B): " + PortDirectory::machine().comDevice(1) + " is the port of row 2 (A) as well";
     QTest::newRow("raw and RFC 2217 to one server port")
         << header + "A;tcp://Server.example:4001;a.kvr\nB;rfc2217+tls://server.example:4001;a.kvr\n" << QStringList{}
         << file << "row 3 (B): rfc2217+tls://server.example:4001 is the port of row 2 (A) as well";

@@ -1,0 +1,30 @@
+#include "link/portdirectory.h"
+
+PortDirectory &PortDirectory::machine()
+{
+    static PortDirectory directory;
+    return directory;
+}
+
+const QList<FoundPort> &PortDirectory::ports()
+{
+    if (!m_ports)
+        m_ports = foundPorts();
+    return *m_ports;
+}
+
+void PortDirectory::refresh()
+{
+    if (!m_fixed)
+        m_ports.reset();
+}
+
+QString PortDirectory::comDevice(int comPort)
+{
+    return comDevices(ports())[size_t(comPort - 1)];
+}
+
+std::optional<FoundPort> PortDirectory::portOf(const QString &device)
+{
+    return portOfDevice(device, ports());
+}
