@@ -287,6 +287,7 @@ private slots:
     void portTargets();
     void fleetListsRefusedWhole_data();
     void fleetListsRefusedWhole();
+    void fleetLargerThanTheOpenFilesAllowed();
     void fleetExitsWithTheMostSeriousCode_data();
     void fleetExitsWithTheMostSeriousCode();
     void differences_data();
@@ -1390,6 +1391,32 @@ void TestCli::fleetListsRefusedWhole()
     const CliResult run = process.result();
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.err.contains(says.toUtf8()), run.err.constData());
+}
+
+void TestCli::fleetLargerThanTheOpenFilesAllowed()
+{
+    // 100 modules at once need more open files than a hard limit of 64: the
+    // fleet is refused before any module is asked, saying how to allow them.
+    QTemporaryDir dir;
+    writeFile(dir.filePath("a.kvr"), readFile(examplePath("flex.kvr")));
+    QByteArray list = "naam;poort;bestand\n";
+    for (int i = 0; i < 100; ++i)
+        list += "M" + QByteArray::number(i) + ";/dev/kvr-m" + QByteArray::number(i) + ";a.kvr\n";
+    writeFile(dir.filePath("list.csv"), list);
+    QProcess process;
+    process.setProcessEnvironment(headlessEnvironment());
+    process.setWorkingDirectory(dir.path());
+    process.setChildProcessModifier([] {
+        const rlimit limit{64, 64};
+        setrlimit(RLIMIT_NOFILE, &limit);
+    });
+    process.start(cliPath(), {"fleet", "write", "list.csv"});
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), int(ExitCode::File));
+    const QByteArray err = process.readAllStandardError();
+    QVERIFY2(err.contains("100 modules at once need 264 open files, and this system allows 64")
+                 && err.contains("ulimit -n 264") && err.contains("LimitNOFILE=264") && err.contains("no module was asked"),
+             err.constData());
 }
 
 void TestCli::fleetExitsWithTheMostSeriousCode_data()

@@ -4,7 +4,13 @@
 
 #include "link/win32serialport.h"
 
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
 
 class TestWin32SerialPort : public QObject {
     Q_OBJECT
@@ -14,6 +20,7 @@ private slots:
     void readsReturnAtOnce();
     void openCauses_data();
     void openCauses();
+    void aCountrysSocketsOpen();
 };
 
 void TestWin32SerialPort::lineSettings_data()
@@ -78,6 +85,34 @@ void TestWin32SerialPort::openCauses()
 {
     QFETCH(unsigned, error);
     QTEST(int(openCauseOfWin32Error(DWORD(error))), "cause");
+}
+
+void TestWin32SerialPort::aCountrysSocketsOpen()
+{
+    // A national fleet holds a connection to every module at once: Windows
+    // (and wine) must give one program 1,200 sockets.
+    QTcpServer server;
+    server.setMaxPendingConnections(2000);
+    // Windows refuses a connection its listener has no room for: the
+    // modules' servers are many, this one takes them all.
+    server.setListenBacklogSize(2000);
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < 1200; ++i) {
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(QHostAddress::LocalHost, server.serverPort());
+    }
+    int accepted = 0;
+    QVERIFY(QTest::qWaitFor([&] {
+        while (QTcpSocket *socket = server.nextPendingConnection()) {
+            socket->setParent(&server);
+            ++accepted;
+        }
+        return accepted == 1200;
+    }, 60000));
+    QCOMPARE(accepted, 1200);
+    QVERIFY(std::all_of(clients.begin(), clients.end(),
+                        [](const auto &c) { return c->state() == QAbstractSocket::ConnectedState; }));
 }
 
 QTEST_GUILESS_MAIN(TestWin32SerialPort)
