@@ -235,6 +235,8 @@ int runOnRawTcp(const Options &options, QTemporaryDir &scratch, const QString &s
                                     environment, scratch.filePath(QStringLiteral("single.out")),
                                     scratch.filePath(QStringLiteral("single.err")));
     printChild("single write --verify", alone);
+    if (!alone.started)
+        return 1;
     const QString fleetOut = scratch.filePath(QStringLiteral("fleet.json"));
     const ChildRun fleet = runChild(options.cli,
                                     {QStringLiteral("fleet"), QStringLiteral("write"), listPath, QStringLiteral("--verify"),
@@ -243,6 +245,8 @@ int runOnRawTcp(const Options &options, QTemporaryDir &scratch, const QString &s
     farm.closeWriteChannel();
     farm.waitForFinished(60000);
     printChild("fleet write --verify", fleet);
+    if (!fleet.started)
+        return 1;
     const double ratio = fleet.wallSeconds / alone.wallSeconds;
     std::printf("fleet to single wall ratio (target <= 1.25): %.3f  %s\n", ratio, ratio <= 1.25 ? "ok" : "MISSED");
 

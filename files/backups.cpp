@@ -1,10 +1,8 @@
 #include "files/backups.h"
 
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -145,18 +143,21 @@ void pruneBackups(const QString &directory, const QDateTime &now)
         if (backups[i].time < cutOff)
             QFile::remove(QDir(directory).filePath(backups[i].name));
     }
+    // A backup being written has a temporary name until it is on the disk;
+    // one a day old was left by a program that stopped halfway.
+    for (const QString &name : QDir(directory).entryList({QStringLiteral("*.kvr.tmp")}, QDir::Files)) {
+        const QRegularExpressionMatch match = backupPattern().match(name.chopped(4));
+        if (match.hasMatch() && QDateTime::fromString(match.captured(1), kTimeFormat) < now.addDays(-1))
+            QFile::remove(QDir(directory).filePath(name));
+    }
 }
 
 void pruneBackupsOncePerDay(const QString &directory, const QDateTime &now)
 {
     // The day of the last pruning, in the folder, so every program of the
-    // tool prunes once a day at most; and in this program, so it does not
-    // even read the stamp again.
-    static QHash<QString, QDate> prunedHere;
+    // tool prunes once a day at most. Journals on threads of their own may
+    // call this at once: the stamp is all they share.
     const QDate today = now.date();
-    if (prunedHere.value(directory) == today)
-        return;
-    prunedHere.insert(directory, today);
     QFile stamp(QDir(directory).filePath(QStringLiteral("kvr7314-pruned")));
     if (stamp.open(QIODevice::ReadOnly) && QDate::fromString(QString::fromLatin1(stamp.readAll().trimmed()), Qt::ISODate) == today)
         return;

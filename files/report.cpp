@@ -119,14 +119,12 @@ std::optional<PrintFailure> paintReport(QPagedPaintDevice &device, const QList<R
     return std::nullopt;
 }
 
-// A PDF is complete when it starts with its header and ends with its
-// trailer; anything cut short lacks the "%%EOF" at its end.
+} // namespace
+
 bool isCompletePdf(const QByteArray &pdf)
 {
     return pdf.startsWith("%PDF-") && pdf.right(32).contains("%%EOF");
 }
-
-} // namespace
 
 std::optional<PrintFailure> printReport(QPrinter &printer, const QList<ReportLine> &lines)
 {

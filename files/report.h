@@ -39,6 +39,10 @@ struct PrintFailure {
 // reports otherwise.
 std::optional<PrintFailure> printReport(QPrinter &printer, const QList<ReportLine> &lines);
 
+// A PDF is complete when it starts with its header and ends with its
+// trailer; anything cut short lacks the "%%EOF" at its end.
+bool isCompletePdf(const QByteArray &pdf);
+
 // The same report as a PDF file (A4, printer resolution), made whole in
 // memory and checked before it replaces `path` atomically: on any failure
 // an old file keeps its content. A device (/dev/stdout) is written directly.

@@ -1,5 +1,6 @@
 #include "fleetwindow/fleetreport.h"
 
+#include "files/report.h"
 #include "files/spreadsheet.h"
 
 #include <QBuffer>
@@ -61,6 +62,8 @@ QByteArray summaryPdf(const QString &list, const QDateTime &when, const QList<Fl
     pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(15, 15, 15, 15),
                                   QPageLayout::Millimeter));
     QPainter painter(&pdf);
+    if (!painter.isActive())
+        return {};
     const QRectF page = painter.viewport();
 
     QList<QStringList> table{{QStringLiteral("naam"), QStringLiteral("poort"), QStringLiteral("uitkomst"),
@@ -99,6 +102,7 @@ QByteArray summaryPdf(const QString &list, const QDateTime &when, const QList<Fl
                              last ? QFontMetricsF(font, &pdf).elidedText(cell, Qt::ElideRight, causeWidth) : cell);
         }
     }
-    painter.end();
+    if (!painter.end() || !isCompletePdf(bytes))
+        return {};
     return bytes;
 }

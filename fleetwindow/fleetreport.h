@@ -23,5 +23,6 @@ struct FleetReportRow {
 QByteArray summarySpreadsheet(const QList<FleetReportRow> &rows);
 
 // The report as PDF bytes: the list's name, the date, a line per module.
-// However many modules, it stays one page: the text gets smaller.
+// However many modules, it stays one page: the text gets smaller. Empty
+// when the PDF could not be made whole.
 QByteArray summaryPdf(const QString &list, const QDateTime &when, const QList<FleetReportRow> &rows);

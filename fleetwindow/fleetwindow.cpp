@@ -622,6 +622,11 @@ void FleetWindow::keepSummary(const QString &filter, const QString &suffix, cons
         rows.append({cell(FleetTableModel::Name), cell(FleetTableModel::Port), cell(FleetTableModel::File),
                      cell(FleetTableModel::Firmware), cell(FleetTableModel::Outcome), cell(FleetTableModel::Cause)});
     }
-    if (const std::optional<QString> error = writeWholeFile(*path, bytesOf(rows)))
+    const QByteArray bytes = bytesOf(rows);
+    if (bytes.isEmpty()) {
+        tell(notKept, QStringLiteral("Het document kon niet worden gemaakt."));
+        return;
+    }
+    if (const std::optional<QString> error = writeWholeFile(*path, bytes))
         tell(notKept, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(*path), *error));
 }

@@ -15,6 +15,7 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -104,8 +105,11 @@ int main(int argc, char *argv[])
         std::printf("kvr7314-fleet %s\n", qPrintable(kProgramVersion));
         return 0;
     }
-    const qsizetype picture = arguments.indexOf(QStringLiteral("--picture"));
-    if (picture >= 0)
+    // A picture is taken without a screen: decided before the application
+    // starts, for either spelling the parser takes.
+    if (std::any_of(arguments.cbegin(), arguments.cend(), [](const QString &a) {
+            return a == u"--picture" || a.startsWith(u"--picture=");
+        }))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
@@ -151,7 +155,7 @@ int main(int argc, char *argv[])
     const QString list = demo ? simulated->listPath() : lists.value(0);
     if (!list.isEmpty())
         window.openList(list);
-    if (picture >= 0)
+    if (parser.isSet(QStringLiteral("picture")))
         return savePicture(window, *simulated, parser.value(QStringLiteral("picture")));
     window.show();
     return QApplication::exec();

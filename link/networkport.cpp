@@ -310,8 +310,7 @@ void NetworkLine::socketError()
             ? QStringLiteral("the server closed the connection")
             : m_socket->errorString();
         emit noted(QStringLiteral("connection lost: ") + description);
-        if (m_confirmed)
-            endConfirmation(description);
+        endConfirmation(description);
         emit lost(description, hasUnsentBytes());
         return;
     }
@@ -443,8 +442,7 @@ bool NetworkLine::hasReached(int mark)
 
 void NetworkLine::confirmSent(Confirmed done)
 {
-    if (m_confirmed)
-        endConfirmation(QStringLiteral("another confirmation was asked for"));
+    endConfirmation(QStringLiteral("another confirmation was asked for"));
     if (!isReady()) {
         done(QStringLiteral("the connection is closed"));
         return;
@@ -499,6 +497,8 @@ void NetworkLine::checkConfirmation()
 void NetworkLine::endConfirmation(const std::optional<QString> &failure)
 {
     m_confirmation->stop();
+    if (!m_confirmed)
+        return;   // none was asked for
     if (failure)
         emit noted(QStringLiteral("not confirmed: ") + *failure);
     else

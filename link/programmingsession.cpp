@@ -27,11 +27,17 @@ void ProgrammingSession::startProgramming()
     for (const SettingsField *field : fieldsOfKind(FieldKind::Timer))
         emit fieldTextChanged(*field, field->in(normalised));
 
-    m_stepsSent = 0;
-    m_marks.clear();
+    forgetLastRun();
     m_running = true;
     m_run.start();
     m_tmrPauze->start();
+}
+
+void ProgrammingSession::forgetLastRun()
+{
+    m_stepsSent = 0;
+    m_marks.clear();
+    m_toDeviceServer = false;
 }
 
 void ProgrammingSession::programmingTick()

@@ -50,6 +50,9 @@ public:
     void stop();
 
     bool isRunning() const { return m_running; }
+    // A run about to start counts no step of the one before: a write whose
+    // connection fails before step 1 sent nothing.
+    void forgetLastRun();
     // The steps of this run that reached the module's end of the line, once
     // the run has ended: all written to a local port; to a device server,
     // those it acknowledged. During the run, the steps written so far.

@@ -52,14 +52,16 @@ void FrameOperation::start()
         emit finished(*refused);
         return;
     }
-    if (m_confirming) {
-        // The frame before is being confirmed by its device server: its
-        // outcome comes first, then this one goes.
-        m_startWhenConfirmed = true;
+    // The frame before has left: it is done.
+    if (m_leaving->isActive())
+        sent();
+    if (isRunning()) {
+        // The frame before is still on its way (its port opening, or its
+        // device server to confirm it): its outcome comes first, then this
+        // one goes.
+        m_startWhenDone = true;
         return;
     }
-    if (isRunning())
-        sent();
     m_sending = m_next;
     beginRecord(m_sending.operation, &m_access);
     m_access.operationStarted();
@@ -83,6 +85,7 @@ void FrameOperation::portOpened(PortOpening opening)
         const OperationOutcome outcome = portFailed(opening.failure, m_access.address(), {});
         m_access.operationEnded();
         conclude(outcome, outcome.line);
+        startWaiting();
         return;
     }
     m_port = std::move(opening.port);
@@ -104,6 +107,7 @@ void FrameOperation::lineFailed(const QString &description)
     const OperationOutcome outcome = portFailed(lineFailure(*m_port, description), m_access.address(), kWriteFailureText);
     m_access.operationEnded();
     conclude(outcome, outcome.line);
+    startWaiting();
 }
 
 void FrameOperation::sent()
@@ -122,8 +126,7 @@ void FrameOperation::sent()
             notDelivered(*failure);
         else
             delivered();
-        if (std::exchange(m_startWhenConfirmed, false))
-            start();
+        startWaiting();
     });
 }
 
@@ -152,11 +155,18 @@ void FrameOperation::delivered()
     conclude(outcome);
 }
 
+void FrameOperation::startWaiting()
+{
+    if (std::exchange(m_startWhenDone, false))
+        start();
+}
+
 void FrameOperation::halt(const StopCause &cause)
 {
     // A stop that came before the frame was written sends nothing.
     if (m_leaving->isActive() || m_confirming)
         return;
+    m_startWhenDone = false;
     m_access.operationEnded();
     conclude(stopped(cause, QStringLiteral("nothing was sent")), stopCauseText(cause));
 }

@@ -48,12 +48,14 @@ private:
     void sent();
     void delivered();
     void notDelivered(const QString &description);
+    // The start() that waited for the frame before, now that it has ended.
+    void startWaiting();
 
     ModuleAccess m_access;
     Frame m_next;      // what the next start() sends
     Frame m_sending;   // what this run sends
     QTimer *m_leaving;
     bool m_confirming = false;   // a device server is to confirm the frame
-    bool m_startWhenConfirmed = false;
+    bool m_startWhenDone = false;   // start() came while the frame before was on its way
     std::unique_ptr<SerialPort> m_port;
 };

@@ -41,6 +41,8 @@ bool Operation::passesCheck()
 
 void Operation::stop(const StopCause &cause)
 {
+    if (m_concluding)
+        return;
     if (m_running)
         halt(cause);
     else
@@ -132,6 +134,7 @@ void Operation::closeRecord(bool ok, const QString &cause, std::function<void(co
 
 void Operation::conclude(OperationOutcome outcome, const QString &cause)
 {
+    m_concluding = true;
     closeRecord(outcome.ok(), cause, [this, outcome](const Journal::Kept &kept) mutable {
         if (!kept.backup.isEmpty())
             outcome.backup = kept.backup;
@@ -151,6 +154,7 @@ void Operation::passOn(const OperationOutcome &outcome)
 {
     m_outcome = outcome;
     m_running = false;
+    m_concluding = false;
     emit finished(m_outcome);
 }
 

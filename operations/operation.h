@@ -77,10 +77,14 @@ public:
     // as the window keeps it): before another opening of the same module,
     // and when its front end is done with the module.
     virtual void releasePort() {}
-    // Whether a stop signal that comes now ends it: it runs, and can stop.
-    bool canStopNow() const { return m_running && canStop(); }
+    // Whether a stop signal that comes now ends it: it runs, has not ended
+    // yet, and can stop.
+    bool canStopNow() const { return m_running && !m_concluding && canStop(); }
 
     bool isRunning() const { return m_running; }
+    // It has ended, and its record is being kept: its outcome stands, and a
+    // stop that comes meanwhile changes nothing.
+    bool isConcluding() const { return m_concluding; }
     // The outcome of the last run.
     const OperationOutcome &outcome() const { return m_outcome; }
 
@@ -155,4 +159,5 @@ private:
     bool m_checked = false;   // check() was asked, and passed, before start()
     OperationOutcome m_outcome;
     bool m_running = false;
+    bool m_concluding = false;   // from conclude() until finished()
 };

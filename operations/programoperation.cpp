@@ -13,6 +13,11 @@ ProgramOperation::ProgramOperation(ModuleAccess access, SettingsHolder &holder, 
                 passOn(outcome);   // its words say that nothing was written
                 return;
             }
+            // Stopped while the backup was being kept: nothing is written.
+            if (const std::optional<StopCause> cause = std::exchange(m_stopAfterBackup, std::nullopt)) {
+                concludeStopped(*cause);
+                return;
+            }
             emit said(outcome.line);
             if (!outcome.problems.isEmpty())
                 emit notKept(outcome.problems);
@@ -48,6 +53,7 @@ void ProgramOperation::start()
 {
     if (isRunning() || !passesCheck() || !begin())
         return;
+    m_stopAfterBackup.reset();
     if (m_backup) {
         m_backup->start();
         return;
@@ -78,10 +84,23 @@ bool ProgramOperation::canStop() const
 
 void ProgramOperation::halt(const StopCause &cause)
 {
-    if (Operation *step = running()) {
+    Operation *step = running();
+    if (!step) {
+        concludeStopped(cause);
+        return;
+    }
+    if (!step->isConcluding()) {
         step->stop(cause);   // it ends with its own words, which this passes on
         return;
     }
+    // A step that has ended stands; after the backup read, the write does
+    // not start.
+    if (step == m_backup)
+        m_stopAfterBackup = cause;
+}
+
+void ProgramOperation::concludeStopped(const StopCause &cause)
+{
     conclude(stopped(cause, QStringLiteral("nothing was written; the module was not changed")), stopCauseText(cause));
 }
 

@@ -45,8 +45,10 @@ private:
     void forward(Operation *step);
     void write(const QString &replaced);
     Operation *running() const;
+    void concludeStopped(const StopCause &cause);
 
     Options m_options;
     BackupOperation *m_backup = nullptr;
     WriteOperation *m_write;
+    std::optional<StopCause> m_stopAfterBackup;   // a stop that came while the backup was kept
 };

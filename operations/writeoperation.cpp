@@ -101,6 +101,7 @@ void WriteOperation::start()
 {
     if (isRunning() || m_session->isRunning() || !passesCheck())
         return;
+    m_session->forgetLastRun();
     say([this] {
         return QStringLiteral("writing %1 to %2: %3 steps, one every %4 ms")
             .arg(m_options.file, m_access.description())

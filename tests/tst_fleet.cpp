@@ -12,6 +12,8 @@
 #include "fleet/fleetsummary.h"
 #include "link/frames.h"
 #include "operations/fileoperations.h"
+#include "operations/programoperation.h"
+#include "operations/settingsholder.h"
 #include "sim/simulatedline.h"
 #include "support/fixtures.h"
 
@@ -153,6 +155,7 @@ private slots:
     void fleets_data();
     void fleets();
     void undoPutsBackWhatTheLastWriteReplaced();
+    void aStopWhileTheBackupIsKeptWritesNothing();
 
 private:
     std::map<QString, std::unique_ptr<SimFleet>> m_fleets;
@@ -282,6 +285,39 @@ void TestFleet::undoPutsBackWhatTheLastWriteReplaced()
         planUndo(module, log + QList<LogEntry>{last});
         QVERIFY(module.cannotUndo && !module.nothingToUndo);
     }
+}
+
+// A fleet keeps its records beside the loop: an operation has ended, and
+// its record is on its way, when a stop comes. The backup read's outcome
+// stands, and the write it leads to does not start.
+void TestFleet::aStopWhileTheBackupIsKeptWritesNothing()
+{
+    SimFleet fleet;
+    fleet.add(Sim::Differs);
+    const FleetOptions fleetOptions = fleet.options(FleetAction::Write);
+    ModuleAccess access = ModuleAccess::at(fleet.modules[0].port);
+    access.newPort = fleetOptions.portsFor(fleet.modules[0]);
+    access.portsFound = fleetOptions.portsFound;
+    HeldSettings held(fleet.file);
+    ProgramOperation::Options options;
+    options.write = {fleet.modules[0].file, true, fleetOptions.readOptions, {}, {}};
+    options.before = ProgramOperation::Before::Read;
+    ProgramOperation program(access, held, fleetOptions.context, options);
+    // The read's parse is followed, in the same turn of the loop, by its
+    // record handed to the journal's thread: a stop posted at the parse
+    // comes after that, and before the journal answers.
+    connect(&program, &Operation::received, &program, [&program](int, bool complete) {
+        if (complete)
+            QMetaObject::invokeMethod(&program, [&program] { program.stop(kCtrlC); }, Qt::QueuedConnection);
+    });
+    QSignalSpy finished(&program, &Operation::finished);
+    program.start();
+    QVERIFY(finished.wait(20000));
+    QTest::qWait(1000);   // a write would have sent step 1 after 450 ms
+
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().first().value<OperationOutcome>().kind, OperationOutcome::Kind::Stopped);
+    QCOMPARE(fleet.programmingFrames(0), 0);
 }
 
 QTEST_GUILESS_MAIN(TestFleet)

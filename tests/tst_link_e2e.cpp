@@ -7,6 +7,7 @@
 #include "link/openfailure.h"
 #include "link/programmingsession.h"
 #include "link/qtserialport.h"
+#include "operations/frameoperation.h"
 #include "operations/writeoperation.h"
 #include "support/fixtures.h"
 #include "support/ptymodule.h"
@@ -72,6 +73,7 @@ private slots:
     void pulledAdapterFailsOnce();
     void networkLineCauses_data();
     void networkLineCauses();
+    void framesToADeviceServerOneAfterTheOther();
 
     void windowProgramsTheModule();
     void windowTestCallAndNotice();
@@ -220,8 +222,38 @@ void TestLinkEndToEnd::networkLineCauses()
     QCOMPARE(outcome.exit, ExitCode::Port);
     QCOMPARE(outcome.kind, cause == OpenCause::Other ? OperationOutcome::Kind::LineFailed : OperationOutcome::Kind::CannotOpen);
     QVERIFY2(outcome.line.contains(says), qPrintable(outcome.line));
-    if (cause != OpenCause::Other)
+    if (cause != OpenCause::Other) {
         QVERIFY(server.received().isEmpty());   // nothing of the module's reached it
+        return;
+    }
+    // The same write again, with nothing listening: it sent no step,
+    // whatever the run before it sent.
+    server.close();
+    finished.clear();
+    write.start();
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(finished.first().first().value<OperationOutcome>().stepsSent, 0);
+}
+
+// A second test call while the first is still on its way to a device
+// server (its connection opening): each goes once, in order, and the
+// connection closes once the port is let go.
+void TestLinkEndToEnd::framesToADeviceServerOneAfterTheOther()
+{
+    ScriptedServer server(ScriptedServer::Behaviour::Negotiates);
+    FrameOperation frames(ModuleAccess::at(*PortAddress::parse(server.address())), OperationContext{});
+    QSignalSpy finished(&frames, &Operation::finished);
+    frames.setTestCall(QStringLiteral("7"), QStringLiteral("een"));
+    frames.start();
+    frames.setTestCall(QStringLiteral("8"), QStringLiteral("twee"));
+    frames.start();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 10000);
+    for (const QList<QVariant> &f : finished)
+        QVERIFY(f.first().value<OperationOutcome>().ok());
+    QCOMPARE(server.received(), testCallFrame(QStringLiteral("7"), QStringLiteral("een"))
+                                    + testCallFrame(QStringLiteral("8"), QStringLiteral("twee")));
+    frames.releasePort();
+    QTRY_COMPARE_WITH_TIMEOUT(server.connectedClients(), 0, 5000);
 }
 
 void TestLinkEndToEnd::openFailures_data()

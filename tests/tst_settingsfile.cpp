@@ -964,11 +964,18 @@ void TestSettingsFile::oldBackupsGoButNeverTheNewest()
     for (int week = 0; week < 104; ++week)
         writeFile(dir.filePath(backupFileName(now.addDays(-7 * week), "ttyUSB0", kReadBackup)), "x");
     writeFile(dir.filePath("eigen.kvr"), "x");
+    // Half-written backups: one a program left two days ago, one being written now.
+    const QString left = dir.filePath(backupFileName(now.addDays(-2), "ttyUSB0", kReadBackup) + ".tmp");
+    const QString writing = dir.filePath(backupFileName(now, "ttyUSB1", kReadBackup) + ".tmp");
+    writeFile(left, "x");
+    writeFile(writing, "x");
     pruneBackups(dir.path(), now);
     QList<BackupFile> kept = listBackups(dir.path());
     QCOMPARE(kept.size(), 53);   // the last year's 53 weeks
     QVERIFY(kept.last().time >= now.addDays(-kBackupDaysKept));
     QVERIFY(QFile::exists(dir.filePath("eigen.kvr")));
+    QVERIFY(!QFile::exists(left));
+    QVERIFY(QFile::exists(writing));
     // The newest 50 stay, however old.
     pruneBackups(dir.path(), now.addYears(10));
     QCOMPARE(listBackups(dir.path()).size(), kBackupsAlwaysKept);

@@ -17,9 +17,18 @@ QString ScriptedServer::address(bool rfc2217) const
     return QStringLiteral("%1://127.0.0.1:%2").arg(rfc2217 ? QStringLiteral("rfc2217") : QStringLiteral("tcp")).arg(serverPort());
 }
 
+int ScriptedServer::connectedClients() const
+{
+    int connected = 0;
+    for (const QTcpSocket *client : findChildren<QTcpSocket *>())
+        connected += client->state() == QAbstractSocket::ConnectedState;
+    return connected;
+}
+
 void ScriptedServer::accepted()
 {
     while (QTcpSocket *client = nextPendingConnection()) {
+        m_receiver = {};
         switch (m_behaviour) {
         case Behaviour::Silent:
             break;
@@ -46,10 +55,9 @@ void ScriptedServer::accepted()
 
 void ScriptedServer::readClient(QTcpSocket *client)
 {
-    Receiver receiver;
     QByteArray data;
     QList<Receiver::Command> commands;
-    receiver.take(client->readAll(), &data, &commands);
+    m_receiver.take(client->readAll(), &data, &commands);
     if (m_ready)
         m_received += data;
     if (m_behaviour == Behaviour::ResetsLater && m_received.count('\x04') >= 3) {

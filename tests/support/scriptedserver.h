@@ -5,9 +5,9 @@
 // server would, value for value, so that a connection gets to the point
 // where the fault should show.
 
+#include "link/telnet.h"
+
 #include <QByteArray>
-#include <QList>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -30,6 +30,8 @@ public:
     QString address(bool rfc2217 = true) const;
     // The module's bytes the server took, telnet undone.
     const QByteArray &received() const { return m_received; }
+    // The clients connected now.
+    int connectedClients() const;
 
 private:
     void accepted();
@@ -37,6 +39,6 @@ private:
 
     Behaviour m_behaviour;
     QByteArray m_received;
-    QByteArray m_pending;   // of the client, not taken apart yet
+    telnet::Receiver m_receiver;   // the client's stream: a command may span two reads
     bool m_ready = false;
 };
