@@ -32,9 +32,13 @@ for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(head -n1 "$scratch/display")
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
 pids+=($!)
-# Without a window manager no window gets the keyboard focus.
+# Without a window manager no window gets the keyboard focus, nor does one
+# mapped before it manages the screen: the windows wait until it says
+# which desktop is current.
 openbox >/dev/null 2>&1 &
 pids+=($!)
+for _ in $(seq 100); do xdotool get_desktop >/dev/null 2>&1 && break; sleep 0.1; done
+xdotool get_desktop >/dev/null 2>&1 || { echo "the window manager did not start"; exit 1; }
 
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 KVR7314_DATA_DIR="$scratch/data"
 cli=$build/cli/kvr7314-cli
