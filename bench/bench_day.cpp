@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <map>
+#include <memory>
 #include <unistd.h>
 
 namespace {

@@ -48,41 +48,25 @@
 // module's read request came tell a stalled tool from a slow module.
 
 #include "bench/fleetbench.h"
-#include "bench/largestmodule.h"
-#include "files/settingsfile.h"
 #include "link/frames.h"
 #include "sim/ptyhost.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <memory>
 #include <optional>
 #include <vector>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 
 namespace {
 
@@ -209,14 +193,13 @@ int runOnRawTcp(const Options &options, QTemporaryDir &scratch, const QString &s
         std::fprintf(stderr, "the module farm did not start its %d modules\n", count);
         return 1;
     }
-    QByteArray list = "naam;poort;bestand\r\n";
+    QList<std::pair<QString, QString>> namesAndPorts;
     for (int i = 0; i < count; ++i)
-        list += QStringLiteral("modul-%1;tcp://127.0.0.1:%2;module.kvr\r\n").arg(i + 1, 4, 10, QLatin1Char('0')).arg(ports[i]).toUtf8();
+        namesAndPorts.emplaceBack(QStringLiteral("modul-%1").arg(i + 1, 4, 10, QLatin1Char('0')),
+                                  QStringLiteral("tcp://127.0.0.1:%1").arg(ports[i]));
     const QString listPath = scratch.filePath(QStringLiteral("land.csv"));
-    QFile listFile(listPath);
-    if (!listFile.open(QIODevice::WriteOnly) || listFile.write(list) != list.size())
+    if (!writeFleetList(listPath, namesAndPorts, QFileInfo(settingsPath).fileName()))
         return 1;
-    listFile.close();
 
     // The tool starts as a login shell would start it: 1,024 open files.
     rlimit limit{};
@@ -283,7 +266,7 @@ void armFaults(const std::vector<std::unique_ptr<Module>> &modules)
     drops->fault = QStringLiteral("drops off at step 10");
     auto steps = std::make_shared<int>(0);
     QObject::connect(drops->host.get(), &PtyHost::frameReceived, drops->host.get(), [drops, steps](const ReceivedFrame &frame) {
-        if (isProgrammingStep(frame.code) && ++*steps == 10)
+        if (programmingStepOf(frame.code) && ++*steps == 10)
             drops->host->closeMaster();
     });
     modules[n - 2]->fault = QStringLiteral("never answers");
@@ -422,10 +405,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "the fleet list could not be written\n");
         return 1;
     }
-    // Backups and the log go to a folder of the bench's, not the user's.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("KVR7314_DATA_DIR"), scratch.filePath(QStringLiteral("data")));
-    QDir(scratch.path()).mkpath(QStringLiteral("data"));
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
 
     std::printf("kvr7314-cli: %s\n", qPrintable(QFileInfo(options->cli).canonicalFilePath()));
     std::printf("settings file: %s\n", qPrintable(*settingsKind));
@@ -493,9 +473,7 @@ int main(int argc, char *argv[])
     if (!fleet.started)
         return 1;
 
-    std::vector<const Module *> everyModule;
-    for (const auto &module : modules.all())
-        everyModule.push_back(module.get());
+    const std::vector<const Module *> everyModule = modules.each();
     const Gaps gaps = gapsOf(everyModule);
     const double ratio = fleet.wallSeconds / alone.wallSeconds;
     const double worst = worstDeviation(gaps.all);

@@ -14,6 +14,7 @@
 // (median and worst deviation from 300 ms); the wall time of each; and how
 // many modules each wrote (target: the one in eight that differ).
 
+#include "app/qtprompts.h"
 #include "bench/fleetbench.h"
 #include "fleetwindow/fleettablemodel.h"
 #include "fleetwindow/fleetwindow.h"
@@ -47,11 +48,6 @@ public:
     bool askPrinter(QPrinter &) override { return false; }
 };
 
-class RealClock : public Clock {
-public:
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
-};
-
 struct Measured {
     double wallSeconds = 0;
     double worstLateMs = 0;
@@ -76,9 +72,7 @@ void printMeasured(const char *what, const Measured &m)
 Measured measureWindow(FleetWindow &window, Modules &modules, LoopWatch &watch, const QElapsedTimer &clock,
                        void (FleetWindow::*act)())
 {
-    std::vector<const Module *> all;
-    for (const auto &module : modules.all())
-        all.push_back(module.get());
+    const std::vector<const Module *> all = modules.each();
     modules.startRecording();
     watch.start();
     const double start = clock.nsecsElapsed() / 1e9;
@@ -144,9 +138,7 @@ int main(int argc, char *argv[])
     LoopWatch watch(clock);
 
     // 1. The command line's apply, in a process of its own.
-    std::vector<const Module *> all;
-    for (const auto &module : modules.all())
-        all.push_back(module.get());
+    const std::vector<const Module *> all = modules.each();
     modules.startRecording();
     const ChildRun command = runChild(cli, {QStringLiteral("fleet"), QStringLiteral("apply"), list},
                                       QProcessEnvironment::systemEnvironment(), scratch.filePath(QStringLiteral("cli.out")),
@@ -162,7 +154,7 @@ int main(int argc, char *argv[])
     holdTheFileButOneInEight(modules.all(), settings);
     SilentPrompts prompts;
     AnsweringQuestions questions;
-    RealClock realClock;
+    SystemClock realClock;
     FleetWindow window(FleetWindowServices{&prompts, &questions, &realClock, data.path(), {}, {}});
     window.show();
     if (!window.openList(list))

@@ -7,7 +7,6 @@
 #include <QHostAddress>
 #include <QSet>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTcpServer>
 #include <QTimer>
 
@@ -16,27 +15,6 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
-
-struct OwnDataFolder::Folder {
-    QTemporaryDir dir;
-};
-
-OwnDataFolder::OwnDataFolder() : m_folder(std::make_unique<Folder>())
-{
-    qputenv("KVR7314_DATA_DIR", QFile::encodeName(m_folder->dir.path()));
-}
-
-OwnDataFolder::~OwnDataFolder() = default;
-
-QString OwnDataFolder::path() const
-{
-    return m_folder->dir.path();
-}
-
-QString OwnDataFolder::filePath(const QString &name) const
-{
-    return m_folder->dir.filePath(name);
-}
 
 double median(std::vector<double> values)
 {

@@ -3,11 +3,12 @@
 // CPU time they read, an event loop that serves their simulated modules
 // while they wait, and ser2net on loopback in front of pseudo-terminals.
 
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -16,16 +17,9 @@
 // The log and backups of every operation a benchmark runs, in its own
 // programs and in those it starts, go to a folder of its own that goes
 // with it: never into the record of the user who measures.
-class OwnDataFolder {
+class OwnDataFolder : public QTemporaryDir {
 public:
-    OwnDataFolder();
-    ~OwnDataFolder();
-    QString path() const;
-    QString filePath(const QString &name) const;
-
-private:
-    struct Folder;
-    std::unique_ptr<Folder> m_folder;
+    OwnDataFolder() { qputenv("KVR7314_DATA_DIR", QFile::encodeName(path())); }
 };
 
 // The middle value; NaN for none.

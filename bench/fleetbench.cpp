@@ -36,13 +36,6 @@ std::vector<char *> pointersTo(std::vector<QByteArray> &strings)
 
 } // namespace
 
-bool isProgrammingStep(const QString &code)
-{
-    bool ok = false;
-    const int number = code.toInt(&ok);
-    return ok && number >= kFirstStepCode && number < kFirstStepCode + kProgrammingStepCount;
-}
-
 Gaps gapsOf(const std::vector<const Module *> &modules)
 {
     Gaps gaps;
@@ -71,8 +64,6 @@ double worstDeviation(const std::vector<double> &gaps)
     return worst;
 }
 
-// The gaps whose two frames were both timed while the loop kept up: what
-// the line had, whatever else this machine was doing.
 std::vector<double> gapsTimedOnTime(const std::vector<const Module *> &modules, const LoopWatch &watch)
 {
     std::vector<double> gaps;
@@ -86,10 +77,6 @@ std::vector<double> gapsTimedOnTime(const std::vector<const Module *> &modules, 
     return gaps;
 }
 
-// Runs `program` to its end while this event loop goes on serving the
-// modules. Not QProcess: it reaps its child itself, and the rusage of
-// exactly this child (not of all children so far) comes only with wait4 on
-// its pid. stdout and stderr go to the files given.
 ChildRun runChild(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
                   const QString &stdoutPath, const QString &stderrPath)
 {
@@ -149,9 +136,6 @@ ChildRun runChild(const QString &program, const QStringList &arguments, const QP
     return run;
 }
 
-// The largest settings a module takes (every text at its 25 characters), so
-// the verify reads the longest dump; examples/flex.kvr should they not save.
-// Which one it is, or nothing; `settings` gets them.
 std::optional<QString> writeSettings(const QString &path, ModuleSettings *settings)
 {
     ModuleSettings largest = largestModuleSettings();
@@ -171,7 +155,6 @@ std::optional<QString> writeSettings(const QString &path, ModuleSettings *settin
     return QStringLiteral("examples/flex.kvr");
 }
 
-// A plan and an apply: every module holds the file but one in eight.
 int holdTheFileButOneInEight(const std::vector<std::unique_ptr<Module>> &modules, const ModuleSettings &settings)
 {
     int differing = 0;
@@ -189,15 +172,22 @@ int modulesWritten(const std::vector<const Module *> &modules)
     return int(std::count_if(modules.begin(), modules.end(), [](const Module *m) { return !m->stepArrivalsMs.empty(); }));
 }
 
-// "naam;poort;bestand", one row a module, all with the same settings file
-// beside the list.
-bool writeFleetList(const QString &path, const std::vector<std::unique_ptr<Module>> &modules, const QString &settingsFile)
+bool writeFleetList(const QString &path, const QList<std::pair<QString, QString>> &namesAndPorts,
+                    const QString &settingsFile)
 {
     QByteArray list = "naam;poort;bestand\r\n";
-    for (const auto &module : modules)
-        list += QStringLiteral("%1;%2;%3\r\n").arg(module->name, module->port, settingsFile).toUtf8();
+    for (const auto &[name, port] : namesAndPorts)
+        list += QStringLiteral("%1;%2;%3\r\n").arg(name, port, settingsFile).toUtf8();
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(list) == list.size();
+}
+
+bool writeFleetList(const QString &path, const std::vector<std::unique_ptr<Module>> &modules, const QString &settingsFile)
+{
+    QList<std::pair<QString, QString>> namesAndPorts;
+    for (const auto &module : modules)
+        namesAndPorts.emplaceBack(module->name, module->port);
+    return writeFleetList(path, namesAndPorts, settingsFile);
 }
 
 FleetReport readFleetReport(const QString &path)
@@ -216,12 +206,12 @@ FleetReport readFleetReport(const QString &path)
         ++report.entries;
         ++report.outcomes[outcome];
         report.durationsMs.push_back(module.value(QStringLiteral("durationMs")).toDouble());
-        if (outcome != u"ok")
-            report.notOkNames.append(module.value(QStringLiteral("name")).toString());
-        if (outcome != u"ok")
-            report.notOk.append(QStringLiteral("%1 (%2): %3")
-                                    .arg(module.value(QStringLiteral("name")).toString(), outcome,
-                                         module.value(QStringLiteral("cause")).toString()));
+        if (outcome != u"ok") {
+            const QString name = module.value(QStringLiteral("name")).toString();
+            report.notOkNames.append(name);
+            report.notOk.append(
+                QStringLiteral("%1 (%2): %3").arg(name, outcome, module.value(QStringLiteral("cause")).toString()));
+        }
     }
     return report;
 }

@@ -11,6 +11,7 @@
 #include "sim/ptyhost.h"
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QMap>
 #include <QProcessEnvironment>
 #include <QString>
@@ -20,14 +21,13 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 inline constexpr double kStepIntervalMs = 300.0;
 // Long enough for 64 modules' writes and reads even when something is slow;
 // a run past it is stopped and reported, not waited for.
 inline constexpr int kChildTimeoutMs = 180000;
-
-bool isProgrammingStep(const QString &code);
 
 // One simulated module and when its programming frames arrived, on the
 // bench's one clock. Times are taken as the frame's last byte is read from
@@ -62,7 +62,7 @@ public:
         QObject::connect(raw->host.get(), &PtyHost::frameReceived, raw->host.get(), [this, raw](const ReceivedFrame &frame) {
             if (!m_recording)
                 return;
-            if (isProgrammingStep(frame.code))
+            if (programmingStepOf(frame.code))
                 raw->stepArrivalsMs.push_back(m_clock.nsecsElapsed() / 1e6);
             else if (frame.code == kReadRequestCode)
                 raw->readRequestsMs.push_back(m_clock.nsecsElapsed() / 1e6);
@@ -83,6 +83,14 @@ public:
     void stopRecording() { m_recording = false; }
 
     const std::vector<std::unique_ptr<Module>> &all() const { return m_modules; }
+    // The same, for the functions that read what the modules took.
+    std::vector<const Module *> each() const
+    {
+        std::vector<const Module *> modules;
+        for (const auto &module : m_modules)
+            modules.push_back(module.get());
+        return modules;
+    }
 
 private:
     const QElapsedTimer &m_clock;
@@ -198,8 +206,10 @@ int holdTheFileButOneInEight(const std::vector<std::unique_ptr<Module>> &modules
 
 int modulesWritten(const std::vector<const Module *> &modules);
 
-// "naam;poort;bestand", one row a module, all with the same settings file
-// beside the list.
+// "naam;poort;bestand", one row a module (its name and port), all with the
+// same settings file beside the list.
+bool writeFleetList(const QString &path, const QList<std::pair<QString, QString>> &namesAndPorts,
+                    const QString &settingsFile);
 bool writeFleetList(const QString &path, const std::vector<std::unique_ptr<Module>> &modules, const QString &settingsFile);
 
 FleetReport readFleetReport(const QString &path);

@@ -17,11 +17,11 @@
 
 #include "files/settingsfile.h"
 #include "link/frames.h"
+#include "sim/moduleline.h"
 #include "sim/simulatedmodule.h"
 
 #include <QCoreApplication>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -41,11 +41,6 @@
 
 namespace {
 
-// A real line: 19200 baud, 8N1, so 1.92 characters a millisecond, handed on
-// in chunks every 16 ms as a USB-serial adapter does.
-constexpr double kCharactersPerMs = 1.92;
-constexpr int kChunkMs = 16;
-
 double nowMs()
 {
     timespec t{};
@@ -61,16 +56,10 @@ struct Module {
     QByteArray outgoing;        // the answer on its way
     double sendFromMs = 0;      // when its first byte goes
     qsizetype sent = 0;
+    double receivedAtUs = 0;           // the kernel's receive time of the bytes being taken
     std::vector<double> stepTimesUs;   // the kernel's receive time of each programming step
     QByteArray stepBytes;              // the programming frames as they came
 };
-
-bool isStep(const QString &code)
-{
-    bool ok = false;
-    const int n = code.toInt(&ok);
-    return ok && n >= kFirstStepCode && n < kFirstStepCode + kProgrammingStepCount;
-}
 
 void raiseOpenFileLimit()
 {
@@ -130,12 +119,7 @@ void receive(Module &m, int epoll)
                 atUs = stamp.tv_sec * 1e6 + stamp.tv_nsec / 1e3;
             }
         }
-        m.module.onFrame = [&m, atUs](const ReceivedFrame &frame) {
-            if (!isStep(frame.code))
-                return;
-            m.stepTimesUs.push_back(atUs);
-            m.stepBytes += '\x01' + ('(' + frame.code.toLatin1() + ')') + frame.content + '\x04';
-        };
+        m.receivedAtUs = atUs;
         const QByteArray answer = m.module.receive(QByteArrayView(bytes, n), qint64(atUs / 1e3));
         if (!answer.isEmpty()) {
             m.outgoing = answer;
@@ -145,14 +129,15 @@ void receive(Module &m, int epoll)
     }
 }
 
-// Sends each answer on at the line's pace.
+// Sends each answer on at the line's pace, in chunks every
+// ModuleLine::kChunkIntervalMs as a USB-serial adapter hands them on.
 void sendPaced(std::vector<std::unique_ptr<Module>> &modules)
 {
     const double now = nowMs();
     for (auto &m : modules) {
         if (m->connection < 0 || m->sent >= m->outgoing.size() || now < m->sendFromMs)
             continue;
-        const qsizetype due = std::min<qsizetype>(m->outgoing.size(), qsizetype((now - m->sendFromMs) * kCharactersPerMs) + 1);
+        const qsizetype due = ModuleLine::charactersDue(now - m->sendFromMs, m->outgoing.size(), m->module.behaviour);
         if (due <= m->sent)
             continue;
         const ssize_t n = send(m->connection, m->outgoing.constData() + m->sent, size_t(due - m->sent), MSG_NOSIGNAL);
@@ -197,6 +182,12 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "kvr7314-modulefarm: cannot listen: %s\n", std::strerror(errno));
             return 1;
         }
+        m->module.onFrame = [raw = m.get()](const ReceivedFrame &frame) {
+            if (!programmingStepOf(frame.code))
+                return;
+            raw->stepTimesUs.push_back(raw->receivedAtUs);
+            raw->stepBytes += moduleFrame(frame.code, frame.content);
+        };
         epoll_event event{};
         event.events = EPOLLIN;
         event.data.u64 = (quint64(i) << 1) | 1;   // odd: a listener
@@ -205,7 +196,7 @@ int main(int argc, char *argv[])
         modules.push_back(std::move(m));
     }
     const int ticker = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    const itimerspec every{{0, kChunkMs * 1000000}, {0, kChunkMs * 1000000}};
+    const itimerspec every{{0, ModuleLine::kChunkIntervalMs * 1000000}, {0, ModuleLine::kChunkIntervalMs * 1000000}};
     timerfd_settime(ticker, 0, &every, nullptr);
     epoll_event tick{};
     tick.events = EPOLLIN;

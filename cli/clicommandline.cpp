@@ -15,6 +15,13 @@
 
 namespace {
 
+// "a, b and c", "a or b": how a message names a few words.
+QString spokenList(QStringList words, const QString &conjunction)
+{
+    const QString last = words.takeLast();
+    return words.isEmpty() ? last : words.join(QStringLiteral(", ")) + u' ' + conjunction + u' ' + last;
+}
+
 QString seeHelp(const QString &command)
 {
     return command.isEmpty() ? QStringLiteral(" (see %1 --help)").arg(kCliProgram)
@@ -384,10 +391,9 @@ QString optionsOutOfPlace(const CommandLine &line, FleetAction action)
         QStringList names;
         for (FleetAction a : actions)
             names.append(QStringLiteral("fleet ") + fleetActionName(a));
-        const QString last = names.takeLast();
         return QStringLiteral("%1 is for %2")
             .arg(QLatin1String(option) == u"output" ? QStringLiteral("-o FOLDER") : QStringLiteral("--") + QLatin1String(option),
-                 names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last);
+                 spokenList(names, QStringLiteral("and")));
     }
     return {};
 }
@@ -398,13 +404,8 @@ Parsed parseFleet(const CommandLine &line)
     FleetRequest request;
     const QString action = line.arguments.at(0);
     const std::optional<FleetAction> named = fleetActionNamed(action);
-    if (!named) {
-        QStringList names;
-        for (FleetAction a : fleetActions())
-            names.append(fleetActionName(a));
-        return failed(QStringLiteral("the first argument is %1 or %2, not \"%3\"")
-                          .arg(names.mid(0, names.size() - 1).join(QStringLiteral(", ")), names.constLast(), action));
-    }
+    if (!named)
+        return failed(QStringLiteral("the first argument is %1, not \"%2\"").arg(spokenList(fleetActionNames(), QStringLiteral("or")), action));
     request.action = *named;
     request.list = line.arguments.at(1);
     request.arguments = line.given;

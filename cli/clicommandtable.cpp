@@ -170,15 +170,6 @@ CliOptionSpec jsonOption(const QString &what)
                             .arg(what));
 }
 
-// "write|read|find|plan|apply|undo"
-QString fleetActionWords()
-{
-    QStringList names;
-    for (FleetAction action : fleetActions())
-        names.append(fleetActionName(action));
-    return names.join(u'|');
-}
-
 CliOptionSpec outputOption(const char *valueName, const QString &help, CliValue value, bool required)
 {
     return CliOptionSpec{{QStringLiteral("o"), QStringLiteral("output")}, QLatin1String(valueName), help, value,
@@ -334,7 +325,7 @@ std::vector<CliCommandSpec> buildCommands()
                        "only when every module succeeded; otherwise the most serious of theirs, as the exit codes "
                        "below say.")
             .arg(int(ExitCode::Ok)).arg(int(ExitCode::File)),
-        {{fleetActionWords(), CliValue::FleetAction}, {QStringLiteral("LIST.csv"), CliValue::Csv}},
+        {{fleetActionNames().join(u'|'), CliValue::FleetAction}, {QStringLiteral("LIST.csv"), CliValue::Csv}},
         QList<CliOptionSpec>{
             flag("verify", QStringLiteral("write: then read each module back and compare, as write --verify does")),
             flag("backup", QStringLiteral("write: first read each module and keep what it holds as its backup in "

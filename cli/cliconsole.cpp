@@ -5,9 +5,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSize>
 
 #include <algorithm>
-
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -36,34 +36,20 @@ bool terminalMovesCursor(std::FILE *stream)
 #endif
 }
 
-// The terminal's width in characters; 80 when it does not say.
-int terminalWidth(std::FILE *stream)
+// The terminal's width in characters and height in lines; 80 and 24 for
+// what it does not say.
+QSize terminalSize(std::FILE *stream)
 {
 #ifdef Q_OS_WIN
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (GetConsoleScreenBufferInfo(GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE), &info))
-        return info.srWindow.Right - info.srWindow.Left + 1;
+        return {info.srWindow.Right - info.srWindow.Left + 1, info.srWindow.Bottom - info.srWindow.Top + 1};
 #else
     winsize size{};
-    if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        return size.ws_col;
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0)
+        return {size.ws_col > 0 ? size.ws_col : 80, size.ws_row > 0 ? size.ws_row : 24};
 #endif
-    return 80;
-}
-
-// The terminal's height in lines; 24 when it does not say.
-int terminalHeight(std::FILE *stream)
-{
-#ifdef Q_OS_WIN
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    if (GetConsoleScreenBufferInfo(GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE), &info))
-        return info.srWindow.Bottom - info.srWindow.Top + 1;
-#else
-    winsize size{};
-    if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_row > 0)
-        return size.ws_row;
-#endif
-    return 24;
+    return {80, 24};
 }
 
 } // namespace
@@ -71,7 +57,7 @@ int terminalHeight(std::FILE *stream)
 int CliConsole::blockHeight() const
 {
     // A line free for the cursor: a block as high as the terminal scrolls.
-    return std::max(terminalHeight(m_messages) - 1, 3);
+    return std::max(terminalSize(m_messages).height() - 1, 3);
 }
 
 CliConsole::CliConsole(bool dataOnStandardOutput)
@@ -123,7 +109,7 @@ void CliConsole::block(const QStringList &lines)
         return;
     endProgress();
     // A line one short of the width: a full one would wrap on some terminals.
-    const int width = std::max(terminalWidth(m_messages) - 1, 10);
+    const int width = std::max(terminalSize(m_messages).width() - 1, 10);
     QByteArray out;
     if (m_blockLines > 0)
         out += "\x1b[" + QByteArray::number(m_blockLines) + 'A';

@@ -24,7 +24,6 @@ QString padded(const QString &text, int width)
     return text.leftJustified(width);
 }
 
-
 } // namespace
 
 bool openSettings(const QString &path, CliConsole &console, ModuleSettings *settings, ExitCode *exit)
@@ -139,10 +138,6 @@ ExitCode runAliases(const AliasesRequest &request)
     console.line(QStringLiteral("took %1 alias(es) of %2 into %3").arg(list.rows.size()).arg(listPath, request.output));
     return ExitCode::Ok;
 }
-
-namespace {
-
-} // namespace
 
 ExitCode runHistory(const HistoryRequest &request)
 {

@@ -6,7 +6,7 @@
 #include "fleet/fleetsummary.h"
 #include "files/backups.h"
 #include "files/safefile.h"
-#include "link/portlist.h"
+#include "link/portdirectory.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -96,14 +96,15 @@ private:
                                   .arg(logPath(m_context.journal->directory()), error),
                               ExitCode::File);
         }
-        const FleetPlan plan = planFleet(m_request.list, m_request.action, m_request.output, m_machine.comDevice, log);
+        // Where the COM boxes lead, and the adapters the log names: walked once for the list.
+        PortDirectory::machine().refresh();
+        const FleetPlan plan = planFleet(m_request.list, m_request.action, m_request.output, log);
         if (plan.failure)
             return refuse(plan.failure->english, ExitCode::File);
         m_modules = plan.modules;
         if (!m_request.only.isEmpty() && !selectOnly())
             return false;
-        const qsizetype atOnce = m_request.jobs > 0 ? std::min<qsizetype>(m_request.jobs, m_modules.size()) : m_modules.size();
-        if (const std::optional<FileReason> why = allowOpenFiles(atOnce))
+        if (const std::optional<FileReason> why = allowOpenFiles(m_modules.size(), m_request.jobs))
             return refuse(QStringLiteral("%1: %2; no module was asked").arg(m_request.list, why->english), ExitCode::File);
         if (m_request.action == FleetAction::Read && !QDir().mkpath(m_request.output))
             return refuse(QStringLiteral("%1: the folder cannot be made").arg(m_request.output), ExitCode::File);
@@ -115,8 +116,6 @@ private:
         options->maxFailed = m_request.maxFailed;
         options->readOptions = ReadBackSession::Options::quick(m_request.fullWait);
         options->tls = *tls;
-        options->portsFound = m_machine.found;
-        options->comDevice = m_machine.comDevice;
         options->context = m_context;
         return true;
     }
@@ -144,13 +143,10 @@ private:
     bool refuse(const QString &error, ExitCode exit)
     {
         m_console.error(error);
-        if (m_request.nagios) {
-            const MonitoringCheck unknown = nagiosUnknown(error);
-            m_console.data((unknown.line + u'\n').toUtf8());
-            end(ExitCode(unknown.exit));
-            return false;
-        }
-        end(exit);
+        if (m_request.nagios)
+            endForMonitoring(nagiosUnknown(error));
+        else
+            end(exit);
         return false;
     }
 
@@ -183,12 +179,12 @@ private:
             }
         }
         QStringList lines;
-        if (m_run->size() > m_console.blockHeight()) {
+        if (const int height = m_console.blockHeight(); m_run->size() > height) {
             // Longer than the terminal: how many stand where, and those that need a look.
             QList<FleetState> states;
             for (int i = 0; i < m_run->size(); ++i)
                 states.append(m_run->state(i));
-            lines = fleetOverview(states, m_run->results(), m_console.blockHeight());
+            lines = fleetOverview(states, m_run->results(), height);
         } else {
             for (int i = 0; i < m_run->size(); ++i)
                 lines.append(moduleLine(i));
@@ -223,16 +219,21 @@ private:
             m_console.line(QStringLiteral("  ") + retryCommand(kCliProgram, m_request.arguments, retry));
         }
         if (m_request.nagios) {
-            const MonitoringCheck check = metricsKept ? nagiosCheck(results, seconds)
-                                                      : nagiosUnknown(QStringLiteral("the metrics could not be written"));
-            m_console.data((check.line + u'\n').toUtf8());
-            end(ExitCode(check.exit));
+            endForMonitoring(metricsKept ? nagiosCheck(results, seconds)
+                                         : nagiosUnknown(QStringLiteral("the metrics could not be written")));
             return;
         }
         ExitCode exit = fleetExitCode(results);
         if (!metricsKept && exitCodeSeriousness(ExitCode::File) > exitCodeSeriousness(exit))
             exit = ExitCode::File;
         end(exit);
+    }
+
+    // A monitoring system reads one line, and the plugin's exit code.
+    void endForMonitoring(const MonitoringCheck &check)
+    {
+        m_console.data((check.line + u'\n').toUtf8());
+        end(ExitCode(check.exit));
     }
 
     // --prometheus: the plan's metrics, when it ran to its end. False when
@@ -254,7 +255,6 @@ private:
     }
 
     FleetRequest m_request;
-    MachinePorts m_machine = machinePortsOnce();
     OperationContext m_context;
     QList<FleetModule> m_modules;
     FleetRun *m_run = nullptr;

@@ -42,8 +42,9 @@ int main(int argc, char *argv[])
         // A monitoring system reads one line, and takes any other exit
         // code than 3 for the state of the modules.
         if (arguments.contains(QStringLiteral("--nagios"))) {
-            std::fputs((nagiosUnknown(error).line + u'\n').toUtf8().constData(), stdout);
-            return nagiosUnknown(error).exit;
+            const MonitoringCheck unknown = nagiosUnknown(error);
+            std::fputs((unknown.line + u'\n').toUtf8().constData(), stdout);
+            return unknown.exit;
         }
         return int(ExitCode::Usage);
     }

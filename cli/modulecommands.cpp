@@ -86,18 +86,6 @@ protected:
         m_link.note(QStringLiteral("stopped by ") + stopSignalName(signalNumber));
     }
 
-    // The module as the command's operations reach it: each opening lets go
-    // of the port an operation before it kept, on the same device.
-    ModuleAccess access()
-    {
-        ModuleAccess access = m_link.access();
-        access.beforeOpening = [this] {
-            for (Operation *operation : findChildren<Operation *>(Qt::FindDirectChildrenOnly))
-                operation->releasePort();
-        };
-        return access;
-    }
-
     ModuleLink m_link;
     OperationContext m_context;
     HeldSettings m_settings;   // what a write sends, where a read puts what it read
@@ -125,7 +113,7 @@ public:
             options.before = ProgramOperation::Before::Read;
             options.backupFile = m_request.backup;
         }
-        auto *write = new ProgramOperation(access(), m_settings, m_context, options, this);
+        auto *write = new ProgramOperation(m_link.access(), m_settings, m_context, options, this);
         // Found out before the module is asked, not after its read.
         if (refused(write->check()) || !prepare())
             return;
@@ -158,7 +146,7 @@ public:
         options.target = !m_request.output.isEmpty() ? ReadOperation::Target::File
                        : m_request.json             ? ReadOperation::Target::None
                                                     : ReadOperation::Target::StandardOutput;
-        auto *read = new ReadOperation(access(), m_settings, m_context, options, this);
+        auto *read = new ReadOperation(m_link.access(), m_settings, m_context, options, this);
         // Found out before the module is asked, not after the 12 s of the read.
         if (refused(read->check()) || !prepare())
             return;
@@ -183,7 +171,7 @@ public:
     {
         if (!prepare())
             return;
-        auto *frame = new FrameOperation(access(), m_context, this);
+        auto *frame = new FrameOperation(m_link.access(), m_context, this);
         setFrame(*frame);
         run(frame, [this](const OperationOutcome &outcome) {
             report(outcome);

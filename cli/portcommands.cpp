@@ -69,11 +69,9 @@ public:
             // A frame without content (the read request) is its code alone.
             m_console.line(frame.content.isEmpty() ? traceNoteLine(frame.receivedAtMs / 1000.0, code)
                                                    : traceLines(frame.receivedAtMs / 1000.0, code, frame.content));
-            const int hangUpAfter = m_host.module().behaviour.hangUpAfter;
-            if (hangUpAfter >= 0 && m_host.module().frames().size() == hangUpAfter) {
-                m_host.closeMaster();
-                m_console.line(QStringLiteral("hung up after %1 frames").arg(hangUpAfter));
-            }
+        });
+        connect(&m_host, &PtyHost::hungUp, this, [this] {
+            m_console.line(QStringLiteral("hung up after %1 frames").arg(m_host.module().behaviour.hangUpAfter));
         });
         if (m_stop.received() != 0)
             end(ExitCode::Ok);

@@ -14,7 +14,7 @@ namespace {
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd_HH-mm-ss");
 const QString kExtension = QStringLiteral(".kvr");
 
-// time_subject_what.kvr, the time first so the names sort by it.
+// time_subject_what(-n).kvr, the time first so the names sort by it.
 const QRegularExpression &backupPattern()
 {
     static const QRegularExpression pattern(
@@ -22,21 +22,26 @@ const QRegularExpression &backupPattern()
     return pattern;
 }
 
-std::optional<BackupFile> backupFile(const QFileInfo &info)
-{
-    const QRegularExpressionMatch match = backupPattern().match(info.fileName());
-    if (!match.hasMatch())
-        return std::nullopt;
-    const QDateTime time = QDateTime::fromString(match.captured(1), kTimeFormat);
-    if (!time.isValid())
-        return std::nullopt;
-    return BackupFile{info.filePath(), time, match.captured(2), match.captured(3)};
-}
+// The backups in `directory` as their names give them, in no order.
+struct Named {
+    BackupFile backup;
+    int sameSecond;    // the n of "-n": the nth backup of its kind in that second
+};
 
-int sameSecondNumber(const QString &fileName)
+QList<Named> namedBackups(const QString &directory)
 {
-    const QString suffix = backupPattern().match(fileName).captured(4);
-    return suffix.isEmpty() ? 1 : suffix.mid(1).toInt();
+    const QDir dir(directory);
+    QList<Named> named;
+    for (const QString &name : dir.entryList({QStringLiteral("*.kvr")}, QDir::Files)) {
+        const QRegularExpressionMatch match = backupPattern().match(name);
+        const QDateTime time = match.hasMatch() ? QDateTime::fromString(match.captured(1), kTimeFormat) : QDateTime();
+        if (!time.isValid())
+            continue;
+        const QString suffix = match.captured(4);
+        named.append({BackupFile{dir.filePath(name), time, match.captured(2), match.captured(3)},
+                      suffix.isEmpty() ? 1 : suffix.mid(1).toInt()});
+    }
+    return named;
 }
 
 } // namespace
@@ -61,9 +66,10 @@ QString logPath(const QString &directory)
     return QDir(directory).filePath(QStringLiteral("kvr7314-log.jsonl"));
 }
 
-QString backupFileName(const QDateTime &when, const QString &subject, const QString &what)
+QString backupFileName(const QDateTime &when, const QString &subject, const QString &what, int sameSecond)
 {
-    return when.toString(kTimeFormat) + u'_' + subject + u'_' + what + kExtension;
+    const QString number = sameSecond > 1 ? QStringLiteral("-%1").arg(sameSecond) : QString();
+    return when.toString(kTimeFormat) + u'_' + subject + u'_' + what + number + kExtension;
 }
 
 QString backupSubject(const QString &deviceOrFile)
@@ -99,15 +105,12 @@ QList<BackupFile> listBackups(const QString &directory)
 {
     struct Found {
         BackupFile backup;
-        int sameSecond;    // the n of "-n": the nth backup of its kind in that second
+        int sameSecond;
         QDateTime modified;
     };
     QList<Found> found;
-    const QFileInfoList files = QDir(directory).entryInfoList({QStringLiteral("*.kvr")}, QDir::Files);
-    for (const QFileInfo &info : files) {
-        if (const auto backup = backupFile(info))
-            found.append({*backup, sameSecondNumber(info.fileName()), info.lastModified()});
-    }
+    for (const Named &n : namedBackups(directory))
+        found.append({n.backup, n.sameSecond, QFileInfo(n.backup.path).lastModified()});
     // Names alone put "x.kvr" after "x-2.kvr"; within one second the file
     // written last says which is newer.
     std::sort(found.begin(), found.end(), [](const Found &a, const Found &b) {
@@ -123,25 +126,14 @@ QList<BackupFile> listBackups(const QString &directory)
 void pruneBackups(const QString &directory, const QDateTime &now)
 {
     // By the names alone, which begin with the time: no file is examined.
-    struct Named {
-        QString name;
-        QDateTime time;
-        int sameSecond;
-    };
-    QList<Named> backups;
-    for (const QString &name : QDir(directory).entryList({QStringLiteral("*.kvr")}, QDir::Files)) {
-        const QRegularExpressionMatch match = backupPattern().match(name);
-        const QDateTime time = match.hasMatch() ? QDateTime::fromString(match.captured(1), kTimeFormat) : QDateTime();
-        if (time.isValid())
-            backups.append({name, time, sameSecondNumber(name)});
-    }
+    QList<Named> backups = namedBackups(directory);
     std::sort(backups.begin(), backups.end(), [](const Named &a, const Named &b) {
-        return std::tie(a.time, a.sameSecond) > std::tie(b.time, b.sameSecond);
+        return std::tie(a.backup.time, a.sameSecond) > std::tie(b.backup.time, b.sameSecond);
     });
     const QDateTime cutOff = now.addDays(-kBackupDaysKept);
     for (qsizetype i = kBackupsAlwaysKept; i < backups.size(); ++i) {
-        if (backups[i].time < cutOff)
-            QFile::remove(QDir(directory).filePath(backups[i].name));
+        if (backups[i].backup.time < cutOff)
+            QFile::remove(backups[i].backup.path);
     }
     // A backup being written has a temporary name until it is on the disk;
     // one a day old was left by a program that stopped halfway.

@@ -28,8 +28,9 @@ inline const QString kBeforeReadBackup = QStringLiteral("voor-lezen");   // the 
 inline const QString kReplacedBackup = QStringLiteral("vervangen");      // a file a save replaced
 
 // "2026-12-09_10-41-07_ttyUSB0_gelezen.kvr": names sort by time and say
-// what happened, and to which port or file.
-QString backupFileName(const QDateTime &when, const QString &subject, const QString &what);
+// what happened, and to which port or file. The second of two of one kind in
+// the same second is "..._gelezen-2.kvr", the third "-3", and so on.
+QString backupFileName(const QDateTime &when, const QString &subject, const QString &what, int sameSecond = 1);
 
 // A device or file as a backup's name gives it: "/dev/ttyUSB0" -> "ttyUSB0",
 // "/dev/pts/5" -> "pts-5", "C:\KVR\kazerne.kvr" -> "kazerne".

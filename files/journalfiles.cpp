@@ -28,11 +28,12 @@ FileReason at(const QString &path, const FileReason &reason)
 // of one kind fall in the same second, here or already in the folder.
 QString freePath(const QString &directory, const BackupToKeep &backup, QSet<QString> &taken)
 {
-    const QString name = backupFileName(backup.when, backup.subject, backup.what);
-    const QString extension = QStringLiteral(".kvr");
-    QString path = QDir(directory).filePath(name);
-    for (int n = 2; taken.contains(path) || QFileInfo::exists(path); ++n)
-        path = QDir(directory).filePath(name.chopped(extension.size()) + QStringLiteral("-%1").arg(n) + extension);
+    QString path;
+    for (int n = 1;; ++n) {
+        path = QDir(directory).filePath(backupFileName(backup.when, backup.subject, backup.what, n));
+        if (!taken.contains(path) && !QFileInfo::exists(path))
+            break;
+    }
     taken.insert(path);
     return path;
 }
@@ -98,7 +99,6 @@ bool syncFolder(const QString &directory)
 QList<RecordKept> keepRecords(const QString &directory, const QList<RecordToKeep> &records)
 {
     QList<RecordKept> kept(records.size());
-    QList<RecordToKeep> lines = records;
     const bool folder = QDir().mkpath(directory);
     QList<Pending> pending;
     QSet<QString> taken;
@@ -139,8 +139,8 @@ QList<RecordKept> keepRecords(const QString &directory, const QList<RecordToKeep
     }
 
     QList<LogEntry> entries;
-    for (int r = 0; r < lines.size(); ++r) {
-        LogEntry entry = lines[r].entry;
+    for (int r = 0; r < records.size(); ++r) {
+        LogEntry entry = records[r].entry;
         if (!kept[r].backup.isEmpty())
             entry.backup = kept[r].backup;
         if (!kept[r].replaced.isEmpty())

@@ -2,7 +2,6 @@
 
 #include "files/backups.h"
 #include "files/operationlog.h"
-#include "link/portdirectory.h"
 #include "operations/fileoperations.h"
 #include "operations/outcome.h"
 
@@ -28,17 +27,30 @@ FleetPlan refused(const QString &listPath, const FileReason &why)
     return plan;
 }
 
-FileReason rowName(const FleetRow &row)
-{
-    return {QStringLiteral("row %1 (%2)").arg(row.line).arg(row.name),
-            QStringLiteral("rij %1 (%2)").arg(row.line).arg(row.name)};
-}
-
 // "row 3 (Kazerne): " + why, in both languages.
 FileReason inRow(const FleetRow &row, const QString &english, const QString &dutch)
 {
-    const FileReason name = rowName(row);
-    return {name.english + QStringLiteral(": ") + english, name.dutch + QStringLiteral(": ") + dutch};
+    return {QStringLiteral("row %1 (%2): %3").arg(row.line).arg(row.name, english),
+            QStringLiteral("rij %1 (%2): %3").arg(row.line).arg(row.name, dutch)};
+}
+
+// Two addresses lead to one port when a COM n leads to that device, when
+// two device paths are one file, or when two network addresses name one
+// host and port, over whatever protocol.
+QString portIdentity(const PortAddress &port)
+{
+    if (const std::optional<NetworkAddress> &server = port.networkAddress())
+        return QStringLiteral("%1:%2").arg(server->host.toLower()).arg(server->port);
+    const QString device = port.deviceNow({});
+    if (device.isEmpty())
+        return port.name();
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+#ifdef Q_OS_WIN
+    // COM5 and com5 are one port.
+    return (canonical.isEmpty() ? device : canonical).toUpper();
+#else
+    return canonical.isEmpty() ? QDir::cleanPath(QDir::current().absoluteFilePath(device)) : canonical;
+#endif
 }
 
 } // namespace
@@ -56,10 +68,22 @@ QString fleetActionName(FleetAction action)
     return {};
 }
 
+namespace {
+
 QList<FleetAction> fleetActions()
 {
     return {FleetAction::Write, FleetAction::Read, FleetAction::Find, FleetAction::Plan, FleetAction::Apply,
             FleetAction::Undo};
+}
+
+} // namespace
+
+QStringList fleetActionNames()
+{
+    QStringList names;
+    for (FleetAction action : fleetActions())
+        names.append(fleetActionName(action));
+    return names;
 }
 
 std::optional<FleetAction> fleetActionNamed(const QString &name)
@@ -109,11 +133,12 @@ void planUndo(FleetModule &module, const QList<LogEntry> &log)
                 .arg(when, opened.box ? oneLine(opened.box->text) : opened.line)};
 }
 
-std::optional<FileReason> allowOpenFiles(qsizetype modules)
+std::optional<FileReason> allowOpenFiles(qsizetype modules, int jobs)
 {
+    if (jobs > 0)
+        modules = std::min<qsizetype>(jobs, modules);
 #ifdef Q_OS_WIN
     // Windows gives a process sockets and handles without a small limit.
-    Q_UNUSED(modules);
     return std::nullopt;
 #else
     // Each module's port, and a spare each for a connection closing while
@@ -138,34 +163,7 @@ std::optional<FileReason> allowOpenFiles(qsizetype modules)
 #endif
 }
 
-MachinePorts machinePortsOnce()
-{
-    // The machine's directory, walked anew for this list and then shared.
-    PortDirectory::machine().refresh();
-    MachinePorts machine;
-    machine.found = [] { return PortDirectory::machine().ports(); };
-    machine.comDevice = [](int comPort) { return PortDirectory::machine().comDevice(comPort); };
-    return machine;
-}
-
-QString portIdentity(const PortAddress &port, const ComDeviceMapper &comDevice)
-{
-    if (const std::optional<NetworkAddress> &server = port.networkAddress())
-        return QStringLiteral("%1:%2").arg(server->host.toLower()).arg(server->port);
-    const QString device = port.deviceNow(comDevice);
-    if (device.isEmpty())
-        return port.name();
-    const QString canonical = QFileInfo(device).canonicalFilePath();
-#ifdef Q_OS_WIN
-    // COM5 and com5 are one port.
-    return (canonical.isEmpty() ? device : canonical).toUpper();
-#else
-    return canonical.isEmpty() ? QDir::cleanPath(QDir::current().absoluteFilePath(device)) : canonical;
-#endif
-}
-
-FleetPlan planFleet(const QString &listPath, FleetAction action, const QString &folder, const ComDeviceMapper &comDevice,
-                    const QList<LogEntry> &log)
+FleetPlan planFleet(const QString &listPath, FleetAction action, const QString &folder, const QList<LogEntry> &log)
 {
     QFile file(listPath);
     if (!QFileInfo(listPath).isFile() || !file.open(QIODevice::ReadOnly)) {
@@ -191,7 +189,7 @@ FleetPlan planFleet(const QString &listPath, FleetAction action, const QString &
             return refused(listPath, inRow(row, QStringLiteral("the port is %1, not \"%2\"").arg(PortAddress::formsTaken(), row.port),
                                            QStringLiteral("de poort is %1, niet \"%2\"").arg(PortAddress::formsTaken(), row.port)));
         module.port = *port;
-        const QString identity = portIdentity(*port, comDevice);
+        const QString identity = portIdentity(*port);
         if (const FleetRow *first = ports.value(identity)) {
             return refused(listPath,
                            inRow(row, QStringLiteral("%1 is the port of row %2 (%3) as well; one port reaches one module")

@@ -26,8 +26,8 @@ enum class FleetAction {
 
 // The action's name on the command line: "write", "plan", ...
 QString fleetActionName(FleetAction action);
-// Every action, in the order the help names them.
-QList<FleetAction> fleetActions();
+// Every action's name, in the order the help names them.
+QStringList fleetActionNames();
 std::optional<FleetAction> fleetActionNamed(const QString &name);
 // Whether it writes into modules.
 bool fleetActionWrites(FleetAction action);
@@ -57,34 +57,19 @@ struct FleetPlan {
     std::optional<FileReason> failure;
 };
 
-// The machine's serial ports as a fleet sees them: walked once, when first
-// asked, for the whole list (a walk blocks the event loop that paces every
-// module), and where the COM boxes lead through them.
-struct MachinePorts {
-    std::function<QList<FoundPort>()> found;
-    ComDeviceMapper comDevice;
-};
-MachinePorts machinePortsOnce();
-
-// A fleet of `modules` at once needs open files (a socket or a serial
+// A fleet of `modules`, `jobs` at once (0: all), needs open files (a socket or a serial
 // device each, and the program's own): the process's soft limit is raised
 // to what it needs, up to the hard limit. When the hard limit is too low,
 // why and how to allow them; nothing is asked of a module then.
-std::optional<FileReason> allowOpenFiles(qsizetype modules);
-
-// Two addresses lead to one port when a COM n leads to that device, when
-// two device paths are one file, or when two network addresses name one
-// host and port, over whatever protocol. A COM n's device through
-// `comDevice`.
-QString portIdentity(const PortAddress &port, const ComDeviceMapper &comDevice);
+std::optional<FileReason> allowOpenFiles(qsizetype modules, int jobs);
 
 // The list at `listPath` for `action`. A write, a plan and an apply open
 // each row's file (relative to the list's folder); a read saves each
 // module as NAME.kvr (its file-safe name) in `folder`; an undo looks up
 // each module's last write in `log` (oldest first) and opens the backup
-// of what it replaced.
-FleetPlan planFleet(const QString &listPath, FleetAction action, const QString &folder,
-                    const ComDeviceMapper &comDevice, const QList<LogEntry> &log = {});
+// of what it replaced. Where the COM boxes lead is the machine's port
+// directory's: a front end refreshes it before each list.
+FleetPlan planFleet(const QString &listPath, FleetAction action, const QString &folder, const QList<LogEntry> &log = {});
 
 // What an undo puts into `module`, from the newest write in `log` (oldest
 // first) made to a module of its name that sent at least one step.

@@ -39,9 +39,6 @@ public:
           m_context(options.context)
     {
         m_access.portsFound = options.portsFound;
-        // Each opening lets go of the port an operation before it kept.
-        m_access.beforeOpening = [this] { releasePorts(); };
-        m_access.comDevice = options.comDevice;
         if (options.portsFor)
             m_access.newPort = options.portsFor(module);
         m_context.module = module.name;
@@ -64,7 +61,7 @@ public:
             m_check = new CheckOperation(m_access, module.settings, module.file, read, this);
             m_first = add(m_check);
             if (m_action == FleetAction::Apply)
-                m_program = program(ProgramOperation::Before::Known, true, read);
+                m_program = program(ProgramOperation::Before::NotRead, true, read);
             break;
         case FleetAction::Undo:
             if (!module.nothingToUndo && !module.cannotUndo)
@@ -89,21 +86,19 @@ public:
     void start()
     {
         m_clock.start();
-        // One connection for its whole chain: a check or a backup read, the
-        // write and its verify.
-        m_access.connection->hold();
         if (m_action == FleetAction::Undo && !m_program) {
-            m_access.connection->release();
             endWithoutRun();
             return;
         }
         // A write or an undo with a canary or a limit writes when the run says.
         if (m_gated && m_first == m_program) {
-            m_access.connection->release();
             setState({FleetState::Stage::WaitingToWrite});
             m_reports.checked();
             return;
         }
+        // One connection for its whole chain: a check or a backup read, the
+        // write and its verify.
+        m_access.connection->hold();
         run(m_first);
     }
 
@@ -439,19 +434,16 @@ void FleetRun::releaseWrites()
 
 bool FleetRun::settle(int index)
 {
-    if (std::exchange(m_settled[index], true))
-        return false;
-    ++m_ended;
-    return true;
+    return !std::exchange(m_settled[index], true);
 }
 
-void FleetRun::holdBack(int index, const FileReason &cause)
+void FleetRun::holdBack(int index, const FileReason &cause, ExitCode exit)
 {
     if (!settle(index))
         return;
     FleetResult &result = m_results[index];
     result.outcome = FleetOutcome::Stopped;
-    result.exit = ExitCode::Ok;   // held back, not stopped by a signal: no code of its own
+    result.exit = exit;
     result.cause = cause.english;
     result.dutchCause = cause.dutch;
     result.firmware = m_members[index]->firmware();
@@ -499,37 +491,24 @@ void FleetRun::stop(const StopCause &cause)
         return;
     m_stop = cause;
     const QString notChanged = QStringLiteral("; the module was not changed");
-    for (qsizetype i = m_next; i < m_members.size(); ++i) {
-        FleetResult &result = m_results[i];
-        result.outcome = FleetOutcome::Stopped;
-        result.exit = cause.exit;
-        result.cause = QStringLiteral("stopped by %1 before it started").arg(cause.name) + notChanged;
-        result.dutchCause = QStringLiteral("gestopt voordat hij begon; de module is niet gewijzigd");
-        settle(int(i));
-        m_members[i]->setState({FleetState::Stage::Ended});
-    }
+    const FileReason notStarted{QStringLiteral("stopped by %1 before it started").arg(cause.name) + notChanged,
+                                QStringLiteral("gestopt voordat hij begon; de module is niet gewijzigd")};
+    for (qsizetype i = m_next; i < m_members.size(); ++i)
+        holdBack(int(i), notStarted, cause.exit);
     m_next = m_members.size();
     // Those due to start soon had not: they stop as those not started.
     for (const Start &due : std::exchange(m_spread, {})) {
         --m_running;
-        if (due.write)
-            continue;   // held back below with those that wait to write
-        FleetResult &result = m_results[due.index];
-        result.outcome = FleetOutcome::Stopped;
-        result.exit = cause.exit;
-        result.cause = QStringLiteral("stopped by %1 before it started").arg(cause.name) + notChanged;
-        result.dutchCause = QStringLiteral("gestopt voordat hij begon; de module is niet gewijzigd");
-        settle(due.index);
-        m_members[due.index]->setState({FleetState::Stage::Ended});
+        if (!due.write)   // those due to write are held back below with those that wait to
+            holdBack(due.index, notStarted, cause.exit);
     }
     m_startTimer->stop();
     // Those that wait to be written stop where they are.
     for (int index : m_differing) {
-        if (m_members[index]->isWriting() || m_settled[index])
-            continue;
-        holdBack(index, {QStringLiteral("stopped by %1 before it was written").arg(cause.name) + notChanged,
-                         QStringLiteral("gestopt voordat er geschreven werd; de module is niet gewijzigd")});
-        m_results[index].exit = cause.exit;
+        if (!m_members[index]->isWriting())
+            holdBack(index, {QStringLiteral("stopped by %1 before it was written").arg(cause.name) + notChanged,
+                             QStringLiteral("gestopt voordat er geschreven werd; de module is niet gewijzigd")},
+                     cause.exit);
     }
     m_differing.clear();
     m_writeQueue.clear();
@@ -540,7 +519,7 @@ void FleetRun::stop(const StopCause &cause)
 
 void FleetRun::finishWhenDone()
 {
-    if (m_finished || !m_spread.isEmpty() || m_ended < m_members.size())
+    if (m_finished || !m_spread.isEmpty() || m_settled.count(true) < m_members.size())
         return;
     m_finished = true;
     emit finished();

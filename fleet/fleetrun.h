@@ -33,10 +33,9 @@ struct FleetOptions {
     int maxFailed = 0;            // no more writes once this many failed or differ after theirs; 0: no limit
     ReadBackSession::Options readOptions;
     TlsCredentials tls;           // for every module over TLS
-    // The machine's serial ports, walked once for every module's log line
-    // and for where the COM boxes lead.
+    // The serial ports each module's log line looks up its adapter in: the
+    // machine's port directory when empty.
     std::function<QList<FoundPort>()> portsFound;
-    ComDeviceMapper comDevice;
     // The port objects of each module; its address's own kind when empty
     // (a test gives each module a simulated one).
     std::function<SerialPortFactory(const FleetModule &module)> portsFor;
@@ -133,7 +132,9 @@ private:
     bool gated() const;
     // The module has ended: false when it had already.
     bool settle(int index);
-    void holdBack(int index, const FileReason &cause);
+    // Ends a module that did not start, or not its write; `exit`: a stop
+    // signal's code, none when the run held it back.
+    void holdBack(int index, const FileReason &cause, ExitCode exit = ExitCode::Ok);
     void memberEnded(int index, const OperationOutcome &outcome);
     void memberChecked(int index);
     void finishWhenDone();
@@ -143,7 +144,6 @@ private:
     QList<FleetResult> m_results;
     qsizetype m_next = 0;        // the first module not started
     int m_running = 0;           // modules that take a place among `jobs`
-    int m_ended = 0;
     QList<bool> m_settled;       // each module has ended
     struct Start {
         int index;

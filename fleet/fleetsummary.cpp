@@ -248,25 +248,19 @@ MonitoringCheck nagiosCheck(const QList<FleetResult> &results, double seconds)
     const qsizetype failed = countOf(results, FleetOutcome::Failed);
     const qsizetype total = results.size();
     MonitoringCheck check;
-    QString text;
     if (countOf(results, FleetOutcome::Stopped) > 0) {
         check = nagiosUnknown(QStringLiteral("the plan was stopped before every module was read"));
     } else if (failed > 0) {
-        check.exit = 2;
-        text = QStringLiteral("KVR7314 CRITICAL - %1 of %2 modules could not be read: %3")
-                   .arg(failed).arg(total).arg(namesOf(results, FleetOutcome::Failed));
+        check = {2, QStringLiteral("KVR7314 CRITICAL - %1 of %2 modules could not be read: %3")
+                        .arg(failed).arg(total).arg(namesOf(results, FleetOutcome::Failed))};
         if (differs > 0)
-            text += QStringLiteral("; %1 differ from their file: %2").arg(differs).arg(namesOf(results, FleetOutcome::Differs));
+            check.line += QStringLiteral("; %1 differ from their file: %2").arg(differs).arg(namesOf(results, FleetOutcome::Differs));
     } else if (differs > 0) {
-        check.exit = 1;
-        text = QStringLiteral("KVR7314 WARNING - %1 of %2 modules differ from their file: %3")
-                   .arg(differs).arg(total).arg(namesOf(results, FleetOutcome::Differs));
+        check = {1, QStringLiteral("KVR7314 WARNING - %1 of %2 modules differ from their file: %3")
+                        .arg(differs).arg(total).arg(namesOf(results, FleetOutcome::Differs))};
     } else {
-        check.exit = 0;
-        text = QStringLiteral("KVR7314 OK - all %1 modules hold their file").arg(total);
+        check = {0, QStringLiteral("KVR7314 OK - all %1 modules hold their file").arg(total)};
     }
-    if (check.exit != 3)
-        check.line = text;
     check.line += QStringLiteral(" | in_sync=%1 differs=%2 failed=%3 seconds=%4")
                       .arg(inSync).arg(differs).arg(failed).arg(seconds, 0, 'f', 1);
     return check;
@@ -314,8 +308,7 @@ QByteArray prometheusMetrics(const QList<FleetResult> &results, const QDateTime 
 
 QString countLine(const QList<FleetResult> &results, FleetAction action)
 {
-    const qsizetype ok = std::count_if(results.begin(), results.end(),
-                                       [](const FleetResult &r) { return r.outcome == FleetOutcome::Ok; });
+    const qsizetype ok = countOf(results, FleetOutcome::Ok);
     if (action == FleetAction::Plan)
         return QStringLiteral("%1 of %2 module(s) hold their file").arg(ok).arg(results.size());
     QString line = QStringLiteral("%1 of %2 module(s) ok").arg(ok).arg(results.size());

@@ -24,29 +24,21 @@ QByteArray summarySpreadsheet(const QList<FleetReportRow> &rows)
 
 namespace {
 
-// The columns of the report's table, each as wide as its widest text, the
-// cause taking what is left.
-struct Layout {
-    QList<qreal> x;
-    qreal lineHeight = 0;
-};
-
-QStringList cellsOf(const FleetReportRow &r) { return {r.name, r.port, r.outcome, r.firmware, r.cause}; }
-
-Layout layOut(const QFontMetricsF &metrics, const QList<QStringList> &table)
+// Where each column of the report's table begins: each as wide as its
+// widest text, the last (the cause) taking what is left.
+QList<qreal> layOut(const QFontMetricsF &metrics, const QList<QStringList> &table)
 {
-    Layout layout;
+    QList<qreal> columns;
     qreal x = 0;
     for (qsizetype c = 0; c + 1 < table.first().size(); ++c) {
-        layout.x.append(x);
+        columns.append(x);
         qreal widest = 0;
         for (const QStringList &row : table)
             widest = std::max(widest, metrics.horizontalAdvance(row[c]));
         x += widest + metrics.horizontalAdvance(QStringLiteral("  "));
     }
-    layout.x.append(x);
-    layout.lineHeight = metrics.lineSpacing();
-    return layout;
+    columns.append(x);
+    return columns;
 }
 
 } // namespace
@@ -69,24 +61,25 @@ QByteArray summaryPdf(const QString &list, const QDateTime &when, const QList<Fl
     QList<QStringList> table{{QStringLiteral("naam"), QStringLiteral("poort"), QStringLiteral("uitkomst"),
                               QStringLiteral("firmware"), QStringLiteral("oorzaak")}};
     for (const FleetReportRow &r : rows)
-        table.append(cellsOf(r));
+        table.append({r.name, r.port, r.outcome, r.firmware, r.cause});
 
     QFont heading(QStringLiteral("DejaVu Sans"), 14, QFont::Bold);
     QFont body(QStringLiteral("DejaVu Sans"), 9);
+    const QFontMetricsF bodyMetrics(body, &pdf);
     painter.setFont(heading);
     const qreal headingHeight = QFontMetricsF(heading, &pdf).lineSpacing();
     painter.drawText(QPointF(0, headingHeight), QStringLiteral("KVR7314 vloot: %1").arg(list));
     painter.setFont(body);
     const QString date = QLocale(QLocale::Dutch).toString(when, QStringLiteral("d MMMM yyyy, HH:mm"));
-    painter.drawText(QPointF(0, headingHeight + QFontMetricsF(body, &pdf).lineSpacing() * 1.5), date);
+    painter.drawText(QPointF(0, headingHeight + bodyMetrics.lineSpacing() * 1.5), date);
 
     // One page, however long the list: a table that does not fit is drawn
     // smaller.
-    const qreal top = headingHeight + QFontMetricsF(body, &pdf).lineSpacing() * 3;
-    const Layout layout = layOut(QFontMetricsF(body, &pdf), table);
-    const qreal causeWidth = std::max<qreal>(page.width() * 0.3, page.width() - layout.x.last());
-    const qreal width = layout.x.last() + causeWidth;
-    const qreal height = layout.lineHeight * table.size();
+    const qreal top = headingHeight + bodyMetrics.lineSpacing() * 3;
+    const QList<qreal> columns = layOut(bodyMetrics, table);
+    const qreal causeWidth = std::max<qreal>(page.width() * 0.3, page.width() - columns.last());
+    const qreal width = columns.last() + causeWidth;
+    const qreal height = bodyMetrics.lineSpacing() * table.size();
     const qreal scale = std::min({1.0, page.width() / width, (page.height() - top) / height});
     painter.translate(0, top);
     painter.scale(scale, scale);
@@ -94,11 +87,11 @@ QByteArray summaryPdf(const QString &list, const QDateTime &when, const QList<Fl
         QFont font = body;
         font.setBold(r == 0);
         painter.setFont(font);
-        const qreal y = layout.lineHeight * (r + 1);
+        const qreal y = bodyMetrics.lineSpacing() * (r + 1);
         for (qsizetype c = 0; c < table[r].size(); ++c) {
             const QString &cell = table[r][c];
             const bool last = c + 1 == table[r].size();
-            painter.drawText(QPointF(layout.x[c], y),
+            painter.drawText(QPointF(columns[c], y),
                              last ? QFontMetricsF(font, &pdf).elidedText(cell, Qt::ElideRight, causeWidth) : cell);
         }
     }

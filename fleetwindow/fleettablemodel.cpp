@@ -40,33 +40,37 @@ void FleetTableModel::follow(FleetRun *run, const QList<int> &rows)
     emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
 }
 
+FleetTableModel::Row &FleetTableModel::settle(int index)
+{
+    Row &r = m_rows[m_runRows[index]];
+    r.result = m_run->result(index);
+    if (!r.result->firmware.isEmpty())
+        r.firmware = r.result->firmware;
+    return r;
+}
+
 void FleetTableModel::changed(int index)
 {
     const int row = m_runRows[index];
     Row &r = m_rows[row];
     r.state = m_run->state(index);
-    if (r.state.stage == FleetState::Stage::Ended) {
-        const FleetResult &result = m_run->result(index);
-        r.result = result;
-        if (!result.firmware.isEmpty())
-            r.firmware = result.firmware;
-    }
+    if (r.state.stage == FleetState::Stage::Ended)
+        settle(index);
     emit dataChanged(this->index(row, 0), this->index(row, ColumnCount - 1));
 }
 
 void FleetTableModel::ended()
 {
-    // What a check found stays with the row until the next check.
-    const bool checks = m_run && (m_run->action() == FleetAction::Plan || m_run->action() == FleetAction::Apply);
-    for (int i = 0; m_run && i < m_runRows.size(); ++i) {
-        Row &r = m_rows[m_runRows[i]];
-        r.result = m_run->result(i);
-        r.state.stage = FleetState::Stage::Ended;
-        if (!r.result->firmware.isEmpty())
-            r.firmware = r.result->firmware;
-        if (checks && r.result->outcome != FleetOutcome::Stopped) {
-            r.checked = r.result->outcome != FleetOutcome::Failed;
-            r.differences = r.result->differences;
+    if (m_run) {
+        // What a check found stays with the row until the next check.
+        const bool checks = fleetActionChecks(m_run->action());
+        for (int i = 0; i < m_runRows.size(); ++i) {
+            Row &r = settle(i);
+            r.state.stage = FleetState::Stage::Ended;
+            if (checks && r.result->outcome != FleetOutcome::Stopped) {
+                r.checked = r.result->outcome != FleetOutcome::Failed;
+                r.differences = r.result->differences;
+            }
         }
     }
     emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));

@@ -48,6 +48,9 @@ private:
         bool checked = false;
         QString firmware;   // the last the module reported
     };
+    // The run's module `index` has ended: its row takes the result, and the
+    // firmware it reported.
+    Row &settle(int index);
     void changed(int index);
     void ended();
     QString text(int row, int column) const;

@@ -6,6 +6,7 @@
 #include "fleetwindow/fleetreport.h"
 #include "fleetwindow/fleettablemodel.h"
 #include "fleetwindow/fleetwords.h"
+#include "link/portdirectory.h"
 #include "operations/history.h"
 #include "operations/outcome.h"
 
@@ -33,6 +34,7 @@
 namespace {
 
 const QString kWindowTitle = QStringLiteral("KVR7314 vloot");
+const QString kOpenListFirst = QStringLiteral("Open eerst een lijst van modules.");
 
 // The toestand column: a progress bar for a module that runs.
 class ProgressDelegate : public QStyledItemDelegate {
@@ -243,7 +245,8 @@ bool FleetWindow::openList(const QString &path)
     if (!idle())
         return false;
     // As a check plans it: the rows, their ports and their files.
-    const FleetPlan plan = planFleet(path, FleetAction::Plan, {}, machinePortsOnce().comDevice);
+    PortDirectory::machine().refresh();
+    const FleetPlan plan = planFleet(path, FleetAction::Plan, {});
     if (plan.failure) {
         tell(QStringLiteral("Deze lijst kan niet worden gebruikt; er is niets veranderd."), plan.failure->dutch);
         return false;
@@ -295,6 +298,22 @@ bool FleetWindow::idle()
     return false;
 }
 
+bool FleetWindow::canStart()
+{
+    if (!idle())
+        return false;
+    if (m_listPath.isEmpty()) {
+        tell(kOpenListFirst);
+        return false;
+    }
+    return true;
+}
+
+std::optional<WriteChoice> FleetWindow::askWrite(FleetAction action, int count)
+{
+    return m_services.questions->confirmWrite(writeQuestion(action, count), count);
+}
+
 void FleetWindow::check()
 {
     start({FleetAction::Plan, {}, {}}, targetRows());
@@ -322,11 +341,8 @@ void FleetWindow::undo()
 
 void FleetWindow::startWriting(FleetAction action)
 {
-    if (!idle() || m_listPath.isEmpty()) {
-        if (m_listPath.isEmpty())
-            tell(QStringLiteral("Open eerst een lijst van modules."));
+    if (!canStart())
         return;
-    }
     const QList<int> rows = targetRows();
     int count = int(rows.size());
     // An update writes what the last check found differing; when none
@@ -340,7 +356,7 @@ void FleetWindow::startWriting(FleetAction action)
             return;
         }
     }
-    const std::optional<WriteChoice> choice = m_services.questions->confirmWrite(writeQuestion(action, count), count);
+    const std::optional<WriteChoice> choice = askWrite(action, count);
     if (!choice)
         return;
     start({action, *choice, {}}, rows);
@@ -348,13 +364,10 @@ void FleetWindow::startWriting(FleetAction action)
 
 void FleetWindow::read()
 {
-    if (!idle() || m_listPath.isEmpty()) {
-        if (m_listPath.isEmpty())
-            tell(QStringLiteral("Open eerst een lijst van modules."));
+    if (!canStart())
         return;
-    }
-    const QString start = QFileInfo(m_listPath).absoluteDir().filePath(QStringLiteral("gelezen"));
-    const std::optional<QString> folder = m_services.questions->askFolder(start);
+    const QString suggested = QFileInfo(m_listPath).absoluteDir().filePath(QStringLiteral("gelezen"));
+    const std::optional<QString> folder = m_services.questions->askFolder(suggested);
     if (!folder)
         return;
     // Found out before any module is asked, not after their reads.
@@ -367,7 +380,7 @@ void FleetWindow::read()
              *why);
         return;
     }
-    this->start({FleetAction::Read, {}, *folder}, targetRows());
+    start({FleetAction::Read, {}, *folder}, targetRows());
 }
 
 void FleetWindow::retry()
@@ -387,7 +400,7 @@ void FleetWindow::retry()
     Request request = m_last;
     if (fleetActionWrites(request.action)) {
         const int count = int(rows.size());
-        const std::optional<WriteChoice> choice = m_services.questions->confirmWrite(writeQuestion(request.action, count), count);
+        const std::optional<WriteChoice> choice = askWrite(request.action, count);
         if (!choice)
             return;
         request.choice = *choice;
@@ -403,12 +416,8 @@ void FleetWindow::stopRun()
 
 void FleetWindow::start(const Request &request, const QList<int> &rows)
 {
-    if (!idle())
+    if (!canStart())
         return;
-    if (m_listPath.isEmpty()) {
-        tell(QStringLiteral("Open eerst een lijst van modules."));
-        return;
-    }
     // The list and its files as they are now: a file gone meanwhile is found
     // before any module is asked.
     QList<LogEntry> log;
@@ -420,8 +429,8 @@ void FleetWindow::start(const Request &request, const QList<int> &rows)
             return;
         }
     }
-    const MachinePorts machine = machinePortsOnce();
-    const FleetPlan plan = planFleet(m_listPath, request.action, request.folder, machine.comDevice, log);
+    PortDirectory::machine().refresh();   // walked anew for each run, then shared by its modules
+    const FleetPlan plan = planFleet(m_listPath, request.action, request.folder, log);
     if (plan.failure) {
         tell(QStringLiteral("De lijst of een bestand erin kan niet worden gebruikt; er is geen module benaderd."),
              plan.failure->dutch);
@@ -437,8 +446,7 @@ void FleetWindow::start(const Request &request, const QList<int> &rows)
         }
     }
 
-    const qsizetype atOnce = request.choice.jobs > 0 ? std::min<qsizetype>(request.choice.jobs, modules.size()) : modules.size();
-    if (const std::optional<FileReason> why = allowOpenFiles(atOnce)) {
+    if (const std::optional<FileReason> why = allowOpenFiles(modules.size(), request.choice.jobs)) {
         tell(QStringLiteral("Zoveel modules tegelijk kan dit systeem niet openen; er is geen module benaderd."), why->dutch);
         return;
     }
@@ -450,8 +458,6 @@ void FleetWindow::start(const Request &request, const QList<int> &rows)
     options.verify = true;
     options.readOptions = ReadBackSession::Options::quick(false);
     options.tls = m_services.tls;
-    options.portsFound = machine.found;
-    options.comDevice = machine.comDevice;
     options.portsFor = m_services.portsFor;
     options.context = OperationContext::keptBy(QStringLiteral("kvr7314-fleet"), m_dataDirectory, Journal::Writes::Beside);
     if (m_services.clock)
@@ -607,7 +613,7 @@ void FleetWindow::keepSummary(const QString &filter, const QString &suffix, cons
                               const std::function<QByteArray(const QList<FleetReportRow> &)> &bytesOf)
 {
     if (m_model->rowCount() == 0) {
-        tell(QStringLiteral("Open eerst een lijst van modules."));
+        tell(kOpenListFirst);
         return;
     }
     FileDialogSetup setup;

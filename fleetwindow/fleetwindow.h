@@ -92,6 +92,10 @@ private:
     void setRunning(bool running);
     // Whether nothing runs; otherwise says so.
     bool idle();
+    // Whether nothing runs and a list is open; otherwise says why.
+    bool canStart();
+    // Whether to write `count` modules, and how; nothing for "Nee".
+    std::optional<WriteChoice> askWrite(FleetAction action, int count);
     void tell(const QString &text, const QString &details = {});
     // The table as `bytesOf` makes it, saved where the user chooses.
     void keepSummary(const QString &filter, const QString &suffix, const QString &notKept,

@@ -51,7 +51,7 @@ const char *const kHelp =
     "from KVR7314_TLS_CA, KVR7314_TLS_CERT and KVR7314_TLS_KEY.\n";
 
 // --picture: the demonstration checked, as the README shows it.
-int savePicture(FleetWindow &window, FleetDemo &demo, const QString &path)
+int savePicture(FleetWindow &window, const QString &path)
 {
     window.resize(1100, 560);
     window.show();
@@ -62,7 +62,6 @@ int savePicture(FleetWindow &window, FleetDemo &demo, const QString &path)
         std::fprintf(stderr, "kvr7314-fleet: the check did not end within a minute\n");
         return 1;
     }
-    Q_UNUSED(demo);
     // The module that differs selected, so what the check found shows below.
     if (auto *table = window.findChild<QTableView *>(QStringLiteral("tblModules")))
         table->selectionModel()->setCurrentIndex(table->model()->index(2, 0), QItemSelectionModel::NoUpdate);
@@ -156,7 +155,7 @@ int main(int argc, char *argv[])
     if (!list.isEmpty())
         window.openList(list);
     if (parser.isSet(QStringLiteral("picture")))
-        return savePicture(window, *simulated, parser.value(QStringLiteral("picture")));
+        return savePicture(window, parser.value(QStringLiteral("picture")));
     window.show();
     return QApplication::exec();
 }

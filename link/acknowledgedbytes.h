@@ -25,7 +25,6 @@ public:
     void answeredAfter(int mark);
 
     bool reached(int mark) const;
-    int marks() const { return int(m_ends.size()); }
 
 private:
     QList<std::optional<quint64>> m_ends;

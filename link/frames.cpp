@@ -79,6 +79,15 @@ QString programmingStepCode(int step)
     return QString::number(kFirstStepCode - 1 + step);
 }
 
+std::optional<int> programmingStepOf(const QString &code)
+{
+    bool ok = false;
+    const int step = code.toInt(&ok) - (kFirstStepCode - 1);
+    if (!ok || code.size() != 2 || step < 1 || step > kProgrammingStepCount)
+        return std::nullopt;
+    return step;
+}
+
 quint8 codeByte(const QString &code)
 {
     // The window only ever holds the codes of its colour and speed tables,

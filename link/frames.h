@@ -40,6 +40,8 @@ QByteArray moduleFrame(const QString &code, const QByteArray &content);
 
 // "51" .. "76" for steps 1 .. 26.
 QString programmingStepCode(int step);
+// The step 1 .. 26 a frame code "51" .. "76" stands for; nothing for any other code.
+std::optional<int> programmingStepOf(const QString &code);
 
 // The content of step 1..26, from the settings as they stand when it is sent:
 // the step's fixed bytes, then each field the table places in it.

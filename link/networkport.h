@@ -98,7 +98,7 @@ public:
     // kernel's count of acknowledged bytes must reach them. `done` gets
     // nothing once confirmed, or why not: no confirmation within
     // kConfirmationMs of the last bytes sent, or the connection lost.
-    using Confirmed = std::function<void(const std::optional<QString> &failure)>;
+    using Confirmed = SerialPort::Confirmed;
     void confirmSent(Confirmed done);
     // The confirmation asked for is no longer wanted: `done` is not called.
     void cancelConfirmation();

@@ -15,16 +15,10 @@ const QList<FoundPort> &PortDirectory::ports()
 
 void PortDirectory::refresh()
 {
-    if (!m_fixed)
-        m_ports.reset();
+    m_ports.reset();
 }
 
 QString PortDirectory::comDevice(int comPort)
 {
     return comDevices(ports())[size_t(comPort - 1)];
-}
-
-std::optional<FoundPort> PortDirectory::portOf(const QString &device)
-{
-    return portOfDevice(device, ports());
 }

@@ -15,10 +15,6 @@
 
 class PortDirectory {
 public:
-    PortDirectory() = default;
-    // A directory of these ports alone, never walked (tests, simulated modules).
-    explicit PortDirectory(QList<FoundPort> ports) : m_ports(std::move(ports)), m_fixed(true) {}
-
     // The machine's own, shared by the whole program.
     static PortDirectory &machine();
 
@@ -27,10 +23,7 @@ public:
     void refresh();
     // The device COM `comPort` (1..4) leads to.
     QString comDevice(int comPort);
-    // The port found for `device`, if any.
-    std::optional<FoundPort> portOf(const QString &device);
 
 private:
     std::optional<QList<FoundPort>> m_ports;
-    bool m_fixed = false;
 };

@@ -37,7 +37,6 @@ void ProgrammingSession::forgetLastRun()
 {
     m_stepsSent = 0;
     m_marks.clear();
-    m_toDeviceServer = false;
 }
 
 void ProgrammingSession::programmingTick()
@@ -80,7 +79,6 @@ void ProgrammingSession::portOpened(PortOpening opening)
         return;
     }
     m_port = std::move(opening.port);
-    m_toDeviceServer = m_port->reachesDeviceServer();
     connect(m_port.get(), &SerialPort::failed, this, &ProgrammingSession::onPortFailed);
     sendStep(1);
     if (m_running)

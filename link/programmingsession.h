@@ -58,7 +58,7 @@ public:
     // those it acknowledged. During the run, the steps written so far.
     int stepsSent() const { return m_stepsSent; }
     // Whether the steps went to a device server, which confirms them.
-    bool sentToDeviceServer() const { return m_toDeviceServer; }
+    bool sentToDeviceServer() const { return m_port && m_port->reachesDeviceServer(); }
 
     // The port step 1 opened. It stays open after the run, as the module's
     // own tool kept it, until the next opening or releasePort().
@@ -98,5 +98,4 @@ private:
     bool m_running = false;
     int m_stepsSent = 0;
     QList<int> m_marks;   // the port's mark of each step written
-    bool m_toDeviceServer = false;
 };

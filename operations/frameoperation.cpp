@@ -64,7 +64,7 @@ void FrameOperation::start()
     }
     m_sending = m_next;
     beginRecord(m_sending.operation, &m_access);
-    m_access.operationStarted();
+    holdConnection(m_access);
     if (!begin())
         return;
     // The opening closes the previous port of the same device first.
@@ -83,7 +83,6 @@ void FrameOperation::portOpened(PortOpening opening)
         return;
     if (!opening.port) {
         const OperationOutcome outcome = portFailed(opening.failure, m_access.address(), {});
-        m_access.operationEnded();
         conclude(outcome, outcome.line);
         startWaiting();
         return;
@@ -105,7 +104,6 @@ void FrameOperation::lineFailed(const QString &description)
         return;
     m_leaving->stop();
     const OperationOutcome outcome = portFailed(lineFailure(*m_port, description), m_access.address(), kWriteFailureText);
-    m_access.operationEnded();
     conclude(outcome, outcome.line);
     startWaiting();
 }
@@ -138,13 +136,11 @@ void FrameOperation::notDelivered(const QString &description)
     outcome.line += m_sending.operation == u"test-call"
         ? QStringLiteral("; the test call may not have reached the module")
         : QStringLiteral("; the no-network notice may not have reached the module");
-    m_access.operationEnded();
     conclude(outcome, outcome.line);
 }
 
 void FrameOperation::delivered()
 {
-    m_access.operationEnded();
     OperationOutcome outcome;
     if (m_sending.operation == u"test-call")
         outcome.line = QStringLiteral("sent a test call to %1 on %2: %3")
@@ -167,6 +163,5 @@ void FrameOperation::halt(const StopCause &cause)
     if (m_leaving->isActive() || m_confirming)
         return;
     m_startWhenDone = false;
-    m_access.operationEnded();
     conclude(stopped(cause, QStringLiteral("nothing was sent")), stopCauseText(cause));
 }

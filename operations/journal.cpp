@@ -47,8 +47,6 @@ public:
             QMetaObject::invokeMethod(this, &JournalWriter::writeQueued, Qt::QueuedConnection);
     }
 
-    const QString &directory() const { return m_directory; }
-
 private:
     struct Queued {
         RecordToKeep record;
@@ -105,7 +103,7 @@ Journal::Record Journal::begin(const QString &operation, const QDateTime &now) c
 }
 
 Journal::Record::Record(std::shared_ptr<JournalWriter> writer, const QString &name, const QDateTime &now)
-    : m_writer(std::move(writer)), m_now(now)
+    : m_writer(std::move(writer))
 {
     entry.time = now;
     entry.operation = name;
@@ -120,17 +118,15 @@ void Journal::Record::setPort(const QString &device, const QString &adapter, con
     entry.serialNumber = serialNumber;
 }
 
+void Journal::Record::keep(BackupToKeep::Role role, const ModuleSettings &settings, const QString &what)
+{
+    // Named once the record is finished: by then its port is known.
+    m_backups.append({role, settings, {}, {}, what, entry.time});
+}
+
 void Journal::Record::backUp(const ModuleSettings &settings, const QString &what)
 {
-    // A module of a fleet is known by its name; else by its port, or the file.
-    const QString subject = !entry.module.isEmpty() ? fileSafeName(entry.module)
-                                                    : backupSubject(entry.port.isEmpty() ? entry.file : entry.port);
-    BackupToKeep backup;
-    backup.settings = settings;
-    backup.subject = subject;
-    backup.what = what;
-    backup.when = m_now;
-    m_backups.append(backup);
+    keep(BackupToKeep::Role::Backup, settings, what);
 }
 
 void Journal::Record::keepReplaced(const QString &path)
@@ -144,28 +140,29 @@ void Journal::Record::keepReplaced(const QString &path)
                            QStringLiteral("reservekopie: %1: %2").arg(QDir::toNativeSeparators(path), old.errorString())});
         return;
     }
-    BackupToKeep backup;
-    backup.role = BackupToKeep::Role::Replaced;
-    backup.bytes = old.read(kMaxSettingsFileSize + 1);
-    backup.subject = backupSubject(path);
-    backup.what = kReplacedBackup;
-    backup.when = m_now;
-    m_backups.append(backup);
+    m_backups.append({BackupToKeep::Role::Replaced, std::nullopt, old.read(kMaxSettingsFileSize + 1), backupSubject(path),
+                      kReplacedBackup, entry.time});
 }
 
-void Journal::Record::keepReplaced(const ModuleSettings &settings, const QString &subject, const QString &what)
+void Journal::Record::keepReplaced(const ModuleSettings &settings, const QString &what)
 {
-    BackupToKeep backup;
-    backup.role = BackupToKeep::Role::Replaced;
-    backup.settings = settings;
-    backup.subject = entry.module.isEmpty() ? backupSubject(subject) : fileSafeName(entry.module);
-    backup.what = what;
-    backup.when = m_now;
-    m_backups.append(backup);
+    keep(BackupToKeep::Role::Replaced, settings, what);
+}
+
+QString Journal::Record::subject() const
+{
+    // A module of a fleet is known by its name; else by its port, or the file.
+    if (!entry.module.isEmpty())
+        return fileSafeName(entry.module);
+    return backupSubject(entry.port.isEmpty() ? entry.file : entry.port);
 }
 
 void Journal::Record::finish(bool ok, const QString &cause, QObject *receiver, std::function<void(const Kept &)> done)
 {
+    for (BackupToKeep &backup : m_backups) {
+        if (backup.subject.isEmpty())
+            backup.subject = subject();
+    }
     entry.ok = ok;
     entry.cause = ok ? QString() : cause;
     // The log is read from anywhere, later: "kazerne.kvr" alone would not

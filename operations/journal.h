@@ -51,8 +51,8 @@ public:
         // bytes are taken now.
         void keepReplaced(const QString &path);
         // Keeps the values a read or a write is about to replace (the
-        // window's, a module's), named after `subject`.
-        void keepReplaced(const ModuleSettings &settings, const QString &subject, const QString &what);
+        // window's, a module's).
+        void keepReplaced(const ModuleSettings &settings, const QString &what);
         // Writes the backups and the log line; `done` gets what was kept,
         // before finish() returns or later on `receiver`'s thread (never
         // when `receiver` is gone by then).
@@ -61,9 +61,11 @@ public:
     private:
         friend class Journal;
         Record(std::shared_ptr<JournalWriter> writer, const QString &name, const QDateTime &now);
+        void keep(BackupToKeep::Role role, const ModuleSettings &settings, const QString &what);
+        // What a backup of its settings is named after.
+        QString subject() const;
 
         std::shared_ptr<JournalWriter> m_writer;
-        QDateTime m_now;
         QElapsedTimer m_clock;
         QList<BackupToKeep> m_backups;
         QList<FileReason> m_problems;   // found along the way

@@ -15,10 +15,7 @@ PortTarget ModuleAccess::target() const
 
 QString ModuleAccess::description() const
 {
-    const PortAddress where = address();
-    if (where.isNetwork() && where.isCom())
-        return QStringLiteral("%1 (%2)").arg(where.name(), where.networkAddress()->text);
-    return where.description(comDevice);
+    return address().description(comDevice);
 }
 
 PortOpener ModuleAccess::opener() const
@@ -41,16 +38,4 @@ void ModuleAccess::connectFirst(const std::function<void(std::optional<PortFailu
         return;
     }
     connection->connectFirst(*where.networkAddress(), done);
-}
-
-void ModuleAccess::operationStarted() const
-{
-    if (connection)
-        connection->hold();
-}
-
-void ModuleAccess::operationEnded() const
-{
-    if (connection)
-        connection->release();
 }

@@ -29,17 +29,15 @@ struct ModuleAccess {
     // The log and the backups name the port by its device; a module inside
     // the program by this name instead ("--sim").
     QString loggedName;
-    // The machine's serial ports, for the adapter and serial number the log
-    // gives: a fresh walk over them when empty. Many modules run at once
-    // share one walk, which blocks the program's one event loop a while.
+    // The serial ports the log looks up the adapter and serial number in:
+    // the machine's port directory when empty, whose walk every module
+    // shares (a walk blocks the program's one event loop a while).
     std::function<QList<FoundPort>()> portsFound;
 
     static ModuleAccess at(const PortAddress &address, TlsCredentials tls = TlsCredentials());
 
     // Where an opening goes now.
     PortTarget target() const;
-    // The device it leads to now.
-    QString device() const { return target().device; }
     // "COM 1 (/dev/ttyUSB0)", "/dev/ttyUSB0": how messages name it.
     QString description() const;
     // How the port is opened, each time anew.
@@ -49,7 +47,4 @@ struct ModuleAccess {
     // starts, so the connection's time counts for none of its pauses;
     // `done` gets why it could not, or nothing (at once for a local port).
     void connectFirst(const std::function<void(std::optional<PortFailure>)> &done) const;
-    // An operation starts and ends: it holds the module's connection while it runs.
-    void operationStarted() const;
-    void operationEnded() const;
 };

@@ -80,6 +80,14 @@ void Operation::beginRecord(const QString &name, const ModuleAccess *access)
     m_portOfRecord = *access;
 }
 
+void Operation::holdConnection(const ModuleAccess &access)
+{
+    if (m_heldConnection || !access.connection)
+        return;
+    m_heldConnection = access.connection;
+    m_heldConnection->hold();
+}
+
 void Operation::lookUpPortSoon()
 {
     if (m_portOfRecord && !m_lookUpComing) {
@@ -155,7 +163,18 @@ void Operation::passOn(const OperationOutcome &outcome)
     m_outcome = outcome;
     m_running = false;
     m_concluding = false;
+    if (const std::shared_ptr<ModuleConnection> held = std::exchange(m_heldConnection, nullptr))
+        held->release();
     emit finished(m_outcome);
+}
+
+void Operation::relay(Operation *step)
+{
+    connect(step, &Operation::said, this, &Operation::said);
+    connect(step, &Operation::stepSent, this, &Operation::stepSent);
+    connect(step, &Operation::received, this, &Operation::received);
+    connect(step, &Operation::ledChanged, this, &Operation::ledChanged);
+    connect(step, &Operation::notKept, this, &Operation::notKept);
 }
 
 QString Operation::stopCauseText(const StopCause &cause)

@@ -115,6 +115,9 @@ protected:
     // Its log line's start: on a port, with what the system knows of the
     // adapter, or without one.
     void beginRecord(const QString &name, const ModuleAccess *access = nullptr);
+    // The module's connection is held while it runs: let go of as it
+    // finishes.
+    void holdConnection(const ModuleAccess &access);
     Journal::Record *record() { return m_record ? &*m_record : nullptr; }
     // The record with its port looked up: a backup is named after the port.
     Journal::Record *completeRecord();
@@ -134,6 +137,8 @@ protected:
     // Ends it with the outcome of an operation it ran for its last step,
     // which has kept its own log line.
     void passOn(const OperationOutcome &outcome);
+    // What an operation it runs as a step says along the way is its own.
+    void relay(Operation *step);
 
     QDateTime now() const { return m_context.now(); }
     const OperationContext &context() const { return m_context; }
@@ -160,4 +165,5 @@ private:
     OperationOutcome m_outcome;
     bool m_running = false;
     bool m_concluding = false;   // from conclude() until finished()
+    std::shared_ptr<ModuleConnection> m_heldConnection;
 };

@@ -2,12 +2,12 @@
 
 ProgramOperation::ProgramOperation(ModuleAccess access, SettingsHolder &holder, OperationContext context,
                                    Options options, QObject *parent)
-    : Operation(context, parent), m_options(std::move(options))
+    : Operation(context, parent)
 {
-    if (m_options.before == Before::Read) {
-        m_backup = new BackupOperation(access, context, m_options.write.readOptions, m_options.backupFile,
+    if (options.before == Before::Read) {
+        m_backup = new BackupOperation(access, context, options.write.readOptions, options.backupFile,
                                        holder.settings().receiverType, this);
-        forward(m_backup);
+        relay(m_backup);
         connect(m_backup, &Operation::finished, this, [this](const OperationOutcome &outcome) {
             if (!outcome.ok()) {
                 passOn(outcome);   // its words say that nothing was written
@@ -24,21 +24,12 @@ ProgramOperation::ProgramOperation(ModuleAccess access, SettingsHolder &holder, 
             write(outcome.backup);
         });
     }
-    m_write = new WriteOperation(std::move(access), holder, std::move(context), m_options.write, this);
-    forward(m_write);
+    m_write = new WriteOperation(std::move(access), holder, std::move(context), options.write, this);
+    relay(m_write);
     connect(m_write, &Operation::finished, this, &ProgramOperation::passOn);
 }
 
 ProgramOperation::~ProgramOperation() = default;
-
-void ProgramOperation::forward(Operation *step)
-{
-    connect(step, &Operation::said, this, &Operation::said);
-    connect(step, &Operation::stepSent, this, &Operation::stepSent);
-    connect(step, &Operation::received, this, &Operation::received);
-    connect(step, &Operation::ledChanged, this, &Operation::ledChanged);
-    connect(step, &Operation::notKept, this, &Operation::notKept);
-}
 
 std::optional<OperationOutcome> ProgramOperation::refusal() const
 {
@@ -58,13 +49,12 @@ void ProgramOperation::start()
         m_backup->start();
         return;
     }
-    if (m_options.before == Before::Known && m_options.write.replacedSettings)
-        m_write->setReplaced(*m_options.write.replacedSettings);
     m_write->start();
 }
 
 void ProgramOperation::write(const QString &replaced)
 {
+    m_backup->releasePort();   // the write opens the same port anew
     m_write->setReplaced(replaced);
     m_write->start();
 }

@@ -14,9 +14,8 @@ class ProgramOperation : public Operation {
 public:
     // What the module held before the write.
     enum class Before {
-        NotRead,   // not asked: the write's `replaced` stays empty
+        NotRead,   // not read now: the write's `replaced` stays empty, unless set
         Read,      // read now, and kept as a backup
-        Known,     // read already (a fleet's check), kept as `replaced`
     };
     struct Options {
         WriteOperation::Options write;   // the file, the verify and how it reads
@@ -28,9 +27,9 @@ public:
                      QObject *parent = nullptr);
     ~ProgramOperation() override;
 
-    // Before::Known: what the module held, read already, for the next
+    // What the module held, read already (a fleet's check), for the next
     // start(): kept as a backup with the write's log line.
-    void setReplaced(const ModuleSettings &held) { m_options.write.replacedSettings = held; }
+    void setReplaced(const ModuleSettings &held) { m_write->setReplaced(held); }
 
     void start() override;
     bool canStop() const override;
@@ -42,12 +41,10 @@ protected:
     void halt(const StopCause &cause) override;
 
 private:
-    void forward(Operation *step);
     void write(const QString &replaced);
     Operation *running() const;
     void concludeStopped(const StopCause &cause);
 
-    Options m_options;
     BackupOperation *m_backup = nullptr;
     WriteOperation *m_write;
     std::optional<StopCause> m_stopAfterBackup;   // a stop that came while the backup was kept

@@ -84,7 +84,7 @@ void ReadingOperation::start()
     if (Journal::Record *op = record())
         op->entry.file = w.file;
     beforeRead();
-    m_access.operationStarted();
+    holdConnection(m_access);
     if (begin())
         m_session->startReadBack();
 }
@@ -117,21 +117,16 @@ void ReadingOperation::endFailed(OperationOutcome outcome)
     const Words w = words();
     const QString cause = outcome.line;
     outcome.line = w.prefix + cause + w.suffix;
-    endWith(outcome, cause);
+    conclude(outcome, cause);
 }
 
 void ReadingOperation::halt(const StopCause &cause)
 {
     m_session->stop();
     afterFailedRead();
-    endWith(stopped(cause, words().whenStopped), stopCauseText(cause));
+    conclude(stopped(cause, words().whenStopped), stopCauseText(cause));
 }
 
-void ReadingOperation::endWith(OperationOutcome outcome, const QString &cause)
-{
-    m_access.operationEnded();
-    conclude(outcome, cause);
-}
 
 // --- "lezen", kvr7314-cli read --------------------------------------------------------------
 
@@ -180,7 +175,7 @@ void ReadOperation::accepted(const SettingsUpdate &update)
     // Values other than those last opened, saved, read or written would be
     // lost: they are kept first.
     if (op && m_holder.known && !settingsDifferences(m_before, *m_holder.known).isEmpty())
-        op->keepReplaced(m_before, op->entry.port, kBeforeReadBackup);
+        op->keepReplaced(m_before, kBeforeReadBackup);
     m_holder.showSettings(applyUpdate(m_holder.settings(), update));
     const ModuleSettings values = m_holder.settings();
     m_holder.known = values;
@@ -206,7 +201,7 @@ void ReadOperation::save(const ModuleSettings &settings)
         if (const SaveOutcome saved = writeSettingsFile(m_options.file, settings, now()); !saved) {
             OperationOutcome failed = fileFailed(saveFailedLine(m_options.file, saved.reason.english));
             failed.settings = settings;   // read all the same
-            endWith(failed, saved.reason.english);
+            conclude(failed, saved.reason.english);
             return;
         }
         outcome.line = QStringLiteral("saved to %1").arg(m_options.file);
@@ -214,7 +209,7 @@ void ReadOperation::save(const ModuleSettings &settings)
     }
     case Target::StandardOutput: {
         if (const auto refused = unsaveableSettings(settings)) {
-            endWith(fileFailed(saveFailedLine(QStringLiteral("-"), refused->english)), refused->english);
+            conclude(fileFailed(saveFailedLine(QStringLiteral("-"), refused->english)), refused->english);
             return;
         }
         const QDateTime at = now();
@@ -223,7 +218,7 @@ void ReadOperation::save(const ModuleSettings &settings)
         break;
     }
     }
-    endWith(outcome);
+    conclude(outcome);
 }
 
 // --- write --backup -----------------------------------------------------------------------
@@ -266,18 +261,18 @@ void BackupOperation::accepted(const SettingsUpdate &update)
     outcome.settings = held;
     if (m_file.isEmpty()) {
         outcome.line = QStringLiteral("backup: kept what the module held (firmware %1)").arg(held.firmwareVersion);
-        endWith(outcome);
+        conclude(outcome);
         return;
     }
     if (op)
         op->keepReplaced(m_file);
     if (const SaveOutcome saved = writeSettingsFile(m_file, held, now()); !saved) {
-        endWith(fileFailed(saveFailedLine(m_file, saved.reason.english) + words().suffix), saved.reason.english);
+        conclude(fileFailed(saveFailedLine(m_file, saved.reason.english) + words().suffix), saved.reason.english);
         return;
     }
     outcome.line = QStringLiteral("backup: saved what the module held (firmware %1) to %2")
                        .arg(held.firmwareVersion, m_file);
-    endWith(outcome);
+    conclude(outcome);
 }
 
 // --- write --verify --------------------------------------------------------------------------
@@ -314,7 +309,7 @@ void VerifyOperation::accepted(const SettingsUpdate &update)
     if (differences.isEmpty()) {
         outcome.line = QStringLiteral("verify: the module holds every value of %1 (firmware %2)")
                            .arg(m_file, update.values.firmwareVersion);
-        endWith(outcome);
+        conclude(outcome);
         return;
     }
     for (const FieldDifference &d : differences)
@@ -324,7 +319,7 @@ void VerifyOperation::accepted(const SettingsUpdate &update)
     outcome.kind = OperationOutcome::Kind::Differs;
     outcome.exit = ExitCode::Differences;
     outcome.line = QStringLiteral("verify: ") + differ;
-    endWith(outcome, differ);
+    conclude(outcome, differ);
 }
 
 // --- fleet plan ------------------------------------------------------------------------------------
@@ -356,13 +351,13 @@ void CheckOperation::accepted(const SettingsUpdate &update)
     if (outcome.differences.isEmpty()) {
         outcome.line = QStringLiteral("in sync: the module holds every value of %1 (firmware %2)")
                            .arg(m_file, update.values.firmwareVersion);
-        endWith(outcome);
+        conclude(outcome);
         return;
     }
     outcome.kind = OperationOutcome::Kind::Differs;
     outcome.exit = ExitCode::Differences;
     outcome.line = QStringLiteral("%1 value(s) in the module differ from %2").arg(outcome.differences.size()).arg(m_file);
-    endWith(outcome, outcome.line);
+    conclude(outcome, outcome.line);
 }
 
 // --- find ---------------------------------------------------------------------------------------
@@ -376,5 +371,5 @@ void FindOperation::accepted(const SettingsUpdate &update)
 {
     OperationOutcome outcome;
     outcome.settings = update.values;
-    endWith(outcome);
+    conclude(outcome);
 }

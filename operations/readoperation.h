@@ -50,11 +50,10 @@ protected:
     // Just before the request goes out, and after any end but success.
     virtual void beforeRead() {}
     virtual void afterFailedRead() {}
-    // The dump was accepted: the read's own work with it, ending in endWith().
+    // The dump was accepted: the read's own work with it, ending in conclude().
     virtual void accepted(const SettingsUpdate &update) = 0;
 
     void halt(const StopCause &cause) override;
-    void endWith(OperationOutcome outcome, const QString &cause = {});
 
     // "WHAT (until its dump is complete, 12 s at most)", or the window's
     // wait: "WHAT (its dump is collected for 12 s)".

@@ -109,12 +109,12 @@ void WriteOperation::start()
             .arg(2 * ProgrammingRun::kTickIntervalMs);
     });
     beginRecord(QStringLiteral("write"), &m_access);
-    m_access.operationStarted();
+    holdConnection(m_access);
     if (Journal::Record *op = record()) {
         op->entry.file = m_options.file;
         op->entry.replaced = m_options.replaced;
         if (m_options.replacedSettings)
-            op->keepReplaced(*m_options.replacedSettings, op->entry.port, kReadBackup);
+            op->keepReplaced(*m_options.replacedSettings, kReadBackup);
         op->entry.stepCount = kProgrammingStepCount;
     }
     if (!begin())
@@ -147,7 +147,6 @@ void WriteOperation::keepWrite(bool complete)
 void WriteOperation::endWith(OperationOutcome outcome, const QString &cause)
 {
     outcome.stepsSent = m_session->stepsSent();
-    m_access.operationEnded();
     conclude(outcome, cause);
 }
 
@@ -179,12 +178,8 @@ void WriteOperation::verify(const ModuleSettings &sent, const QString &writtenBa
 {
     delete m_verify;
     m_verify = new VerifyOperation(m_access, context(), sent, m_options.file, m_options.readOptions, this);
-    connect(m_verify, &Operation::said, this, &Operation::said);
-    connect(m_verify, &Operation::received, this, &Operation::received);
-    connect(m_verify, &Operation::ledChanged, this, &Operation::ledChanged);
-    connect(m_verify, &Operation::notKept, this, &Operation::notKept);
+    relay(m_verify);
     connect(m_verify, &Operation::finished, this, [this, writtenBackup](OperationOutcome verified) {
-        m_access.operationEnded();   // the write's hold; the verify held it too
         verified.stepsSent = m_session->stepsSent();
         verified.backup = writtenBackup;
         passOn(verified);

@@ -59,11 +59,8 @@ fleet_modules() {
       referentie) set -- ;;
       *) set -- --holds "$scratch/regio.kvr" ;;
     esac
-    : >"$scratch/$name.sim"
-    "$cli" sim "$@" >"$scratch/$name.sim" 2>/dev/null &
-    pids+=($!)
-    for _ in $(seq 50); do [ -s "$scratch/$name.sim" ] && break; sleep 0.1; done
-    dev=$(head -n1 "$scratch/$name.sim")
+    kvr_start_sim "$cli" "$scratch/$name.sim" "$@" ||
+      { echo "the simulated module $name did not start"; cat "$scratch/$name.sim-err"; exit 1; }
     [ "$name" = referentie ] || printf 'Post %s;%s;regio.kvr\n' "$name" "$dev" >>"$scratch/regio.csv"
   done
   "$cli" write "$scratch/regio.kvr" --port "$(head -n1 "$scratch/referentie.sim")" >/dev/null

@@ -1,5 +1,5 @@
-# Shared by run.sh and test.sh: install what is missing, configure and build.
-# Sourced, not run.
+# Shared by run.sh, test.sh and the scripts: install what is missing,
+# configure and build, start a simulated module. Sourced, not run.
 
 KVR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -60,4 +60,18 @@ kvr_build_targets() {
   local dir=$1; shift
   kvr_configure "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
   cmake --build "$KVR_ROOT/$dir" --target "$@"
+}
+
+# kvr_start_sim TOOL OUT [OPTION...]: `TOOL sim` in the background, a
+# simulated module on a pseudo-terminal; its pid added to pids, its device
+# in dev, what it took listed in OUT, its messages in OUT-err. False when
+# no device came up.
+kvr_start_sim() {
+  local tool=$1 out=$2
+  : >"$out"
+  "$tool" sim "${@:3}" >"$out" 2>"$out-err" &
+  pids+=($!)
+  for _ in $(seq 50); do [ "$(wc -l <"$out")" -ge 1 ] && break; sleep 0.1; done
+  dev=$(head -n1 "$out")
+  [ -c "$dev" ]
 }

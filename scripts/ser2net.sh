@@ -88,13 +88,7 @@ wait_port() {
 # start_sim NAME [OPTION...]: a simulated module; its device in $dev, what
 # it took in $scratch/NAME.sim.
 start_sim() {
-  local out=$scratch/$1.sim
-  : >"$out"
-  "$tool" sim "${@:2}" >"$out" 2>"$scratch/$1.sim-err" &
-  pids+=($!)
-  for _ in $(seq 50); do [ "$(wc -l <"$out")" -ge 1 ] && break; sleep 0.1; done
-  dev=$(head -n1 "$out")
-  [ -c "$dev" ] || fail "the simulated module $1 did not start" "$scratch/$1.sim-err"
+  kvr_start_sim "$tool" "$scratch/$1.sim" "${@:2}" || fail "the simulated module $1 did not start" "$scratch/$1.sim-err"
 }
 
 # frames NAME: how many frames the module NAME has taken.

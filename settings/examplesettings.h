@@ -1,7 +1,7 @@
 #pragma once
 // The settings of the repository's sample files (examples/flex.kvr and
-// pocsag.kvr), which the demonstrations' simulated modules hold too: a
-// region's alias list with the standard texts and times.
+// pocsag.kvr), which the fleet demonstration's simulated modules hold too:
+// a region's alias list with the standard texts and times.
 
 #include "settings/modulesettings.h"
 

@@ -7,7 +7,15 @@ ModuleLine::ModuleLine(QObject *parent) : QObject(parent)
     m_paceTimer.setTimerType(Qt::PreciseTimer);
     m_paceTimer.setInterval(kChunkIntervalMs);
     connect(&m_paceTimer, &QTimer::timeout, this, &ModuleLine::sendPaced);
-    m_module.onFrame = [this](const ReceivedFrame &frame) { emit frameReceived(frame); };
+    m_module.onFrame = [this](const ReceivedFrame &frame) {
+        emit frameReceived(frame);
+        // A module that drops off does so as the last frame of its count
+        // arrives.
+        if (m_module.frames().size() == m_module.behaviour.hangUpAfter) {
+            hangUp();
+            emit hungUp();
+        }
+    };
     m_clock.start();
 }
 
@@ -41,20 +49,21 @@ void ModuleLine::sendPaced()
 {
     if (!isConnected())
         return;
-    // Everything a 19200 baud line would have carried by now, and no more;
-    // a slow module's pause holds the line still for a while.
-    double sendingMs = elapsedMsPrecise() - m_sendStartMs;
-    const ModuleBehaviour &b = m_module.behaviour;
-    if (b.pauseAfter >= 0) {
-        const double pauseStartMs = b.pauseAfter / kCharactersPerMs;
-        if (sendingMs > pauseStartMs)
-            sendingMs = std::max(pauseStartMs, sendingMs - b.pauseMs);
-    }
-    const qsizetype due = std::min<qsizetype>(m_outgoing.size(), qsizetype(sendingMs * kCharactersPerMs) + 1);
+    const qsizetype due = charactersDue(elapsedMsPrecise() - m_sendStartMs, m_outgoing.size(), m_module.behaviour);
     if (due > m_sent)
         m_sent += std::max<qsizetype>(0, deliver(QByteArrayView(m_outgoing).sliced(m_sent, due - m_sent)));
     if (pendingAnswer() == 0) {
         m_paceTimer.stop();
         answerSent();
     }
+}
+
+qsizetype ModuleLine::charactersDue(double sendingMs, qsizetype size, const ModuleBehaviour &behaviour)
+{
+    if (behaviour.pauseAfter >= 0) {
+        const double pauseStartMs = behaviour.pauseAfter / kCharactersPerMs;
+        if (sendingMs > pauseStartMs)
+            sendingMs = std::max(pauseStartMs, sendingMs - behaviour.pauseMs);
+    }
+    return std::min<qsizetype>(size, qsizetype(sendingMs * kCharactersPerMs) + 1);
 }

@@ -36,9 +36,17 @@ public:
     // Characters queued for sending but not on the line yet.
     qsizetype pendingAnswer() const { return m_outgoing.size() - m_sent; }
 
+    // How much of an answer of `size` characters a 19200 baud line has carried
+    // `sendingMs` after its first character went, and no more: at least that
+    // one, at most all. A slow module's pause holds the line still for a while.
+    static qsizetype charactersDue(double sendingMs, qsizetype size, const ModuleBehaviour &behaviour);
+
 signals:
     // A frame the module took (after the module's own onFrame).
     void frameReceived(const ReceivedFrame &frame);
+    // The module dropped off the line after behaviour.hangUpAfter frames;
+    // comes right after the frameReceived of the last of them.
+    void hungUp();
 
 protected:
     void startClock() { m_clock.start(); }
@@ -49,6 +57,8 @@ protected:
     virtual bool isConnected() const = 0;
     // The whole answer is on the line.
     virtual void answerSent() {}
+    // The module drops off: the tool's side sees the line gone.
+    virtual void hangUp() = 0;
     void stopPacing() { m_paceTimer.stop(); }
 
 private:

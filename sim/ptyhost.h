@@ -32,6 +32,7 @@ protected:
     bool isConnected() const override { return m_master >= 0; }
     // A flooding module goes on as fast as the line takes it.
     void answerSent() override;
+    void hangUp() override { closeMaster(); }
 
 private:
     void readMaster();

@@ -26,7 +26,7 @@ public:
     void writeBytes(const QByteArray &bytes) override
     {
         if (m_line && !hasFailed())
-            m_line->fromTool(bytes);
+            m_line->takeFromTool(bytes);
     }
     PortEvent lastEvent() const override { return m_event; }
     QString readText() override { return cp1252::takeCharacter(m_incoming); }
@@ -60,14 +60,9 @@ SerialPortFactory SimulatedLine::portFactory()
     };
 }
 
-void SimulatedLine::fromTool(QByteArrayView bytes)
+void SimulatedLine::hangUp()
 {
-    const qsizetype before = module().frames().size();
-    takeFromTool(bytes);
-    // A module that drops off after so many frames, as the one on a
-    // pseudo-terminal does.
-    const int hangUpAfter = module().behaviour.hangUpAfter;
-    if (m_port && hangUpAfter >= 0 && before < hangUpAfter && module().frames().size() >= hangUpAfter)
+    if (m_port)
         m_port->hungUp();
 }
 

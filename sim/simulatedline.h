@@ -25,12 +25,12 @@ public:
 protected:
     qsizetype deliver(QByteArrayView bytes) override;
     bool isConnected() const override { return m_port != nullptr; }
+    void hangUp() override;
 
 private:
     friend class SimulatedLinePort;
     void attach(SimulatedLinePort *port) { m_port = port; }
     void detach(SimulatedLinePort *port);
-    void fromTool(QByteArrayView bytes);
 
     SimulatedLinePort *m_port = nullptr;
 };

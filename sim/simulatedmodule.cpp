@@ -43,10 +43,8 @@ QByteArray SimulatedModule::take(const ReceivedFrame &frame)
         m_testCalls.append(ReceivedTestCall{code, cp1252::decode(frame.content)});
         return {};
     }
-    bool ok = false;
-    const int step = code.toInt(&ok) - (kFirstStepCode - 1);
-    if (!ok || code.size() != 2 || step < 1 || step > kProgrammingStepCount
-        || !takeProgrammingStep(step, frame.content))
+    const std::optional<int> step = programmingStepOf(code);
+    if (!step || !takeProgrammingStep(*step, frame.content))
         ++m_rejectedFrames;
     return {};
 }

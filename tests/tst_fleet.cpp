@@ -131,7 +131,7 @@ struct SimFleet {
     {
         int count = 0;
         for (const ReceivedFrame &frame : lines[size_t(index)]->module().frames())
-            count += frame.code.toInt() >= kFirstStepCode && frame.code.toInt() < kFirstStepCode + kProgrammingStepCount;
+            count += programmingStepOf(frame.code).has_value();
         return count;
     }
 

@@ -49,7 +49,7 @@ struct DemoWindow {
     {
         int count = 0;
         for (const ReceivedFrame &frame : demo.module(kPorts[row])->frames())
-            count += frame.code.toInt() >= kFirstStepCode && frame.code.toInt() < kFirstStepCode + kProgrammingStepCount;
+            count += programmingStepOf(frame.code).has_value();
         return count;
     }
     bool waitForTheRun(int timeoutMs = 30000)

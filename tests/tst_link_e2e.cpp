@@ -209,7 +209,7 @@ void TestLinkEndToEnd::networkLineCauses()
     QFETCH(OpenCause, cause);
     QFETCH(QString, says);
     ScriptedServer server(ScriptedServer::Behaviour(std::max(0, behaviour)));
-    QString address = server.address().replace("rfc2217", scheme);
+    const QString address = server.address(scheme);
     if (behaviour < 0)
         server.close();   // its port stays free: nothing listens there
 

@@ -186,16 +186,13 @@ QString bashCompletion(QString script)
     }
     for (int n = 1; n <= kComPortCount; ++n)
         comPorts.append(QStringLiteral("COM%1").arg(n));
-    QStringList fleetActionNames;
-    for (FleetAction action : fleetActions())
-        fleetActionNames.append(fleetActionName(action));
     const std::pair<const char *, QString> words[] = {
         {"@COM_COUNT@", QString::number(kComPortCount)},
         {"@COM_PORTS@", comPorts.join(u' ')},
         {"@ALIAS_COUNT@", QString::number(kAliasCount)},
         {"@POCSAG_ALIAS_COUNT@", QString::number(kPocsagAliasCount)},
         {"@COMMANDS@", shellWords(commands)},
-        {"@FLEET_ACTIONS@", shellWords(fleetActionNames)},
+        {"@FLEET_ACTIONS@", shellWords(fleetActionNames())},
         {"@PROGRAM_OPTIONS@", shellWords({QStringLiteral("--help"), QStringLiteral("--version")})},
         {"@COMMAND_CASES@", cases},
     };

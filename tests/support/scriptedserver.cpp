@@ -12,11 +12,6 @@ ScriptedServer::ScriptedServer(Behaviour behaviour, QObject *parent) : QTcpServe
     connect(this, &QTcpServer::newConnection, this, &ScriptedServer::accepted);
 }
 
-QString ScriptedServer::address(bool rfc2217) const
-{
-    return QStringLiteral("%1://127.0.0.1:%2").arg(rfc2217 ? QStringLiteral("rfc2217") : QStringLiteral("tcp")).arg(serverPort());
-}
-
 int ScriptedServer::connectedClients() const
 {
     int connected = 0;

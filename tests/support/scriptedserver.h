@@ -26,8 +26,12 @@ public:
     };
 
     explicit ScriptedServer(Behaviour behaviour, QObject *parent = nullptr);
-    // The address the tool takes for it: rfc2217://127.0.0.1:PORT or tcp://...
-    QString address(bool rfc2217 = true) const;
+    // The address the tool takes for it: rfc2217://127.0.0.1:PORT, or the
+    // same with another scheme (tcp, rfc2217+tls).
+    QString address(const QString &scheme = QStringLiteral("rfc2217")) const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(serverPort());
+    }
     // The module's bytes the server took, telnet undone.
     const QByteArray &received() const { return m_received; }
     // The clients connected now.
